@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// A caught run-time error carried to the code that reports it.
+class ErrorStorage {
+public:
+    qint32 Number = 0;
+    QString Description;
+    QString Source;
+};
