@@ -135,12 +135,17 @@ TEST(RegistryHive, ReadsSeeWhatAnotherProgramWrote)
     EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontName"), QString()).toString(), QStringLiteral("B"));
 }
 
-class BadHive : public ::testing::TestWithParam<QByteArray> {};
+struct BadContent {
+    const char* Name;
+    QByteArray Bytes;
+};
+
+class BadHive : public ::testing::TestWithParam<BadContent> {};
 
 TEST_P(BadHive, GivesDefaultsAndIsMovedAsideBeforeTheNextWrite)
 {
     ScopedRegistry registry;
-    registry.WriteFile(GetParam());
+    registry.WriteFile(GetParam().Bytes);
     EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontName"), QStringLiteral("Arial CE")).toString(),
               QStringLiteral("Arial CE"));
     EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty()) << "reading alone never touches the file";
@@ -150,24 +155,26 @@ TEST_P(BadHive, GivesDefaultsAndIsMovedAsideBeforeTheNextWrite)
     ASSERT_EQ(aside.size(), 1);
     QFile kept(QDir(registry.Folder()).filePath(aside.first()));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), GetParam());
+    EXPECT_EQ(kept.readAll(), GetParam().Bytes);
     EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 0).toString(), QStringLiteral("1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Registry, BadHive,
-    ::testing::Values(QByteArray("\x7f" "ELF\x02\x01\x01 garbage", 16),
-                      QByteArray(""),
-                      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
-                                 "\"FontName\"=\"Ari"),
-                      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
-                                 "\"FontName\"=\"Arial \xc3\x28 CE\"\n"),
-                      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase\n"),
-                      QByteArray("Windows Registry Editor Version 5.00\n\"FontName\"=\"value before any key\"\n"),
-                      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n"),
-                      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n"
-                                 "\"Size\"=dword:123456789\n"),
-                      QByteArray("[HKEY_CURRENT_USER\\Software]\n\"a\"=\"no header\"\n")));
+    ::testing::Values(
+        BadContent{"Garbage", QByteArray("\x7f" "ELF\x02\x01\x01 garbage", 16)},
+        BadContent{"Empty", QByteArray("")},
+        BadContent{"Truncated", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
+                                "\"FontName\"=\"Ari"},
+        BadContent{"InvalidUtf8", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
+                                  "\"FontName\"=\"Arial \xc3\x28 CE\"\n"},
+        BadContent{"UnclosedSection", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\n"},
+        BadContent{"ValueBeforeAnyKey", "Windows Registry Editor Version 5.00\n\"FontName\"=\"x\"\n"},
+        BadContent{"OtherRoot", "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n"},
+        BadContent{"LongDword", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n"
+                                "\"Size\"=dword:123456789\n"},
+        BadContent{"NoHeader", "[HKEY_CURRENT_USER\\Software]\n\"a\"=\"no header\"\n"}),
+    [](const ::testing::TestParamInfo<BadContent>& param) { return std::string(param.param.Name); });
 
 TEST(RegistryHive, UnwritableFolderLeavesDefaultsAndReportsNothing)
 {

@@ -1,0 +1,14 @@
+#include "sStartup.h"
+
+#include <QApplication>
+#include <QStringList>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarnel"));
+    QApplication::setOrganizationName(QStringLiteral("Korvi"));
+    // The program takes its command line as one text, the arguments joined by blanks.
+    const QStringList arguments = QApplication::arguments().mid(1);
+    return sMain(arguments.join(u' '));
+}
