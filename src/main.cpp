@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv)
 {
+    CatchTerminationSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quarnel"));
     QApplication::setOrganizationName(QStringLiteral("Korvi"));

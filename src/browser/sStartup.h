@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// Makes SIGTERM, SIGINT and SIGHUP close the main window as the user would, so that a
+// logout or a kill still saves the preferences. Call first thing in main.
+void CatchTerminationSignals();
+
 // The program's entry: the whole command-line text, unsplit. Returns when the main window
 // has closed, with the process's exit code.
 int sMain(const QString& commandLine);

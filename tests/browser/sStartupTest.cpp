@@ -1,0 +1,65 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+// True once the process has its own handler for the signal (Linux: SigCgt in /proc).
+bool Catches(qint64 pid, int signal)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
+// Starts the program on the given hive and ends it with the signal.
+void RunAndSignal(const ScopedRegistry& registry, int signal)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), registry.Path());
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QUARNEL_BINARY), {});
+    ASSERT_TRUE(program.waitForStarted());
+    for (int i = 0; i < 500 && !Catches(program.processId(), signal); ++i)
+        QThread::msleep(20);
+    ::kill(pid_t(program.processId()), signal);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+} // namespace
+
+TEST(Program, ClosingByATerminationSignalSavesThePreferences)
+{
+    for (int signal : {SIGTERM, SIGINT}) {
+        ScopedRegistry registry;
+        RunAndSignal(registry, signal);
+        const QString hive = registry.ReadFile();
+        EXPECT_TRUE(hive.contains(QStringLiteral("\"FontSize\"=\"24\"\n\"FontName\"=\"Arial CE\"")))
+            << signal << hive.toStdString();
+        EXPECT_TRUE(hive.contains(QStringLiteral("\"ForeColor\"=\"65535\"\n\"BackColor\"=\"0\""))) << signal;
+    }
+}
+
+TEST(Program, ReadsValuesWrittenByHandOnTheNextStart)
+{
+    ScopedRegistry registry;
+    registry.WriteFile("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
+                       "\"FontSize\"=dword:00000010\n\"FontName\"=\"Tahoma\"\n\"FontBold\"=\"-1\"\n");
+    RunAndSignal(registry, SIGTERM);
+    const QString hive = registry.ReadFile();
+    EXPECT_TRUE(hive.contains(QStringLiteral("\"FontSize\"=\"16\"\n\"FontName\"=\"Tahoma\"\n\"FontBold\"=\"-1\"")))
+        << hive.toStdString();
+}
