@@ -1,0 +1,138 @@
+#pragma once
+
+#include "cCurrency.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+
+// How a field's value travels in a QVariant, in every layer:
+//
+//   Null           an invalid QVariant (QVariant(), isValid() false); never the empty text
+//   Boolean        bool; where a number is needed true is -1 and false 0
+//   Byte           quint8
+//   Integer        qint16 (an int is accepted wherever a value is read)
+//   Long           qint32 (int)
+//   Currency       cCurrency, exact ten-thousandths
+//   Single         float
+//   Double         double
+//   Date           QDateTime with Qt::UTC, read as a date-time without a zone; a time alone
+//                  lies on 1899-12-30 (day zero), a date alone at midnight
+//   Text, Memo     QString; an empty, non-null QString is the empty text
+//   Binary, OLE    QByteArray
+//   GUID           QUuid
+//   from ODBC:     BigInt qint64; Numeric, Decimal and Float double; Time and TimeStamp
+//                  as Date; Char as Text; VarBinary as Binary
+//
+// Readers also take the neighbouring Qt types (other integer widths, QDate, QTime).
+
+// The engine's data type codes.
+namespace JetType {
+constexpr int Boolean = 1;
+constexpr int Byte = 2;
+constexpr int Integer = 3;
+constexpr int Long = 4;
+constexpr int Currency = 5;
+constexpr int Single = 6;
+constexpr int Double = 7;
+constexpr int Date = 8;
+constexpr int Binary = 9;
+constexpr int Text = 10;
+constexpr int LongBinary = 11; // OLE object
+constexpr int Memo = 12;
+constexpr int Guid = 15;
+// Types that ODBC sources report.
+constexpr int BigInt = 16;
+constexpr int VarBinary = 17;
+constexpr int Char = 18;
+constexpr int Numeric = 19;
+constexpr int Decimal = 20;
+constexpr int Float = 21;
+constexpr int Time = 22;
+constexpr int TimeStamp = 23;
+} // namespace JetType
+
+constexpr qint32 kConversionErrorNumber = 3421;
+
+// The text of a box as a value of the given data type, read by the default locale
+// (QLocale()). Throws cRuntimeError 3421 when the text is not such a value; never
+// turns a bad text into zero or Null.
+//
+// - An empty text, or one of blanks only, is Null, except for Text, Memo and Char,
+//   for which the text is returned as it is (the empty text stays the empty text).
+// - Numbers: the locale's decimal and grouping separators (groups of three), a leading
+//   or trailing sign or parentheses, an exponent, the locale's currency symbol and a
+//   trailing "%" (hundredths). A "." is a decimal point also where the locale's is a comma,
+//   unless the locale groups with "." or the text could be a grouped integer ("1.234" is
+//   refused, "12.5" and "0.125" are read). Integer types round half away from zero and
+//   check their range; Currency rounds to four decimal places.
+// - Boolean: the locale's words, True/False, Yes/No, On/Off, Pravda/Nepravda, Ano/Ne, and
+//   any number (non-zero is true).
+// - Date: the locale's order of day, month and year with any of . / - , as separators,
+//   month and weekday names, ISO 8601 (yyyy-MM-dd[Thh:mm[:ss[.fff]]]), an optional time
+//   h:mm[:ss] with AM/PM or the locale's words for them. Two-digit years are 1930-2029,
+//   a day and month alone are in the current year, a time alone lies on 1899-12-30.
+//   Years run from 100 to 9999.
+// - Binary, OLE: hexadecimal digits, two per byte, blanks allowed between bytes.
+// - GUID: {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}, braces optional.
+// - A type code not listed above converts nothing: error 3421.
+QVariant TextToValue(const QString& text, int dataType);
+
+// The same readings without the error, for callers that only try (the filter form,
+// the display of text under a number or date pattern).
+std::optional<QDateTime> TextToDateTime(QStringView text);
+
+// An exact decimal form of a number: value = ±0.d1d2...dn × 10^exponent, with no
+// leading or trailing zero digit; zero has no digits. It keeps up to kMaxDigits
+// significant digits, enough for every integer and Currency value.
+struct DecimalNumber {
+    static constexpr int kMaxDigits = 40;
+
+    std::array<quint8, kMaxDigits> digits{};
+    int count = 0;
+    int exponent = 0;
+    bool negative = false;
+
+    static DecimalNumber FromDouble(double value, int significantDigits = 15);
+    static DecimalNumber FromInteger(qint64 value);
+    static DecimalNumber FromUnsigned(quint64 value, bool negative = false);
+    static DecimalNumber FromCurrency(cCurrency value);
+
+    bool IsZero() const { return count == 0; }
+    // The digit standing for 10^power.
+    int DigitAt(int power) const
+    {
+        const qint64 index = qint64(exponent) - 1 - power;
+        return index >= 0 && index < count ? digits[size_t(index)] : 0;
+    }
+    void Shift(int powers); // multiplies by 10^powers
+    void RoundToFraction(int places); // half away from zero
+    double ToDouble(bool* ok = nullptr) const;
+    // The value when it is an integer within range; otherwise nothing.
+    std::optional<qint64> ToInt64() const;
+};
+
+// A number typed under the default locale, as TextToValue reads numbers.
+std::optional<DecimalNumber> TextToDecimal(QStringView text);
+
+// Currency from a number, rounded half away from zero; nothing when out of range.
+std::optional<cCurrency> CurrencyFromDecimal(DecimalNumber value);
+
+// Dates as day numbers: day zero is 1899-12-30 and the fraction is the time of day;
+// before day zero the whole part still names the day and the fraction's size the time
+// (-1.25 is 1899-12-29 06:00). SerialToDate refuses what lies outside the years 100 to 9999;
+// DateToSerial gives NaN for an invalid date.
+double DateToSerial(const QDateTime& value);
+std::optional<QDateTime> SerialToDate(double serial);
+QDate ZeroDate();
+
+// Words a locale uses for the Boolean values in the three named display formats.
+struct BooleanWords {
+    QString trueText, falseText, yes, no, on, off;
+};
+BooleanWords BooleanWordsFor(const QLocale& locale);
