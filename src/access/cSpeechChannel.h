@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// Speech through speech-dispatcher. Every call returns at once: the connection and all
+// traffic live on a worker thread, so a missing, dead or hung daemon never holds up the
+// user interface. Whether speech is still going is counted from the server's own
+// begin, end and cancel events.
+class cSpeechChannel {
+public:
+    cSpeechChannel();
+    ~cSpeechChannel();
+    cSpeechChannel(const cSpeechChannel&) = delete;
+    cSpeechChannel& operator=(const cSpeechChannel&) = delete;
+
+    enum class Kind { Text, Spelled, SoundIcon };
+    // Queues one message; interrupting drops what is queued or being spoken first.
+    void Speak(Kind kind, const QString& text, bool interrupt);
+    void Stop();
+    bool IsSpeaking() const;
+
+    // Forgets an earlier failure and connects now; waits at most timeoutMs for the
+    // outcome. True when the daemon is reachable.
+    bool Connect(int timeoutMs);
+    bool IsConnected() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "cStdFont.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QWidget;
+
+// A classic colour number: RGB with red in the low byte, or 0x80000000 + index for a
+// system colour, taken from the palette role that index stands for.
+QColor ColourFromNumber(qint32 colour, const QPalette& palette);
+QColor ColourFromNumber(qint32 colour); // against the application's palette
+// The palette role a system colour index stands for (button face is Button, ...).
+QPalette::ColorRole SystemColourRole(int index);
+
+QFont FontFromStd(const cStdFont& font);
+
+// The form and each of its controls take the font.
+void ApplyFontToForm(QWidget* form, const QFont& font);
+void ApplyFontToForm(QWidget* form, const cStdFont& font);
+// The form, its labels, frames and picture boxes take the form colours; every other
+// control the control colours.
+void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 fore, qint32 back);
+
+// The controls of a form: its named descendants, as the members that hold them are
+// named; the inner parts Qt builds controls from are not controls of their own.
+QList<QWidget*> ControlsOf(QWidget* form);
+// Labels, frames (group boxes, plain frames and containers) and picture boxes ("pic").
+bool TakesFormColours(const QWidget* control);

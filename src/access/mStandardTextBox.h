@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cStandardTextBox.h"
+
+#include <memory>
+
+class QWidget;
+
+// A wrapper for a text box, initialised with the control and the flags; the form keeps
+// it for as long as the control lives.
+std::unique_ptr<cStandardTextBox> CreateStandardTextBox(QWidget* control, qint32 flags);

@@ -1,0 +1,111 @@
+#include "VoiceTestSupport.h"
+
+#include "modCommon.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+void VoiceLogTest::SetUp()
+{
+    ASSERT_TRUE(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("voice.log"));
+    qputenv("QUARNEL_VOICE", ("log:" + m_path).toUtf8());
+    ASSERT_TRUE(CreateVoice());
+    gBrailleOn = true;
+}
+
+void VoiceLogTest::TearDown()
+{
+    DestroyVoice();
+    qputenv("QUARNEL_VOICE", "none");
+}
+
+QList<QStringList> VoiceLogTest::Calls() const
+{
+    QFile file(m_path);
+    QList<QStringList> calls;
+    if (!file.open(QIODevice::ReadOnly))
+        return calls;
+    const QString content = QString::fromUtf8(file.readAll());
+    for (const QString& line : content.split(u'\n', Qt::SkipEmptyParts))
+        calls.append(line.split(u'\t'));
+    return calls;
+}
+
+QList<QStringList> VoiceLogTest::Calls(const QString& member) const
+{
+    QList<QStringList> result;
+    for (const QStringList& call : Calls())
+        if (call.value(0) == member)
+            result.append(call);
+    return result;
+}
+
+QStringList VoiceLogTest::Spoken() const
+{
+    QStringList result;
+    for (const QStringList& call : Calls(QStringLiteral("Voice")))
+        result.append(call.mid(1).join(u' '));
+    return result;
+}
+
+void VoiceLogTest::Clear() const
+{
+    QFile file(m_path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.close();
+}
+
+QTimer* WhenModal(std::function<void(QDialog*)> answer, int timeoutMs, bool optional)
+{
+    auto* timer = new QTimer;
+    auto remaining = std::make_shared<int>(timeoutMs / 20);
+    QObject::connect(timer, &QTimer::timeout, [timer, remaining, answer, optional] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        // Keys go where the focus is, which the dialog has once it is active.
+        if (dialog && dialog->isVisible() && QApplication::activeWindow() == dialog) {
+            timer->stop();
+            timer->deleteLater();
+            answer(dialog);
+            // A box the keys failed to close must fail the test, not hang it.
+            QTimer::singleShot(3000, dialog, [dialog] {
+                if (dialog->isVisible()) {
+                    ADD_FAILURE() << "the dialog stayed open";
+                    dialog->reject();
+                }
+            });
+            return;
+        }
+        if (--*remaining <= 0) {
+            timer->stop();
+            timer->deleteLater();
+            if (!optional)
+                ADD_FAILURE() << "no modal dialog appeared";
+        }
+    });
+    timer->start(20);
+    return timer;
+}
+
+namespace {
+
+QWidget* Target(QDialog* dialog)
+{
+    QWidget* focus = dialog->focusWidget();
+    return focus ? focus : dialog;
+}
+
+} // namespace
+
+void PressInDialog(QDialog* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(Target(dialog), key, modifiers);
+}
+
+void TypeInDialog(QDialog* dialog, const QString& text)
+{
+    QTest::keyClicks(Target(dialog), text);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <ostream>
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* out)
+{
+    *out << '[' << list.join(QStringLiteral("|")).toStdString() << ']';
+}
+
+// Each test hears what Quarnel says through the log backend in a fresh file, with a
+// Braille line present.
+class VoiceLogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Every logged call, one entry a line, the fields split at the tabs.
+    QList<QStringList> Calls() const;
+    // Only the calls of one member.
+    QList<QStringList> Calls(const QString& member) const;
+    // The "Voice" calls as "mode param text".
+    QStringList Spoken() const;
+    void Clear() const;
+
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// Runs answer on the modal dialog as soon as one is up (polling from the event loop),
+// so a test can open a modal box and answer it with keys. Fails the test when none comes
+// within timeoutMs, unless it is optional.
+// The returned watcher may be deleted to stop waiting.
+QTimer* WhenModal(std::function<void(QDialog*)> answer, int timeoutMs = 5000, bool optional = false);
+// Presses key on the widget that has the keyboard focus in the dialog.
+void PressInDialog(QDialog* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void TypeInDialog(QDialog* dialog, const QString& text);
