@@ -1,0 +1,142 @@
+// Record source speed and memory, as ratios against raw SQLite in the same run:
+//   (a) opening a record source and walking every row reading every field, against a
+//       raw sqlite3_step scan of the same SELECT reading every column;
+//   (b) jumps to random positions, time per jump at 10,000 and at 1,000,000 rows;
+//   (c) memory held by an open record source whose keys are all read.
+// Usage: RecordsetBench [rows]   (default 1000000)
+#include "DBEngine.h"
+#include "mSampleData.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// The best of a few runs, so a busy moment of the machine does not decide.
+template <typename Run>
+double Best(int runs, Run run)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        run();
+        best = std::min(best, Seconds(start));
+    }
+    return best;
+}
+
+double ResidentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+qint64 RawScan(const QString& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT * FROM Velka", -1, &statement, nullptr);
+    qint64 sum = 0;
+    const int columns = sqlite3_column_count(statement);
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            switch (sqlite3_column_type(statement, i)) {
+            case SQLITE_INTEGER: sum += sqlite3_column_int64(statement, i); break;
+            case SQLITE_FLOAT: sum += qint64(sqlite3_column_double(statement, i)); break;
+            case SQLITE_TEXT: sum += sqlite3_column_bytes(statement, i) + (sqlite3_column_text(statement, i) ? 1 : 0); break;
+            default: break;
+            }
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return sum;
+}
+
+qint64 RecordsetWalk(const QString& path)
+{
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+    auto fields = rs->Fields();
+    const int count = fields->Count();
+    qint64 sum = 0;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        for (int i = 0; i < count; ++i)
+            sum += fields->Item(i)->Value().isValid() ? 1 : 0;
+    }
+    return sum;
+}
+
+double MicrosecondsPerJump(const QString& path, qint64 rows)
+{
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+    rs->MoveLast(); // the keys are read once; jumps are what is measured
+    std::mt19937_64 random(42);
+    constexpr int kJumps = 20000;
+    std::vector<qint32> targets(kJumps);
+    for (qint32& target : targets)
+        target = qint32(random() % quint64(rows));
+    const double seconds = Best(3, [&] {
+        for (qint32 target : targets)
+            rs->setAbsolutePosition(target);
+    });
+    return seconds * 1e6 / kJumps;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small.db"));
+    const QString large = dir.filePath(QStringLiteral("large.db"));
+    auto start = Clock::now();
+    GenerateLargeDatabase(small, 10000);
+    GenerateLargeDatabase(large, rows);
+    std::printf("generated 10000 and %lld rows in %.1f s\n", static_cast<long long>(rows), Seconds(start));
+
+    RawScan(large); // warm the page cache for both
+    const double raw = Best(3, [&] { RawScan(large); });
+    const double walk = Best(3, [&] { RecordsetWalk(large); });
+    std::printf("(a) walk every field of %lld rows: raw scan %.3f s, record source %.3f s, ratio %.2f\n",
+                static_cast<long long>(rows), raw, walk, walk / raw);
+
+    const double jumpSmall = MicrosecondsPerJump(small, 10000);
+    const double jumpLarge = MicrosecondsPerJump(large, rows);
+    std::printf("(b) random jump: %.2f us at 10000 rows, %.2f us at %lld rows, ratio %.2f\n", jumpSmall, jumpLarge,
+                static_cast<long long>(rows), jumpLarge / jumpSmall);
+
+    const double before = ResidentMegabytes();
+    {
+        auto db = DBEngine::Instance().OpenDatabase(large);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+        rs->MoveLast();
+        const double held = ResidentMegabytes() - before;
+        std::printf("(c) open record source with all %lld keys read: %.1f MB (%.1f bytes a row)\n",
+                    static_cast<long long>(rows), held, held * 1048576.0 / double(rows));
+    }
+    return 0;
+}

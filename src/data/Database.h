@@ -1,0 +1,33 @@
+#pragma once
+
+#include "QueryDef.h"
+#include "Recordset.h"
+#include "TableDef.h"
+#include "cDatabaseDriver.h"
+
+#include <memory>
+
+class Database {
+public:
+    explicit Database(std::shared_ptr<cDatabaseDriver> driver);
+    ~Database();
+
+    // The full path of the file, or the connect text of a source.
+    QString Name() const;
+    bool ReadOnly() const;
+    std::shared_ptr<class TableDefs> TableDefs();
+    std::shared_ptr<class QueryDefs> QueryDefs();
+    std::shared_ptr<TableDef> CreateTableDef(const QString& name = QString()) const;
+    // With a name the query is stored at once; without one it waits for QueryDefs Append.
+    std::shared_ptr<QueryDef> CreateQueryDef(const QString& name = QString(), const QString& sql = QString());
+    std::shared_ptr<Recordset> OpenRecordset(const QString& sql);
+    // Releases the file; objects taken from the database stop working.
+    void Close();
+
+private:
+    cDatabaseDriver& Driver() const;
+
+    std::shared_ptr<cDatabaseDriver> m_driver;
+    std::shared_ptr<class TableDefs> m_tableDefs;
+    std::shared_ptr<class QueryDefs> m_queryDefs;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "cDatabaseDriver.h"
+
+#include <QVariant>
+
+#include <memory>
+
+class Recordset;
+struct TableLink;
+
+// A field of a table definition or of a record source. On a table that exists in the
+// database every change is made at once; on a record source Value reads and writes the
+// current record.
+class Field {
+public:
+    Field() { m_schema.Type = 0; } // made without arguments: the caller sets the type
+    explicit Field(FieldSchema schema, qint32 ordinal = 0);
+
+    const QString& Name() const { return m_schema.Name; }
+    void setName(const QString& name);
+    int Type() const { return m_schema.Type; }
+    void setType(int type);
+    qint32 Size() const;
+    void setSize(qint32 size);
+    // The default as text, Null when there is none.
+    QVariant DefaultValue() const;
+    void setDefaultValue(const QVariant& value);
+    bool Required() const { return m_schema.Required; }
+    void setRequired(bool required);
+    bool AllowZeroLength() const { return m_schema.AllowZeroLength; }
+    void setAllowZeroLength(bool allow);
+    qint32 OrdinalPosition() const { return m_ordinal; }
+    void setOrdinalPosition(qint32 position);
+
+    QVariant Value() const;
+    void setValue(const QVariant& value);
+
+    const FieldSchema& Schema() const { return m_schema; }
+    void AttachToTable(std::shared_ptr<TableLink> table) { m_table = std::move(table); }
+    void AttachToRecordset(std::weak_ptr<Recordset> recordset, int index);
+
+private:
+    template <typename Edit> void Change(Edit edit, int position = -1);
+
+    FieldSchema m_schema;
+    qint32 m_ordinal = 0;
+    std::shared_ptr<TableLink> m_table;
+    std::weak_ptr<Recordset> m_recordset;
+    int m_index = -1;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+// What a backend knows of one field of a table or of a record source.
+struct FieldSchema {
+    QString Name;
+    int Type = 10;
+    qint32 Size = 0;
+    QString DefaultValue; // as written in the definition, empty for none
+    bool Required = false;
+    bool AllowZeroLength = true;
+    // Where the field comes from, for a record source's fields; empty for a calculated one.
+    QString SourceTable;
+    QString SourceField;
+    // How the backend compares the field's texts; empty for the backend's own default.
+    QString Collation;
+};
+
+struct TableSchema {
+    QString Name;
+    qint32 Attributes = 0;
+    QString Connect;
+    QList<FieldSchema> Fields;
+};
+
+struct QuerySchema {
+    QString Name;
+    QString Sql; // the text as the user wrote it
+};
+
+// A record source as a keyset: positions 0 … count − 1, each a record of its own.
+class cCursor {
+public:
+    virtual ~cCursor() = default;
+
+    virtual const QList<FieldSchema>& Fields() const = 0;
+    // Changes are possible at all (one table read through its row identity).
+    virtual bool Updatable() const = 0;
+
+    // The record at a position; false beyond the last one, with row untouched.
+    virtual bool Fetch(qint64 position, QVariantList& row) = 0;
+    // All records, which may mean reading to the end.
+    virtual qint64 Count() = 0;
+    // The record's identity that survives requeries (a bookmark).
+    virtual QVariant Key(qint64 position) = 0;
+    // The position of a key, or −1.
+    virtual qint64 PositionOf(const QVariant& key) = 0;
+
+    // values hold a value for each field; only those marked changed are written.
+    virtual void Update(qint64 position, const QVariantList& values, const QList<bool>& changed) = 0;
+    // The new record joins the end of the keyset; returns its position.
+    virtual qint64 Insert(const QVariantList& values, const QList<bool>& changed) = 0;
+    virtual void Remove(qint64 position) = 0;
+    virtual void Requery() = 0;
+};
+
+// One open database of one backend. Errors are thrown as cRuntimeError with the
+// engine's numbers.
+class cDatabaseDriver {
+public:
+    virtual ~cDatabaseDriver() = default;
+
+    virtual QString Name() const = 0;
+    virtual bool ReadOnly() const = 0;
+    virtual void Close() = 0;
+
+    // Every table in definition order, system tables with their attribute bits.
+    virtual QList<TableSchema> Tables() = 0;
+    virtual QList<QuerySchema> Queries() = 0;
+
+    virtual void CreateTable(const TableSchema& table) = 0;
+    virtual void DropTable(const QString& name) = 0;
+    virtual void AddField(const QString& table, const FieldSchema& field, int position) = 0;
+    virtual void DropField(const QString& table, const QString& field) = 0;
+    // Changes a field in place: name, type, size, rules, default, and its position
+    // (0-based, −1 to keep it); every row, index and key is kept.
+    virtual void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) = 0;
+
+    virtual void CreateQuery(const QuerySchema& query) = 0;
+    virtual void DropQuery(const QString& name) = 0;
+    virtual void AlterQuery(const QString& name, const QuerySchema& changed) = 0;
+
+    virtual std::unique_ptr<cCursor> OpenCursor(const QString& sql) = 0;
+};

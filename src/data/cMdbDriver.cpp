@@ -1,0 +1,862 @@
+#include "cMdbDriver.h"
+
+#include "cRuntimeError.h"
+#include "cSqliteDriver.h"
+#include "cSqliteStatement.h"
+#include "mConvert.h"
+#include "mJetErrors.h"
+#include "mJetSql.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const QString kSource = QStringLiteral("DAO.Database");
+int gHelperTimeout = 10000;
+
+// libmdb's type codes.
+enum MdbType {
+    kMdbBool = 1, kMdbByte = 2, kMdbInt = 3, kMdbLong = 4, kMdbMoney = 5, kMdbFloat = 6, kMdbDouble = 7,
+    kMdbDate = 8, kMdbBinary = 9, kMdbText = 10, kMdbOle = 11, kMdbMemo = 12, kMdbGuid = 15, kMdbNumeric = 16,
+    kMdbComplex = 18
+};
+constexpr int kMdbTableObject = 1;
+// MSysObjects types.
+constexpr int kTypeTable = 1;
+constexpr int kTypeLinkedOdbc = 4;
+constexpr int kTypeQuery = 5;
+constexpr int kTypeLinked = 6;
+constexpr quint32 kNull = 0xFFFFFFFFu;
+constexpr quint32 kDamaged = 0xFFFFFFFEu;
+
+int JetTypeOf(int mdbType)
+{
+    switch (mdbType) {
+    case kMdbBool: return JetType::Boolean;
+    case kMdbByte: return JetType::Byte;
+    case kMdbInt: return JetType::Integer;
+    case kMdbLong:
+    case kMdbComplex: return JetType::Long;
+    case kMdbMoney: return JetType::Currency;
+    case kMdbFloat: return JetType::Single;
+    case kMdbDate: return JetType::Date;
+    case kMdbBinary: return JetType::Binary;
+    case kMdbText: return JetType::Text;
+    case kMdbOle: return JetType::LongBinary;
+    case kMdbMemo: return JetType::Memo;
+    case kMdbGuid: return JetType::Guid;
+    default: return JetType::Double; // Double, and Decimal as its nearest the copy holds
+    }
+}
+
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString Bracket(const QString& name)
+{
+    return u'[' + name + u']';
+}
+
+// The helper's payloads, read with every length checked.
+class cPayload {
+public:
+    explicit cPayload(QByteArrayView bytes) : m_bytes(bytes) {}
+    bool AtEnd() const { return m_pos == m_bytes.size(); }
+    bool U32(quint32& value)
+    {
+        if (m_bytes.size() - m_pos < 4)
+            return false;
+        value = qFromLittleEndian<quint32>(m_bytes.constData() + m_pos);
+        m_pos += 4;
+        return true;
+    }
+    bool U8(int& value)
+    {
+        if (m_pos >= m_bytes.size())
+            return false;
+        value = quint8(m_bytes[m_pos++]);
+        return true;
+    }
+    // A length-prefixed value; null when the length is one of the markers.
+    bool Bytes(const char*& data, quint32& length)
+    {
+        if (!U32(length))
+            return false;
+        if (length == kNull || length == kDamaged) {
+            data = nullptr;
+            return true;
+        }
+        if (quint64(m_bytes.size() - m_pos) < length)
+            return false;
+        data = m_bytes.constData() + m_pos;
+        m_pos += length;
+        return true;
+    }
+    bool Text(QString& text)
+    {
+        const char* data = nullptr;
+        quint32 length = 0;
+        if (!Bytes(data, length) || !data)
+            return false;
+        text = QString::fromUtf8(data, qsizetype(length));
+        return true;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+};
+
+// A Jet date (days since 1899-12-30, the fraction the time of day even before that day)
+// as the engine stores dates; empty when it is not a date Jet can hold.
+QByteArray DateText(double value)
+{
+    if (!std::isfinite(value) || value < -657434.0 || value > 2958466.0)
+        return QByteArray();
+    const double day = std::trunc(value);
+    qint64 seconds = std::llround(std::fabs(value - day) * 86400.0);
+    qint64 days = qint64(day);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        days += value < 0 ? -1 : 1;
+    }
+    const QDate date = QDate(1899, 12, 30).addDays(days);
+    if (!date.isValid() || date.year() < 100 || date.year() > 9999)
+        return QByteArray();
+    const QTime time = QTime(0, 0).addSecs(int(seconds));
+    return (date.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + time.toString(QStringLiteral("HH:mm:ss"))).toLatin1();
+}
+
+QString GuidText(const unsigned char* b)
+{
+    return QString::asprintf("{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2], b[1],
+                             b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+}
+
+int FixedSize(int mdbType)
+{
+    switch (mdbType) {
+    case kMdbByte: return 1;
+    case kMdbInt: return 2;
+    case kMdbLong:
+    case kMdbComplex:
+    case kMdbFloat: return 4;
+    case kMdbMoney:
+    case kMdbDouble:
+    case kMdbDate: return 8;
+    case kMdbGuid: return 16;
+    default: return 0;
+    }
+}
+
+// The SQL of a stored query, rebuilt from its rows of MSysQueries.
+struct QueryRow {
+    int Attribute = 0;
+    int Flag = 0;
+    QString Name1;
+    QString Name2;
+    QString Expression;
+};
+
+QString ParameterType(int type)
+{
+    switch (type) {
+    case JetType::Boolean: return QStringLiteral("Bit");
+    case JetType::Byte: return QStringLiteral("Byte");
+    case JetType::Integer: return QStringLiteral("Short");
+    case JetType::Long: return QStringLiteral("Long");
+    case JetType::Currency: return QStringLiteral("Currency");
+    case JetType::Single: return QStringLiteral("IEEESingle");
+    case JetType::Double: return QStringLiteral("IEEEDouble");
+    case JetType::Date: return QStringLiteral("DateTime");
+    case JetType::Binary: return QStringLiteral("Binary");
+    case JetType::LongBinary: return QStringLiteral("LongBinary");
+    case JetType::Memo: return QStringLiteral("Memo");
+    case JetType::Guid: return QStringLiteral("Guid");
+    default: return QStringLiteral("Text");
+    }
+}
+
+QString BuildQuerySql(const QList<QueryRow>& rows)
+{
+    int type = 1;
+    int flags = 0;
+    QString top, target;
+    QStringList parameters, where, groupBy, having, orderBy, unionParts;
+    struct Source {
+        QString Text;
+        QStringList Names;
+        bool Joined = false;
+    };
+    QList<Source> sources;
+    QList<const QueryRow*> joins;
+    QList<const QueryRow*> columnRows;
+    for (const QueryRow& row : rows) {
+        switch (row.Attribute) {
+        case 1:
+            type = row.Flag;
+            target = row.Name1;
+            break;
+        case 2: parameters << Bracket(row.Name1) + u' ' + ParameterType(row.Flag); break;
+        case 3:
+            flags = row.Flag;
+            top = row.Name1;
+            break;
+        case 5:
+            if (row.Name2.startsWith(QLatin1String("X7YZ_____"))) {
+                unionParts << row.Expression.trimmed();
+            } else {
+                Source source;
+                source.Text = row.Expression.isEmpty() ? Bracket(row.Name1) : u'(' + row.Expression + u')';
+                if (!row.Name2.isEmpty())
+                    source.Text += QLatin1String(" AS ") + Bracket(row.Name2);
+                source.Names << (row.Name2.isEmpty() ? row.Name1 : row.Name2);
+                sources << source;
+            }
+            break;
+        case 6: columnRows << &row; break;
+        case 7: joins << &row; break;
+        case 8: where << row.Expression; break;
+        case 9: groupBy << row.Expression; break;
+        case 10: having << row.Expression; break;
+        case 11:
+            orderBy << row.Expression + (row.Name1 == QLatin1String("D") ? QLatin1String(" DESC") : QLatin1String(""));
+            break;
+        default: break;
+        }
+    }
+    for (const QueryRow* join : joins) {
+        auto find = [&](const QString& name) {
+            for (qsizetype i = 0; i < sources.size(); ++i) {
+                for (const QString& known : sources[i].Names) {
+                    if (SameName(known, name))
+                        return i;
+                }
+            }
+            return qsizetype(-1);
+        };
+        const qsizetype left = find(join->Name1);
+        const qsizetype right = find(join->Name2);
+        if (left < 0 || right < 0)
+            continue;
+        if (left == right) {
+            sources[left].Text += QLatin1String(" AND ") + join->Expression;
+            continue;
+        }
+        const char* kind = join->Flag == 2 ? " LEFT JOIN " : join->Flag == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+        auto operand = [](const Source& s) { return s.Joined ? u'(' + s.Text + u')' : s.Text; };
+        Source joined;
+        joined.Text = operand(sources[left]) + QLatin1String(kind) + operand(sources[right]) + QLatin1String(" ON ")
+                      + join->Expression;
+        joined.Names = sources[left].Names + sources[right].Names;
+        joined.Joined = true;
+        sources[left] = joined;
+        sources.removeAt(right);
+    }
+    QStringList from;
+    for (const Source& source : sources)
+        from << source.Text;
+    QString sql;
+    if (!parameters.isEmpty())
+        sql = QLatin1String("PARAMETERS ") + parameters.join(QLatin1String(", ")) + QLatin1String(";\n");
+    if (type == 9) {
+        const QString glue = (flags & 0x02) ? QStringLiteral("\nUNION ") : QStringLiteral("\nUNION ALL ");
+        sql += unionParts.join(glue);
+        if (!orderBy.isEmpty())
+            sql += QLatin1String("\nORDER BY ") + orderBy.join(QLatin1String(", "));
+        return sql;
+    }
+    QStringList selectList;
+    if (flags & 0x01)
+        selectList << QStringLiteral("*");
+    QStringList assignments, targets;
+    for (const QueryRow* column : columnRows) {
+        if (type == 4) {
+            assignments << column->Name1 + QLatin1String(" = ") + column->Expression;
+            continue;
+        }
+        if (type == 3 && !column->Name2.isEmpty())
+            targets << column->Name2;
+        selectList << column->Expression + (column->Name1.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(column->Name1));
+    }
+    QString predicate;
+    if (flags & 0x10)
+        predicate = QLatin1String("TOP ") + top + ((flags & 0x20) ? QLatin1String(" PERCENT ") : QLatin1String(" "));
+    if (flags & 0x08)
+        predicate.prepend(QLatin1String("DISTINCTROW "));
+    else if (flags & 0x02)
+        predicate.prepend(QLatin1String("DISTINCT "));
+    const QString fromText = from.join(QLatin1String(", "));
+    switch (type) {
+    case 3:
+        sql += QLatin1String("INSERT INTO ") + Bracket(target)
+               + (targets.isEmpty() ? QString() : QLatin1String(" (") + targets.join(QLatin1String(", ")) + u')')
+               + QLatin1String("\nSELECT ") + predicate + selectList.join(QLatin1String(", "));
+        break;
+    case 4: sql += QLatin1String("UPDATE ") + fromText + QLatin1String("\nSET ") + assignments.join(QLatin1String(", ")); break;
+    case 5: sql += QLatin1String("DELETE ") + selectList.join(QLatin1String(", ")); break;
+    default:
+        sql += QLatin1String("SELECT ") + predicate + selectList.join(QLatin1String(", "));
+        if (type == 2)
+            sql += QLatin1String(" INTO ") + Bracket(target);
+        break;
+    }
+    if (type != 4 && !fromText.isEmpty())
+        sql += QLatin1String("\nFROM ") + fromText;
+    if (!where.isEmpty())
+        sql += QLatin1String("\nWHERE ") + where.join(QLatin1String(" AND "));
+    if (!groupBy.isEmpty())
+        sql += QLatin1String("\nGROUP BY ") + groupBy.join(QLatin1String(", "));
+    if (!having.isEmpty())
+        sql += QLatin1String("\nHAVING ") + having.join(QLatin1String(" AND "));
+    if (!orderBy.isEmpty())
+        sql += QLatin1String("\nORDER BY ") + orderBy.join(QLatin1String(", "));
+    if (flags & 0x04)
+        sql += QLatin1String("\nWITH OWNERACCESS OPTION");
+    return sql;
+}
+
+} // namespace
+
+// The helper process and its frames. Any failure to get a whole, well-formed frame in
+// time ends the process and counts as a damaged file.
+class cMdbHelper {
+public:
+    cMdbHelper(const QString& program, const QString& file, qint64 limit) : m_limit(limit)
+    {
+        m_process.setProgram(program);
+        m_process.setArguments({file});
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QIODevice::ReadWrite);
+    }
+    ~cMdbHelper() { Stop(); }
+
+    bool Started() { return m_process.waitForStarted(gHelperTimeout); }
+
+    void Stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.closeWriteChannel(); // the helper ends at the end of its commands
+        if (!m_process.waitForFinished(200)) {
+            m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+
+    bool Send(const QByteArray& line)
+    {
+        return m_process.state() == QProcess::Running && m_process.write(line) == line.size();
+    }
+
+    // false when no whole frame came in time; the payload stays valid until the next Read.
+    bool Read(char& tag, QByteArrayView& payload)
+    {
+        if (m_pos > (1 << 20)) {
+            m_buffer.remove(0, m_pos);
+            m_pos = 0;
+        }
+        while (true) {
+            if (m_buffer.size() - m_pos >= 5) {
+                const quint32 length = qFromLittleEndian<quint32>(m_buffer.constData() + m_pos + 1);
+                if (length > m_limit)
+                    return false;
+                if (quint64(m_buffer.size() - m_pos - 5) >= length) {
+                    tag = m_buffer[m_pos];
+                    payload = QByteArrayView(m_buffer.constData() + m_pos + 5, qsizetype(length));
+                    m_pos += 5 + qsizetype(length);
+                    return true;
+                }
+            }
+            if (m_process.bytesAvailable() == 0 && !m_process.waitForReadyRead(gHelperTimeout))
+                return false;
+            m_buffer += m_process.readAllStandardOutput();
+        }
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_limit;
+};
+
+bool cMdbDriver::HasSignature(const QByteArray& head)
+{
+    return head.size() >= 20 && (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB");
+}
+
+void cMdbDriver::SetHelperTimeout(int milliseconds)
+{
+    gHelperTimeout = milliseconds;
+}
+
+QString cMdbDriver::HelperPath()
+{
+    const QString configured = qEnvironmentVariable("QUARNEL_MDB_READER");
+    if (!configured.isEmpty())
+        return configured;
+    const QString name = QStringLiteral("quarnel-mdb-reader");
+    if (QCoreApplication::instance()) {
+        const QString beside = QCoreApplication::applicationDirPath() + u'/' + name;
+        if (QFileInfo(beside).isExecutable())
+            return beside;
+    }
+#ifdef QUARNEL_MDB_READER
+    return QStringLiteral(QUARNEL_MDB_READER);
+#else
+    return name;
+#endif
+}
+
+cMdbDriver::cMdbDriver(QString path) : m_path(std::move(path)) {}
+
+cMdbDriver::~cMdbDriver()
+{
+    Close();
+}
+
+std::shared_ptr<cMdbDriver> cMdbDriver::Open(const QString& path, bool readOnly)
+{
+    Q_UNUSED(readOnly) // always read-only
+    std::shared_ptr<cMdbDriver> driver(new cMdbDriver(path));
+    driver->Load();
+    return driver;
+}
+
+void cMdbDriver::Damaged() const
+{
+    RaiseJetError(JetError::NotADatabase, {m_path}, QStringLiteral("DAO.DBEngine"));
+}
+
+void cMdbDriver::RequireOpen() const
+{
+    if (m_closed)
+        RaiseJetError(JetError::ObjectClosed, {}, kSource);
+}
+
+void cMdbDriver::Load()
+{
+    // A frame never holds more than the file could: three bytes of UTF-8 per stored byte.
+    const qint64 size = QFileInfo(m_path).size();
+    m_helper = std::make_unique<cMdbHelper>(HelperPath(), m_path, qMin<qint64>(size * 3 + (1 << 20), 0x7FFFFFFF));
+    if (!m_helper->Started())
+        RaiseJetError(JetError::FileLocked, {m_path}, QStringLiteral("DAO.DBEngine"));
+    char tag = 0;
+    QByteArrayView payload;
+    if (!m_helper->Read(tag, payload) || tag != 'H')
+        Damaged();
+    {
+        cPayload head(payload);
+        quint32 codePage = 0, pages = 0;
+        if (!head.U32(m_jetVersion) || !head.U32(m_langId) || !head.U32(codePage) || !head.U32(pages))
+            Damaged();
+    }
+    while (true) {
+        if (!m_helper->Read(tag, payload))
+            Damaged();
+        if (tag == 'E')
+            break;
+        cPayload read(payload);
+        if (tag == 'O') {
+            Object object;
+            quint32 type = 0, flags = 0;
+            if (!read.U32(object.Index) || !read.U32(type) || !read.U32(flags) || !read.Text(object.Name))
+                Damaged();
+            object.Type = int(type);
+            object.Flags = qint32(flags);
+            m_objects << object;
+        } else if (tag == 'C' && !m_objects.isEmpty()) {
+            quint32 count = 0;
+            if (!read.U32(count) || count > 4096)
+                Damaged();
+            for (quint32 i = 0; i < count; ++i) {
+                Column column;
+                quint32 type = 0, columnSize = 0;
+                if (!read.Text(column.Name) || !read.U32(type) || !read.U32(columnSize) || !read.U8(column.Required)
+                    || !read.U8(column.AllowZeroLength) || !read.Text(column.DefaultValue))
+                    Damaged();
+                column.MdbType = int(type);
+                column.Size = int(columnSize);
+                m_objects.last().Columns << column;
+            }
+        } else {
+            Damaged();
+        }
+    }
+    // MSysObjects tells what libmdb's catalogue does not: the object types as stored,
+    // and the connection of linked tables.
+    const Object* objects = FindTableObject(QStringLiteral("MSysObjects"));
+    if (!objects)
+        Damaged();
+    QHash<QString, int> column;
+    for (int i = 0; i < objects->Columns.size(); ++i)
+        column.insert(objects->Columns[i].Name.toCaseFolded(), i);
+    const int id = column.value(QStringLiteral("id"), -1), name = column.value(QStringLiteral("name"), -1),
+              type = column.value(QStringLiteral("type"), -1), flags = column.value(QStringLiteral("flags"), -1),
+              database = column.value(QStringLiteral("database"), -1), connect = column.value(QStringLiteral("connect"), -1);
+    if (name < 0 || type < 0)
+        Damaged();
+    auto integer = [](const QByteArray& value) {
+        return value.size() == 4 ? qFromLittleEndian<qint32>(value.constData())
+               : value.size() == 2 ? qint32(qFromLittleEndian<qint16>(value.constData())) : 0;
+    };
+    auto text = [](const QList<QByteArray>& values, const QList<bool>& nulls, int at) {
+        return at < 0 || nulls[at] ? QString() : QString::fromUtf8(values[at]);
+    };
+    QList<QPair<qint32, QString>> queries;
+    ReadRows(*objects, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+        const int objectType = integer(values[type]); // forms and reports are negative
+        const QString objectName = text(values, nulls, name);
+        const qint32 objectFlags = flags >= 0 ? integer(values[flags]) : 0;
+        if (objectType == kTypeQuery) {
+            if (!objectName.startsWith(u'~')) // the hidden record sources of forms and reports
+                queries << qMakePair(id >= 0 ? integer(values[id]) : 0, objectName);
+            return;
+        }
+        if (objectType != kTypeTable && objectType != kTypeLinked && objectType != kTypeLinkedOdbc)
+            return;
+        TableSchema table;
+        table.Name = objectName;
+        if (objectType == kTypeTable) {
+            const Object* stored = FindTableObject(objectName);
+            if (!stored)
+                return;
+            const bool system = objectName.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive)
+                                || (objectFlags & kSystemObject) != 0;
+            table.Attributes = system ? kSystemObject : 0;
+            for (const Column& c : stored->Columns) {
+                FieldSchema field;
+                field.Name = c.Name;
+                field.Type = JetTypeOf(c.MdbType);
+                field.Size = c.MdbType == kMdbText ? (m_jetVersion > 0 ? c.Size / 2 : c.Size)
+                           : c.MdbType == kMdbMemo || c.MdbType == kMdbOle ? 0
+                           : c.MdbType == kMdbBool ? 1 : c.MdbType == kMdbNumeric ? 16 : FixedSize(c.MdbType);
+                if (c.MdbType == kMdbBinary)
+                    field.Size = c.Size;
+                field.Required = c.Required == 1;
+                field.AllowZeroLength = (field.Type == JetType::Text || field.Type == JetType::Memo) && c.AllowZeroLength != 0;
+                field.DefaultValue = c.DefaultValue;
+                field.SourceTable = objectName;
+                field.SourceField = c.Name;
+                table.Fields << field;
+            }
+        } else {
+            const QString connection = text(values, nulls, connect);
+            const QString file = text(values, nulls, database);
+            table.Connect = file.isEmpty() ? connection : connection + QLatin1String(";DATABASE=") + file;
+            table.Attributes = objectType == kTypeLinkedOdbc ? kAttachedOdbc : kAttachedTable;
+        }
+        m_tables << table;
+    });
+    std::sort(queries.begin(), queries.end(), [](const auto& a, const auto& b) {
+        return a.second.compare(b.second, Qt::CaseInsensitive) < 0;
+    });
+    for (const auto& query : queries)
+        m_queries << QuerySchema{query.second, QString()};
+    // The query texts need MSysQueries, read when first asked for.
+    for (const auto& query : queries)
+        m_queryIds.insert(query.second, query.first);
+}
+
+const cMdbDriver::Object* cMdbDriver::FindTableObject(const QString& name) const
+{
+    for (const Object& object : m_objects) {
+        if (object.Type == kMdbTableObject && SameName(object.Name, name))
+            return &object;
+    }
+    return nullptr;
+}
+
+void cMdbDriver::ReadRows(const Object& table,
+                          const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow)
+{
+    if (!m_helper || !m_helper->Send(QByteArray("R ") + QByteArray::number(table.Index) + '\n'))
+        Damaged();
+    const qsizetype columns = table.Columns.size();
+    QList<QByteArray> values(columns);
+    QList<bool> nulls(columns);
+    char tag = 0;
+    QByteArrayView payload;
+    while (true) {
+        if (!m_helper->Read(tag, payload)) {
+            m_helper.reset(); // a helper that failed once is not trusted again
+            Damaged();
+        }
+        if (tag == 'Z')
+            return;
+        if (tag != 'R') {
+            m_helper.reset();
+            Damaged();
+        }
+        cPayload read(payload);
+        for (qsizetype i = 0; i < columns; ++i) {
+            const char* data = nullptr;
+            quint32 length = 0;
+            if (!read.Bytes(data, length)) {
+                m_helper.reset();
+                Damaged();
+            }
+            nulls[i] = data == nullptr;
+            values[i] = data ? QByteArray::fromRawData(data, qsizetype(length)) : QByteArray();
+            const int fixed = FixedSize(table.Columns[i].MdbType);
+            const bool wrongSize = data && ((fixed > 0 && int(length) != fixed) || (table.Columns[i].MdbType == kMdbBool && length != 1));
+            if (wrongSize) {
+                m_helper.reset();
+                Damaged();
+            }
+        }
+        if (!read.AtEnd()) {
+            m_helper.reset();
+            Damaged();
+        }
+        onRow(values, nulls);
+    }
+}
+
+cSqliteDriver& cMdbDriver::Memory()
+{
+    if (!m_memory)
+        m_memory = cSqliteDriver::OpenMemory(QStringLiteral(";LANGID=0x%1;").arg(m_langId, 4, 16, QLatin1Char('0')));
+    return *m_memory;
+}
+
+void cMdbDriver::CopyTable(const Object& table)
+{
+    const TableSchema* schema = nullptr;
+    for (const TableSchema& t : m_tables) {
+        if (SameName(t.Name, table.Name) && t.Connect.isEmpty())
+            schema = &t;
+    }
+    sqlite3* db = Memory().Handle();
+    QStringList definitions, marks;
+    for (qsizetype i = 0; i < table.Columns.size(); ++i) {
+        FieldSchema field;
+        field.Type = JetTypeOf(table.Columns[i].MdbType);
+        field.Size = schema && i < schema->Fields.size() ? schema->Fields[i].Size : 255;
+        if (field.Type == JetType::Text && (field.Size <= 0 || field.Size > 255))
+            field.Type = JetType::Memo;
+        const bool text = field.Type == JetType::Text || field.Type == JetType::Memo;
+        definitions << QuoteName(table.Columns[i].Name) + u' ' + cSqliteDriver::DeclaredTypeOf(field)
+                           + (text ? QLatin1String(" COLLATE QUARNEL") : QLatin1String(""));
+        marks << QStringLiteral("?");
+    }
+    if (definitions.isEmpty())
+        Damaged();
+    ExecSql(db, QStringLiteral("SAVEPOINT copy"));
+    try {
+        ExecSql(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteName(table.Name), definitions.join(QLatin1String(", "))));
+        cSqliteStatement insert(db, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(QuoteName(table.Name), marks.join(u',')));
+        sqlite3_stmt* statement = insert.get();
+        ReadRows(table, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+            for (qsizetype i = 0; i < values.size(); ++i) {
+                const int at = int(i) + 1;
+                const QByteArray& v = values[i];
+                const auto* b = reinterpret_cast<const unsigned char*>(v.constData());
+                if (nulls[i]) {
+                    sqlite3_bind_null(statement, at);
+                    continue;
+                }
+                switch (table.Columns[i].MdbType) {
+                case kMdbBool: sqlite3_bind_int64(statement, at, b[0] ? -1 : 0); break;
+                case kMdbByte: sqlite3_bind_int64(statement, at, b[0]); break;
+                case kMdbInt: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint16>(b)); break;
+                case kMdbLong:
+                case kMdbComplex: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint32>(b)); break;
+                case kMdbMoney: sqlite3_bind_double(statement, at, double(qFromLittleEndian<qint64>(b)) / 10000.0); break;
+                case kMdbFloat: {
+                    float value = 0;
+                    std::memcpy(&value, b, 4);
+                    sqlite3_bind_double(statement, at, double(qFromLittleEndian(value)));
+                    break;
+                }
+                case kMdbDouble: {
+                    double value = 0;
+                    std::memcpy(&value, b, 8);
+                    sqlite3_bind_double(statement, at, qFromLittleEndian(value));
+                    break;
+                }
+                case kMdbNumeric: sqlite3_bind_double(statement, at, v.toDouble()); break;
+                case kMdbDate: {
+                    double value = 0;
+                    std::memcpy(&value, b, 8);
+                    const QByteArray date = DateText(qFromLittleEndian(value));
+                    if (date.isEmpty())
+                        sqlite3_bind_null(statement, at);
+                    else
+                        sqlite3_bind_text(statement, at, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+                    break;
+                }
+                case kMdbGuid: {
+                    const QByteArray guid = GuidText(b).toLatin1();
+                    sqlite3_bind_text(statement, at, guid.constData(), int(guid.size()), SQLITE_TRANSIENT);
+                    break;
+                }
+                case kMdbText:
+                case kMdbMemo: sqlite3_bind_text(statement, at, v.constData(), int(v.size()), SQLITE_STATIC); break;
+                case kMdbBinary:
+                case kMdbOle: sqlite3_bind_blob(statement, at, v.constData(), int(v.size()), SQLITE_STATIC); break;
+                default: sqlite3_bind_null(statement, at); break;
+                }
+            }
+            insert.Step();
+            insert.Reset();
+        });
+        ExecSql(db, QStringLiteral("RELEASE copy"));
+    } catch (const cRuntimeError& e) {
+        sqlite3_exec(db, "ROLLBACK TO copy; RELEASE copy", nullptr, nullptr, nullptr);
+        if (e.Number() == JetError::NotADatabase)
+            throw;
+        Damaged(); // names or values the copy refuses: the file is not what it claims
+    }
+    m_copied.insert(table.Name.toCaseFolded());
+}
+
+// Every table or stored query the text may name is made ready in the copy; a word that
+// only looks like one costs a needless copy, never a wrong result.
+QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth)
+{
+    static const QRegularExpression names(QStringLiteral("\\[([^\\]]+)\\]|`([^`]+)`|([\\w]+)"),
+                                          QRegularExpression::UseUnicodePropertiesOption);
+    QSet<QString> words;
+    for (auto it = names.globalMatch(jetSql); it.hasNext();) {
+        const auto match = it.next();
+        for (int group = 1; group <= 3; ++group) {
+            if (match.capturedLength(group) > 0)
+                words.insert(match.captured(group).toCaseFolded());
+        }
+    }
+    for (const TableSchema& table : std::as_const(m_tables)) {
+        const QString key = table.Name.toCaseFolded();
+        if (!words.contains(key) || m_copied.contains(key) || !table.Connect.isEmpty())
+            continue;
+        if (const Object* object = FindTableObject(table.Name))
+            CopyTable(*object);
+    }
+    QPair<int, QString> failure(0, QString());
+    if (depth > 16)
+        return failure;
+    static const QRegularExpression parameters(QStringLiteral("^\\s*PARAMETERS\\s+\\[?([^\\],;]+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    for (const QuerySchema& query : Queries()) {
+        const QString key = query.Name.toCaseFolded();
+        if (!words.contains(key))
+            continue;
+        if (!m_copied.contains(key)) {
+            m_copied.insert(key);
+            const QPair<int, QString> inner = CopyWhatIsNamed(query.Sql, depth + 1);
+            const auto parameter = parameters.match(query.Sql);
+            if (parameter.hasMatch()) {
+                // The copy has no way to ask for a parameter's value.
+                m_broken.insert(key, qMakePair(JetError::TooFewParameters,
+                                               JetErrorDescription(JetError::TooFewParameters, {parameter.captured(1).trimmed()})));
+            } else if (inner.first != 0) {
+                m_broken.insert(key, inner);
+            } else {
+                try {
+                    ExecSql(Memory().Handle(),
+                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(query.Sql)));
+                    cSqliteStatement(Memory().Handle(), QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(QuoteName(query.Name)));
+                } catch (const cRuntimeError& e) {
+                    m_broken.insert(key, qMakePair(e.Number(), e.Description()));
+                    sqlite3_exec(Memory().Handle(), QStringLiteral("DROP VIEW IF EXISTS %1").arg(QuoteName(query.Name)).toUtf8().constData(),
+                                 nullptr, nullptr, nullptr);
+                }
+            }
+        }
+        if (failure.first == 0 && m_broken.contains(key))
+            failure = m_broken.value(key);
+    }
+    return failure;
+}
+
+QList<TableSchema> cMdbDriver::Tables()
+{
+    RequireOpen();
+    return m_tables;
+}
+
+QList<QuerySchema> cMdbDriver::Queries()
+{
+    RequireOpen();
+    if (m_queriesRead || m_queries.isEmpty())
+        return m_queries;
+    m_queriesRead = true;
+    const Object* table = FindTableObject(QStringLiteral("MSysQueries"));
+    if (!table)
+        return m_queries;
+    QHash<QString, int> column;
+    for (int i = 0; i < table->Columns.size(); ++i)
+        column.insert(table->Columns[i].Name.toCaseFolded(), i);
+    const int objectId = column.value(QStringLiteral("objectid"), -1), attribute = column.value(QStringLiteral("attribute"), -1),
+              flag = column.value(QStringLiteral("flag"), -1), name1 = column.value(QStringLiteral("name1"), -1),
+              name2 = column.value(QStringLiteral("name2"), -1), expression = column.value(QStringLiteral("expression"), -1);
+    if (objectId < 0 || attribute < 0)
+        return m_queries;
+    auto number = [](const QByteArray& v) {
+        return v.size() == 4 ? qFromLittleEndian<qint32>(v.constData())
+               : v.size() == 2 ? qint32(qFromLittleEndian<qint16>(v.constData()))
+               : v.size() == 1 ? qint32(quint8(v[0])) : 0;
+    };
+    QMap<qint32, QList<QueryRow>> rows;
+    ReadRows(*table, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+        auto text = [&](int at) { return at < 0 || nulls[at] ? QString() : QString::fromUtf8(values[at]); };
+        QueryRow row;
+        row.Attribute = number(values[attribute]);
+        row.Flag = flag >= 0 && !nulls[flag] ? number(values[flag]) : 0;
+        row.Name1 = text(name1);
+        row.Name2 = text(name2);
+        row.Expression = text(expression);
+        rows[number(values[objectId])] << row;
+    });
+    for (QuerySchema& query : m_queries)
+        query.Sql = BuildQuerySql(rows.value(m_queryIds.value(query.Name)));
+    return m_queries;
+}
+
+void cMdbDriver::CreateTable(const TableSchema&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::DropTable(const QString&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::AddField(const QString&, const FieldSchema&, int) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::DropField(const QString&, const QString&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::AlterField(const QString&, const QString&, const FieldSchema&, int)
+{
+    RaiseJetError(JetError::ReadOnly, {}, kSource);
+}
+void cMdbDriver::CreateQuery(const QuerySchema&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::DropQuery(const QString&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::AlterQuery(const QString&, const QuerySchema&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+
+std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
+{
+    RequireOpen();
+    const QPair<int, QString> broken = CopyWhatIsNamed(sql, 0);
+    try {
+        return Memory().OpenCursor(sql);
+    } catch (const cRuntimeError& e) {
+        // Not "no such table" for a stored query that is there but cannot run here.
+        if (broken.first != 0 && e.Number() == JetError::NoSuchTable)
+            throw cRuntimeError(broken.first, broken.second, e.Source());
+        throw;
+    }
+}
+
+void cMdbDriver::Close()
+{
+    m_closed = true;
+    m_helper.reset();
+    if (m_memory)
+        m_memory->Close();
+    m_memory.reset();
+    m_copied.clear();
+}

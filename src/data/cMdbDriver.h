@@ -1,0 +1,100 @@
+#pragma once
+
+#include "cDatabaseDriver.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+
+#include <functional>
+#include <memory>
+
+class cMdbHelper;
+class cSqliteDriver;
+
+// Genuine Access files (Jet 3, Jet 4, ACE), read-only. libmdb reads the file in a helper
+// process (quarnel-mdb-reader), so that a damaged file that crashes or hangs it only
+// ends that process: the engine then reports 3343. SQL runs on an in-memory SQLite copy
+// of the tables it names, each copied once, when first named.
+class cMdbDriver : public cDatabaseDriver {
+public:
+    static constexpr qint32 kSystemObject = qint32(0x80000002u);
+    static constexpr qint32 kAttachedTable = 0x40000000;
+    static constexpr qint32 kAttachedOdbc = 0x20000000;
+
+    static bool HasSignature(const QByteArray& head);
+    // Errors: 3343 for a file the helper cannot read, 3051 when it cannot be started.
+    static std::shared_ptr<cMdbDriver> Open(const QString& path, bool readOnly = true);
+    // How long the helper may stay silent before the file counts as damaged.
+    static void SetHelperTimeout(int milliseconds);
+    // The helper program: QUARNEL_MDB_READER, then next to the program, then the build's.
+    static QString HelperPath();
+
+    ~cMdbDriver() override;
+
+    QString Name() const override { return m_path; }
+    bool ReadOnly() const override { return true; }
+    void Close() override;
+
+    QList<TableSchema> Tables() override;
+    QList<QuerySchema> Queries() override;
+
+    void CreateTable(const TableSchema& table) override;
+    void DropTable(const QString& name) override;
+    void AddField(const QString& table, const FieldSchema& field, int position) override;
+    void DropField(const QString& table, const QString& field) override;
+    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) override;
+    void CreateQuery(const QuerySchema& query) override;
+    void DropQuery(const QString& name) override;
+    void AlterQuery(const QString& name, const QuerySchema& changed) override;
+
+    std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+
+    // How many tables have been copied so far (a table is copied once).
+    int CopiedTables() const { return int(m_copied.size()); }
+
+    // One stored column as the helper describes it.
+    struct Column {
+        QString Name;
+        int MdbType = 0;
+        int Size = 0;
+        int Required = 2; // 0 no, 1 yes, 2 not stored
+        int AllowZeroLength = 2;
+        QString DefaultValue;
+    };
+    struct Object {
+        quint32 Index = 0;
+        int Type = 0;
+        qint32 Flags = 0;
+        QString Name;
+        QList<Column> Columns;
+    };
+
+private:
+    explicit cMdbDriver(QString path);
+    void Load();
+    const Object* FindTableObject(const QString& name) const;
+    // Streams a table's rows; each row's values, as the helper sent them, go to onRow.
+    void ReadRows(const Object& table, const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow);
+    void CopyTable(const Object& table);
+    // Makes ready what the text names; returns the error of the first stored query it
+    // names that the copy cannot run (number 0 when there is none).
+    QPair<int, QString> CopyWhatIsNamed(const QString& jetSql, int depth);
+    cSqliteDriver& Memory();
+    [[noreturn]] void Damaged() const;
+    void RequireOpen() const;
+
+    QString m_path;
+    std::unique_ptr<cMdbHelper> m_helper;
+    quint32 m_jetVersion = 0;
+    quint32 m_langId = 0;
+    QList<Object> m_objects;
+    QList<TableSchema> m_tables;
+    QList<QuerySchema> m_queries;
+    bool m_queriesRead = false;
+    QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
+    std::shared_ptr<cSqliteDriver> m_memory;
+    QSet<QString> m_copied;  // case-folded names of tables and views in the copy
+    QHash<QString, QPair<int, QString>> m_broken; // stored queries the copy cannot run, and why
+    bool m_closed = false;
+};

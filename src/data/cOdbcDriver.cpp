@@ -1,0 +1,444 @@
+#include "cOdbcDriver.h"
+
+#include "cOdbcCursor.h"
+#include "cRuntimeError.h"
+#include "mConvert.h"
+#include "mJetErrors.h"
+
+#include <QRegularExpression>
+
+#include <atomic>
+
+namespace {
+
+const QString kEngine = QStringLiteral("DAO.DBEngine");
+constexpr int kConnectFailed = 3151;
+std::atomic<int> gLoginTimeout{5};
+std::atomic<int> gQueryTimeout{60};
+
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The connect text without its password, fit to be shown and spoken.
+QString WithoutPassword(const QString& connect)
+{
+    static const QRegularExpression password(QStringLiteral("(^|;)\\s*(PWD|PASSWORD)\\s*=\\s*(\\{[^}]*\\}|[^;]*)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    QString shown = connect;
+    shown.replace(password, QStringLiteral("\\1"));
+    shown.replace(QRegularExpression(QStringLiteral(";{2,}")), QStringLiteral(";"));
+    return shown;
+}
+
+// A default as the user would type it: 'text'::type is text, NULL none.
+QString DefaultText(const QString& written)
+{
+    const QString text = written.trimmed();
+    if (text.isEmpty() || SameName(text, QStringLiteral("NULL")) || text.startsWith(QLatin1String("NULL::"), Qt::CaseInsensitive))
+        return QString();
+    static const QRegularExpression quoted(QStringLiteral("^'((?:[^']|'')*)'(?:::[\\w\\s\"]+)?$"));
+    const auto m = quoted.match(text);
+    if (m.hasMatch())
+        return m.captured(1).replace(QLatin1String("''"), QLatin1String("'"));
+    static const QRegularExpression castNumber(QStringLiteral("^\\(?(-?[\\d.]+)\\)?::[\\w\\s\"]+$"));
+    const auto n = castNumber.match(text);
+    return n.hasMatch() ? n.captured(1) : text;
+}
+
+// A catalogue argument: null for "any", else the exact text.
+struct CatalogArgument {
+    std::u16string text;
+    bool null;
+    explicit CatalogArgument(const QString& value) : text(OdbcText(value)), null(value.isEmpty()) {}
+    SQLWCHAR* data() { return null ? nullptr : reinterpret_cast<SQLWCHAR*>(text.data()); }
+    SQLSMALLINT size() const { return null ? 0 : SQLSMALLINT(text.size()); }
+};
+
+OdbcColumn TextColumn()
+{
+    return OdbcColumn{SQL_WVARCHAR, 0, 0, JetType::Memo};
+}
+
+OdbcColumn NumberColumn()
+{
+    return OdbcColumn{SQL_INTEGER, 0, 0, JetType::Long};
+}
+
+} // namespace
+
+std::shared_ptr<cDatabaseDriver> OpenOdbcSource(const QString& connect, bool readOnly)
+{
+    return cOdbcDriver::Open(connect, readOnly);
+}
+
+void cOdbcDriver::SetTimeouts(int loginSeconds, int querySeconds)
+{
+    gLoginTimeout = loginSeconds;
+    gQueryTimeout = querySeconds;
+}
+
+cOdbcDriver::cOdbcDriver(QString name, bool readOnly) : m_name(std::move(name)), m_readOnly(readOnly) {}
+
+cOdbcDriver::~cOdbcDriver()
+{
+    Close();
+}
+
+std::shared_ptr<cOdbcDriver> cOdbcDriver::Open(const QString& connect, bool readOnly)
+{
+    QString text = connect.trimmed();
+    if (text.startsWith(QLatin1String("ODBC;"), Qt::CaseInsensitive))
+        text = text.mid(5);
+    std::shared_ptr<cOdbcDriver> driver(new cOdbcDriver(QLatin1String("ODBC;") + WithoutPassword(text), readOnly));
+    driver->Connect(text);
+    return driver;
+}
+
+void cOdbcDriver::Connect(const QString& connectText)
+{
+    auto fail = [&](SQLSMALLINT type, SQLHANDLE handle) {
+        const QString diagnostics = handle ? OdbcDiagnostics(type, handle) : QString();
+        Close();
+        throw cRuntimeError(kConnectFailed,
+                            QStringLiteral("Připojení ODBC ke zdroji '%1' se nezdařilo. %2")
+                                .arg(m_name.mid(5), diagnostics.isEmpty() ? QStringLiteral("Zdroj dat neuvedl důvod.")
+                                                                          : diagnostics),
+                            kEngine);
+    };
+    if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env))) {
+        m_env = SQL_NULL_HENV;
+        fail(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    }
+    SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc))) {
+        m_dbc = SQL_NULL_HDBC;
+        fail(SQL_HANDLE_ENV, m_env);
+    }
+    // A dead server must not hold the program: connecting and every later request give up.
+    const auto login = SQLULEN(qMax(1, gLoginTimeout.load()));
+    const auto request = SQLULEN(qMax(0, gQueryTimeout.load()));
+    SQLSetConnectAttr(m_dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(login), 0);
+    SQLSetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(request), 0);
+    if (m_readOnly)
+        SQLSetConnectAttr(m_dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+    const QList<int> socketsBefore = cOdbcWatchdog::OpenSockets();
+    std::u16string text = OdbcText(connectText);
+    SQLWCHAR completed[2048] = {};
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN rc = SQLDriverConnectW(m_dbc, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()),
+                                           SQLSMALLINT(text.size()), completed, SQLSMALLINT(std::size(completed)),
+                                           &completedLength, SQL_DRIVER_NOPROMPT);
+    if (!OdbcOk(rc))
+        fail(SQL_HANDLE_DBC, m_dbc);
+    QList<int> sockets = cOdbcWatchdog::OpenSockets();
+    sockets.removeIf([&](int socket) { return socketsBefore.contains(socket); });
+    // The server's own timeout runs first; the watchdog is for a server that stopped.
+    if (gQueryTimeout > 0)
+        m_watchdog->Guard(sockets, gQueryTimeout + 3);
+
+    const QString quote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR).trimmed();
+    m_dialect.Quote = quote.isEmpty() ? QChar(u' ') : quote[0];
+    m_dbms = InfoText(SQL_DBMS_NAME);
+    m_user = InfoText(SQL_USER_NAME);
+    if (InfoText(SQL_DATA_SOURCE_READ_ONLY) == QLatin1String("Y"))
+        m_readOnly = true;
+    if (m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) {
+        m_dialect.BooleanWords = true;
+        m_dialect.CaseInsensitiveLike = true;
+    } else if (m_dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) {
+        m_dialect.Concat = QStringLiteral("+");
+        m_dialect.Limit = false;
+    }
+}
+
+QString cOdbcDriver::InfoText(SQLUSMALLINT item) const
+{
+    SQLWCHAR value[256] = {};
+    SQLSMALLINT length = 0;
+    if (!OdbcOk(SQLGetInfoW(m_dbc, item, value, SQLSMALLINT(sizeof(value)), &length)))
+        return QString();
+    return FromOdbcBuffer(value, qsizetype(std::size(value)) - 1);
+}
+
+void cOdbcDriver::Close()
+{
+    m_watchdog->Stop();
+    if (m_dbc != SQL_NULL_HDBC) {
+        SQLDisconnect(m_dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        m_dbc = SQL_NULL_HDBC;
+    }
+    if (m_env != SQL_NULL_HENV) {
+        SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+        m_env = SQL_NULL_HENV;
+    }
+}
+
+SQLHDBC cOdbcDriver::Handle() const
+{
+    if (m_dbc == SQL_NULL_HDBC)
+        RaiseJetError(JetError::ObjectClosed);
+    return m_dbc;
+}
+
+cOdbcStatement cOdbcDriver::NewStatement() const
+{
+    return cOdbcStatement(Handle(), gQueryTimeout.load(), m_watchdog);
+}
+
+void cOdbcDriver::RequireWritable() const
+{
+    Handle();
+    if (m_readOnly)
+        RaiseJetError(JetError::ReadOnly);
+}
+
+// Tables of the schemas a bare name reaches keep their bare name; others are qualified.
+QString cOdbcDriver::ShownName(const QString& owner, const QString& table) const
+{
+    if (owner.isEmpty() || SameName(owner, QStringLiteral("public")) || SameName(owner, QStringLiteral("dbo"))
+        || SameName(owner, QStringLiteral("main")) || SameName(owner, m_user))
+        return table;
+    return owner + u'.' + table;
+}
+
+void cOdbcDriver::ListTables()
+{
+    m_listed.clear();
+    m_listedValid = false;
+    cOdbcStatement list = NewStatement();
+    CatalogArgument types(QStringLiteral("TABLE,SYSTEM TABLE"));
+    if (!OdbcOk(list.Guarded([&] { return SQLTablesW(list.get(), nullptr, 0, nullptr, 0, nullptr, 0, types.data(), types.size()); })))
+        list.Fail();
+    QStringList seen;
+    while (list.Fetch()) {
+        Listed table;
+        table.Catalog = list.Get(1, TextColumn()).toString();
+        table.Owner = list.Get(2, TextColumn()).toString();
+        table.Table = list.Get(3, TextColumn()).toString();
+        const QString type = list.Get(4, TextColumn()).toString();
+        table.Shown = ShownName(table.Owner, table.Table);
+        if (seen.contains(table.Shown, Qt::CaseInsensitive))
+            table.Shown = table.Owner + u'.' + table.Table;
+        seen << table.Shown;
+        if (SameName(type, QStringLiteral("SYSTEM TABLE")) || table.Table.startsWith(QLatin1String("sqlite_")))
+            table.Attributes = kSystemObject;
+        m_listed << table;
+    }
+    m_listedValid = true;
+}
+
+void cOdbcDriver::ReadColumns(OdbcTable& table)
+{
+    cOdbcStatement columns = NewStatement();
+    CatalogArgument catalog(table.Catalog), owner(table.Owner), name(table.Table);
+    if (!OdbcOk(columns.Guarded([&] {
+            return SQLColumnsW(columns.get(), catalog.data(), catalog.size(), owner.data(), owner.size(), name.data(),
+                               name.size(), nullptr, 0);
+        })))
+        columns.Fail();
+    while (columns.Fetch()) {
+        // Names are patterns to the catalogue: "a_b" also finds "axb".
+        if (columns.Get(3, TextColumn()).toString() != table.Table
+            || columns.Get(2, TextColumn()).toString() != table.Owner)
+            continue;
+        FieldSchema field;
+        field.Name = columns.Get(4, TextColumn()).toString();
+        OdbcColumn column;
+        column.SqlType = SQLSMALLINT(columns.Get(5, NumberColumn()).toInt());
+        const QString typeName = columns.Get(6, TextColumn()).toString();
+        column.Size = SQLULEN(qMax(0LL, columns.Get(7, NumberColumn()).toLongLong()));
+        column.Digits = SQLSMALLINT(columns.Get(9, NumberColumn()).toInt());
+        field.Required = columns.Get(11, NumberColumn()).toInt() == SQL_NO_NULLS;
+        field.DefaultValue = DefaultText(columns.Get(13, TextColumn()).toString());
+        column.JetType = JetTypeOfOdbc(column.SqlType, column.Size, typeName, field.Size);
+        field.Type = column.JetType;
+        field.AllowZeroLength = true;
+        field.SourceTable = table.Schema.Name;
+        field.SourceField = field.Name;
+        table.Schema.Fields << field;
+        table.Columns << column;
+    }
+}
+
+QStringList cOdbcDriver::ReadKey(const OdbcTable& table)
+{
+    cOdbcStatement keys = NewStatement();
+    CatalogArgument catalog(table.Catalog), owner(table.Owner), name(table.Table);
+    if (!OdbcOk(keys.Guarded([&] {
+            return SQLPrimaryKeysW(keys.get(), catalog.data(), catalog.size(), owner.data(), owner.size(), name.data(),
+                                   name.size());
+        })))
+        return {};
+    QMap<int, QString> ordered;
+    while (keys.Fetch()) {
+        const QString column = keys.Get(4, TextColumn()).toString();
+        ordered.insert(keys.Get(5, NumberColumn()).toInt(), column);
+    }
+    QStringList key = ordered.values();
+    // A key the fields do not show cannot identify a record.
+    for (const QString& column : key) {
+        if (std::none_of(table.Schema.Fields.begin(), table.Schema.Fields.end(),
+                         [&](const FieldSchema& f) { return f.Name == column; }))
+            return {};
+    }
+    return key;
+}
+
+QList<TableSchema> cOdbcDriver::Tables()
+{
+    ListTables();
+    QList<TableSchema> tables;
+    for (const Listed& listed : std::as_const(m_listed)) {
+        OdbcTable table;
+        table.Schema.Name = listed.Shown;
+        table.Schema.Attributes = listed.Attributes;
+        table.Catalog = listed.Catalog;
+        table.Owner = listed.Owner;
+        table.Table = listed.Table;
+        ReadColumns(table);
+        tables << table.Schema;
+    }
+    return tables;
+}
+
+std::optional<OdbcTable> cOdbcDriver::FindTable(const QString& name)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_listedValid || attempt == 1)
+            ListTables();
+        const Listed* found = nullptr;
+        for (const Listed& listed : std::as_const(m_listed)) {
+            if (listed.Shown == name) {
+                found = &listed;
+                break;
+            }
+            if (!found && SameName(listed.Shown, name))
+                found = &listed;
+        }
+        if (found) {
+            OdbcTable table;
+            table.Schema.Name = found->Shown;
+            table.Schema.Attributes = found->Attributes;
+            table.Catalog = found->Catalog;
+            table.Owner = found->Owner;
+            table.Table = found->Table;
+            ReadColumns(table);
+            table.Key = ReadKey(table);
+            return table;
+        }
+    }
+    return std::nullopt;
+}
+
+QList<QuerySchema> cOdbcDriver::Queries()
+{
+    cOdbcStatement list = NewStatement();
+    CatalogArgument types(QStringLiteral("VIEW"));
+    if (!OdbcOk(list.Guarded([&] { return SQLTablesW(list.get(), nullptr, 0, nullptr, 0, nullptr, 0, types.data(), types.size()); })))
+        list.Fail();
+    struct View {
+        QString Owner, Name, Shown;
+    };
+    QList<View> views;
+    while (list.Fetch()) {
+        View view;
+        view.Owner = list.Get(2, TextColumn()).toString();
+        view.Name = list.Get(3, TextColumn()).toString();
+        view.Shown = ShownName(view.Owner, view.Name);
+        // The catalogue's own views are no user's queries.
+        if (SameName(view.Owner, QStringLiteral("pg_catalog")) || SameName(view.Owner, QStringLiteral("information_schema")))
+            continue;
+        views << view;
+    }
+    list = cOdbcStatement();
+    const bool postgres = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    const bool sqlite = m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive);
+    static const QRegularExpression createView(QStringLiteral("^\\s*CREATE\\s+(?:TEMP\\w*\\s+)?VIEW\\s+.*?\\s+AS\\s+(.*)$"),
+                                               QRegularExpression::CaseInsensitiveOption
+                                                   | QRegularExpression::DotMatchesEverythingOption);
+    QList<QuerySchema> queries;
+    for (const View& view : std::as_const(views)) {
+        QuerySchema query{view.Shown, QString()};
+        try {
+            if (postgres || sqlite) {
+                cOdbcStatement read = NewStatement();
+                read.Prepare(postgres ? QStringLiteral("SELECT view_definition FROM information_schema.views "
+                                                       "WHERE table_schema = ? AND table_name = ?")
+                                      : QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ?"));
+                read.Bind(postgres ? QVariantList{view.Owner, view.Name} : QVariantList{view.Name}, {});
+                read.Execute();
+                if (read.Fetch()) {
+                    QString sql = read.Get(1, TextColumn()).toString().trimmed();
+                    if (sqlite)
+                        sql = createView.match(sql).captured(1).trimmed();
+                    if (sql.endsWith(u';'))
+                        sql.chop(1);
+                    query.Sql = sql;
+                }
+            }
+        } catch (const cRuntimeError&) {
+            // a definition the source keeps to itself: the query is listed without text
+        }
+        queries << query;
+    }
+    return queries;
+}
+
+// Structure changes would need each source's own DDL to keep rows, keys and relations:
+// they are refused rather than done halfway.
+void cOdbcDriver::CreateTable(const TableSchema&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::DropTable(const QString&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::AddField(const QString&, const FieldSchema&, int)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::DropField(const QString&, const QString&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::AlterField(const QString&, const QString&, const FieldSchema&, int)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::CreateQuery(const QuerySchema&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::DropQuery(const QString&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+void cOdbcDriver::AlterQuery(const QString&, const QuerySchema&)
+{
+    RequireWritable();
+    RaiseJetError(JetError::InvalidOperation);
+}
+
+std::unique_ptr<cCursor> cOdbcDriver::OpenCursor(const QString& sql)
+{
+    Handle();
+    return std::make_unique<cOdbcCursor>(shared_from_this(), sql);
+}

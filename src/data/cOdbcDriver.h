@@ -1,0 +1,86 @@
+#pragma once
+
+#include "cDatabaseDriver.h"
+#include "cOdbcStatement.h"
+#include "mOdbcSql.h"
+
+
+#include <memory>
+#include <optional>
+
+// A table as the source's catalogue names it, with what a keyset needs.
+struct OdbcTable {
+    TableSchema Schema;
+    QString Catalog;
+    QString Owner;        // the source's schema
+    QString Table;        // the bare name
+    QList<OdbcColumn> Columns; // in field order
+    QStringList Key;      // the primary key's columns, empty without one
+};
+
+// A data source reached through unixODBC ("ODBC;DSN=…" or "ODBC;DRIVER=…"). Tables
+// and views come from the catalogue; records of one table with a primary key can be
+// changed through it, everything else reads only. Structure changes are refused (3219).
+class cOdbcDriver : public cDatabaseDriver, public std::enable_shared_from_this<cOdbcDriver> {
+public:
+    static constexpr qint32 kSystemObject = qint32(0x80000002u);
+
+    // connect is the text with or without its leading "ODBC;". A source that cannot be
+    // reached fails with 3151 within the login timeout.
+    static std::shared_ptr<cOdbcDriver> Open(const QString& connect, bool readOnly);
+    // Seconds for connecting and for one statement; the defaults are 5 and 60.
+    static void SetTimeouts(int loginSeconds, int querySeconds);
+    ~cOdbcDriver() override;
+
+    QString Name() const override { return m_name; }
+    bool ReadOnly() const override { return m_readOnly; }
+    void Close() override;
+
+    QList<TableSchema> Tables() override;
+    QList<QuerySchema> Queries() override;
+    void CreateTable(const TableSchema& table) override;
+    void DropTable(const QString& name) override;
+    void AddField(const QString& table, const FieldSchema& field, int position) override;
+    void DropField(const QString& table, const QString& field) override;
+    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) override;
+    void CreateQuery(const QuerySchema& query) override;
+    void DropQuery(const QString& name) override;
+    void AlterQuery(const QString& name, const QuerySchema& changed) override;
+    std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+
+    // The open connection; 3420 once closed.
+    SQLHDBC Handle() const;
+    cOdbcStatement NewStatement() const;
+    const OdbcDialect& Dialect() const { return m_dialect; }
+    QString DbmsName() const { return m_dbms; }
+    // A table by the name the engine shows ("name" or "schema.name"), with its key.
+    std::optional<OdbcTable> FindTable(const QString& name);
+    void RequireWritable() const;
+
+private:
+    cOdbcDriver(QString name, bool readOnly);
+    void Connect(const QString& connectText);
+    QString InfoText(SQLUSMALLINT item) const;
+    QString ShownName(const QString& owner, const QString& table) const;
+    void ListTables();
+    void ReadColumns(OdbcTable& table);
+    QStringList ReadKey(const OdbcTable& table);
+
+    QString m_name;
+    bool m_readOnly = false;
+    std::shared_ptr<cOdbcWatchdog> m_watchdog = std::make_shared<cOdbcWatchdog>();
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    OdbcDialect m_dialect;
+    QString m_dbms;
+    QString m_user;
+    struct Listed {
+        QString Shown, Catalog, Owner, Table;
+        qint32 Attributes = 0;
+    };
+    QList<Listed> m_listed; // tables in catalogue order, read once per Tables()
+    bool m_listedValid = false;
+};
+
+// The engine's backend for "ODBC;" connect texts, as DBEngine::RegisterOdbcBackend takes it.
+std::shared_ptr<cDatabaseDriver> OpenOdbcSource(const QString& connect, bool readOnly);

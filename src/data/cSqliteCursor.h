@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cDatabaseDriver.h"
+#include "cSqliteStatement.h"
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class cSqliteDriver;
+
+// A record source over SQLite. A query of one table is keyed by the table's row
+// identity and can be changed; any other is read-only. Rows are read as they are asked
+// for: a walk from the first record to the last reads the query once, in one pass, and a
+// jump goes straight to the record through its key.
+class cSqliteCursor : public cCursor {
+public:
+    cSqliteCursor(std::shared_ptr<cSqliteDriver> driver, QString jetSql);
+    ~cSqliteCursor() override;
+
+    const QList<FieldSchema>& Fields() const override { return m_fields; }
+    bool Updatable() const override;
+    bool Fetch(qint64 position, QVariantList& row) override;
+    qint64 Count() override;
+    QVariant Key(qint64 position) override;
+    qint64 PositionOf(const QVariant& key) override;
+    void Update(qint64 position, const QVariantList& values, const QList<bool>& changed) override;
+    qint64 Insert(const QVariantList& values, const QList<bool>& changed) override;
+    void Remove(qint64 position) override;
+    void Requery() override;
+
+private:
+    void Open();
+    void DescribeFields(cSqliteStatement& probe);
+    void ReadRow(const cSqliteStatement& statement, int firstColumn, QVariantList& row) const;
+    bool FetchForward(qint64 position, QVariantList& row);
+    bool FetchByKey(qint64 position, QVariantList& row);
+    void CompleteKeys();
+    void Materialise();
+    void DropMaterialised();
+    void PrepareForChange();
+
+    std::shared_ptr<cSqliteDriver> m_driver;
+    QString m_jetSql;
+    QString m_sql;
+    QList<FieldSchema> m_fields;
+    bool m_updatable = false; // keyed by the table's row identity
+    QString m_table;
+    QString m_qualifier;
+    QString m_keysSql;
+
+    // Updatable: the row identity of each position, complete once read to the end.
+    std::vector<qint64> m_keys;
+    bool m_complete = false;
+    std::unordered_map<qint64, qint64> m_positions; // identity to position, built on demand
+    qint64 m_count = 0; // read-only sources, once complete
+
+    cSqliteStatement m_forward; // the query itself, read in order
+    qint64 m_forwardNext = -1;  // the position its next row has, −1 when not in use
+    cSqliteStatement m_point;   // one record by its key
+    QString m_materialised;     // read-only sources copied for jumping about
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "cDatabaseDriver.h"
+#include "cSqliteStatement.h"
+
+#include <QCollator>
+
+#include <memory>
+#include <optional>
+
+// The engine's own database files: SQLite 3. What the engine needs and SQLite lacks
+// (the zero-length rule, the text of stored queries, the database's locale) is kept in
+// hidden system tables; the Jet type and size live in the declared column types.
+class cSqliteDriver : public cDatabaseDriver, public std::enable_shared_from_this<cSqliteDriver> {
+public:
+    static constexpr qint32 kSystemObject = qint32(0x80000002u);
+
+    static bool HasSignature(const QByteArray& head);
+    static std::shared_ptr<cSqliteDriver> Open(const QString& path, bool readOnly);
+    // A new, empty file; the locale text (";LANGID=0x0405;…") decides how text compares.
+    static std::shared_ptr<cSqliteDriver> Create(const QString& path, const QString& locale);
+    // A private in-memory database that other read-only backends fill through Handle();
+    // changes through the engine fail with 3027.
+    static std::shared_ptr<cSqliteDriver> OpenMemory(const QString& locale);
+    ~cSqliteDriver() override;
+
+    QString Name() const override { return m_path; }
+    bool ReadOnly() const override { return m_readOnly; }
+    void Close() override;
+
+    QList<TableSchema> Tables() override;
+    QList<QuerySchema> Queries() override;
+    void CreateTable(const TableSchema& table) override;
+    void DropTable(const QString& name) override;
+    void AddField(const QString& table, const FieldSchema& field, int position) override;
+    void DropField(const QString& table, const QString& field) override;
+    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) override;
+    void CreateQuery(const QuerySchema& query) override;
+    void DropQuery(const QString& name) override;
+    void AlterQuery(const QString& name, const QuerySchema& changed) override;
+    std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+
+    // The open connection; the engine's error 3420 once closed.
+    sqlite3* Handle() const;
+    void RequireWritable() const;
+    // A table (not a view) by name, compared as SQLite compares names.
+    std::optional<TableSchema> FindTable(const QString& name);
+
+    static int JetTypeOfDeclared(const QString& declared, qint32& size);
+    static QString DeclaredTypeOf(const FieldSchema& field);
+
+private:
+    cSqliteDriver(sqlite3* db, QString path, bool readOnly);
+    void Prepare();
+    void EnsureMetadata();
+    bool HasMetadata() const;
+    TableSchema ReadTable(const QString& name, qint32 attributes);
+    QString ColumnDefinition(const FieldSchema& field) const;
+    void CheckNewField(const TableSchema& table, const FieldSchema& field, const QString& replacing) const;
+    void Rebuild(const TableSchema& table, const QList<FieldSchema>& fields, const QStringList& sources);
+    void SetZeroLengthRule(const QString& table, const FieldSchema& field);
+    bool NameTaken(const QString& name);
+    template <typename Work> void InTransaction(Work work);
+    template <typename Work> void WithoutForeignKeys(Work work);
+
+    QString m_path;
+    sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
+    QCollator m_collator;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The Jet SQL dialect on SQLite: the text users and stored queries are written in becomes
+// one SQLite statement, and the functions it relies on are registered per connection.
+
+// Jet SQL to SQLite SQL. [names] become "names", #dates# the stored text
+// 'YYYY-MM-DD HH:MM:SS', True/Yes -1, False/No 0, Mod %, "texts" 'texts', DISTINCTROW
+// is dropped, TOP n becomes LIMIT n at the end of its SELECT, and a & b becomes
+// jet_concat(a, b) (Jet's precedence; Null only when every operand is Null).
+// Throws cRuntimeError (source "Quarnel.Jet") for text that is not one Jet statement.
+QString TranslateJetSql(const QString& jetSql);
+
+// The top-level shape of a translated SELECT, for building keyset cursors.
+struct JetSelectShape {
+    bool IsSelect = false;     // the statement is a query (SELECT or WITH … SELECT)
+    bool SingleTable = false;  // its FROM names exactly one table, with or without an alias
+    QString Table;             // that table's name, unquoted
+    QString Alias;             // its alias, unquoted; empty when there is none
+    qsizetype SelectListStart = -1; // just after SELECT (and DISTINCT/ALL)
+    qsizetype FromStart = -1;  // the top-level FROM keyword; -1 without one
+    bool Updatable = false;    // single table, and no DISTINCT, grouping, aggregate or compound
+};
+
+JetSelectShape AnalyseSelect(const QString& sqliteSql);
+
+// like() with Jet wildcards, jet_concat() and the Jet functions (Left, Mid, Nz, Year …).
+// Returns the SQLite result code of the first registration that failed, else SQLITE_OK.
+int RegisterJetFunctions(sqlite3* db);
+
+// Errors raised by those functions while a statement runs reach SQLite as messages;
+// this gives back the Jet number and description of one (false for other messages).
+bool JetFunctionError(const QString& sqliteMessage, qint32& number, QString& description);

@@ -1,0 +1,262 @@
+#include "mOdbcSql.h"
+
+#include "cRuntimeError.h"
+#include "mJetErrors.h"
+
+#include <QDate>
+#include <QRegularExpression>
+
+#include <vector>
+
+namespace {
+
+const QString kSource = QStringLiteral("Quarnel.Odbc");
+
+enum class Kind { Space, Word, Number, Text, Quoted, Bracketed, Date, Symbol };
+
+struct Token {
+    Kind kind;
+    QString text; // as written; for Text, Quoted, Bracketed and Date the content alone
+};
+
+bool IsWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+[[noreturn]] void Syntax(const QString& what)
+{
+    RaiseJetError(JetError::SyntaxError, {what}, kSource);
+}
+
+std::vector<Token> Tokenise(const QString& sql)
+{
+    std::vector<Token> tokens;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && sql[i].isSpace())
+                ++i;
+            tokens.push_back({Kind::Space, sql.mid(start, i - start)});
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+            tokens.push_back({Kind::Space, QStringLiteral(" ")});
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = close < 0 ? n : close + 2;
+            tokens.push_back({Kind::Space, QStringLiteral(" ")});
+        } else if (c == u'\'' || c == u'"' || c == u'`') {
+            QString content;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (sql[i] == c) {
+                    if (i + 1 < n && sql[i + 1] == c) {
+                        content += c;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                content += sql[i++];
+            }
+            if (!closed)
+                Syntax(sql.mid(start, 40));
+            tokens.push_back({c == u'`' ? Kind::Bracketed : c == u'"' ? Kind::Quoted : Kind::Text, content});
+        } else if (c == u'[') {
+            const qsizetype close = sql.indexOf(u']', i + 1);
+            if (close < 0)
+                Syntax(sql.mid(start, 40));
+            tokens.push_back({Kind::Bracketed, sql.mid(i + 1, close - i - 1)});
+            i = close + 1;
+        } else if (c == u'#') {
+            const qsizetype close = sql.indexOf(u'#', i + 1);
+            if (close < 0)
+                Syntax(sql.mid(start, 40));
+            tokens.push_back({Kind::Date, sql.mid(i + 1, close - i - 1)});
+            i = close + 1;
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
+            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == u'.'
+                             || ((sql[i] == u'+' || sql[i] == u'-') && (sql[i - 1] == u'e' || sql[i - 1] == u'E'))))
+                ++i;
+            tokens.push_back({Kind::Number, sql.mid(start, i - start)});
+        } else if (IsWordChar(c)) {
+            while (i < n && IsWordChar(sql[i]))
+                ++i;
+            tokens.push_back({Kind::Word, sql.mid(start, i - start)});
+        } else {
+            tokens.push_back({Kind::Symbol, QString(c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+bool IsWord(const Token& t, const char* word)
+{
+    return t.kind == Kind::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+bool IsSymbol(const Token& t, char c)
+{
+    return t.kind == Kind::Symbol && t.text.size() == 1 && t.text[0] == QLatin1Char(c);
+}
+
+size_t NextSignificant(const std::vector<Token>& t, size_t i)
+{
+    ++i;
+    while (i < t.size() && t[i].kind == Kind::Space)
+        ++i;
+    return i;
+}
+
+QString TextLiteral(const QString& content)
+{
+    QString escaped = content;
+    escaped.replace(u'\'', QLatin1String("''"));
+    return u'\'' + escaped + u'\'';
+}
+
+// #m/d/yyyy [h:mm[:ss] [AM|PM]]#, #yyyy-mm-dd …# or a time alone, as Jet reads them.
+QString DateEscape(const QString& content)
+{
+    static const QRegularExpression form(QStringLiteral(
+        R"(^\s*(?:(\d{1,2})[/-](\d{1,2})(?:[/-](\d{1,4}))?|(\d{4})-(\d{1,2})-(\d{1,2}))?)"
+        R"((?:(?:\s+|T|^)(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?\s*$)"));
+    const QRegularExpressionMatch m = form.match(content);
+    const bool hasDate = m.hasMatch() && (!m.captured(1).isEmpty() || !m.captured(4).isEmpty());
+    const bool hasTime = m.hasMatch() && !m.captured(7).isEmpty();
+    if (!hasDate && !hasTime)
+        Syntax(u'#' + content + u'#');
+    QDate date(1899, 12, 30);
+    if (!m.captured(4).isEmpty()) {
+        date = QDate(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    } else if (hasDate) {
+        int year = QDate::currentDate().year();
+        if (!m.captured(3).isEmpty()) {
+            year = m.captured(3).toInt();
+            if (m.captured(3).size() <= 2)
+                year += year < 30 ? 2000 : 1900;
+        }
+        date = QDate(year, m.captured(1).toInt(), m.captured(2).toInt());
+    }
+    int hour = m.captured(7).toInt();
+    const int minute = m.captured(8).toInt();
+    const int second = m.captured(9).toInt();
+    const QString half = m.captured(10).toUpper();
+    bool timeOk = true;
+    if (!half.isEmpty()) {
+        timeOk = hour >= 1 && hour <= 12;
+        hour = hour % 12 + (half == QLatin1String("PM") ? 12 : 0);
+    }
+    if (!date.isValid() || date.year() < 100 || !timeOk || hour > 23 || minute > 59 || second > 59)
+        Syntax(u'#' + content + u'#');
+    return QStringLiteral("{ts '%1 %2:%3:%4'}")
+        .arg(date.toString(QStringLiteral("yyyy-MM-dd")))
+        .arg(hour, 2, 10, QLatin1Char('0'))
+        .arg(minute, 2, 10, QLatin1Char('0'))
+        .arg(second, 2, 10, QLatin1Char('0'));
+}
+
+QString LikePattern(const QString& jet)
+{
+    QString pattern = jet;
+    pattern.replace(u'*', u'%');
+    pattern.replace(u'?', u'_');
+    return pattern;
+}
+
+} // namespace
+
+QString QuoteOdbcName(const QString& name, QChar quote)
+{
+    if (quote.isSpace() || quote.isNull())
+        return name;
+    QString escaped = name;
+    escaped.replace(quote, QString(2, quote));
+    return quote + escaped + quote;
+}
+
+QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect)
+{
+    std::vector<Token> t = Tokenise(jetSql);
+    // One statement: a ';' may stand only at the end.
+    int depth = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (IsSymbol(t[i], '('))
+            ++depth;
+        else if (IsSymbol(t[i], ')'))
+            --depth;
+        else if (IsSymbol(t[i], ';')) {
+            if (NextSignificant(t, i) < t.size())
+                RaiseJetError(JetError::TextAfterStatement, {}, kSource);
+            t.erase(t.begin() + qsizetype(i), t.end());
+            break;
+        }
+    }
+    QString limit;
+    QString out;
+    bool afterSelect = false;
+    depth = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const Token& k = t[i];
+        if (IsSymbol(k, '('))
+            ++depth;
+        else if (IsSymbol(k, ')'))
+            --depth;
+        switch (k.kind) {
+        case Kind::Bracketed: out += QuoteOdbcName(k.text, dialect.Quote); break;
+        case Kind::Quoted:
+        case Kind::Text: out += TextLiteral(k.text); break;
+        case Kind::Date: out += DateEscape(k.text); break;
+        case Kind::Word:
+            if (IsWord(k, "TRUE") || IsWord(k, "YES")) {
+                out += dialect.BooleanWords ? QStringLiteral("TRUE") : QStringLiteral("1");
+            } else if (IsWord(k, "FALSE") || IsWord(k, "NO")) {
+                out += dialect.BooleanWords ? QStringLiteral("FALSE") : QStringLiteral("0");
+            } else if (IsWord(k, "DISTINCTROW")) {
+                // Jet's own; rows of one table are distinct anyway
+            } else if (IsWord(k, "LIKE")) {
+                out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
+                const size_t next = NextSignificant(t, i);
+                if (next < t.size() && (t[next].kind == Kind::Text || t[next].kind == Kind::Quoted)) {
+                    out += u' ' + TextLiteral(LikePattern(t[next].text));
+                    i = next;
+                }
+            } else if (IsWord(k, "TOP") && afterSelect && depth == 0 && dialect.Limit) {
+                const size_t count = NextSignificant(t, i);
+                if (count >= t.size() || t[count].kind != Kind::Number)
+                    Syntax(QStringLiteral("TOP"));
+                if (const size_t percent = NextSignificant(t, count); percent < t.size() && IsWord(t[percent], "PERCENT"))
+                    RaiseJetError(JetError::InvalidOperation, {}, kSource);
+                limit = t[count].text;
+                i = count;
+            } else {
+                out += k.text;
+            }
+            break;
+        case Kind::Symbol:
+            if (IsSymbol(k, '&'))
+                out += dialect.Concat;
+            else
+                out += k.text;
+            break;
+        default: out += k.text; break;
+        }
+        if (k.kind != Kind::Space)
+            afterSelect = depth == 0 && (IsWord(k, "SELECT") || IsWord(k, "DISTINCT") || IsWord(k, "DISTINCTROW")
+                                         || (afterSelect && IsWord(k, "ALL")));
+    }
+    out = out.trimmed();
+    if (out.isEmpty())
+        RaiseJetError(JetError::InvalidOperation, {}, kSource);
+    if (!limit.isEmpty())
+        out += QLatin1String(" LIMIT ") + limit;
+    return out;
+}

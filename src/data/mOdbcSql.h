@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// What the Jet SQL of the callers becomes on one ODBC source.
+struct OdbcDialect {
+    QChar Quote = u'"';               // the source's identifier quote
+    bool BooleanWords = false;        // TRUE/FALSE where the source has a boolean type, else 1/0
+    bool CaseInsensitiveLike = false; // ILIKE, for sources whose LIKE heeds case
+    QString Concat = QStringLiteral("||");
+    bool Limit = true;                // TOP n as LIMIT n
+};
+
+// One Jet statement for the source: [names] in the source's quotes, "texts" as 'texts',
+// #dates# as {ts '…'}, True/Yes and False/No as the source's values, Jet wildcards * and ?
+// in a LIKE pattern as % and _, & as the source's concatenation, DISTINCTROW dropped,
+// TOP n as LIMIT n. Text after a ';' is refused (3142); everything else is the source's
+// own SQL and passes unchanged.
+QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect);
+
+// A name in the source's quotes.
+QString QuoteOdbcName(const QString& name, QChar quote);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Makes a new database (Czech sort order) and runs a script of SQLite statements on it.
+// The script is the program's own, from its sources: it may hold several statements.
+void CreateDatabaseFromScript(const QString& path, const QString& script);
+
+// A new database whose table Velka holds rows records of every common type, with
+// repeatable content, for tests and benchmarks.
+void GenerateLargeDatabase(const QString& path, qint64 rows);

@@ -1,0 +1,174 @@
+#include "DataTestSupport.h"
+
+#include "mJetErrors.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace {
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// The description of the error a call raises.
+template <typename Call>
+QString DescriptionOf(Call call)
+{
+    try {
+        call();
+    } catch (const cRuntimeError& e) {
+        return e.Description();
+    }
+    return QString();
+}
+} // namespace
+
+using Engine = DatabaseTest;
+
+TEST_F(Engine, OpeningFailuresCarryTheirNumbersAndNameTheFile)
+{
+    auto& engine = DBEngine::Instance();
+    const QString missing = PathOf(QStringLiteral("chybí.db"));
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(missing); }), JetError::FileNotFound);
+    EXPECT_TRUE(DescriptionOf([&] { engine.OpenDatabase(missing); }).contains(missing));
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(m_dir.path()); }), JetError::InvalidPath);
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(PathOf(QStringLiteral("no/such/folder/a.db"))); }), JetError::InvalidPath);
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(QString()); }), JetError::InvalidPath);
+
+    const QString text = PathOf(QStringLiteral("text.mdb"));
+    WriteAll(text, "Jméno;Příjmení\r\nJana;Nováková\r\n");
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(text); }), JetError::NotADatabase);
+    EXPECT_TRUE(DescriptionOf([&] { engine.OpenDatabase(text); }).contains(text));
+    const QString empty = PathOf(QStringLiteral("empty.db"));
+    WriteAll(empty, QByteArray());
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(empty); }), JetError::NotADatabase);
+    EXPECT_EQ(ReadAll(empty), QByteArray()) << "a refused file is left as it was";
+
+    // A connect text goes to the ODBC route, whatever the name: a source that does not exist fails there.
+    EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(missing, false, false, QStringLiteral("ODBC;DSN=Quarnel-Nikde")); }),
+              3151);
+}
+
+TEST_F(Engine, DamagedFilesAreRefusedAndLeftIntact)
+{
+    CreateOsoby()->Close();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(PathOf(QStringLiteral("osoby.db")).toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw,
+                           "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199) "
+                           "INSERT INTO Osoby (Id, \"Jméno\") SELECT i, 'Jméno ' || i FROM n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    const QByteArray good = ReadAll(PathOf(QStringLiteral("osoby.db")));
+    ASSERT_GT(good.size(), 8192);
+
+    const QString truncated = PathOf(QStringLiteral("truncated.db"));
+    WriteAll(truncated, good.left(1500));
+    const int truncatedError = ErrorOf([&] {
+        auto opened = DBEngine::Instance().OpenDatabase(truncated);
+        opened->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"))->MoveLast();
+    });
+    EXPECT_TRUE(truncatedError == JetError::NotADatabase || truncatedError == JetError::NoSuchTable) << truncatedError;
+    EXPECT_EQ(ReadAll(truncated), good.left(1500));
+
+    QByteArray scrambled = good;
+    for (qsizetype i = 100; i < scrambled.size(); i += 7)
+        scrambled[i] = char(scrambled[i] ^ 0x5A);
+    const QString damaged = PathOf(QStringLiteral("damaged.db"));
+    WriteAll(damaged, scrambled);
+    EXPECT_NE(ErrorOf([&] {
+                  auto opened = DBEngine::Instance().OpenDatabase(damaged);
+                  auto rs = opened->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
+                  while (!rs->Eof())
+                      rs->MoveNext();
+              }),
+              0);
+    EXPECT_EQ(ReadAll(damaged), scrambled);
+}
+
+TEST_F(Engine, AccessFilesAreRecognisedAndOpenReadOnly)
+{
+    const QString nwind = QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb");
+    ASSERT_TRUE(QFile::exists(nwind));
+    auto db = DBEngine::Instance().OpenDatabase(nwind);
+    EXPECT_TRUE(db->ReadOnly());
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM Customers"))->RecordCount(), 91);
+}
+
+TEST_F(Engine, CreateRefusesAnExistingFileAndLeavesItUntouched)
+{
+    const QString path = PathOf(QStringLiteral("novy.mdb"));
+    WriteAll(path, "not yours");
+    EXPECT_EQ(ErrorOf([&] { DBEngine::Instance().CreateDatabase(path, QString()); }), JetError::DatabaseExists);
+    EXPECT_EQ(ReadAll(path), QByteArray("not yours"));
+    EXPECT_EQ(ErrorOf([&] { DBEngine::Instance().CreateDatabase(PathOf(QStringLiteral("x/y.db")), QString()); }),
+              JetError::InvalidPath);
+}
+
+TEST_F(Engine, NewDatabaseIsEmptyAndOpensAgain)
+{
+    const QString path = PathOf(QStringLiteral("novy.mdb"));
+    auto db = DBEngine::Instance().CreateDatabase(path, QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"));
+    EXPECT_EQ(db->Name(), path);
+    for (const auto& table : *db->TableDefs())
+        EXPECT_TRUE(table->Attributes() & qint32(0x80000002u)) << table->Name().toStdString();
+    EXPECT_EQ(db->QueryDefs()->Count(), 0);
+    db->Close();
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs(); }), JetError::ObjectClosed);
+    auto again = DBEngine::Instance().OpenDatabase(path);
+    EXPECT_FALSE(again->ReadOnly());
+}
+
+TEST_F(Engine, CzechCollationHoldsOnEveryOpen)
+{
+    auto db = CreateOsoby();
+    const QStringList names{QStringLiteral("hora"), QStringLiteral("chata"), QStringLiteral("cena"),
+                            QStringLiteral("Čáp"), QStringLiteral("Ivan"), QStringLiteral("Žák")};
+    for (int i = 0; i < names.size(); ++i)
+        AddPerson(*db, {i, names[i]});
+    db->Close();
+    auto again = DBEngine::Instance().OpenDatabase(PathOf(QStringLiteral("osoby.db")));
+    auto rs = again->OpenRecordset(QStringLiteral("SELECT Jméno FROM Osoby ORDER BY Jméno"));
+    EXPECT_EQ(Column(*rs, 0), (QStringList{QStringLiteral("cena"), QStringLiteral("Čáp"), QStringLiteral("hora"),
+                                           QStringLiteral("chata"), QStringLiteral("Ivan"), QStringLiteral("Žák")}));
+    // Text compares without regard to case, as the engine's always has.
+    auto found = again->OpenRecordset(QStringLiteral("SELECT Id FROM Osoby WHERE Jméno = 'ČÁP'"));
+    EXPECT_EQ(found->RecordCount(), 1);
+}
+
+TEST_F(Engine, ReadOnlyFileOpensAndRefusesEveryChange)
+{
+    auto db = CreateOsoby();
+    AddPerson(*db, {1, QStringLiteral("Jana")});
+    db->Close();
+    const QString path = PathOf(QStringLiteral("osoby.db"));
+    const QByteArray before = ReadAll(path);
+    auto readOnly = DBEngine::Instance().OpenDatabase(path, false, true);
+    EXPECT_TRUE(readOnly->ReadOnly());
+    auto rs = readOnly->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
+    EXPECT_EQ(rs->Fields()->Item(1)->Value().toString(), QStringLiteral("Jana"));
+    EXPECT_EQ(ErrorOf([&] { rs->AddNew(); rs->Fields()->Item(0)->setValue(2); rs->Fields()->Item(1)->setValue(QStringLiteral("Eva")); rs->Update(); }),
+              JetError::ReadOnly);
+    rs->CancelUpdate();
+    EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), JetError::ReadOnly);
+    auto table = readOnly->CreateTableDef(QStringLiteral("Nová"));
+    table->Fields()->Append(table->CreateField(QStringLiteral("A"), JetType::Long));
+    EXPECT_EQ(ErrorOf([&] { readOnly->TableDefs()->Append(table); }), JetError::ReadOnly);
+    EXPECT_EQ(ErrorOf([&] { readOnly->CreateQueryDef(QStringLiteral("Q"), QStringLiteral("SELECT * FROM Osoby")); }),
+              JetError::ReadOnly);
+    EXPECT_EQ(ErrorOf([&] { readOnly->TableDefs()->Item(QStringLiteral("Osoby"))->Fields()->Item(1)->setName(QStringLiteral("X")); }),
+              JetError::ReadOnly);
+    readOnly->Close();
+    EXPECT_EQ(ReadAll(path), before);
+}

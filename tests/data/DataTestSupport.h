@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DBEngine.h"
+#include "TestSupport.h"
+#include "cRuntimeError.h"
+#include "mConvert.h"
+
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+// The engine's error number a call raises, or 0 when it raises none.
+template <typename Call>
+int ErrorOf(Call call)
+{
+    try {
+        call();
+    } catch (const cRuntimeError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+// A fresh database in a folder of its own, with the table Osoby:
+// Id Long required, Jméno Text(20) required without zero length, Příjmení Text(50),
+// Narozen Date, Plat Currency, Aktivní Boolean, Poznámka Memo.
+class DatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    QString PathOf(const QString& file) const { return m_dir.filePath(file); }
+    std::shared_ptr<Database> CreateOsoby(const QString& file = QStringLiteral("osoby.db"));
+    // Adds a record through the engine; values in field order, Null as an invalid QVariant.
+    static void AddPerson(Database& db, const QVariantList& values);
+    static QStringList Column(Recordset& rs, int field);
+
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,64 @@
+#include "DataTestSupport.h"
+
+#include "mJetErrors.h"
+#include "mOdbcSql.h"
+
+namespace {
+
+QString Postgres(const QString& jet)
+{
+    OdbcDialect dialect;
+    dialect.BooleanWords = true;
+    dialect.CaseInsensitiveLike = true;
+    return TranslateJetSqlForOdbc(jet, dialect);
+}
+
+QString Backticks(const QString& jet)
+{
+    OdbcDialect dialect;
+    dialect.Quote = u'`';
+    return TranslateJetSqlForOdbc(jet, dialect);
+}
+
+} // namespace
+
+TEST(OdbcSql, NamesTextsAndDatesTakeTheSourcesForm)
+{
+    EXPECT_EQ(Backticks(QStringLiteral("SELECT [Order Details].[Unit Price] FROM [Order Details]")),
+              QStringLiteral("SELECT `Order Details`.`Unit Price` FROM `Order Details`"));
+    EXPECT_EQ(Backticks(QStringLiteral("SELECT [a`b] FROM t")), QStringLiteral("SELECT `a``b` FROM t"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE a = \"it's\"")),
+              QStringLiteral("SELECT * FROM t WHERE a = 'it''s'"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE d >= #3/14/1985# AND d < #1985-03-15 14:05#")),
+              QStringLiteral("SELECT * FROM t WHERE d >= {ts '1985-03-14 00:00:00'} AND d < {ts '1985-03-15 14:05:00'}"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE d = #2:30 PM#")),
+              QStringLiteral("SELECT * FROM t WHERE d = {ts '1899-12-30 14:30:00'}"));
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT * FROM t WHERE d = #2/30/2020#")); }), JetError::SyntaxError);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT [a FROM t")); }), JetError::SyntaxError);
+}
+
+TEST(OdbcSql, JetWordsAndOperatorsBecomeTheSources)
+{
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE a = True OR b = No")),
+              QStringLiteral("SELECT * FROM t WHERE a = TRUE OR b = FALSE"));
+    EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE a = Yes"), OdbcDialect()),
+              QStringLiteral("SELECT * FROM t WHERE a = 1"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '*a?b*' AND m NOT LIKE \"x*\"")),
+              QStringLiteral("SELECT * FROM t WHERE n ILIKE '%a_b%' AND m NOT ILIKE 'x%'"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT a & ' ' & b FROM t")), QStringLiteral("SELECT a || ' ' || b FROM t"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT DISTINCTROW TOP 5 a FROM t ORDER BY a")).simplified(),
+              QStringLiteral("SELECT a FROM t ORDER BY a LIMIT 5"));
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT x FROM t WHERE y IN (SELECT TOP FROM u)")),
+              QStringLiteral("SELECT x FROM t WHERE y IN (SELECT TOP FROM u)"))
+        << "a column named top inside a subquery stays";
+}
+
+TEST(OdbcSql, OneStatementOnly)
+{
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT 1;  ")), QStringLiteral("SELECT 1"));
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1; DROP TABLE t")); }), JetError::TextAfterStatement);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1; -- nothing\n")); }), 0);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1;;")); }), JetError::TextAfterStatement);
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT 'a;b', [c;d] FROM t")), QStringLiteral("SELECT 'a;b', \"c;d\" FROM t"));
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("  ")); }), JetError::InvalidOperation);
+}

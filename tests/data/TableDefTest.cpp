@@ -1,0 +1,212 @@
+#include "DataTestSupport.h"
+
+#include "mJetErrors.h"
+
+namespace {
+QStringList FieldNames(Database& db, const QString& table)
+{
+    QStringList names;
+    for (const auto& field : *db.TableDefs()->Item(table)->Fields())
+        names << field->Name();
+    return names;
+}
+
+QStringList Rows(Database& db, const QString& sql)
+{
+    QStringList rows;
+    auto rs = db.OpenRecordset(sql);
+    for (; !rs->Eof(); rs->MoveNext()) {
+        QStringList values;
+        for (const auto& field : *rs->Fields())
+            values << field->Value().toString();
+        rows << values.join(u'|');
+    }
+    return rows;
+}
+
+QStringList Schema(const QString& path, const char* sql)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &raw);
+    QStringList rows;
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(raw, sql, -1, &statement, nullptr);
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close(raw);
+    return rows;
+}
+
+void RawExec(const QString& path, const char* sql)
+{
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(raw);
+}
+} // namespace
+
+using Structure = DatabaseTest;
+
+TEST_F(Structure, TablesAreListedWithTheirAttributes)
+{
+    auto db = CreateOsoby();
+    auto tables = db->TableDefs();
+    QStringList user;
+    for (const auto& table : *tables) {
+        if (!(table->Attributes() & qint32(0x80000002u)))
+            user << table->Name();
+    }
+    EXPECT_EQ(user, QStringList{QStringLiteral("Osoby")});
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("osoby")),
+              (QStringList{QStringLiteral("Id"), QStringLiteral("Jméno"), QStringLiteral("Příjmení"), QStringLiteral("Narozen"),
+                           QStringLiteral("Plat"), QStringLiteral("Aktivní"), QStringLiteral("Poznámka")}));
+    auto name = tables->Item(QStringLiteral("Osoby"))->Fields()->Item(QStringLiteral("Jméno"));
+    EXPECT_EQ(name->Type(), JetType::Text);
+    EXPECT_EQ(name->Size(), 20);
+    EXPECT_TRUE(name->Required());
+    EXPECT_FALSE(name->AllowZeroLength());
+    EXPECT_TRUE(tables->Item(QStringLiteral("Osoby"))->Fields()->Item(QStringLiteral("Poznámka"))->AllowZeroLength());
+    EXPECT_EQ(tables->Item(QStringLiteral("Osoby"))->Fields()->Item(QStringLiteral("Plat"))->Type(), JetType::Currency);
+    EXPECT_EQ(ErrorOf([&] { tables->Item(QStringLiteral("Nic")); }), JetError::ItemNotFound);
+    EXPECT_EQ(ErrorOf([&] { tables->Item(tables->Count()); }), JetError::ItemNotFound);
+}
+
+TEST_F(Structure, NewTablesAreCheckedBeforeAnythingIsWritten)
+{
+    auto db = CreateOsoby();
+    auto empty = db->CreateTableDef(QStringLiteral("tabulka1"));
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(empty); }), JetError::NoFields);
+    auto zero = db->CreateTableDef(QStringLiteral("tabulka2"));
+    zero->Fields()->Append(zero->CreateField(QStringLiteral("nové"), JetType::Text, 0));
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(zero); }), JetError::InvalidSize);
+    auto again = db->CreateTableDef(QStringLiteral("OSOBY"));
+    again->Fields()->Append(again->CreateField(QStringLiteral("A"), JetType::Long));
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(again); }), JetError::TableExists);
+    auto twice = db->CreateTableDef(QStringLiteral("Dvakrát"));
+    twice->Fields()->Append(twice->CreateField(QStringLiteral("A"), JetType::Long));
+    EXPECT_EQ(ErrorOf([&] { twice->Fields()->Append(twice->CreateField(QStringLiteral("a"), JetType::Long)); }),
+              JetError::DuplicateField);
+    auto badName = db->CreateTableDef(QStringLiteral("a.b"));
+    badName->Fields()->Append(badName->CreateField(QStringLiteral("A"), JetType::Long));
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(badName); }), JetError::InvalidName);
+    auto untyped = db->CreateTableDef(QStringLiteral("Bez typu"));
+    untyped->Fields()->Append(std::make_shared<Field>());
+    EXPECT_NE(ErrorOf([&] { db->TableDefs()->Append(untyped); }), 0);
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(db->TableDefs()->IndexOf(QStringLiteral("tabulka1")), -1);
+    EXPECT_EQ(db->TableDefs()->IndexOf(QStringLiteral("tabulka2")), -1);
+
+    auto good = db->CreateTableDef(QStringLiteral("tabulka1"));
+    auto field = good->CreateField(QStringLiteral("nové"), JetType::Text, 250);
+    field->setAllowZeroLength(true);
+    good->Fields()->Append(field);
+    db->TableDefs()->Append(good);
+    EXPECT_GE(db->TableDefs()->IndexOf(QStringLiteral("tabulka1")), 0);
+    db->TableDefs()->Delete(QStringLiteral("tabulka1"));
+    EXPECT_EQ(db->TableDefs()->IndexOf(QStringLiteral("tabulka1")), -1);
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Delete(QStringLiteral("tabulka1")); }), JetError::ItemNotFound);
+}
+
+class StructureWithData : public DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        path = PathOf(QStringLiteral("sklad.db"));
+        DBEngine::Instance().CreateDatabase(path, QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"))->Close();
+        RawExec(path, "CREATE TABLE Druhy (Kod INTEGER PRIMARY KEY, Nazev TEXT);"
+                      "CREATE TABLE Zbozi (Id INTEGER PRIMARY KEY AUTOINCREMENT, Nazev VARCHAR(40) NOT NULL, "
+                      "Druh INTEGER REFERENCES Druhy(Kod), Cena DOUBLE, UNIQUE (Nazev));"
+                      "CREATE INDEX ZboziCena ON Zbozi(Cena);"
+                      "CREATE VIEW Levne AS SELECT Nazev FROM Zbozi WHERE Cena < 10;"
+                      "INSERT INTO Druhy VALUES (1, 'Ovoce'), (2, 'Zelenina');"
+                      "INSERT INTO Zbozi (Nazev, Druh, Cena) VALUES ('Jablko', 1, 5.5), ('Mrkev', 2, 3), "
+                      "('Meloun', 1, 40), ('Celer', 2, NULL);");
+        db = DBEngine::Instance().OpenDatabase(path);
+    }
+    void AddRow(const QString& name, int kind)
+    {
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Zbozi"));
+        rs->AddNew();
+        rs->Fields()->Item(QStringLiteral("Nazev"))->setValue(name);
+        rs->Fields()->Item(QStringLiteral("Druh"))->setValue(kind);
+        rs->Update();
+    }
+    QStringList Goods() { return Rows(*db, QStringLiteral("SELECT Id, Nazev, Druh, Cena FROM Zbozi ORDER BY Id")); }
+
+    QString path;
+    std::shared_ptr<Database> db;
+};
+
+TEST_F(StructureWithData, ReorderingKeepsRowsIndexesKeysAndQueries)
+{
+    const QStringList before = Goods();
+    auto price = db->TableDefs()->Item(QStringLiteral("Zbozi"))->Fields()->Item(QStringLiteral("Cena"));
+    price->setOrdinalPosition(0);
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("Zbozi")),
+              (QStringList{QStringLiteral("Cena"), QStringLiteral("Id"), QStringLiteral("Nazev"), QStringLiteral("Druh")}));
+    EXPECT_EQ(Goods(), before);
+    EXPECT_EQ(Schema(path, "SELECT name FROM sqlite_master WHERE tbl_name = 'Zbozi' AND type = 'index' ORDER BY name"),
+              (QStringList{QStringLiteral("ZboziCena"), QStringLiteral("sqlite_autoindex_Zbozi_1")}));
+    QStringList cheap = Rows(*db, QStringLiteral("SELECT * FROM Levne"));
+    cheap.sort();
+    EXPECT_EQ(cheap, (QStringList{QStringLiteral("Jablko"), QStringLiteral("Mrkev")}));
+    // The key still numbers new rows after the old ones, and the relation still holds.
+    AddRow(QStringLiteral("Hruška"), 1);
+    EXPECT_EQ(Rows(*db, QStringLiteral("SELECT Id FROM Zbozi WHERE Nazev = 'Hruška'")), QStringList{QStringLiteral("5")});
+    EXPECT_EQ(ErrorOf([&] { AddRow(QStringLiteral("Jablko"), 1); }), JetError::DuplicateKey);
+    EXPECT_EQ(ErrorOf([&] { AddRow(QStringLiteral("Kámen"), 9); }), JetError::RelatedRecords);
+    EXPECT_EQ(Schema(path, "PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
+}
+
+TEST_F(StructureWithData, RenamingAndRetypingKeepTheData)
+{
+    auto name = db->TableDefs()->Item(QStringLiteral("Zbozi"))->Fields()->Item(QStringLiteral("Nazev"));
+    name->setName(QStringLiteral("Název"));
+    EXPECT_EQ(name->Name(), QStringLiteral("Název"));
+    EXPECT_EQ(Rows(*db, QStringLiteral("SELECT Název FROM Zbozi ORDER BY Id")).first(), QStringLiteral("Jablko"));
+    EXPECT_EQ(Rows(*db, QStringLiteral("SELECT * FROM Levne")).size(), 2) << "the stored query follows the rename";
+    name->setSize(100);
+    name->setAllowZeroLength(true);
+    auto reread = DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Zbozi"))->Fields()->Item(
+        QStringLiteral("Název"));
+    EXPECT_EQ(reread->Size(), 100);
+    EXPECT_TRUE(reread->AllowZeroLength());
+    EXPECT_TRUE(reread->Required());
+    EXPECT_EQ(Rows(*db, QStringLiteral("SELECT Název FROM Zbozi ORDER BY Id")).size(), 4);
+    EXPECT_EQ(ErrorOf([&] { name->setName(QStringLiteral("Cena")); }), JetError::DuplicateField);
+    EXPECT_EQ(ErrorOf([&] { name->setSize(0); }), JetError::InvalidSize);
+}
+
+TEST_F(StructureWithData, RequiringAFieldWithNullsFailsAndChangesNothing)
+{
+    auto price = db->TableDefs()->Item(QStringLiteral("Zbozi"))->Fields()->Item(QStringLiteral("Cena"));
+    const QStringList before = Goods();
+    EXPECT_EQ(ErrorOf([&] { price->setRequired(true); }), JetError::Required);
+    EXPECT_FALSE(DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Zbozi"))->Fields()->Item(
+        QStringLiteral("Cena"))->Required());
+    EXPECT_EQ(Goods(), before);
+}
+
+TEST_F(StructureWithData, FieldsAreAddedWhereAskedAndDeletedUnlessIndexed)
+{
+    auto table = db->TableDefs()->Item(QStringLiteral("Zbozi"));
+    auto note = table->CreateField(QStringLiteral("Poznámka"), JetType::Text, 50);
+    note->setOrdinalPosition(1);
+    table->Fields()->Append(note);
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("Zbozi"))[1], QStringLiteral("Poznámka"));
+    auto stock = table->CreateField(QStringLiteral("Sklad"), JetType::Long);
+    table->Fields()->Append(stock);
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("Zbozi")).last(), QStringLiteral("Sklad"));
+    EXPECT_EQ(Goods().size(), 4);
+    table->Fields()->Delete(QStringLiteral("Poznámka"));
+    EXPECT_EQ(table->Fields()->IndexOf(QStringLiteral("Poznámka")), -1);
+    EXPECT_EQ(ErrorOf([&] { table->Fields()->Delete(QStringLiteral("Cena")); }), JetError::FieldInIndex);
+    EXPECT_EQ(ErrorOf([&] { table->Fields()->Delete(QStringLiteral("Id")); }), JetError::FieldInIndex);
+    EXPECT_EQ(Goods().size(), 4);
+}
