@@ -2053,7 +2053,7 @@ void CStrFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
 }
 
-template<int Which> // 0 CInt, 1 CLng, 2 CDbl
+template<int Which> // 0 CInt, 1 CLng, 2 CDbl, 3 CCur, 4 CSng
 void ConvertNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -2067,6 +2067,22 @@ void ConvertNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
     if (Which == 2) {
         sqlite3_result_double(ctx, d);
+        return;
+    }
+    if (Which == 3) { // Currency keeps four decimal places
+        if (std::fabs(d) > 922337203685477.0) {
+            Overflow(ctx);
+            return;
+        }
+        sqlite3_result_double(ctx, RoundHalfEven(d * 10000.0) / 10000.0);
+        return;
+    }
+    if (Which == 4) {
+        if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max())) {
+            Overflow(ctx);
+            return;
+        }
+        sqlite3_result_double(ctx, double(float(d)));
         return;
     }
     d = RoundHalfEven(d);
@@ -2264,6 +2280,8 @@ const Registration kFunctions[] = {
     {"cint", 1, false, ConvertNumberFunction<0>},
     {"clng", 1, false, ConvertNumberFunction<1>},
     {"cdbl", 1, false, ConvertNumberFunction<2>},
+    {"ccur", 1, false, ConvertNumberFunction<3>},
+    {"csng", 1, false, ConvertNumberFunction<4>},
     {"cbool", 1, false, CBoolFunction},
     {"int", 1, true, WholeFunction<0>},
     {"fix", 1, true, WholeFunction<1>},

@@ -214,6 +214,9 @@ TEST_F(RecordsetTest, JetSqlOfTheCallers)
     EXPECT_EQ(Open(QStringLiteral("SELECT * FROM Osoby WHERE Narozen = #3/14/1985#"))->RecordCount(), 1);
     EXPECT_EQ(Open(QStringLiteral("SELECT DISTINCTROW * FROM [Osoby]"))->RecordCount(), 3);
     EXPECT_EQ(Open(QStringLiteral("SELECT TOP 2 * FROM Osoby ORDER BY Jméno"))->RecordCount(), 2);
+    auto converted = Open(QStringLiteral("SELECT CCur(1.23456) AS C, CSng(0.1) AS S FROM Osoby"));
+    EXPECT_DOUBLE_EQ(converted->Fields()->Item(0)->Value().toDouble(), 1.2346);
+    EXPECT_DOUBLE_EQ(converted->Fields()->Item(1)->Value().toDouble(), double(0.1f));
 
     EXPECT_EQ(ErrorOf([&] { Open(QStringLiteral("Select * From Order Details")); }), 3131) << "syntax error in FROM";
     EXPECT_EQ(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Nikde")); }), JetError::NoSuchTable);
