@@ -55,6 +55,12 @@ constexpr int Decimal = 20;
 constexpr int Float = 21;
 constexpr int Time = 22;
 constexpr int TimeStamp = 23;
+
+// Text and Memo: the types whose values are texts, with the zero-length rule.
+constexpr bool IsText(int type)
+{
+    return type == Text || type == Memo;
+}
 } // namespace JetType
 
 constexpr qint32 kConversionErrorNumber = 3421;

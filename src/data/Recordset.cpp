@@ -12,11 +12,6 @@ namespace {
 
 const QString kSource = QStringLiteral("DAO.Recordset");
 
-bool IsText(int type)
-{
-    return type == JetType::Text || type == JetType::Memo;
-}
-
 [[noreturn]] void ConversionError()
 {
     RaiseJetError(JetError::Conversion, {}, QStringLiteral("DAO.Field"));
@@ -28,8 +23,8 @@ QVariant Coerce(const QVariant& value, int type)
     if (!value.isValid() || value.isNull())
         return QVariant();
     if (value.typeId() == QMetaType::QString)
-        return IsText(type) ? value : TextToValue(value.toString(), type);
-    if (IsText(type)) {
+        return JetType::IsText(type) ? value : TextToValue(value.toString(), type);
+    if (JetType::IsText(type)) {
         if (value.typeId() == QMetaType::Bool)
             return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
         return value.toString();
@@ -231,7 +226,7 @@ void Recordset::AddNew()
         if (fields[i].DefaultValue.isEmpty())
             continue;
         try {
-            m_buffer[i] = IsText(fields[i].Type) ? QVariant(fields[i].DefaultValue)
+            m_buffer[i] = JetType::IsText(fields[i].Type) ? QVariant(fields[i].DefaultValue)
                                                  : TextToValue(fields[i].DefaultValue, fields[i].Type);
         } catch (const cRuntimeError&) {
             // an expression the record does not evaluate: the database applies it
@@ -295,7 +290,7 @@ void Recordset::CheckRules() const
         const bool defaulted = m_mode == dbEditAdd && !m_changed[i] && !field.DefaultValue.isEmpty();
         if (field.Required && null && !defaulted)
             RaiseJetError(JetError::Required, {field.Name}, kSource);
-        if (!IsText(field.Type) || null)
+        if (!JetType::IsText(field.Type) || null)
             continue;
         const QString text = value.toString();
         if (text.isEmpty() && !field.AllowZeroLength)

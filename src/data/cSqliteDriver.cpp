@@ -71,11 +71,6 @@ int CompareByLocale(void* collator, int length1, const void* text1, int length2,
         QStringView(static_cast<const char16_t*>(text2), length2 / 2));
 }
 
-bool IsText(int type)
-{
-    return type == JetType::Text || type == JetType::Memo;
-}
-
 // A default value as an SQL literal: numbers as they are, anything else as text.
 QString DefaultLiteral(const QString& text)
 {
@@ -372,7 +367,7 @@ QString cSqliteDriver::ColumnDefinition(const FieldSchema& field) const
         definition += QLatin1String(" DEFAULT ") + DefaultLiteral(field.DefaultValue);
     // New text fields compare by the database's locale; existing ones keep what they had,
     // so a table made by another program stays usable there.
-    const QString collation = !field.Collation.isEmpty() ? field.Collation : IsText(field.Type) ? kCollation : QString();
+    const QString collation = !field.Collation.isEmpty() ? field.Collation : JetType::IsText(field.Type) ? kCollation : QString();
     if (!collation.isEmpty() && collation.compare(QLatin1String("BINARY"), Qt::CaseInsensitive) != 0)
         definition += QLatin1String(" COLLATE ") + QuoteName(collation);
     return definition;
@@ -423,7 +418,7 @@ TableSchema cSqliteDriver::ReadTable(const QString& name, qint32 attributes)
         field.Type = JetTypeOfDeclared(columns.Text(2), field.Size);
         field.Required = columns.Int(3) != 0;
         field.DefaultValue = columns.IsNull(4) ? QString() : DefaultText(columns.Text(4));
-        field.AllowZeroLength = IsText(field.Type) && zeroLength.value(field.Name.toCaseFolded(), true);
+        field.AllowZeroLength = JetType::IsText(field.Type) && zeroLength.value(field.Name.toCaseFolded(), true);
         field.SourceTable = name;
         field.SourceField = field.Name;
         const char* collation = nullptr;

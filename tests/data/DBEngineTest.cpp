@@ -62,14 +62,9 @@ TEST_F(Engine, OpeningFailuresCarryTheirNumbersAndNameTheFile)
 TEST_F(Engine, DamagedFilesAreRefusedAndLeftIntact)
 {
     CreateOsoby()->Close();
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(PathOf(QStringLiteral("osoby.db")).toUtf8().constData(), &raw), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(raw,
-                           "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199) "
-                           "INSERT INTO Osoby (Id, \"Jméno\") SELECT i, 'Jméno ' || i FROM n",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(raw);
+    RawExec(PathOf(QStringLiteral("osoby.db")),
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199) "
+            "INSERT INTO Osoby (Id, \"Jméno\") SELECT i, 'Jméno ' || i FROM n");
     const QByteArray good = ReadAll(PathOf(QStringLiteral("osoby.db")));
     ASSERT_GT(good.size(), 8192);
 

@@ -2,6 +2,16 @@
 
 #include "mConvert.h"
 
+void RawExec(const QString& path, const char* sql)
+{
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(raw);
+}
+
 void DatabaseTest::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());

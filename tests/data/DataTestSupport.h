@@ -24,6 +24,9 @@ int ErrorOf(Call call)
     return 0;
 }
 
+// Runs SQL on the file through SQLite itself, as another program would.
+void RawExec(const QString& path, const char* sql);
+
 // A fresh database in a folder of its own, with the table Osoby:
 // Id Long required, Jméno Text(20) required without zero length, Příjmení Text(50),
 // Narozen Date, Plat Currency, Aktivní Boolean, Poznámka Memo.

@@ -141,11 +141,8 @@ TEST_F(RecordsetTest, UpdateEnforcesTheFieldRules)
 TEST_F(RecordsetTest, UniqueKeysRefuseDuplicates)
 {
     // A unique index made outside the engine, as other programs' files have them.
-    sqlite3* raw = nullptr;
     db->Close();
-    ASSERT_EQ(sqlite3_open(PathOf(QStringLiteral("osoby.db")).toUtf8().constData(), &raw), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(raw, "CREATE UNIQUE INDEX OsobyId ON Osoby(Id)", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(raw);
+    RawExec(PathOf(QStringLiteral("osoby.db")), "CREATE UNIQUE INDEX OsobyId ON Osoby(Id)");
     db = DBEngine::Instance().OpenDatabase(PathOf(QStringLiteral("osoby.db")));
     EXPECT_EQ(ErrorOf([&] { AddPerson(*db, {2, QStringLiteral("Dvojník")}); }), JetError::DuplicateKey);
     auto rs = Open();
@@ -239,14 +236,9 @@ TEST_F(RecordsetTest, JumpsAndWalksAgreeOnALargerTable)
     big->Fields()->Append(big->CreateField(QStringLiteral("N"), JetType::Long));
     big->Fields()->Append(big->CreateField(QStringLiteral("T"), JetType::Text, 30));
     db->TableDefs()->Append(big);
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(PathOf(QStringLiteral("osoby.db")).toUtf8().constData(), &raw), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(raw,
-                           "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 9999) "
-                           "INSERT INTO \"Velká\" SELECT (i * 7919) % 10000, 'r' || i FROM n",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(raw);
+    RawExec(PathOf(QStringLiteral("osoby.db")),
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 9999) "
+            "INSERT INTO \"Velká\" SELECT (i * 7919) % 10000, 'r' || i FROM n");
     for (const QString& sql : {QStringLiteral("SELECT * FROM Velká ORDER BY N DESC"),
                                QStringLiteral("SELECT N, count(*) AS C FROM Velká GROUP BY N ORDER BY N DESC")}) {
         auto rs = Open(sql);
