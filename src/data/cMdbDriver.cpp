@@ -408,8 +408,12 @@ QString cMdbDriver::HelperPath()
     if (!configured.isEmpty())
         return configured;
     const QString name = QStringLiteral("quarnel-mdb-reader");
-    if (QCoreApplication::instance()) {
-        const QString beside = QCoreApplication::applicationDirPath() + u'/' + name;
+    // Looked up once: Qt fills its cache of the program's path without a lock, and
+    // files are opened from worker threads too.
+    static const QString programFolder =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    if (!programFolder.isEmpty()) {
+        const QString beside = programFolder + u'/' + name;
         if (QFileInfo(beside).isExecutable())
             return beside;
     }
