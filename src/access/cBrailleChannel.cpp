@@ -1,21 +1,17 @@
 #include "cBrailleChannel.h"
 
+#include "cChannelLink.h"
+
 #include <brlapi.h>
 
 #include <QList>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-using Clock = std::chrono::steady_clock;
-
 namespace {
-
-constexpr auto kRetryPause = std::chrono::seconds(5);
 
 struct Pending {
     QString text;
@@ -29,16 +25,8 @@ void IgnoreException(brlapi_handle_t*, int, brlapi_packetType_t, const void*, si
 
 } // namespace
 
-struct cBrailleChannel::State {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable attempted;
+struct cBrailleChannel::State : cChannelLink {
     std::optional<Pending> pending;
-    bool quit = false;
-    bool connectRequested = false;
-    bool connected = false;
-    unsigned attemptsFinished = 0;
-    Clock::time_point nextRetry{};
     brlapi_handle_t* handle = nullptr;
     unsigned width = 0;
 };
@@ -120,17 +108,11 @@ void Run(std::shared_ptr<cBrailleChannel::State> state)
         state->wake.wait(lock, [&] { return state->quit || state->connectRequested || state->pending; });
         if (state->quit)
             break;
-        const bool forced = state->connectRequested;
-        state->connectRequested = false;
-        if (!state->connected && (forced || Clock::now() >= state->nextRetry)) {
+        if (state->TakeAttempt()) {
             lock.unlock();
             Open(*state);
             lock.lock();
-            state->connected = state->handle != nullptr;
-            if (!state->connected)
-                state->nextRetry = Clock::now() + kRetryPause;
-            ++state->attemptsFinished;
-            state->attempted.notify_all();
+            state->AttemptFinished(state->handle != nullptr);
         }
         std::optional<Pending> pending = std::move(state->pending);
         state->pending.reset();
@@ -141,10 +123,8 @@ void Run(std::shared_ptr<cBrailleChannel::State> state)
         if (!written)
             Close(*state);
         lock.lock();
-        if (!written) {
-            state->connected = false;
-            state->nextRetry = Clock::now() + kRetryPause;
-        }
+        if (!written)
+            state->SetConnected(false);
     }
     lock.unlock();
     Close(*state);
@@ -175,13 +155,5 @@ void cBrailleChannel::Write(const QString& text, int cursor)
 
 bool cBrailleChannel::Connect(int timeoutMs)
 {
-    std::unique_lock lock(m_state->mutex);
-    if (m_state->connected)
-        return true;
-    const unsigned before = m_state->attemptsFinished;
-    m_state->connectRequested = true;
-    m_state->wake.notify_all();
-    m_state->attempted.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return m_state->attemptsFinished != before; });
-    return m_state->connected;
+    return m_state->RequestConnect(timeoutMs);
 }

@@ -1,20 +1,20 @@
 #include "cSpeechChannel.h"
 
+#include "cChannelLink.h"
+
 #include <libspeechd.h>
 
 #include <QList>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
 
-using Clock = std::chrono::steady_clock;
-
+using Clock = cChannelLink::Clock;
 
 namespace {
 
@@ -26,22 +26,13 @@ struct Command {
 
 // A burst of key repeats must not pile up minutes of speech behind a slow daemon.
 constexpr size_t kMaxQueued = 64;
-constexpr auto kRetryPause = std::chrono::seconds(5);
 // A server that stops sending events must not leave "still speaking" set for ever.
 constexpr auto kSilentServerLimit = std::chrono::seconds(120);
 
 } // namespace
 
-struct cSpeechChannel::State {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable attempted;
+struct cSpeechChannel::State : cChannelLink {
     std::deque<Command> queue;
-    bool quit = false;
-    bool connectRequested = false;
-    bool connected = false;
-    unsigned attemptsFinished = 0;
-    Clock::time_point nextRetry{};
     // Messages accepted or on their way, less those the server reported ended.
     std::atomic<int> outstanding{0};
     std::atomic<Clock::rep> lastActivity{0};
@@ -170,18 +161,12 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
         state->wake.wait(lock, [&] { return state->quit || state->connectRequested || !state->queue.empty(); });
         if (state->quit)
             break;
-        const bool forced = state->connectRequested;
-        state->connectRequested = false;
-        if (!state->connected && (forced || Clock::now() >= state->nextRetry)) {
+        if (state->TakeAttempt()) {
             lock.unlock();
             SPDConnection* opened = OpenConnection();
             lock.lock();
             state->connection = opened;
-            state->connected = opened != nullptr;
-            if (!opened)
-                state->nextRetry = Clock::now() + kRetryPause;
-            ++state->attemptsFinished;
-            state->attempted.notify_all();
+            state->AttemptFinished(opened != nullptr);
         }
         if (state->queue.empty())
             continue;
@@ -199,7 +184,7 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
         if (!sent) { // the daemon went away: try again later, not on every key
             Disconnect(*state, lock);
             DropQueued(*state);
-            state->nextRetry = Clock::now() + kRetryPause;
+            state->SetConnected(false);
         }
     }
     Disconnect(*state, lock);
@@ -272,15 +257,7 @@ bool cSpeechChannel::IsSpeaking() const
 
 bool cSpeechChannel::Connect(int timeoutMs)
 {
-    std::unique_lock lock(m_state->mutex);
-    if (m_state->connected)
-        return true;
-    const unsigned before = m_state->attemptsFinished;
-    m_state->connectRequested = true;
-    m_state->wake.notify_all();
-    m_state->attempted.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return m_state->attemptsFinished != before; });
-    return m_state->connected;
+    return m_state->RequestConnect(timeoutMs);
 }
 
 bool cSpeechChannel::IsConnected() const
