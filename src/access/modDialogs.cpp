@@ -31,8 +31,9 @@ qint32 FileDialogCode(qint32 kind)
     return WindowCode::SoundFile;
 }
 
-// Shows a prepared box modally, then unloads it.
-qint32 Run(std::unique_ptr<QDialog> form)
+} // namespace
+
+qint32 RunAccessibleDialog(std::unique_ptr<QDialog> form)
 {
     gDialogForm = form.get();
     VoiceOutput(4, 0, QString()); // the box speaks itself; what was being said is over
@@ -42,8 +43,6 @@ qint32 Run(std::unique_ptr<QDialog> form)
     form.reset();
     return result;
 }
-
-} // namespace
 
 QString DialogField(const QString& text, int index)
 {
@@ -76,7 +75,7 @@ qint32 ShowAccessibleDialog(qint32 kind, const QString& text, bool wait, qint32 
         auto form = std::make_unique<frmMsg3>(parent);
         SetWindowCode(form.get(), code);
         form->SetMessage(message, caption);
-        return Run(std::move(form));
+        return RunAccessibleDialog(std::move(form));
     }
     auto form = std::make_unique<frmMsg12>(parent);
     SetWindowCode(form.get(), code);
@@ -88,5 +87,5 @@ qint32 ShowAccessibleDialog(qint32 kind, const QString& text, bool wait, qint32 
     }
     if (wait)
         form->VoiceWait();
-    return Run(std::move(form));
+    return RunAccessibleDialog(std::move(form));
 }

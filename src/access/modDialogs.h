@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QDialog;
 
@@ -27,6 +28,10 @@ qint32 ShowAccessibleDialog(qint32 kind, const QString& text, bool wait = false,
 
 // Field index (1-based) of a "|"-separated text; empty when missing.
 QString DialogField(const QString& text, int index);
+
+// Shows a prepared dialog modally as the driver does (speech stopped first), unloads it
+// and returns gDialogResult; for the file dialogs' handler.
+qint32 RunAccessibleDialog(std::unique_ptr<QDialog> form);
 
 // The file dialogs plug in here (kinds 8 to 15); without them those kinds give -1. The
 // handler receives the kind, the text and the window code worked out by the driver.

@@ -25,3 +25,7 @@ gtest_discover_tests(test_access_daemons
 # One message box on its own, for the AT-SPI audit (shared/tools/a11y-audit).
 add_executable(message_box_probe ${CMAKE_CURRENT_SOURCE_DIR}/access/integration/message_box_probe.cpp)
 target_link_libraries(message_box_probe PRIVATE quarnel_access)
+
+# One file dialog on its own, for the same audit.
+add_executable(file_dialog_probe ${CMAKE_CURRENT_SOURCE_DIR}/access/integration/file_dialog_probe.cpp)
+target_link_libraries(file_dialog_probe PRIVATE quarnel_access)
