@@ -751,8 +751,6 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
     QPair<int, QString> failure(0, QString());
     if (depth > 16)
         return failure;
-    static const QRegularExpression parameters(QStringLiteral("^\\s*PARAMETERS\\s+\\[?([^\\],;]+)"),
-                                               QRegularExpression::CaseInsensitiveOption);
     for (const QuerySchema& query : Queries()) {
         const QString key = query.Name.toCaseFolded();
         if (!words.contains(key))
@@ -760,12 +758,9 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
         if (!m_copied.contains(key)) {
             m_copied.insert(key);
             const QPair<int, QString> inner = CopyWhatIsNamed(query.Sql, depth + 1);
-            const auto parameter = parameters.match(query.Sql);
-            if (parameter.hasMatch()) {
-                // The copy has no way to ask for a parameter's value.
-                m_broken.insert(key, qMakePair(JetError::TooFewParameters,
-                                               JetErrorDescription(JetError::TooFewParameters, {parameter.captured(1).trimmed()})));
-            } else if (inner.first != 0) {
+            // A declared parameter the query uses fails below as an unknown name (3061):
+            // the copy has no way to ask for its value.
+            if (inner.first != 0) {
                 m_broken.insert(key, inner);
             } else {
                 try {

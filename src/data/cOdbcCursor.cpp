@@ -34,7 +34,7 @@ bool cOdbcCursor::Updatable() const
 void cOdbcCursor::Open()
 {
     const QChar quote = m_driver->Dialect().Quote;
-    m_sql = TranslateJetSqlForOdbc(m_jetSql, m_driver->Dialect());
+    m_sql = m_driver->Translate(m_jetSql);
     const JetSelectShape shape = AnalyseSelect(m_sql);
     if (!shape.IsSelect)
         RaiseJetError(JetError::InvalidOperation, {}, kSource);

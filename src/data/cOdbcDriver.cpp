@@ -5,6 +5,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <atomic>
@@ -147,6 +148,10 @@ void cOdbcDriver::Connect(const QString& connectText)
     if (m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) {
         m_dialect.BooleanWords = true;
         m_dialect.CaseInsensitiveLike = true;
+    } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
+        // Its driver writes a bound date with milliseconds, which then never equals a date
+        // literal nor a date other programs wrote.
+        m_dialect.TextDates = true;
     } else if (m_dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) {
         m_dialect.Concat = QStringLiteral("+");
         m_dialect.Limit = false;
@@ -185,7 +190,42 @@ SQLHDBC cOdbcDriver::Handle() const
 
 cOdbcStatement cOdbcDriver::NewStatement() const
 {
-    return cOdbcStatement(Handle(), gQueryTimeout.load(), m_watchdog);
+    cOdbcStatement statement(Handle(), gQueryTimeout.load(), m_watchdog);
+    statement.SetTextDates(m_dialect.TextDates);
+    return statement;
+}
+
+QString cOdbcDriver::Translate(const QString& jetSql)
+{
+    if (!jetSql.contains(u'[') && !jetSql.contains(u'`'))
+        return TranslateJetSqlForOdbc(jetSql, m_dialect);
+    const QStringList mentioned = NamesInJetSql(jetSql);
+    if (!m_listedValid)
+        ListTables();
+    // Case-folded name to every spelling of it among the tables named and their fields.
+    QHash<QString, QStringList> spellings;
+    auto add = [&](const QString& name) {
+        QStringList& known = spellings[name.toCaseFolded()];
+        if (!known.contains(name))
+            known << name;
+    };
+    for (const Listed& listed : std::as_const(m_listed)) {
+        if (!mentioned.contains(listed.Table, Qt::CaseInsensitive) && !mentioned.contains(listed.Shown, Qt::CaseInsensitive))
+            continue;
+        add(listed.Table);
+        OdbcTable table;
+        table.Catalog = listed.Catalog;
+        table.Owner = listed.Owner;
+        table.Table = listed.Table;
+        ReadColumns(table);
+        for (const FieldSchema& field : std::as_const(table.Schema.Fields))
+            add(field.Name);
+    }
+    return TranslateJetSqlForOdbc(jetSql, m_dialect, [&](const QString& name) {
+        const QStringList known = spellings.value(name.toCaseFolded());
+        // Kept as written when it is spelt so, unknown, or ambiguous.
+        return known.contains(name) ? name : known.size() == 1 ? known.first() : QString();
+    });
 }
 
 void cOdbcDriver::RequireWritable() const

@@ -56,6 +56,9 @@ public:
     // A table by the name the engine shows ("name" or "schema.name"), with its key.
     std::optional<OdbcTable> FindTable(const QString& name);
     void RequireWritable() const;
+    // A Jet text for the source: its [names] as the catalogue spells the tables it names
+    // and their fields.
+    QString Translate(const QString& jetSql);
 
 private:
     cOdbcDriver(QString name, bool readOnly);

@@ -284,7 +284,8 @@ cOdbcStatement::~cOdbcStatement()
 }
 
 cOdbcStatement::cOdbcStatement(cOdbcStatement&& other) noexcept
-    : m_stmt(other.m_stmt), m_watchdog(std::move(other.m_watchdog)), m_parameters(std::move(other.m_parameters))
+    : m_stmt(other.m_stmt), m_watchdog(std::move(other.m_watchdog)), m_parameters(std::move(other.m_parameters)),
+      m_textDates(other.m_textDates)
 {
     other.m_stmt = SQL_NULL_HSTMT;
 }
@@ -297,6 +298,7 @@ cOdbcStatement& cOdbcStatement::operator=(cOdbcStatement&& other) noexcept
         m_stmt = other.m_stmt;
         m_watchdog = std::move(other.m_watchdog);
         m_parameters = std::move(other.m_parameters);
+        m_textDates = other.m_textDates;
         other.m_stmt = SQL_NULL_HSTMT;
     }
     return *this;
@@ -559,7 +561,15 @@ void cOdbcStatement::Bind(const QVariantList& values, const QList<OdbcColumn>& c
         } else if (value.typeId() == QMetaType::QDateTime || value.typeId() == QMetaType::QDate) {
             const QDateTime when = value.typeId() == QMetaType::QDate ? QDateTime(value.toDate(), QTime(0, 0), Qt::UTC)
                                                                       : value.toDateTime();
-            if (column.SqlType == SQL_TYPE_TIME || column.SqlType == SQL_TIME) {
+            if (m_textDates) {
+                const bool timeOnly = column.SqlType == SQL_TYPE_TIME || column.SqlType == SQL_TIME;
+                const bool dateOnly = column.SqlType == SQL_TYPE_DATE || column.SqlType == SQL_DATE;
+                column.SqlType = SQL_WVARCHAR;
+                column.Size = 0;
+                setText(when.toString(timeOnly   ? QStringLiteral("HH:mm:ss")
+                                      : dateOnly ? QStringLiteral("yyyy-MM-dd")
+                                                 : QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            } else if (column.SqlType == SQL_TYPE_TIME || column.SqlType == SQL_TIME) {
                 SQL_TIME_STRUCT t{SQLUSMALLINT(when.time().hour()), SQLUSMALLINT(when.time().minute()),
                                   SQLUSMALLINT(when.time().second())};
                 setPod(SQL_C_TYPE_TIME, &t, sizeof(t), SQL_TYPE_TIME);

@@ -94,6 +94,9 @@ public:
     SQLHSTMT get() const { return m_stmt; }
 
     void Prepare(const QString& sql);
+    // Dates and times go to the source as "YYYY-MM-DD HH:MM:SS" texts, for sources that
+    // keep them as texts and compare them so (SQLite).
+    void SetTextDates(bool textDates) { m_textDates = textDates; }
     // Parameters for the next Execute, each as the column it is compared with or written to.
     void Bind(const QVariantList& values, const QList<OdbcColumn>& columns);
     void Execute();
@@ -135,4 +138,5 @@ private:
         SQLLEN Indicator = 0;
     };
     std::deque<Parameter> m_parameters; // stable addresses while bound
+    bool m_textDates = false;
 };

@@ -218,6 +218,8 @@ void cSqliteDriver::Prepare()
     // Jumps about a large record source read pages at random: keep more of them at hand.
     ExecSql(m_db, QStringLiteral("PRAGMA cache_size = -16384"));
     ExecSql(m_db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    // A [name] that names nothing must fail (3061), not quietly become a text constant.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     RegisterJetFunctions(m_db);
     QString locale;
     if (HasMetadata()) {

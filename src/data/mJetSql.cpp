@@ -746,6 +746,16 @@ QString TranslateJetSql(const QString& jetSql)
         Fail(kTooComplex, QStringLiteral("Příkaz SQL je příliš dlouhý (nejvýše 64 000 znaků)."));
     std::vector<Token> t = Tokenise(jetSql);
 
+    // Stored queries may declare their parameters first: "PARAMETERS [a] Text, b Long; SELECT …".
+    // The declaration is dropped; a parameter the query uses stays an unknown name (3061).
+    const auto lead = std::find_if(t.begin(), t.end(), [](const Token& k) { return k.kind != Kind::Space; });
+    if (lead != t.end() && IsWord(*lead, "PARAMETERS")) {
+        const auto end = std::find_if(lead, t.end(), [](const Token& k) { return IsOp(k, ";"); });
+        if (end == t.end())
+            Fail(kSyntaxError, QStringLiteral("Deklarace PARAMETERS nekončí středníkem."));
+        t.erase(t.begin(), end + 1);
+    }
+
     // One statement: a ";" may only be followed by blanks.
     for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
         if (!IsOp(t[i], ";"))
@@ -1834,6 +1844,81 @@ void WeekdayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_result_int(ctx, int((sundayBased - firstDay + 7) % 7 + 1));
 }
 
+// The first day of week 1 of a year, by Jet's rules: 1 the week of 1 January, 2 the
+// first week of four days or more, 3 the first whole week. firstDay: 1 Sunday … 7 Saturday.
+QDate FirstWeekStart(int year, int firstDay, int firstWeek)
+{
+    const QDate january1(year, 1, 1);
+    const int offset = (january1.dayOfWeek() % 7 + 1 - firstDay + 7) % 7; // days of the week before 1 January
+    QDate start = january1.addDays(-offset);
+    if ((firstWeek == 2 && offset > 3) || (firstWeek == 3 && offset > 0))
+        start = start.addDays(7);
+    return start;
+}
+
+// DatePart(interval, date [, firstdayofweek [, firstweekofyear]])
+void DatePartOfFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        InvalidArgument(ctx, "DatePart");
+        return;
+    }
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    DateTime dt;
+    if (!DateOf(argv[1], dt)) {
+        TypeMismatch(ctx);
+        return;
+    }
+    qint64 firstDay = 1, firstWeek = 1; // Sunday; the week of 1 January
+    if ((argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && !IntegerArgument(ctx, argv[2], firstDay, "DatePart"))
+        || (argc > 3 && sqlite3_value_type(argv[3]) != SQLITE_NULL && !IntegerArgument(ctx, argv[3], firstWeek, "DatePart")))
+        return;
+    if (firstDay < 0 || firstDay > 7 || firstWeek < 0 || firstWeek > 3) {
+        InvalidArgument(ctx, "DatePart");
+        return;
+    }
+    if (firstDay == 0)
+        firstDay = QLocale().firstDayOfWeek() % 7 + 1;
+    if (firstWeek == 0)
+        firstWeek = 1;
+    const Utf8 text = TextOf(argv[0]);
+    const QString interval =
+        QString::fromUtf8(reinterpret_cast<const char*>(text.data), text.size).trimmed().toLower();
+    const QDate date(dt.year, dt.month, dt.day);
+    int result = 0;
+    if (interval == QLatin1String("yyyy")) {
+        result = dt.year;
+    } else if (interval == QLatin1String("q")) {
+        result = (dt.month - 1) / 3 + 1;
+    } else if (interval == QLatin1String("m")) {
+        result = dt.month;
+    } else if (interval == QLatin1String("y")) {
+        result = date.dayOfYear();
+    } else if (interval == QLatin1String("d")) {
+        result = dt.day;
+    } else if (interval == QLatin1String("w")) {
+        result = int((date.dayOfWeek() % 7 + 1 - firstDay + 7) % 7 + 1);
+    } else if (interval == QLatin1String("ww")) {
+        QDate start = FirstWeekStart(dt.year, int(firstDay), int(firstWeek));
+        if (date < start) // the last week of the year before
+            start = FirstWeekStart(dt.year - 1, int(firstDay), int(firstWeek));
+        result = int(start.daysTo(date) / 7 + 1);
+    } else if (interval == QLatin1String("h")) {
+        result = dt.hour;
+    } else if (interval == QLatin1String("n")) {
+        result = dt.minute;
+    } else if (interval == QLatin1String("s")) {
+        result = dt.second;
+    } else {
+        InvalidArgument(ctx, "DatePart");
+        return;
+    }
+    sqlite3_result_int(ctx, result);
+}
+
 template<int What> // 0 Now, 1 Date, 2 Time
 void ClockFunction(sqlite3_context* ctx, int, sqlite3_value**)
 {
@@ -2265,6 +2350,9 @@ const Registration kFunctions[] = {
     {"second", 1, true, DatePartFunction<5>},
     {"weekday", 1, false, WeekdayFunction},
     {"weekday", 2, false, WeekdayFunction},
+    {"datepart", 2, true, DatePartOfFunction},
+    {"datepart", 3, false, DatePartOfFunction},
+    {"datepart", 4, false, DatePartOfFunction},
     {"now", 0, false, ClockFunction<0>},
     {"date", 0, false, ClockFunction<1>},
     {"time", 0, false, ClockFunction<2>},

@@ -10,7 +10,8 @@ struct sqlite3;
 // Jet SQL to SQLite SQL. [names] become "names", #dates# the stored text
 // 'YYYY-MM-DD HH:MM:SS', True/Yes -1, False/No 0, Mod %, "texts" 'texts', DISTINCTROW
 // is dropped, TOP n becomes LIMIT n at the end of its SELECT, and a & b becomes
-// jet_concat(a, b) (Jet's precedence; Null only when every operand is Null).
+// jet_concat(a, b) (Jet's precedence; Null only when every operand is Null). A leading
+// "PARAMETERS …;" declaration is dropped: a parameter used without a value is an unknown name.
 // Throws cRuntimeError (source "Quarnel.Jet") for text that is not one Jet statement.
 QString TranslateJetSql(const QString& jetSql);
 

@@ -183,7 +183,18 @@ QString QuoteOdbcName(const QString& name, QChar quote)
     return quote + escaped + quote;
 }
 
-QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect)
+QStringList NamesInJetSql(const QString& jetSql)
+{
+    QStringList names;
+    for (const Token& k : Tokenise(jetSql)) {
+        if (k.kind == Kind::Word || k.kind == Kind::Bracketed)
+            names << k.text;
+    }
+    return names;
+}
+
+QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
+                               const std::function<QString(const QString&)>& spell)
 {
     std::vector<Token> t = Tokenise(jetSql);
     // One statement: a ';' may stand only at the end.
@@ -211,7 +222,11 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
         else if (IsSymbol(k, ')'))
             --depth;
         switch (k.kind) {
-        case Kind::Bracketed: out += QuoteOdbcName(k.text, dialect.Quote); break;
+        case Kind::Bracketed: {
+            const QString spelt = spell ? spell(k.text) : QString();
+            out += QuoteOdbcName(spelt.isEmpty() ? k.text : spelt, dialect.Quote);
+            break;
+        }
         case Kind::Quoted:
         case Kind::Text: out += TextLiteral(k.text); break;
         case Kind::Date: out += DateEscape(k.text); break;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // What the Jet SQL of the callers becomes on one ODBC source.
 struct OdbcDialect {
@@ -9,6 +12,7 @@ struct OdbcDialect {
     bool CaseInsensitiveLike = false; // ILIKE, for sources whose LIKE heeds case
     QString Concat = QStringLiteral("||");
     bool Limit = true;                // TOP n as LIMIT n
+    bool TextDates = false;           // dates kept as "YYYY-MM-DD HH:MM:SS" texts (SQLite)
 };
 
 // One Jet statement for the source: [names] in the source's quotes, "texts" as 'texts',
@@ -16,7 +20,13 @@ struct OdbcDialect {
 // in a LIKE pattern as % and _, & as the source's concatenation, DISTINCTROW dropped,
 // TOP n as LIMIT n. Text after a ';' is refused (3142); everything else is the source's
 // own SQL and passes unchanged.
-QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect);
+// spell gives a [name] as the source spells it (Jet's names ignore case, most sources'
+// quoted names do not), or an empty text to keep it as written.
+QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
+                               const std::function<QString(const QString&)>& spell = {});
+
+// The names a Jet text mentions: its words and [bracketed names], as written.
+QStringList NamesInJetSql(const QString& jetSql);
 
 // A name in the source's quotes.
 QString QuoteOdbcName(const QString& name, QChar quote);

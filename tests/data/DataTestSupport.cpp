@@ -1,6 +1,17 @@
 #include "DataTestSupport.h"
 
+#include "EngineBackends.h"
 #include "mConvert.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+QByteArray FileDigest(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
+}
 
 void RawExec(const QString& path, const char* sql)
 {
@@ -19,23 +30,7 @@ void DatabaseTest::SetUp()
 
 std::shared_ptr<Database> DatabaseTest::CreateOsoby(const QString& file)
 {
-    auto db = DBEngine::Instance().CreateDatabase(PathOf(file), QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"));
-    auto table = db->CreateTableDef(QStringLiteral("Osoby"));
-    auto add = [&](const QString& name, int type, int size, bool required, bool zeroLength) {
-        auto field = table->CreateField(name, type, size);
-        field->setRequired(required);
-        field->setAllowZeroLength(zeroLength);
-        table->Fields()->Append(field);
-    };
-    add(QStringLiteral("Id"), JetType::Long, 0, true, false);
-    add(QStringLiteral("Jméno"), JetType::Text, 20, true, false);
-    add(QStringLiteral("Příjmení"), JetType::Text, 50, false, true);
-    add(QStringLiteral("Narozen"), JetType::Date, 0, false, false);
-    add(QStringLiteral("Plat"), JetType::Currency, 0, false, false);
-    add(QStringLiteral("Aktivní"), JetType::Boolean, 0, false, false);
-    add(QStringLiteral("Poznámka"), JetType::Memo, 0, false, true);
-    db->TableDefs()->Append(table);
-    return db;
+    return CreateOsobyFile(PathOf(file));
 }
 
 void DatabaseTest::AddPerson(Database& db, const QVariantList& values)

@@ -24,6 +24,9 @@ int ErrorOf(Call call)
     return 0;
 }
 
+// The SHA-256 of a file's bytes, empty when it cannot be read.
+QByteArray FileDigest(const QString& path);
+
 // Runs SQL on the file through SQLite itself, as another program would.
 void RawExec(const QString& path, const char* sql);
 
@@ -31,13 +34,15 @@ void RawExec(const QString& path, const char* sql);
 // Id Long required, Jméno Text(20) required without zero length, Příjmení Text(50),
 // Narozen Date, Plat Currency, Aktivní Boolean, Poznámka Memo.
 class DatabaseTest : public ::testing::Test {
+public:
+    // Adds a record through the engine; values in field order, Null as an invalid QVariant.
+    static void AddPerson(Database& db, const QVariantList& values);
+    static QStringList Column(Recordset& rs, int field);
+
 protected:
     void SetUp() override;
     QString PathOf(const QString& file) const { return m_dir.filePath(file); }
     std::shared_ptr<Database> CreateOsoby(const QString& file = QStringLiteral("osoby.db"));
-    // Adds a record through the engine; values in field order, Null as an invalid QVariant.
-    static void AddPerson(Database& db, const QVariantList& values);
-    static QStringList Column(Recordset& rs, int field);
 
     QTemporaryDir m_dir;
 };

@@ -139,6 +139,19 @@ bool cPostgresServer::Start()
     return m_running;
 }
 
+bool cPostgresServer::Attach(const QString& folder)
+{
+    if (!QFile::exists(QDir(folder).filePath(QStringLiteral(".s.PGSQL.5432"))))
+        return false;
+    m_attached = folder;
+    // Test programs run side by side: each lays out its tables in a database of its own.
+    const QString database = QStringLiteral("p%1").arg(::getpid());
+    RunOdbcSql(Connect(), {QStringLiteral("DROP DATABASE IF EXISTS %1").arg(database),
+                           QStringLiteral("CREATE DATABASE %1").arg(database)});
+    m_database = database;
+    return true;
+}
+
 void cPostgresServer::Kill()
 {
     if (!m_running)
@@ -173,8 +186,8 @@ void cPostgresServer::Freeze(bool frozen)
 
 QString cPostgresServer::Connect() const
 {
-    return QStringLiteral("ODBC;DRIVER=%1;Servername=%2;Port=5432;Database=postgres;Username=%3")
-        .arg(OdbcDriverPath(QStringLiteral("psqlodbcw.so")), SocketFolder(), kUser);
+    return QStringLiteral("ODBC;DRIVER=%1;Servername=%2;Port=5432;Database=%3;Username=%4")
+        .arg(OdbcDriverPath(QStringLiteral("psqlodbcw.so")), SocketFolder(), m_database, kUser);
 }
 
 cPostgresServer* SharedPostgres()
@@ -184,6 +197,10 @@ cPostgresServer* SharedPostgres()
     if (!tried) {
         tried = true;
         server = std::make_unique<cPostgresServer>();
+#ifdef QUARNEL_SHARED_POSTGRES
+        if (server->Attach(QStringLiteral(QUARNEL_SHARED_POSTGRES)))
+            return server.get();
+#endif
         if (!server->Start()) {
             ADD_FAILURE() << server->Error().toStdString();
         } else {

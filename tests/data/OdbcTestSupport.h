@@ -30,13 +30,16 @@ public:
 
     // False, with the reason in Error(), when the server cannot be made or started.
     bool Start();
+    // Uses a server that another process started in folder and will stop, in a database of
+    // this process's own; false when none runs there.
+    bool Attach(const QString& folder);
     // Stops at once, as a crash or a pulled cable would.
     void Kill();
     // Freezes the server and its sessions (SIGSTOP), as a hung machine would, or thaws them.
     void Freeze(bool frozen);
     QString Error() const { return m_error; }
-    QString SocketFolder() const { return m_dir ? m_dir->path() : QString(); }
-    // "ODBC;DRIVER=…" for the database postgres as the superuser.
+    QString SocketFolder() const { return m_dir ? m_dir->path() : m_attached; }
+    // "ODBC;DRIVER=…" for the server's database as the superuser.
     QString Connect() const;
 
 private:
@@ -45,8 +48,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bin;
     bool m_running = false;
+    QString m_attached;
+    QString m_database = QStringLiteral("postgres");
     QString m_error;
 };
 
-// The one server of this test program, started on first use and stopped at its end.
+// The one server of this test program: the server of the ctest run when there is one,
+// else one started on first use and stopped at the program's end.
 cPostgresServer* SharedPostgres();

@@ -3,7 +3,6 @@
 #include "cMdbDriver.h"
 #include "mJetErrors.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,12 +26,6 @@ std::shared_ptr<Database> OpenMdb(const QString& path)
     return std::make_shared<Database>(cMdbDriver::Open(path));
 }
 
-QByteArray Digest(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                                          : QByteArray();
-}
 
 // mdb-export's rows of a table, the header first, each value as it prints it.
 QList<QStringList> Export(const QString& table)
@@ -212,7 +205,7 @@ TEST_F(MdbDriver, StoredQueriesAreListedAndRunOnTheCopy)
 
 TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
 {
-    const QByteArray before = Digest(kNwind);
+    const QByteArray before = FileDigest(kNwind);
     {
         auto db = OpenMdb(kNwind);
         EXPECT_TRUE(db->ReadOnly());
@@ -244,7 +237,7 @@ TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
             EXPECT_EQ(e.Description(), JetErrorDescription(JetError::ReadOnly));
         }
     }
-    EXPECT_EQ(Digest(kNwind), before);
+    EXPECT_EQ(FileDigest(kNwind), before);
 }
 
 TEST_F(MdbDriver, SaveAsIsAPlainCopyOfTheClosedFile)
@@ -336,32 +329,24 @@ TEST_F(MdbDriver, DamagedCopiesOpenOrGiveNotADatabase)
     EXPECT_EQ(opened + refused, kCases);
 }
 
-// Not a timed test: the figures go to the log for the comparison with mdb-export.
-TEST_F(MdbDriver, ReadingEveryTableAgainstMdbExport)
+// Each stored query of the file runs on the copy, but for three that need values: two
+// declare PARAMETERS, one reads a field of an open form ([Forms]![Orders]![OrderID]).
+TEST_F(MdbDriver, EveryStoredQueryRunsOrFailsForAKnownReason)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 rows = 0;
-    {
-        auto db = OpenMdb(kNwind);
-        for (const QString& name : kUserTables) {
-            auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(name));
-            const int fields = rs->Fields()->Count();
-            for (; !rs->Eof(); rs->MoveNext(), ++rows) {
-                for (int i = 0; i < fields; ++i)
-                    rs->FieldValue(i);
-            }
+    auto db = OpenMdb(kNwind);
+    QStringList failing;
+    int ran = 0;
+    for (const auto& query : *db->QueryDefs()) {
+        try {
+            db->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(query->Name()))->RecordCount();
+            ++ran;
+        } catch (const cRuntimeError& e) {
+            failing << QStringLiteral("%1 (%2)").arg(query->Name()).arg(e.Number());
+            std::printf("[          ] %s: %d %s\n", qPrintable(query->Name()), e.Number(), qPrintable(e.Description()));
         }
     }
-    const qint64 ours = clock.elapsed();
-    clock.restart();
-    for (const QString& name : kUserTables) {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.start(QStringLiteral("mdb-export"), {kNwind, name});
-        process.waitForFinished(30000);
-    }
-    const qint64 theirs = clock.elapsed();
-    std::printf("[          ] all %lld rows of nwind.mdb: Quarnel %lld ms, mdb-export %lld ms\n", rows, ours, theirs);
-    EXPECT_EQ(rows, 2155 + 830 + 77 + 3 + 8 + 91 + 9 + 29 + 830);
+    std::printf("[          ] %d of %d stored queries run\n", ran, int(db->QueryDefs()->Count()));
+    EXPECT_EQ(failing, (QStringList{QStringLiteral("Employee Sales by Country (3061)"), QStringLiteral("Invoices Filter (3061)"),
+                                    QStringLiteral("Sales by Year (3061)")}));
+    EXPECT_EQ(ran, 19);
 }

@@ -324,6 +324,27 @@ TEST_P(OdbcSource, TranslatesTheJetDialect)
               QStringList{QStringLiteral("Jana Nováková")});
 }
 
+TEST_P(OdbcSource, BracketedNamesIgnoreCaseAsInJet)
+{
+    // Names quoted in mixed case keep their case on the source; Jet's [names] ignore it.
+    RunOdbcSql(m_connect, {QStringLiteral("DROP TABLE IF EXISTS \"Zákazníci\""),
+                           QStringLiteral("CREATE TABLE \"Zákazníci\" (\"Číslo\" INTEGER PRIMARY KEY, \"Jméno\" VARCHAR(20))"),
+                           QStringLiteral("INSERT INTO \"Zákazníci\" VALUES (1, 'Eva')")});
+    EXPECT_EQ(Names(QStringLiteral("SELECT [JMÉNO] FROM [ZÁKAZNÍCI] WHERE [číslo] = 1")), QStringList{QStringLiteral("Eva")});
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT [jméno] FROM [zákazníci]"));
+    EXPECT_TRUE(rs->Updatable());
+    rs->Edit();
+    rs->Fields()->Item(0)->setValue(QStringLiteral("Ema"));
+    rs->Update();
+    EXPECT_EQ(Names(QStringLiteral("SELECT [Jméno] FROM [Zákazníci]")), QStringList{QStringLiteral("Ema")});
+    // SQLite itself takes an unknown quoted name for a text constant.
+    if (Postgres()) {
+        EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(QStringLiteral("SELECT [Příjmení] FROM [Zákazníci]")); }),
+                  JetError::OdbcFailed)
+            << "an unknown name stays unknown";
+    }
+}
+
 TEST_P(OdbcSource, BadSqlAndSecondStatementsAreErrors)
 {
     cRuntimeError failure(0, QString());

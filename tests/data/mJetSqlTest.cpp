@@ -535,3 +535,43 @@ TEST(JetSqlRun, TopPercentCountsTheRowsTheSelectGives)
     EXPECT_EQ(db.Rows(QStringLiteral("SELECT TOP 100 PERCENT Název FROM Město WHERE Název = 'Praha'")).size(), 2);
     EXPECT_TRUE(db.Rows(QStringLiteral("SELECT TOP 50 PERCENT Název FROM Město WHERE Název = 'Olomouc'")).isEmpty());
 }
+
+TEST(JetSqlFunctions, DatePartGivesEveryIntervalWithSundayFirstWeeks)
+{
+    JetDatabase db;
+    const struct {
+        const char* expression;
+        const char* result;
+    } cases[] = {
+        {"DatePart('yyyy', #2/29/2024 13:45:10#)", "2024"}, {"DatePart('q', #2/29/2024#)", "1"},
+        {"DatePart('q', #10/1/2024#)", "4"},               {"DatePart('m', #2/29/2024#)", "2"},
+        {"DatePart('y', #2/29/2024#)", "60"},              {"DatePart('d', #2/29/2024#)", "29"},
+        {"DatePart('w', #2/29/2024#)", "5"},               {"DatePart('W', #2/29/2024#, 2)", "4"},
+        {"DatePart('h', #2/29/2024 13:45:10#)", "13"},     {"DatePart('n', #2/29/2024 13:45:10#)", "45"},
+        {"DatePart('s', #2/29/2024 13:45:10#)", "10"},     {"DatePart('ww', #1/6/2024#)", "1"},
+        {"DatePart('ww', #1/7/2024#)", "2"},               {"DatePart('ww', #12/31/2024#)", "53"},
+        {"DatePart('ww', #1/7/2024#, 2)", "1"},            {"DatePart('ww', #1/3/2021#, 2, 2)", "53"},
+        {"DatePart('ww', #1/4/2021#, 2, 2)", "1"},         {"DatePart('ww', #1/6/2024#, 1, 3)", "53"},
+        {"DatePart('d', Null)", "<null>"},                 {"DatePart('yyyy', '2024-05-06 07:08:09')", "2024"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(db.Value(QString::fromUtf8(c.expression)), QString::fromUtf8(c.result)) << c.expression;
+    for (const char* bad : {"DatePart('x', #1/1/2024#)", "DatePart('d', #1/1/2024#, 8)", "DatePart(Null, #1/1/2024#)"}) {
+        qint32 number = 0;
+        QString description;
+        const QString result = db.Value(QString::fromUtf8(bad));
+        EXPECT_TRUE(result.startsWith(QStringLiteral("error: ")) && JetFunctionError(result.mid(7), number, description))
+            << bad;
+        EXPECT_EQ(number, 5) << bad;
+    }
+}
+
+TEST(JetSqlTranslate, AParametersDeclarationIsDropped)
+{
+    EXPECT_EQ(Translated("PARAMETERS [Beginning Date] DateTime, Kód Text ( 255 );\r\nSELECT * FROM t"), "SELECT * FROM t");
+    EXPECT_EQ(Translated("parameters x Long; SELECT x FROM t;"), "SELECT x FROM t");
+    EXPECT_EQ(ErrorNumber(QStringLiteral("PARAMETERS x Long SELECT * FROM t")), 3075);
+    EXPECT_EQ(ErrorNumber(QStringLiteral("PARAMETERS x Long; SELECT * FROM t; DELETE FROM t")), 3142);
+    EXPECT_EQ(ErrorNumber(QStringLiteral("PARAMETERS x Long;")), 3129);
+    EXPECT_EQ(ErrorNumber(QStringLiteral("SELECT * FROM t; PARAMETERS x Long")), 3142) << "only as the first word";
+}

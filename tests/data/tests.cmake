@@ -3,3 +3,29 @@ target_compile_definitions(test_data PRIVATE QUARNEL_TESTDATA="${CMAKE_SOURCE_DI
 target_link_libraries(test_data PRIVATE PkgConfig::SQLITE3)
 target_compile_definitions(test_data PRIVATE QUARNEL_SAMPLE="${CMAKE_BINARY_DIR}/adresar.mdb")
 add_dependencies(test_data sample_database)
+
+# One PostgreSQL server for a whole ctest run: each test is a process of its own, and a
+# server for each would cost seconds apiece. test_data run by hand starts its own.
+# The folder lies in /tmp: the server runs as "nobody" when the tests run as root, and
+# must reach it whatever the checkout's folder allows; a short path also keeps the
+# socket's name within its limit.
+string(MD5 quarnel_build_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING ${quarnel_build_hash} 0 12 quarnel_build_hash)
+set(quarnel_postgres /tmp/quarnel-pg-${quarnel_build_hash})
+target_compile_definitions(test_data PRIVATE QUARNEL_SHARED_POSTGRES="${quarnel_postgres}")
+foreach(action start stop)
+  add_test(NAME data_postgres_${action}
+           COMMAND ${CMAKE_COMMAND} -DACTION=${action} -DFOLDER=${quarnel_postgres}
+                   -P ${CMAKE_CURRENT_SOURCE_DIR}/data/postgres-fixture.cmake)
+endforeach()
+set_tests_properties(data_postgres_start PROPERTIES FIXTURES_SETUP quarnel_postgres)
+set_tests_properties(data_postgres_stop PROPERTIES FIXTURES_CLEANUP quarnel_postgres)
+# The discovered tests that reach PostgreSQL need it; ctest reads this after their list.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake [=[
+foreach(test IN LISTS test_data_TESTS)
+  if(test MATCHES "Postgres|OdbcSource")
+    set_tests_properties("${test}" PROPERTIES FIXTURES_REQUIRED quarnel_postgres)
+  endif()
+endforeach()
+]=])
+set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake)
