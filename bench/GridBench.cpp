@@ -1,0 +1,265 @@
+// The main window's grid at scale, as ratios against baselines measured in the same run:
+//   (1) opening the record source and showing its first row in the grid, against the
+//       engine's walk of every record of the same source (what filling a row per record
+//       would cost at the least);
+//   (2) a Down key in the shown grid until the row's text reaches the voice server, 99th
+//       percentile, at 10,000 and at 1,000,000 rows, unsorted and sorted;
+//   (3) sorting the grid by a text column, against SQLite's ORDER BY of the same column
+//       with the same collation (the engine's "QUARNEL");
+//   (4) memory held by the open, shown grid against the size of the data.
+// Usage: GridBench [rows]   (default 1000000)
+#include "DBEngine.h"
+#include "Recordset.h"
+#include "cRecordList.h"
+#include "cSqliteDriver.h"
+#include "mSampleData.h"
+#include "modCommon.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+template <typename Run>
+double Best(int runs, Run run)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        run();
+        best = std::min(best, Seconds(start));
+    }
+    return best;
+}
+
+double ResidentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+// Notes when a row's text arrives, as the speech server would hear it.
+class cCountingVoice : public VoiceServer {
+public:
+    qint32 Voice(qint32 mode, qint32, const QString& text) override
+    {
+        if (mode == 2) {
+            ++Rows;
+            LastText = text;
+            Arrived = Clock::now();
+        }
+        return 0;
+    }
+    void BrailleWithOffset(const QString&, qint32) override {}
+    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
+    void BrailleText(qint16, const QString&) override {}
+    void AddBrailleRole(qint32) override {}
+    qint32 SupportOK() override { return 1; }
+    void GetVer(qint32& major, qint32& minor) override { major = minor = 0; }
+    void AddRef(qint32) override {}
+    void Release(qint32) override {}
+    bool IsBraille() override { return false; }
+
+    qint64 Rows = 0;
+    QString LastText;
+    Clock::time_point Arrived;
+};
+
+const QStringList kColumns = {QStringLiteral("Id"),     QStringLiteral("Jmeno"), QStringLiteral("Mesto"),
+                              QStringLiteral("Datum"),  QStringLiteral("Castka"), QStringLiteral("Pocet"),
+                              QStringLiteral("Podil"),  QStringLiteral("Aktivni"), QStringLiteral("Poznamka")};
+
+struct Grid {
+    std::shared_ptr<Database> Db;
+    std::shared_ptr<Recordset> Rs;
+    std::unique_ptr<cRecordList> List;
+};
+
+// What the main window does to show a record source: headers, fill, first row selected.
+Grid OpenGrid(const QString& path, bool show, std::shared_ptr<Recordset> rs = nullptr)
+{
+    Grid grid;
+    if (!rs) {
+        grid.Db = DBEngine::Instance().OpenDatabase(path);
+        rs = grid.Db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+    }
+    grid.List = std::make_unique<cRecordList>();
+    grid.List->resize(1000, 700);
+    for (int i = 0; i < kColumns.size(); ++i)
+        grid.List->AddColumn(kColumns[i], cRecordList::MakeColumnTag({}, i == 4 ? QStringLiteral("15%") : QString(),
+                                                                     i == 4 ? QStringLiteral("#,##0.00 Kč") : QString()),
+                             i);
+    grid.Rs = rs;
+    grid.List->SetRecordset(rs);
+    grid.List->FillList();
+    grid.List->SelectOnlyRow(0);
+    if (show) {
+        grid.List->show();
+        grid.List->setFocus();
+        grid.List->ApplyColumnWidths(1000);
+        QApplication::processEvents();
+        grid.List->viewport()->repaint();
+    }
+    grid.List->RowText(0);
+    return grid;
+}
+
+qint64 EngineWalk(const QString& path)
+{
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+    const int fields = rs->Fields()->Count();
+    qint64 sum = 0;
+    for (; !rs->Eof(); rs->MoveNext())
+        for (int i = 0; i < fields; ++i)
+            sum += rs->FieldValue(i).isNull() ? 0 : 1;
+    return sum;
+}
+
+// Milliseconds from each Down key's press until its row's text was spoken; the 50th and
+// 99th percentiles.
+std::pair<double, double> DownKeys(cRecordList& list, cCountingVoice& voice, int keys)
+{
+    std::vector<double> times;
+    times.reserve(size_t(keys));
+    for (int i = 0; i < keys; ++i) {
+        const qint64 before = voice.Rows;
+        const auto start = Clock::now();
+        QTest::keyClick(&list, Qt::Key_Down);
+        if (voice.Rows != before + 1)
+            std::printf("  a key was not spoken\n");
+        times.push_back(std::chrono::duration<double, std::milli>(voice.Arrived - start).count());
+        QApplication::processEvents(); // the repaint between keys, outside the measure
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 99 / 100)]};
+}
+
+double OrderBy(const QString& path, const QString& column)
+{
+    auto driver = cSqliteDriver::Open(path, true);
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT Id, %1 FROM Velka ORDER BY %1").arg(column).toUtf8();
+    sqlite3_prepare_v2(driver->Handle(), sql.constData(), -1, &statement, nullptr);
+    const auto start = Clock::now();
+    qint64 sum = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        sum += sqlite3_column_int64(statement, 0) + sqlite3_column_bytes16(statement, 1);
+    const double seconds = Seconds(start);
+    sqlite3_finalize(statement);
+    return sum ? seconds : -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia)); // the databases' sort order
+    auto* voice = new cCountingVoice;
+    gVoice.reset(voice);
+
+    const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small.db"));
+    const QString large = dir.filePath(QStringLiteral("large.db"));
+    auto start = Clock::now();
+    GenerateLargeDatabase(small, 10000);
+    GenerateLargeDatabase(large, rows);
+    std::printf("generated 10000 and %lld rows in %.1f s\n", static_cast<long long>(rows), Seconds(start));
+    EngineWalk(large); // the file in the page cache
+
+    // (4) first, while nothing else has grown the heap.
+    {
+        const double before = ResidentMegabytes();
+        const double data = double(QFileInfo(large).size()) / 1048576.0;
+        auto db = DBEngine::Instance().OpenDatabase(large);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Velka"));
+        rs->RecordCount();
+        const double source = ResidentMegabytes() - before;
+        Grid grid = OpenGrid(large, true, rs);
+        const double held = ResidentMegabytes() - before - source;
+        std::printf("(4) %.1f MB of data: the record source with its keys %.1f MB; the open, shown grid on another "
+                    "%.1f MB (%.2f of the data, %.1f bytes a row)\n",
+                    data, source, held, held / data, held * 1048576.0 / double(rows));
+    }
+
+    // (1)
+    const double walk = Best(3, [&] { EngineWalk(large); });
+    const double open = Best(3, [&] { OpenGrid(large, false); });
+    const double openShown = Best(3, [&] { OpenGrid(large, true); });
+    std::printf("(1) %lld rows: engine walk %.3f s; grid open to first row %.3f s (ratio %.3f), "
+                "shown and painted %.3f s (ratio %.3f)\n",
+                static_cast<long long>(rows), walk, open, open / walk, openShown, openShown / walk);
+
+    // (2)
+    constexpr int kKeys = 3000;
+    Grid smallGrid = OpenGrid(small, true);
+    const auto smallKeys = DownKeys(*smallGrid.List, *voice, kKeys);
+    smallGrid.List.reset();
+    Grid largeGrid = OpenGrid(large, true);
+    const auto largeKeys = DownKeys(*largeGrid.List, *voice, kKeys);
+    std::printf("(2) Down key to speech, %d keys: median %.3f / p99 %.3f ms at 10000 rows, median %.3f / p99 %.3f ms "
+                "at %lld rows (p99 ratio %.2f)\n",
+                kKeys, smallKeys.first, smallKeys.second, largeKeys.first, largeKeys.second,
+                static_cast<long long>(rows), largeKeys.second / smallKeys.second);
+    // Sorted, neighbouring rows are records far apart in the source.
+    largeGrid.List->SortBy(1, Qt::AscendingOrder);
+    largeGrid.List->SelectOnlyRow(rows / 2);
+    const auto sortedKeys = DownKeys(*largeGrid.List, *voice, kKeys);
+    std::printf("    sorted by Jmeno at %lld rows: median %.3f / p99 %.3f ms\n", static_cast<long long>(rows),
+                sortedKeys.first, sortedKeys.second);
+
+    // (3)
+    for (const int column : {1, 2}) {
+        const QString name = kColumns[column];
+        const double sql = Best(2, [&] { OrderBy(large, name); });
+        const double grid = Best(2, [&] {
+            largeGrid.List->Unsort();
+            largeGrid.List->SortBy(column, Qt::AscendingOrder);
+        });
+        // The window leaves the recordset at the selected record, so the walk starts elsewhere.
+        largeGrid.Rs->setAbsolutePosition(qint32(rows / 3));
+        const double gridAway = Best(1, [&] {
+            largeGrid.List->Unsort();
+            largeGrid.List->SortBy(column, Qt::AscendingOrder);
+        });
+        std::printf("(3) sort by %s (%s): ORDER BY %.3f s, grid %.3f s (ratio %.2f), with the recordset at "
+                    "another record %.3f s (ratio %.2f)\n",
+                    qPrintable(name), column == 1 ? "every text distinct" : "10 distinct texts", sql, grid,
+                    grid / sql, gridAway, gridAway / sql);
+    }
+    // (5) type-ahead with no match: the view reads the first column of every row.
+    largeGrid.List->Unsort();
+    largeGrid.List->SelectOnlyRow(0);
+    const double search = Best(1, [&] { QTest::keyClick(largeGrid.List.get(), Qt::Key_Q); });
+    std::printf("(5) a letter no row starts with, over %lld rows: %.3f s (engine walk %.3f s)\n",
+                static_cast<long long>(rows), search, walk);
+
+    largeGrid.List.reset();
+    gVoice.reset();
+    return 0;
+}

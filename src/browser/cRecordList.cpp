@@ -1,0 +1,419 @@
+#include "cRecordList.h"
+
+#include "cRecordListModel.h"
+#include "mKeys.h"
+#include "modCommon.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace {
+
+// Rows measured when a column is fitted to its texts; a huge list is sampled.
+constexpr qint64 kFitSampleRows = 1000;
+
+// Grid lines: the right and bottom edge of every cell.
+class cGridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        QColor line = option.palette.color(QPalette::Text);
+        line.setAlpha(96);
+        painter->setPen(line);
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+struct cRecordList::Impl {
+    cRecordListModel* Model = nullptr;
+    bool Sorted = false;
+    QString Search;
+    QElapsedTimer SearchTimer;
+};
+
+cRecordList::cRecordList(QWidget* parent) : QTreeView(parent), d(std::make_unique<Impl>())
+{
+    setObjectName(QStringLiteral("list"));
+    SetControlId(this, kRecordListControlId);
+    setAccessibleName(QStringLiteral("Záznamy"));
+    d->Model = new cRecordListModel(this);
+    setModel(d->Model);
+    setItemDelegate(new cGridDelegate(this));
+    setUniformRowHeights(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideNone);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->setSortIndicatorShown(false);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { SortByColumn(section); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { emit ItemClicked(SelectedRow()); });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { emit ItemClicked(SelectedRow()); });
+}
+
+cRecordList::~cRecordList() = default;
+
+void cRecordList::ClearColumns()
+{
+    d->Model->ClearColumns();
+    d->Sorted = false;
+    header()->setSortIndicatorShown(false);
+    emit ItemClicked(-1);
+}
+
+void cRecordList::AddColumn(const QString& text, const QString& tag, int fieldIndex)
+{
+    d->Model->AddColumn(text, tag, fieldIndex);
+}
+
+int cRecordList::ColumnCount() const
+{
+    return d->Model->Columns();
+}
+
+QString cRecordList::HeaderText(int column) const
+{
+    return column >= 0 && column < ColumnCount() ? d->Model->ColumnAt(column).Text : QString();
+}
+
+QString cRecordList::ColumnTag(int column) const
+{
+    return column >= 0 && column < ColumnCount() ? d->Model->ColumnAt(column).Tag : QString();
+}
+
+int cRecordList::ColumnField(int column) const
+{
+    return column >= 0 && column < ColumnCount() ? d->Model->ColumnAt(column).Field : -1;
+}
+
+void cRecordList::SetRecordset(std::shared_ptr<Recordset> recordset)
+{
+    d->Model->SetRecordset(std::move(recordset));
+}
+
+void cRecordList::FillList()
+{
+    d->Model->Fill();
+    emit ItemClicked(SelectedRow());
+}
+
+void cRecordList::ClearRows()
+{
+    d->Model->ClearRows();
+    emit ItemClicked(-1);
+}
+
+qint64 cRecordList::RowCount() const
+{
+    return d->Model->Rows();
+}
+
+QString cRecordList::RowKey(qint64 row) const
+{
+    const qint64 position = RowPosition(row);
+    return position < 0 ? QString() : QStringLiteral("k%1").arg(position);
+}
+
+qint64 cRecordList::RowPosition(qint64 row) const
+{
+    return d->Model->PositionOfRow(row);
+}
+
+qint64 cRecordList::RowOfPosition(qint64 position) const
+{
+    return d->Model->RowOfPosition(position);
+}
+
+QString cRecordList::CellText(qint64 row, int column) const
+{
+    return d->Model->Text(row, column);
+}
+
+QString cRecordList::RowText(qint64 row) const
+{
+    QString text;
+    const QStringList texts = d->Model->RowTexts(row);
+    for (const QString& cell : texts) {
+        text += QStringLiteral(", ");
+        text += cell;
+    }
+    return text;
+}
+
+qint64 cRecordList::PutRecordRow(qint64 position, bool select)
+{
+    qint64 row = -1;
+    const qint64 added = d->Model->PutCurrent(position, &row);
+    if (select)
+        SelectOnlyRow(row);
+    return added;
+}
+
+qint64 cRecordList::SelectedRow() const
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
+        return current.row();
+    qint64 first = -1;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        if (range.isValid() && (first < 0 || range.top() < first))
+            first = range.top();
+    return first;
+}
+
+QList<qint64> cRecordList::SelectedRows() const
+{
+    // Ranges rather than indexes: a selection of a million rows is a handful of ranges.
+    QList<QPair<int, int>> spans;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        spans.append({range.top(), range.bottom()});
+    std::sort(spans.begin(), spans.end());
+    QList<qint64> rows;
+    int next = 0;
+    for (const auto& [top, bottom] : spans) {
+        for (int row = std::max(top, next); row <= bottom; ++row)
+            rows.append(row);
+        next = std::max(next, bottom + 1);
+    }
+    return rows;
+}
+
+qint64 cRecordList::CountSelected() const
+{
+    QList<QPair<int, int>> spans;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        spans.append({range.top(), range.bottom()});
+    std::sort(spans.begin(), spans.end());
+    qint64 count = 0;
+    int next = 0;
+    for (const auto& [top, bottom] : spans) {
+        const int from = std::max(top, next);
+        if (bottom >= from)
+            count += bottom - from + 1;
+        next = std::max(next, bottom + 1);
+    }
+    return count;
+}
+
+void cRecordList::SelectOnlyRow(qint64 row)
+{
+    if (row < 0 || row >= RowCount()) {
+        selectionModel()->clear();
+        emit ItemClicked(-1);
+        return;
+    }
+    const QModelIndex index = model()->index(int(row), 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void cRecordList::SortByColumn(int column)
+{
+    if (column < 0 || column >= ColumnCount())
+        return;
+    const bool toggle = d->Sorted && d->Model->SortColumn() == column;
+    const Qt::SortOrder order = toggle && d->Model->Order() == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                                   : Qt::AscendingOrder;
+    SortBy(column, order);
+}
+
+void cRecordList::SortBy(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount())
+        return;
+    d->Model->Sort(column, order);
+    d->Sorted = true;
+    header()->setSortIndicator(column, order);
+    header()->setSortIndicatorShown(true);
+    const qint64 row = SelectedRow();
+    if (row >= 0)
+        scrollTo(model()->index(int(row), 0));
+    emit ItemClicked(row);
+    emit SortChanged();
+}
+
+void cRecordList::Unsort()
+{
+    d->Model->Unsort();
+    d->Sorted = false;
+    header()->setSortIndicatorShown(false);
+    const qint64 row = SelectedRow();
+    if (row >= 0)
+        scrollTo(model()->index(int(row), 0));
+    emit ItemClicked(row);
+    emit SortChanged();
+}
+
+bool cRecordList::IsSorted() const
+{
+    return d->Sorted;
+}
+
+int cRecordList::SortKey() const
+{
+    return d->Model->SortColumn();
+}
+
+Qt::SortOrder cRecordList::SortOrder() const
+{
+    return d->Model->Order();
+}
+
+namespace {
+
+// A number as the user may write it in a tag: in the locale's form or with a point.
+bool ReadNumber(const QString& text, double& value)
+{
+    bool ok = false;
+    value = QLocale().toDouble(text, &ok);
+    if (!ok)
+        value = text.toDouble(&ok);
+    return ok && value >= 0;
+}
+
+} // namespace
+
+void cRecordList::ApplyColumnWidths(int innerWidthPixels)
+{
+    const double dpi = logicalDpiX();
+    for (int column = 0; column < ColumnCount(); ++column) {
+        const QString width = ColumnTagPart(ColumnTag(column), 1).trimmed().toLower();
+        double number = 0;
+        if (width.endsWith(QLatin1Char('%')) && ReadNumber(width.chopped(1).trimmed(), number))
+            setColumnWidth(column, qRound(innerWidthPixels * number / 100.0));
+        else if (!width.isEmpty() && ReadNumber(width, number))
+            setColumnWidth(column, qRound(number * dpi / 1440.0));
+        else
+            AutoSizeColumn(column, true);
+    }
+}
+
+void cRecordList::AutoSizeColumn(int column, bool useHeader)
+{
+    if (column < 0 || column >= ColumnCount())
+        return;
+    const QFontMetrics metrics(font());
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    int width = 0;
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const qint64 firstShown = top.isValid() ? top.row() : 0;
+    const qint64 shown = std::max<qint64>(viewport()->height() / std::max(1, sizeHintForRow(0)) + 2, 1);
+    const std::vector<qint64> sample = d->Model->SampleRows(kFitSampleRows, firstShown, shown);
+    d->Model->Prefetch(sample);
+    for (const qint64 row : sample)
+        width = std::max(width, metrics.horizontalAdvance(CellText(row, column)) + margin);
+    if (useHeader)
+        width = std::max(width, header()->sectionSizeHint(column));
+    setColumnWidth(column, std::max(width, 8));
+}
+
+void cRecordList::FitColumnWidths()
+{
+    for (int column = 0; column < ColumnCount(); ++column)
+        AutoSizeColumn(column, false);
+}
+
+QString cRecordList::MakeColumnTag(const QString& action, const QString& width, const QString& format)
+{
+    return action + QLatin1Char('|') + width + QLatin1Char('|') + format;
+}
+
+QString cRecordList::ColumnTagPart(const QString& tag, int part)
+{
+    if (part < 0)
+        return {};
+    const QStringList parts = tag.split(QLatin1Char('|'));
+    return part < parts.size() ? parts[part] : QString();
+}
+
+void cRecordList::keyboardSearch(const QString& search)
+{
+    if (search.isEmpty() || !d->SearchTimer.isValid()
+        || d->SearchTimer.elapsed() > QApplication::keyboardInputInterval())
+        d->Search = search;
+    else
+        d->Search += search;
+    d->SearchTimer.start();
+    if (search.isEmpty() || RowCount() == 0 || ColumnCount() == 0)
+        return;
+    // One letter, or the same letter again and again, goes on to the next row that has it.
+    QString text = d->Search;
+    const bool sameKey = text.size() > 1 && text.count(text.front()) == text.size();
+    if (sameKey)
+        text = text.left(1);
+    const QModelIndex current = currentIndex();
+    qint64 start = current.isValid() ? current.row() : 0;
+    if (current.isValid() && text.size() == 1)
+        ++start;
+    const qint64 row = d->Model->FindRow(0, text, start);
+    if (row >= 0)
+        SelectOnlyRow(row);
+}
+
+void cRecordList::keyPressEvent(QKeyEvent* event)
+{
+    const int code = KeyCodeOf(event);
+    const int shift = ShiftOf(event);
+    if (shift == ShiftMask::Ctrl && code >= '0' && code <= '9') {
+        if (code == '0') {
+            if (IsSorted())
+                Unsort();
+        } else if (code - '1' < ColumnCount()) {
+            SortByColumn(code - '1');
+        }
+        event->accept();
+        return;
+    }
+    const QModelIndex current = currentIndex();
+    if (current.isValid()
+        && ((code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1)))
+        VoiceOutput(5, 8, QString());
+    QTreeView::keyPressEvent(event);
+}
+
+void cRecordList::keyReleaseEvent(QKeyEvent* event)
+{
+    QTreeView::keyReleaseEvent(event);
+    // Auto-repeat produces releases too; only the real one speaks.
+    if (event->isAutoRepeat() || KeyCodeOf(event) < 32)
+        return;
+    const qint64 row = SelectedRow();
+    if (row < 0)
+        return;
+    VoiceOutput(2, 0, RowText(row));
+    emit RowKeyReleased(row);
+}
+
+void cRecordList::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    // A closed menu gives the focus back without the grid having lost it to another control.
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
+    const qint64 row = SelectedRow();
+    if (row >= 0)
+        VoiceOutput(2, 0, RowText(row));
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QTreeView>
+
+#include <memory>
+
+class Recordset;
+
+// The main window's grid ("list"): one row per record of the recordset, one column per
+// shown field. Rows are read from the recordset when they are needed, so a source of a
+// million records opens at once. Rows are addressed by their index in the grid's current
+// (possibly sorted) order, 0-based; a row's record is known by its key "k<position>".
+class cRecordList : public QTreeView {
+    Q_OBJECT
+public:
+    explicit cRecordList(QWidget* parent = nullptr);
+    ~cRecordList() override;
+
+    // Columns. fieldIndex is the recordset field the column shows, so a hidden field never
+    // shifts later columns onto the wrong field. ClearColumns also removes every row.
+    void ClearColumns();
+    void AddColumn(const QString& text, const QString& tag, int fieldIndex);
+    int ColumnCount() const;
+    QString HeaderText(int column) const;
+    QString ColumnTag(int column) const;
+    int ColumnField(int column) const;
+
+    // Rows. SetRecordset keeps the recordset for later reads without filling; FillList
+    // rebuilds the rows from it (none without a recordset) and selects nothing.
+    void SetRecordset(std::shared_ptr<Recordset> recordset);
+    void FillList();
+    void ClearRows();
+    qint64 RowCount() const;
+    QString RowKey(qint64 row) const;
+    qint64 RowPosition(qint64 row) const;
+    // The row showing the record at position, or −1.
+    qint64 RowOfPosition(qint64 position) const;
+    QString CellText(qint64 row, int column) const;
+    // ", " and each column's text.
+    QString RowText(qint64 row) const;
+    // Adds or refreshes the row of the record at which the recordset stands (its
+    // position is given); returns the new row's index, or −1 when the row existed.
+    qint64 PutRecordRow(qint64 position, bool select);
+
+    // Selection: the selected row is the current one (−1 with none).
+    qint64 SelectedRow() const;
+    qint64 CountSelected() const;
+    QList<qint64> SelectedRows() const;
+    // Makes row the only selected and current row and scrolls it into view.
+    void SelectOnlyRow(qint64 row);
+
+    // Sorting by the shown texts in the user's locale; it never changes the recordset.
+    // SortByColumn is a click on that header: ascending, or the other order when it is
+    // already the sort column. SortBy sets both.
+    void SortByColumn(int column);
+    void SortBy(int column, Qt::SortOrder order);
+    void Unsort();
+    bool IsSorted() const;
+    int SortKey() const;
+    Qt::SortOrder SortOrder() const;
+
+    // Widths from the tags (empty/other: fit to texts and header; "n%": of innerWidth;
+    // a number: twips). FitColumnWidths fits every column to its texts only.
+    void ApplyColumnWidths(int innerWidthPixels);
+    void AutoSizeColumn(int column, bool useHeader);
+    void FitColumnWidths();
+
+    // Tag parts: 0 action, 1 width, 2 format; empty when missing.
+    static QString MakeColumnTag(const QString& action, const QString& width, const QString& format);
+    static QString ColumnTagPart(const QString& tag, int part);
+
+    // Type-ahead over the first column, as the view's own but reading only that column.
+    void keyboardSearch(const QString& search) override;
+
+signals:
+    // The selection changed (row −1: none); the window updates the position text and the
+    // record commands.
+    void ItemClicked(qint64 row);
+    // A sort was made or turned off; the window updates the Order by checks.
+    void SortChanged();
+    // A key was released over a selected row, after its text was spoken; the window
+    // refreshes the form view.
+    void RowKeyReleased(qint64 row);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QCache>
+#include <QHash>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class Recordset;
+
+// The grid's rows over a recordset. A full fill only records how many records there are:
+// row texts are read from the recordset when the view asks for them and kept in a bounded
+// cache. Rows added one by one (PutRow) keep the texts read at that moment. Sorting keeps a
+// permutation of the rows and its inverse, never the sort keys.
+class cRecordListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    struct Column {
+        QString Text;
+        QString Tag;
+        QString Format; // the tag's format part, trimmed
+        int Field = -1;
+    };
+
+    explicit cRecordListModel(QObject* parent = nullptr);
+    ~cRecordListModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void ClearColumns();
+    void AddColumn(const QString& text, const QString& tag, int fieldIndex);
+    const Column& ColumnAt(int column) const { return m_columns[size_t(column)]; }
+    int Columns() const { return int(m_columns.size()); }
+
+    void SetRecordset(std::shared_ptr<Recordset> recordset);
+    const std::shared_ptr<Recordset>& RecordsetOf() const { return m_recordset; }
+    // Every record of the recordset as a row, in recordset order (sorted again when a sort
+    // is on).
+    void Fill();
+    void ClearRows();
+
+    qint64 Rows() const;
+    qint64 PositionOfRow(qint64 row) const;
+    qint64 RowOfPosition(qint64 position) const;
+    QString Text(qint64 row, int column) const;
+    QStringList RowTexts(qint64 row) const;
+
+    // The texts of the record at which the recordset stands, for the row of position:
+    // refreshes it when it exists (returns −1, existing row in *row) or adds it (returns the
+    // new row, in its sorted place when a sort is on).
+    qint64 PutCurrent(qint64 position, qint64* row);
+
+    void Sort(int column, Qt::SortOrder order);
+    void Unsort();
+    bool IsSorted() const { return m_sorted; }
+    int SortColumn() const { return m_sortColumn; }
+    Qt::SortOrder Order() const { return m_order; }
+
+    // The rows a width is measured on: all of them, or at most limit spread over the list
+    // (always including rows first … first + count − 1, the ones on screen).
+    std::vector<qint64> SampleRows(qint64 limit, qint64 first, qint64 count) const;
+
+    // The first row from start on (wrapping) whose text in column begins with prefix, in any
+    // letter case; −1 when none does.
+    qint64 FindRow(int column, const QString& prefix, qint64 start) const;
+    // Reads the rows' texts into the cache in one pass of the recordset.
+    void Prefetch(const std::vector<qint64>& rows) const;
+
+    // The texts shown for one value in a column.
+    static QString CellTextOf(const QVariant& value, const QString& format);
+
+private:
+    // Base rows are the rows in the order they were added; grid rows are base rows through
+    // the sort permutation.
+    void ForgetRows();
+    qint64 BaseOfRow(qint64 row) const;
+    qint64 RowOfBase(qint64 base) const;
+    qint64 PositionOfBase(qint64 base) const;
+    qint64 BaseCount() const;
+    // Rows stop being "position = base index" when one is added out of that order.
+    void MakeExplicit();
+    void AppendBase(qint64 position);
+    QStringList ReadCurrent() const;
+    const QStringList& TextsOfPosition(qint64 position) const;
+    // Reads positions in order, each through visit(position, texts of the record), which
+    // returns false to stop; leaves the recordset where it stood. Rows kept by PutCurrent give
+    // their kept texts, and with onlyColumn ≥ 0 only that column's text is read.
+    template <typename Visit>
+    void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
+    void SortRows();
+    void RebuildInverse();
+
+    std::vector<Column> m_columns;
+    std::shared_ptr<Recordset> m_recordset;
+
+    qint64 m_identityCount = 0; // while !m_explicit: base i shows position i
+    bool m_explicit = false;
+    std::vector<qint64> m_positions;          // while m_explicit
+    QHash<qint64, qint64> m_baseOfPosition;   // while m_explicit
+
+    std::vector<qint32> m_rowToBase; // empty: unsorted
+    std::vector<qint32> m_baseToRow;
+
+    QHash<qint64, QStringList> m_kept;
+    mutable QCache<qint64, QStringList> m_cache;
+    QStringList m_emptyRow;
+
+    bool m_sorted = false;
+    int m_sortColumn = 0;
+    Qt::SortOrder m_order = Qt::AscendingOrder;
+};
