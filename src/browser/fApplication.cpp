@@ -1,24 +1,880 @@
 #include "fApplication.h"
 
+#include "Database.h"
+#include "DBEngine.h"
+#include "Recordset.h"
+#include "TableDef.h"
+#include "cRecordList.h"
+#include "cRuntimeError.h"
+#include "cSetting.h"
+#include "cStandardEditBox.h"
+#include "frmTable.h"
+#include "mErrorMessage.h"
+#include "mKeys.h"
+#include "mPrepareForm.h"
+#include "mStringTable.h"
+#include "modCommon.h"
+#include "modDialogs.h"
 #include "sMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// Twips to pixels on the widget's screen.
+int Px(const QWidget* widget, int twips)
+{
+    return twips * widget->logicalDpiX() / 1440;
+}
+
+// Shows text in the accessible message box with an OK button.
+void ShowOkMessage(const QString& text)
+{
+    SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::Ok), text);
+}
+
+QAction* NewAction(QMenu* menu, const char* name, const QString& caption,
+                   const QKeySequence& shortcut = QKeySequence())
+{
+    auto* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+QAction* NewSeparator(QMenu* menu, const char* name)
+{
+    auto* separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+QMenu* NewMenu(QWidget* owner, const char* name, const QString& caption)
+{
+    auto* menu = new QMenu(caption, owner);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+// The form view's field box: the caret starts at the beginning of the value however the
+// focus came, where a line edit would select the whole value on Tab.
+class cFieldBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void()> focused;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        deselect();
+        setCursorPosition(0);
+        if (focused)
+            focused();
+    }
+};
+
+} // namespace
 
 fApplication::fApplication(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fApplication"));
-    setProperty("windowCode", kWindowCode);
+    CreateControls();
+    SetWindowCode(this, kWindowCode);
+    SetControlId(list, kGridControlId);
     LoadCommonPreferences(this);
     LoadPreferences();
+    CreateMenus();
+    InitMainWindow();
+    ApplyFontToForm(this, gFont);
+    ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
+    // The panels are part of the status bar control, drawn in its colours.
+    for (QLabel* panel : {keyFullPath, keyFilter, keyPosition})
+        panel->setPalette(statusBar()->palette());
+    fraFormView->setPalette(picFormView->palette());
+    ApplyMenuLook();
+    qApp->installEventFilter(this);
+    resize(1000, 700);
+    CreateVoice(); // without a server the program runs silent
+    ConnectVoice(true);
+}
+
+fApplication::~fApplication()
+{
+    qApp->removeEventFilter(this);
+    Unload();
+    if (gMainWindow == this)
+        gMainWindow = nullptr;
+}
+
+void fApplication::CreateControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("picClient"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    list = new cRecordList(central);
+    list->setObjectName(QStringLiteral("list"));
+    list->setAccessibleName(QStringLiteral("Záznamy"));
+    layout->addWidget(list);
+
+    fraFormView = new QScrollArea(central);
+    fraFormView->setObjectName(QStringLiteral("fraFormView"));
+    fraFormView->setAccessibleName(QStringLiteral("Formulář"));
+    fraFormView->setFocusPolicy(Qt::NoFocus);
+    fraFormView->setFrameShape(QFrame::NoFrame);
+    fraFormView->setWidgetResizable(false);
+    picFormView = new QWidget;
+    picFormView->setObjectName(QStringLiteral("picFormView"));
+    fraFormView->setWidget(picFormView);
+    fraFormView->hide();
+    layout->addWidget(fraFormView);
+    setCentralWidget(central);
+
+    // The templates the per-column controls copy.
+    auto* label = new QLabel(QStringLiteral("Label"), picFormView);
+    label->setObjectName(QStringLiteral("Label0"));
+    label->hide();
+    auto* frame = new QGroupBox(QStringLiteral("Frame"), picFormView);
+    frame->setObjectName(QStringLiteral("Frame0"));
+    frame->hide();
+    auto* text = new cFieldBox(picFormView);
+    text->setObjectName(QStringLiteral("Text0"));
+    text->setAccessibleName(QStringLiteral("Pole"));
+    text->hide();
+    Label = {label};
+    Frame = {frame};
+    Text = {text};
+
+    keyFullPath = new QLabel(statusBar());
+    keyFullPath->setObjectName(QStringLiteral("keyFullPath"));
+    keyFullPath->setAccessibleName(QStringLiteral("Databáze"));
+    keyFilter = new QLabel(statusBar());
+    keyFilter->setObjectName(QStringLiteral("keyFilter"));
+    keyFilter->setAccessibleName(QStringLiteral("Filtr"));
+    keyPosition = new QLabel(statusBar());
+    keyPosition->setObjectName(QStringLiteral("keyPosition"));
+    keyPosition->setAccessibleName(QStringLiteral("Pozice"));
+    statusBar()->setObjectName(QStringLiteral("Status"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(keyFullPath, 1);
+    statusBar()->addWidget(keyFilter);
+    statusBar()->addWidget(keyPosition);
+
+    connect(list, &cRecordList::ItemClicked, this, &fApplication::ItemClick);
+    connect(list, &cRecordList::SortChanged, this, &fApplication::UpdateOrderByChecks);
+    connect(list, &cRecordList::RowKeyReleased, this, [this] { ShowSelectedInForm(); });
+}
+
+void fApplication::OnCommand(QAction* item, std::function<void()> command)
+{
+    // A triggered check mark toggles itself; the commands set the marks by their own rules.
+    connect(item, &QAction::triggered, this, [item, command = std::move(command)](bool checked) {
+        if (item->isCheckable())
+            item->setChecked(!checked);
+        command();
+    });
+}
+
+void fApplication::CreateMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuBar"));
+    bar->setAccessibleName(QStringLiteral("Nabídka"));
+
+    mnuFile = NewMenu(this, "mnuFile", QString());
+    mnuNewDB = NewAction(mnuFile, "mnuNewDB", QStringLiteral("Nová"));
+    mnuFileOpen = NewAction(mnuFile, "mnuFileOpen", QStringLiteral("Otevřít"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuSaveAs = NewAction(mnuFile, "mnuSaveAs", QStringLiteral("Uložit jako"));
+    mnuExport = NewAction(mnuFile, "mnuExport", QStringLiteral("Export"));
+    NewSeparator(mnuFile, "mnSep");
+    mnuFileProperties = NewAction(mnuFile, "mnuFileProperties", QStringLiteral("Dotaz SQL..."),
+                                  QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuRecordModify = NewAction(mnuFile, "mnuRecordModify", QStringLiteral("&Návrh databáze"));
+    NewSeparator(mnuFile, "mnuSep1");
+    mnuFileExit = NewAction(mnuFile, "mnuFileExit", QString());
+    bar->addMenu(mnuFile);
+
+    mnuRecOrd = NewMenu(this, "mnuRecOrd", QString());
+    mnuRecordAdd = NewAction(mnuRecOrd, "mnuRecordAdd", QString(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuRecordEdit = NewAction(mnuRecOrd, "mnuRecordEdit", QString());
+    mnuRecordDelete = NewAction(mnuRecOrd, "mnuRecordDelete", QString(), QKeySequence(Qt::Key_Delete));
+    NewSeparator(mnuRecOrd, "mnuRecordSeparator0");
+    mnuRecordGoto = NewAction(mnuRecOrd, "mnuRecordGoto", QString(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    NewSeparator(mnuRecOrd, "mnuRecordSeparator");
+    mnuEditActions = NewAction(mnuRecOrd, "mnuEditActions", QStringLiteral("Akce..."),
+                               QKeySequence(Qt::CTRL | Qt::Key_K));
+    bar->addMenu(mnuRecOrd);
+
+    mnuView = NewMenu(this, "mnuView", QString());
+    mnuFonts = NewAction(mnuView, "mnuFonts", QStringLiteral("Písmo"));
+    mnuViewAllRecords = NewAction(mnuView, "mnuViewAllRecords", QString(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuViewFilter = NewAction(mnuView, "mnuViewFilter", QString(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    NewSeparator(mnuView, "mnuViewSeparator0");
+    mnuViewOrderBy = NewMenu(this, "mnuViewOrderBy", QString());
+    mnuView->addMenu(mnuViewOrderBy);
+    mnuViewOrderByColumn = {NewAction(mnuViewOrderBy, "mnuViewOrderByColumn0", QStringLiteral("Column"))};
+    mnuViewOrderBySeparator = NewSeparator(mnuViewOrderBy, "mnuViewOrderBySeparator");
+    mnuViewOrderBySortAZ = NewAction(mnuViewOrderBy, "mnuViewOrderBySortAZ", QString());
+    mnuViewOrderBySortZA = NewAction(mnuViewOrderBy, "mnuViewOrderBySortZA", QString());
+    NewSeparator(mnuView, "mnuViewSeparator");
+    mnuViewAsGrid = NewAction(mnuView, "mnuViewAsGrid", QString(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    mnuViewAsForm = NewAction(mnuView, "mnuViewAsForm", QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuColumnSize = NewAction(mnuView, "mnuColumnSize", QStringLiteral("Přizpůsobit šířku sloupců délce textu"));
+    mnuRecOrder = NewAction(mnuView, "mnuRecOrder", QStringLiteral("Výběr polí"));
+    bar->addMenu(mnuView);
+
+    mnuHelp = NewMenu(this, "mnuHelp", QString());
+    mnuHelpAboutApplication = NewAction(mnuHelp, "mnuHelpAboutApplication", QString(),
+                                        QKeySequence(Qt::CTRL | Qt::Key_F1));
+    NewSeparator(mnuHelp, "mnuHelpSeparator");
+    mnuHelpAbout = NewAction(mnuHelp, "mnuHelpAbout", QString());
+    bar->addMenu(mnuHelp);
+
+    for (QAction* checkable : {mnuViewAllRecords, mnuViewFilter, mnuViewOrderBySortAZ, mnuViewOrderBySortZA,
+                               mnuViewAsGrid, mnuViewAsForm})
+        checkable->setCheckable(true);
+    mnuViewOrderByColumn[0]->setCheckable(true);
+    // The template stays until there is a column to show instead.
+    mnuViewOrderByColumn[0]->setEnabled(false);
+
+    OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
+    OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
+    OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
+    OnCommand(mnuViewAsGrid, [this] { mnuViewAsGrid_Click(); });
+    OnCommand(mnuViewAsForm, [this] { mnuViewAsForm_Click(); });
+    OnCommand(mnuViewOrderBySortAZ, [this] { mnuViewOrderBySortAZ_Click(); });
+    OnCommand(mnuViewOrderBySortZA, [this] { mnuViewOrderBySortZA_Click(); });
+    OnCommand(mnuColumnSize, [this] { mnuColumnSize_Click(); });
+    OnCommand(mnuHelpAboutApplication, [this] { mnuHelpAboutApplication_Click(); });
+}
+
+void fApplication::ApplyMenuLook()
+{
+    QFont font(QStringLiteral("Arial"), 20);
+    QPalette palette = menuBar()->palette();
+    const QColor fore = ColourFromNumber(gForeMenuColor);
+    const QColor back = ColourFromNumber(gBackMenuColor);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, fore);
+        palette.setColor(group, QPalette::ButtonText, fore);
+        palette.setColor(group, QPalette::Text, fore);
+        palette.setColor(group, QPalette::HighlightedText, back);
+        palette.setColor(group, QPalette::Highlight, fore);
+    }
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, back);
+        palette.setColor(group, QPalette::Button, back);
+        palette.setColor(group, QPalette::Base, back);
+    }
+    menuBar()->setFont(font);
+    menuBar()->setPalette(palette);
+    for (QMenu* menu : findChildren<QMenu*>()) {
+        menu->setFont(font);
+        menu->setPalette(palette);
+    }
+}
+
+void fApplication::InitMainWindow()
+{
+    EnableDatabaseMenus(false);
     setWindowTitle(QStringLiteral("Databáze"));
-    resize(800, 600);
+    mnuFile->setTitle(LoadString(10006));
+    mnuFileExit->setText(LoadString(10007));
+    mnuView->setTitle(LoadString(10008));
+    mnuViewAllRecords->setText(LoadString(10009));
+    mnuViewFilter->setText(LoadString(10010));
+    mnuViewOrderBy->setTitle(LoadString(10012));
+    mnuViewOrderBySortAZ->setText(LoadString(10015));
+    mnuViewOrderBySortZA->setText(LoadString(10016));
+    mnuViewAsGrid->setText(LoadString(10018));
+    mnuViewAsForm->setText(LoadString(10019));
+    mnuRecOrd->setTitle(LoadString(10020));
+    mnuRecordAdd->setText(LoadString(10021));
+    mnuRecordEdit->setText(LoadString(10022));
+    mnuRecordDelete->setText(LoadString(10023));
+    mnuRecordGoto->setText(LoadString(10025));
+    mnuHelp->setTitle(LoadString(10029));
+    mnuHelpAboutApplication->setText(LoadString(10030));
+    mnuHelpAbout->setText(LoadString(10031));
+    keyFilter->setText(LoadString(10002));
+    keyFilter->setEnabled(false);
+    mnuRecordEdit->setEnabled(false);
+    mnuRecordDelete->setEnabled(false);
+    mnuViewAsGrid->setChecked(!fraFormView->isVisibleTo(this));
+    mnuViewAsForm->setChecked(fraFormView->isVisibleTo(this));
+}
+
+void fApplication::EnableDatabaseMenus(bool enable)
+{
+    mnuView->menuAction()->setEnabled(enable);
+    mnuFileProperties->setEnabled(enable);
+    mnuRecordModify->setEnabled(enable);
+    mnuRecOrd->menuAction()->setEnabled(enable);
+    mnuExport->setEnabled(enable);
+    mnuSaveAs->setEnabled(enable);
+}
+
+template <typename Command>
+void fApplication::Guarded(Command&& command)
+{
+    try {
+        command();
+    } catch (const cRuntimeError&) {
+        ShowOkMessage(FormatErrorMessage(CaptureError()));
+    }
+}
+
+bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
+{
+    CheckVoiceSupport();
+    QString file = fileName;
+    if (file.isEmpty()) {
+        if (!m_setting)
+            return false;
+        file = m_setting->DatabaseFile();
+    }
+    if (!m_setting)
+        m_setting = std::make_unique<cSetting>();
+    m_setting->setDatabaseFile(file);
+    if (!keepQuery)
+        m_setting->setQuery(QString());
+
+    try {
+        m_database = DBEngine::Instance().OpenDatabase(m_setting->DatabaseFile(), false, false,
+                                                       m_setting->DatabaseType());
+    } catch (const cRuntimeError&) {
+        const QString message = FormatErrorMessage(CaptureError(), LoadString(10501));
+        ShowOkMessage(QString(message)
+                          .replace(QLatin1String("%5"), m_setting->DatabaseFile())
+                          .replace(QLatin1String("%6"), m_setting->DatabaseFile()));
+        return false;
+    }
+
+    if (m_setting->Query().isEmpty()) {
+        frmTable chooser(this);
+        for (const auto& table : *m_database->TableDefs()) {
+            if ((quint32(table->Attributes()) & 0x80000002u) == 0)
+                chooser.AddTable(table->Name());
+        }
+        if (chooser.TableCount() == 0) {
+            mnuFileProperties->setEnabled(true);
+            mnuRecordModify->setEnabled(true);
+            // The structure editor would let the user create a table here; until it
+            // exists the user is told why nothing opens.
+            ShowOkMessage(FillPlaceholders(LoadString(10590), {m_setting->DatabaseFile()}));
+            return false;
+        }
+        if (chooser.TableCount() == 1) {
+            chooser.List1->setCurrentRow(0);
+            m_setting->setSelectedTable(chooser.List1->item(0)->text());
+        } else {
+            chooser.exec();
+            m_setting->setSelectedTable(chooser.ChosenTable());
+            if (chooser.Result() != frmTable::ResultOk)
+                return false;
+        }
+        m_setting->setQuery(QStringLiteral("Select * From ") + m_setting->SelectedTable());
+    }
+
+    std::shared_ptr<Recordset> opened;
+    try {
+        opened = m_database->OpenRecordset(m_setting->Query());
+    } catch (const cRuntimeError&) {
+        const QString message = FormatErrorMessage(CaptureError(), LoadString(10503));
+        ShowOkMessage(QString(message).replace(QLatin1String("%5"), m_setting->DatabaseFile()));
+        return false;
+    }
+    m_recordset = opened;
+
+    // The columns: a field whose definition hides it gets none, and every column keeps
+    // the number of the field it shows.
+    list->ClearColumns();
+    const auto fields = m_recordset->Fields();
+    for (qint32 i = 0; i < fields->Count(); ++i) {
+        const QString name = fields->Item(i)->Name();
+        const std::optional<cColumnDefinition> definition = m_setting->FindColumnDef(name);
+        if (!definition) {
+            list->AddColumn(name, QString(), i);
+        } else if (!definition->Visible().isEmpty()) {
+            list->AddColumn(name,
+                            cRecordList::MakeColumnTag(definition->Action(), definition->Width(),
+                                                       definition->Format()),
+                            i);
+        }
+    }
+
+    mnuViewAllRecords->setChecked(false);
+    mnuViewFilter->setChecked(false);
+    PrepareApplicationForm();
+    PrepareOrderByMenu();
+    ShowAllRecords(opened);
+
+    keyFullPath->setText(m_database->Name());
+    if (!m_setting->DatabaseFile().isEmpty())
+        EnableDatabaseMenus(true);
+    if (gViewStyle == 1)
+        mnuViewAsForm_Click();
+    else
+        mnuViewAsGrid_Click();
+    LayoutWindow();
+    setWindowTitle(m_setting->Caption() + QStringLiteral(" - Databáze"));
+    return true;
+}
+
+void fApplication::mnuViewAllRecords_Click()
+{
+    ShowAllRecords(nullptr);
+}
+
+void fApplication::ShowAllRecords(std::shared_ptr<Recordset> opened)
+{
+    if (mnuViewAllRecords->isChecked() || !m_database || !m_setting)
+        return;
+    mnuViewAllRecords->setChecked(true);
+    mnuViewFilter->setChecked(false);
+    // A source just opened by ApplySetting is the same SQL; it is not opened twice.
+    m_recordset = opened ? std::move(opened) : m_database->OpenRecordset(m_setting->Query());
+    FillList();
+    keyFilter->setEnabled(false);
+}
+
+void fApplication::FillList()
+{
+    list->SetRecordset(m_recordset);
+    list->FillList();
+    if (list->RowCount() == 0) {
+        ItemClick(-1);
+        ShowSelectedInForm();
+        return;
+    }
+    list->SelectOnlyRow(0);
+    ItemClick(list->SelectedRow());
+    ShowSelectedInForm();
+}
+
+int fApplication::ColumnField(int column) const
+{
+    return list->ColumnField(column);
+}
+
+void fApplication::ItemClick(qint64 row)
+{
+    const qint64 count = list->RowCount();
+    const bool hasRow = row >= 0 && row < count;
+    keyPosition->setText(FillPlaceholders(
+        LoadString(10001), {QString::number(hasRow ? row + 1 : 0), QString::number(count)}));
+    mnuRecordEdit->setEnabled(hasRow);
+    mnuRecordDelete->setEnabled(hasRow);
+}
+
+void fApplication::PrepareOrderByMenu()
+{
+    while (mnuViewOrderByColumn.size() > 1)
+        delete mnuViewOrderByColumn.takeLast();
+    for (int i = 1; i <= list->ColumnCount(); ++i) {
+        auto* item = new QAction(list->HeaderText(i - 1) + u'\t' + LoadString(200) + u'+' + QString::number(i),
+                                 mnuViewOrderBy);
+        item->setObjectName(QStringLiteral("mnuViewOrderByColumn%1").arg(i));
+        item->setCheckable(true);
+        mnuViewOrderBy->insertAction(mnuViewOrderBySeparator, item);
+        OnCommand(item, [this, i] { mnuViewOrderByColumn_Click(i); });
+        mnuViewOrderByColumn.append(item);
+    }
+    mnuViewOrderByColumn[0]->setVisible(list->ColumnCount() == 0);
+    UpdateOrderByChecks();
+}
+
+void fApplication::UpdateOrderByChecks()
+{
+    for (QAction* item : std::as_const(mnuViewOrderByColumn))
+        item->setChecked(false);
+    const bool sorted = list->IsSorted();
+    if (sorted && list->SortKey() + 1 < mnuViewOrderByColumn.size())
+        mnuViewOrderByColumn[list->SortKey() + 1]->setChecked(true);
+    mnuViewOrderBySortAZ->setChecked(sorted && list->SortOrder() == Qt::AscendingOrder);
+    mnuViewOrderBySortZA->setChecked(sorted && list->SortOrder() != Qt::AscendingOrder);
+    mnuViewAsGrid->setChecked(!fraFormView->isVisibleTo(this));
+    mnuViewAsForm->setChecked(fraFormView->isVisibleTo(this));
+}
+
+void fApplication::mnuViewOrderByColumn_Click(int index)
+{
+    if (index >= 1 && index <= list->ColumnCount())
+        list->SortByColumn(index - 1);
+    UpdateOrderByChecks();
+}
+
+void fApplication::mnuViewOrderBySortAZ_Click()
+{
+    if (list->ColumnCount() > 0)
+        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, Qt::AscendingOrder);
+    UpdateOrderByChecks();
+}
+
+void fApplication::mnuViewOrderBySortZA_Click()
+{
+    if (list->ColumnCount() > 0)
+        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, Qt::DescendingOrder);
+    UpdateOrderByChecks();
+}
+
+void fApplication::mnuColumnSize_Click()
+{
+    list->FitColumnWidths();
+}
+
+void fApplication::mnuFileOpen_Click()
+{
+    const QString text = QStringLiteral("*.mdb|") + gWorkDir + u'|' + LoadString(1134);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileOpen), text) != 1)
+        return;
+    const QString path = TakeSelectedFile();
+    gWorkDir = FolderOf(path);
+    SaveWorkDir();
+    if (!path.isEmpty()) {
+        ApplySetting(path, false);
+        FillList();
+    }
+}
+
+void fApplication::mnuFileExit_Click()
+{
+    close();
+}
+
+void fApplication::mnuHelpAboutApplication_Click()
+{
+    // The viewer is started directly, never through a shell.
+    if (!gHelpViewer.isEmpty() && QProcess::startDetached(gHelpViewer, {gHelpFile}))
+        return;
+    VoiceOutput(7, 1, LoadString(500));
+    if (QFileInfo(gHelpFile).isFile())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(gHelpFile).absoluteFilePath()));
+}
+
+bool fApplication::IsFormView() const
+{
+    return fraFormView->isVisibleTo(this);
+}
+
+void fApplication::mnuViewAsForm_Click()
+{
+    if (IsFormView()) {
+        UpdateOrderByChecks();
+        return;
+    }
+    ShowSelectedInForm();
+    list->hide();
+    fraFormView->show();
+    mnuViewAsForm->setChecked(true);
+    mnuViewAsGrid->setChecked(false);
+    LayoutWindow();
+    gViewStyle = 1;
+    const int column = m_currentColumn >= 1 && m_currentColumn < Text.size() ? m_currentColumn : 1;
+    if (column < Text.size() && isVisible())
+        Text[column]->setFocus();
+}
+
+void fApplication::mnuViewAsGrid_Click()
+{
+    if (!IsFormView() && mnuViewAsGrid->isChecked()) {
+        UpdateOrderByChecks();
+        return;
+    }
+    fraFormView->hide();
+    list->show();
+    mnuViewAsForm->setChecked(false);
+    mnuViewAsGrid->setChecked(true);
+    LayoutWindow();
+    gViewStyle = 0;
+    list->setFocus();
+}
+
+// ---- form view ----
+
+void fApplication::ClearFormControls()
+{
+    my_EditBox.reset();
+    while (Text.size() > 1) {
+        delete Text.takeLast();
+        delete Label.takeLast();
+        delete Frame.takeLast();
+    }
+    m_currentColumn = 0;
+}
+
+void fApplication::PrepareApplicationForm()
+{
+    ClearFormControls();
+    const QFont font = FontFromStd(gFont);
+    for (int i = 1; i <= list->ColumnCount(); ++i) {
+        const QString caption = list->HeaderText(i - 1);
+        auto* label = new QLabel(caption, picFormView);
+        label->setObjectName(QStringLiteral("Label%1").arg(i));
+        auto* frame = new QGroupBox(caption, picFormView);
+        frame->setObjectName(QStringLiteral("Frame%1").arg(i));
+        auto* box = new cFieldBox(picFormView);
+        box->setObjectName(QStringLiteral("Text%1").arg(i));
+        box->setAccessibleName(caption);
+        // Browsing only: a typed change would look saved and is not.
+        box->setReadOnly(true);
+        label->setBuddy(box);
+        box->focused = [this, i] { FieldBoxFocused(i); };
+        for (QWidget* control : {static_cast<QWidget*>(label), static_cast<QWidget*>(frame),
+                                 static_cast<QWidget*>(box)}) {
+            control->setFont(font);
+            control->hide();
+        }
+        frame->setPalette(Frame[0]->palette());
+        label->setPalette(Label[0]->palette());
+        box->setPalette(Text[0]->palette());
+        box->setAutoFillBackground(true);
+        frame->adjustSize();
+        frame->move(-frame->width(), -frame->height());
+        Label.append(label);
+        Frame.append(frame);
+        Text.append(box);
+    }
+    // Tab order follows the fields.
+    for (int i = 2; i < Text.size(); ++i)
+        setTabOrder(Text[i - 1], Text[i]);
+}
+
+void fApplication::ShowSelectedInForm()
+{
+    const int n = int(Text.size()) - 1;
+    if (list->RowCount() == 0) {
+        for (int i = 1; i <= n; ++i)
+            Text[i]->clear();
+        return;
+    }
+    const qint64 row = list->SelectedRow();
+    if (row < 0)
+        return;
+    Text[0]->hide();
+    Label[0]->hide();
+    for (int i = 1; i <= n; ++i) {
+        Label[i]->show();
+        Text[i]->show();
+        Text[i]->setText(list->CellText(row, i - 1));
+        Text[i]->setCursorPosition(0);
+    }
+    if (IsFormView())
+        LayoutForm();
+}
+
+void fApplication::LayoutForm()
+{
+    const int n = int(Text.size()) - 1;
+    const int margin = Px(this, 75);
+    const int h = std::max(Label[0]->sizeHint().height(), Text[0]->sizeHint().height());
+    int w = 0;
+    for (int i = 1; i <= n; ++i)
+        w = std::max(w, Label[i]->sizeHint().width());
+    const int scaleWidth = fraFormView->viewport()->width();
+    const int x = w + 2 * margin;
+    const int boxWidth = scaleWidth - x - margin;
+    for (int i = 1; i <= n; ++i) {
+        const int top = margin * i + (i - 1) * h;
+        const int labelHeight = Label[i]->sizeHint().height();
+        Label[i]->setGeometry(margin, top + (h - labelHeight) / 2, Label[i]->sizeHint().width(), labelHeight);
+        Frame[i]->move(-Frame[i]->width(), -Frame[i]->height());
+        const int textHeight = Text[i]->sizeHint().height();
+        // A window too narrow for a box leaves it where it was.
+        if (boxWidth > 0)
+            Text[i]->setGeometry(x, top + (h - textHeight) / 2, boxWidth, textHeight);
+        Text[i]->raise();
+        Frame[i]->raise();
+        Label[i]->raise();
+    }
+    const int height = n > 0 ? margin * (n + 1) + n * h : 0;
+    // The form's surface fills the view even below the last field.
+    picFormView->resize(std::max(scaleWidth, x + std::max(boxWidth, 0) + margin),
+                        std::max(height, fraFormView->viewport()->height()));
+}
+
+void fApplication::LayoutWindow()
+{
+    if (isMinimized())
+        return;
+    if (IsFormView()) {
+        LayoutForm();
+    } else {
+        list->raise();
+        list->ApplyColumnWidths(centralWidget()->width());
+    }
+}
+
+void fApplication::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    LayoutWindow();
+}
+
+int fApplication::FieldBoxColumn(const QObject* object) const
+{
+    for (int i = 1; i < Text.size(); ++i) {
+        if (Text[i] == object)
+            return i;
+    }
+    return 0;
+}
+
+void fApplication::FieldBoxFocused(int column)
+{
+    my_EditBox = std::make_unique<cStandardEditBox>();
+    my_EditBox->Intialize(Text[column]);
+    connect(my_EditBox.get(), &cStandardEditBox::ProduceOutput, this,
+            [](int mode, int param, const QString& text) { VoiceOutput(mode, param, text); });
+    m_currentColumn = column;
+    fraFormView->ensureWidgetVisible(Text[column], 0, Px(this, 75));
+    // Arriving in a box (F12, Tab) says which field it is and what it holds; without this
+    // only a separate screen reader would tell.
+    VoiceFocus(Text[column]->accessibleName(), Text[column]->text(), WindowHandle(Text[column]), WindowHandle(this), 0,
+               true, true, 0);
+    BrailleRole(kRoleText);
+}
+
+void fApplication::FieldBoxLeft(int)
+{
+    my_EditBox.reset();
+}
+
+void fApplication::SortFromKeys(int column)
+{
+    if (column < list->ColumnCount())
+        list->SortByColumn(column);
+    UpdateOrderByChecks();
+}
+
+void fApplication::SelectRowFromForm(qint64 row, int column)
+{
+    if (row < 0 || row >= list->RowCount() || row == list->SelectedRow())
+        return;
+    list->SelectOnlyRow(row);
+    ShowSelectedInForm();
+    ItemClick(list->SelectedRow());
+    Text[column]->setFocus();
+    // The record changed under the caret: say the field's new value.
+    const QString value = Text[column]->text();
+    VoiceOutput(2, 0, value.isEmpty() ? LoadString(504) : value);
+}
+
+// True when the key was a command of the field box.
+bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
+{
+    const qint64 row = list->SelectedRow();
+    if (keyCode == Key::PageUp && shift == 0) {
+        SelectRowFromForm(row - 1, column);
+        return true;
+    }
+    if (keyCode == Key::PageDown && shift == 0) {
+        SelectRowFromForm(row + 1, column);
+        return true;
+    }
+    if (keyCode == Key::PageUp && shift == ShiftMask::Ctrl) {
+        SelectRowFromForm(0, column);
+        return true;
+    }
+    if (keyCode == Key::PageDown && shift == ShiftMask::Ctrl) {
+        SelectRowFromForm(list->RowCount() - 1, column);
+        return true;
+    }
+    if (shift == ShiftMask::Ctrl && keyCode >= '1' && keyCode <= '9') {
+        SortFromKeys(keyCode - '1');
+        ShowSelectedInForm();
+        return true;
+    }
+    // Enter will run the column's actions once there are any.
+    return keyCode == Key::Return;
+}
+
+bool fApplication::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // The window sees its keys ahead of its controls.
+        if (widget && widget->window() == this) {
+            if (key->key() == Qt::Key_F12 && key->modifiers() == Qt::NoModifier) {
+                if (mnuView->menuAction()->isEnabled()) {
+                    if (IsFormView())
+                        mnuViewAsGrid_Click();
+                    else
+                        mnuViewAsForm_Click();
+                }
+                return true;
+            }
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                && (key->modifiers() & Qt::AltModifier)) {
+                return true; // the record editor's key
+            }
+        }
+        if (const int column = FieldBoxColumn(watched)) {
+            int keyCode = KeyCodeOf(key);
+            const int shift = ShiftOf(key);
+            const bool command = FieldBoxKeyDown(column, keyCode, shift);
+            if (my_EditBox && my_EditBox->Control() == watched)
+                my_EditBox->KeyDown(keyCode, shift);
+            if (command || keyCode == 0)
+                return true;
+        }
+    } else if (type == QEvent::KeyRelease) {
+        if (FieldBoxColumn(watched) && my_EditBox && my_EditBox->Control() == watched) {
+            int keyCode = KeyCodeOf(static_cast<QKeyEvent*>(event));
+            my_EditBox->KeyUp(keyCode, ShiftOf(static_cast<QKeyEvent*>(event)));
+            if (keyCode == 0)
+                return true;
+        }
+    } else if (type == QEvent::FocusOut) {
+        if (const int column = FieldBoxColumn(watched))
+            FieldBoxLeft(column);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- unload ----
+
+void fApplication::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    try {
+        if (m_database)
+            m_database->Close();
+    } catch (...) {
+    }
+    my_EditBox.reset();
+    SavePreferences();
+    DisconnectVoice();
+    DestroyVoice();
 }
 
 void fApplication::closeEvent(QCloseEvent* event)
 {
-    if (!m_unloaded) {
-        m_unloaded = true;
-        SavePreferences();
-    }
+    Unload();
     event->accept();
 }

@@ -1,9 +1,27 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
-// The main window. It owns the preferences' lifetime: they are read when it loads and
-// written back when it closes.
+#include <functional>
+#include <memory>
+
+class cRecordList;
+class cSetting;
+class cStandardEditBox;
+class Database;
+class Recordset;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QScrollArea;
+
+// The main window: the record source of the application definition as a grid of records
+// or as a form of one record. It owns the preferences' lifetime: they are read when it
+// loads and written back when it closes.
 class fApplication : public QMainWindow {
     Q_OBJECT
 public:
@@ -11,10 +29,116 @@ public:
     static constexpr int kGridControlId = 40;
 
     explicit fApplication(QWidget* parent = nullptr);
+    ~fApplication() override;
+
+    // Opens the database (empty: the current one again) and its record source, builds the
+    // columns and shows the view of ViewStyle. False when nothing new is shown; failures
+    // past the opening of the record source are thrown to the caller.
+    bool ApplySetting(const QString& fileName, bool keepQuery);
+    void InitMainWindow();
+    // Rebuilds the grid from the recordset and selects its first row.
+    void FillList();
+    void PrepareApplicationForm();
+    void PrepareOrderByMenu();
+    void UpdateOrderByChecks();
+    void ShowSelectedInForm();
+    // The position text and the record commands for row (−1: none).
+    void ItemClick(qint64 row);
+    bool IsFormView() const;
+    // The field of the recordset that grid column (0-based) shows.
+    int ColumnField(int column) const;
+
+    std::shared_ptr<Database> CurrentDatabase() const { return m_database; }
+    std::shared_ptr<Recordset> CurrentRecordset() const { return m_recordset; }
+    cSetting* Setting() const { return m_setting.get(); }
+    // The form-view column whose box last had the focus (1-based; 0 before any).
+    int CurrentColumn() const { return m_currentColumn; }
+
+    // Menu commands.
+    void mnuFileOpen_Click();
+    void mnuFileExit_Click();
+    void mnuViewAllRecords_Click();
+    void mnuViewAsGrid_Click();
+    void mnuViewAsForm_Click();
+    void mnuViewOrderByColumn_Click(int index);
+    void mnuViewOrderBySortAZ_Click();
+    void mnuViewOrderBySortZA_Click();
+    void mnuColumnSize_Click();
+    void mnuHelpAboutApplication_Click();
+
+    // Controls, named as the window's units.
+    cRecordList* list = nullptr;
+    QLabel* keyFullPath = nullptr;
+    QLabel* keyFilter = nullptr;
+    QLabel* keyPosition = nullptr;
+    QScrollArea* fraFormView = nullptr;
+    QWidget* picFormView = nullptr;
+    // Element 0 of each array is the hidden template.
+    QList<QLabel*> Label;
+    QList<QGroupBox*> Frame;
+    QList<QLineEdit*> Text;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuNewDB = nullptr;
+    QAction* mnuFileOpen = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuExport = nullptr;
+    QAction* mnuFileProperties = nullptr;
+    QAction* mnuRecordModify = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuRecOrd = nullptr;
+    QAction* mnuRecordAdd = nullptr;
+    QAction* mnuRecordEdit = nullptr;
+    QAction* mnuRecordDelete = nullptr;
+    QAction* mnuRecordGoto = nullptr;
+    QAction* mnuEditActions = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuFonts = nullptr;
+    QAction* mnuViewAllRecords = nullptr;
+    QAction* mnuViewFilter = nullptr;
+    QMenu* mnuViewOrderBy = nullptr;
+    QList<QAction*> mnuViewOrderByColumn;
+    QAction* mnuViewOrderBySeparator = nullptr;
+    QAction* mnuViewOrderBySortAZ = nullptr;
+    QAction* mnuViewOrderBySortZA = nullptr;
+    QAction* mnuViewAsGrid = nullptr;
+    QAction* mnuViewAsForm = nullptr;
+    QAction* mnuColumnSize = nullptr;
+    QAction* mnuRecOrder = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAboutApplication = nullptr;
+    QAction* mnuHelpAbout = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateControls();
+    void CreateMenus();
+    void OnCommand(QAction* item, std::function<void()> command);
+    void ApplyMenuLook();
+    void Unload();
+    void LayoutWindow();
+    void LayoutForm();
+    void ClearFormControls();
+    void ShowAllRecords(std::shared_ptr<Recordset> opened);
+    void EnableDatabaseMenus(bool enable);
+    void SelectRowFromForm(qint64 row, int column);
+    void SortFromKeys(int column);
+    bool FieldBoxKeyDown(int column, int keyCode, int shift);
+    void FieldBoxFocused(int column);
+    void FieldBoxLeft(int column);
+    int FieldBoxColumn(const QObject* object) const;
+    // Runs a command that may throw, showing a failure in the OK box.
+    template <typename Command>
+    void Guarded(Command&& command);
+
+    std::shared_ptr<Database> m_database;
+    std::shared_ptr<Recordset> m_recordset;
+    std::unique_ptr<cSetting> m_setting;
+    std::unique_ptr<cStandardEditBox> my_EditBox;
+    int m_currentColumn = 0;
     bool m_unloaded = false;
 };

@@ -9,3 +9,7 @@ void CatchTerminationSignals();
 // The program's entry: the whole command-line text, unsplit. Returns when the main window
 // has closed, with the process's exit code.
 int sMain(const QString& commandLine);
+
+// The file the command-line text names: with a separator the text itself; a bare name is
+// looked up in the program's folder, then in the current one.
+QString FindStartupDatabase(const QString& commandLine);

@@ -1,11 +1,8 @@
 #include "fApplication.h"
 #include "sMain.h"
-#include "sStartup.h"
 #include "TestSupport.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -47,18 +44,4 @@ TEST(MainWindow, ValuesWrittenByHandAreReadOnTheNextStart)
     EXPECT_EQ(gForeColor, 0xFFFFFF);
     window.close();
     EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"FontSize\"=\"32\"")));
-}
-
-TEST(Startup, RunsUntilTheMainWindowCloses)
-{
-    ScopedRegistry registry;
-    QTimer::singleShot(0, [] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (qobject_cast<fApplication*>(top) && top->isVisible())
-                top->close();
-        }
-    });
-    EXPECT_EQ(sMain(QStringLiteral("missing.mdb")), 0);
-    QApplication::setQuitOnLastWindowClosed(true);
-    EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"FontName\"=\"Arial CE\"")));
 }

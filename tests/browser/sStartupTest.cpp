@@ -23,12 +23,15 @@ bool Catches(qint64 pid, int signal)
 }
 
 // Starts the program on the given hive and ends it with the signal.
-void RunAndSignal(const ScopedRegistry& registry, int signal)
+void RunAndSignal(const ScopedRegistry& registry, int signal, const QString& voice = QString())
 {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QUARNEL_REGISTRY"), registry.Path());
+    // Heard through a log, so no box about a missing voice server waits for an answer.
+    environment.insert(QStringLiteral("QUARNEL_VOICE"),
+                       voice.isEmpty() ? QStringLiteral("log:") + registry.Folder() + QStringLiteral("/voice.log") : voice);
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(QUARNEL_BINARY), {});
     ASSERT_TRUE(program.waitForStarted());
@@ -62,4 +65,12 @@ TEST(Program, ReadsValuesWrittenByHandOnTheNextStart)
     const QString hive = registry.ReadFile();
     EXPECT_TRUE(hive.contains(QStringLiteral("\"FontSize\"=\"16\"\n\"FontName\"=\"Tahoma\"\n\"FontBold\"=\"-1\"")))
         << hive.toStdString();
+}
+
+TEST(Program, ATerminationSignalWhileABoxWaitsDismissesItAndStillSavesThePreferences)
+{
+    ScopedRegistry registry;
+    // Without a voice server a box about it waits for an answer at start-up.
+    RunAndSignal(registry, SIGTERM, QStringLiteral("none"));
+    EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"FontName\"=\"Arial CE\""))) << registry.ReadFile().toStdString();
 }

@@ -1,0 +1,437 @@
+#include "ApplicationHarness.h"
+
+#include "DBEngine.h"
+#include "cRecordList.h"
+#include "cSetting.h"
+#include "fApplication.h"
+#include "fFileOpen.h"
+#include "frmTable.h"
+#include "modDialogs.h"
+#include "modRegistry.h"
+#include "sMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+QString Nwind()
+{
+    return QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb");
+}
+
+QAction* Item(fApplication* window, const char* name)
+{
+    auto* item = window->findChild<QAction*>(QLatin1String(name));
+    EXPECT_NE(item, nullptr) << name;
+    return item;
+}
+
+QStringList Headers(const cRecordList* list)
+{
+    QStringList headers;
+    for (int i = 0; i < list->ColumnCount(); ++i)
+        headers << list->HeaderText(i);
+    return headers;
+}
+
+const char* const kTwoTablesScript = R"(
+CREATE TABLE "Zvířata" ("Druh" VARCHAR(30));
+INSERT INTO "Zvířata" VALUES ('kočka'), ('pes');
+CREATE TABLE "Lidé" ("Jméno" VARCHAR(30), "Obec" VARCHAR(30), "Věk" INTEGER);
+INSERT INTO "Lidé" VALUES ('Petr', 'Hradec', 40), ('Marie', 'Chrudim', 30), ('Adam', 'Brno', NULL);
+)";
+
+} // namespace
+
+TEST_F(ApplicationTest, BeforeADatabaseOnlyNewOpenExitAndHelpAreAvailable)
+{
+    fApplication* window = Load();
+    EXPECT_EQ(window->property("windowCode").toInt(), 2610);
+    EXPECT_EQ(window->list->property("controlId").toInt(), 40);
+    EXPECT_EQ(Caption(), QStringLiteral("Databáze"));
+    for (const char* enabled : {"mnuNewDB", "mnuFileOpen", "mnuFileExit", "mnuHelp", "mnuHelpAboutApplication",
+                                "mnuHelpAbout"})
+        EXPECT_TRUE(Item(window, enabled)->isEnabled()) << enabled;
+    for (const char* disabled : {"mnuView", "mnuRecOrd", "mnuSaveAs", "mnuExport", "mnuFileProperties",
+                                 "mnuRecordModify", "mnuRecordEdit", "mnuRecordDelete"})
+        EXPECT_FALSE(Item(window, disabled)->isEnabled()) << disabled;
+    EXPECT_EQ(Item(window, "mnuFileExit")->text(), QStringLiteral("&Konec"));
+    EXPECT_EQ(Item(window, "mnuRecordEdit")->text(), QStringLiteral("&Editovat…\tAlt+Enter"));
+    EXPECT_EQ(Item(window, "mnuViewAsForm")->shortcut(), QKeySequence(QStringLiteral("Ctrl+M")));
+    EXPECT_EQ(Panel("keyFilter"), QStringLiteral("Filter"));
+    EXPECT_FALSE(window->ApplySetting(QString(), false)) << "nothing to open again";
+    // F12 has no view to switch to yet.
+    QTest::keyClick(window, Qt::Key_F12);
+    EXPECT_FALSE(window->IsFormView());
+    QTest::keyClick(window, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_FALSE(window->IsFormView()) << "the View menu's keys wait for a database too";
+}
+
+TEST_F(ApplicationTest, OneTableOpensWithoutAskingAndShowsItsRows)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    cRecordList* list = m_window->list;
+    EXPECT_EQ(Headers(list), QStringList({QStringLiteral("Jméno"), QStringLiteral("Obec"), QStringLiteral("Věk")}));
+    ASSERT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(list->RowText(2), QStringLiteral(", Adam, Brno, ")) << "Null shows as empty text";
+    EXPECT_EQ(list->SelectedRow(), 0);
+    EXPECT_EQ(Caption(), QStringLiteral("lide.mdb - Databáze"));
+    EXPECT_EQ(Panel("keyFullPath"), m_window->CurrentDatabase()->Name());
+    EXPECT_TRUE(Panel("keyFullPath").endsWith(QStringLiteral("lide.mdb")));
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 1 z 3"));
+    EXPECT_FALSE(m_window->findChild<QLabel*>(QStringLiteral("keyFilter"))->isEnabled());
+    for (const char* enabled : {"mnuView", "mnuRecOrd", "mnuSaveAs", "mnuExport", "mnuFileProperties",
+                                "mnuRecordModify", "mnuRecordEdit", "mnuRecordDelete"})
+        EXPECT_TRUE(Item(m_window, enabled)->isEnabled()) << enabled;
+    EXPECT_TRUE(Item(m_window, "mnuViewAllRecords")->isChecked());
+    EXPECT_FALSE(Item(m_window, "mnuViewFilter")->isChecked());
+    EXPECT_TRUE(Item(m_window, "mnuViewAsGrid")->isChecked());
+    EXPECT_FALSE(Item(m_window, "mnuViewAsForm")->isChecked());
+    // The stored query names the table as typed.
+    EXPECT_EQ(cSetting().Query(), QStringLiteral("Select * From Lidé"));
+    EXPECT_EQ(Item(m_window, "mnuViewOrderByColumn3")->text(), QStringLiteral("Věk\tCtrl+3"));
+    EXPECT_FALSE(Item(m_window, "mnuViewOrderByColumn0")->isVisible());
+}
+
+TEST_F(ApplicationTest, SeveralTablesAskWithTheFirstSelectedAndCancelOpensNothing)
+{
+    const QString path = MakeDatabase(QStringLiteral("dve.mdb"), QString::fromUtf8(kTwoTablesScript));
+    QStringList offered;
+    QString current;
+    qint32 code = 0;
+    WhenModal([&](QDialog* chooser) {
+        auto* list = chooser->findChild<QListWidget*>(QStringLiteral("List1"));
+        code = chooser->property("windowCode").toInt();
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->item(i)->text();
+        current = list->currentItem() ? list->currentItem()->text() : QString();
+        PressInDialog(chooser, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(Open(path));
+    EXPECT_EQ(code, 2620);
+    EXPECT_EQ(offered, QStringList({QStringLiteral("Zvířata"), QStringLiteral("Lidé")}))
+        << "user tables only, in the definitions' order";
+    EXPECT_EQ(current, QStringLiteral("Zvířata"));
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Zvířata"))) << Spoken().join(u'\n').toStdString();
+    EXPECT_EQ(Caption(), QStringLiteral("Databáze"));
+    EXPECT_EQ(m_window->list->ColumnCount(), 0);
+
+    Clear();
+    WhenModal([](QDialog* chooser) {
+        PressInDialog(chooser, Qt::Key_Down);
+        PressInDialog(chooser, Qt::Key_Return);
+    });
+    ASSERT_TRUE(Open(path));
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Lidé"))) << "the key press announces the entry";
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+    EXPECT_EQ(m_window->Setting()->SelectedTable(), QStringLiteral("Lidé"));
+
+    // Re-applying with the query kept asks nothing.
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+}
+
+TEST_F(ApplicationTest, AStoredQueryShowsItsFieldsInItsOrder)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    cSetting().setQuery(QStringLiteral("select Věk, Jméno from Lidé where Věk > 35"));
+    ASSERT_TRUE(Open(path, true));
+    EXPECT_EQ(Headers(m_window->list), QStringList({QStringLiteral("Věk"), QStringLiteral("Jméno")}));
+    ASSERT_EQ(m_window->list->RowCount(), 1);
+    EXPECT_EQ(m_window->list->RowText(0), QStringLiteral(", 40, Petr"));
+
+    // A new file forgets it and asks the source anew.
+    ASSERT_TRUE(m_window->ApplySetting(path, false));
+    EXPECT_EQ(m_window->list->ColumnCount(), 3);
+}
+
+TEST_F(ApplicationTest, AHiddenFieldKeepsEveryLaterColumnOnItsOwnField)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    cSetting setting;
+    cColumnDefinition hidden;
+    hidden.setFieldName(QStringLiteral("Obec"));
+    hidden.setCaption(QStringLiteral("Obec"));
+    setting.SetColumnDef(1, hidden); // Visible empty
+    ASSERT_TRUE(Open(path));
+    cRecordList* list = m_window->list;
+    EXPECT_EQ(Headers(list), QStringList({QStringLiteral("Jméno"), QStringLiteral("Věk")}));
+    EXPECT_EQ(m_window->ColumnField(1), 2);
+    EXPECT_EQ(list->RowText(0), QStringLiteral(", Petr, 40"));
+    // The form view shows the same field under its own caption.
+    EXPECT_EQ(m_window->Label.size(), 3);
+    EXPECT_EQ(m_window->Label[2]->text(), QStringLiteral("Věk"));
+    EXPECT_EQ(m_window->Text[2]->accessibleName(), QStringLiteral("Věk"));
+    EXPECT_EQ(m_window->Text[2]->text(), QStringLiteral("40"));
+}
+
+TEST_F(ApplicationTest, SortingFollowsCzechOrderAndThePositionCountsInIt)
+{
+    ScopedLocale czech(QStringLiteral("cs_CZ"));
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    cRecordList* list = m_window->list;
+    // By town through the menu: Brno, Hradec, Chrudim ("ch" after "h").
+    Item(m_window, "mnuViewOrderByColumn2")->trigger();
+    EXPECT_EQ(list->CellText(0, 1), QStringLiteral("Brno"));
+    EXPECT_EQ(list->CellText(1, 1), QStringLiteral("Hradec"));
+    EXPECT_EQ(list->CellText(2, 1), QStringLiteral("Chrudim"));
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderByColumn2")->isChecked());
+    EXPECT_FALSE(Item(m_window, "mnuViewOrderByColumn1")->isChecked());
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderBySortAZ")->isChecked());
+    // Petr, selected before, is now the second row.
+    EXPECT_EQ(list->CellText(list->SelectedRow(), 0), QStringLiteral("Petr"));
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 2 z 3"));
+
+    Item(m_window, "mnuViewOrderBySortZA")->trigger();
+    EXPECT_EQ(list->CellText(0, 1), QStringLiteral("Chrudim"));
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderBySortZA")->isChecked());
+    EXPECT_FALSE(Item(m_window, "mnuViewOrderBySortAZ")->isChecked());
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderByColumn2")->isChecked());
+
+    // The keys of the grid: Ctrl+1 sorts by name, Ctrl+7 (no such column) does nothing.
+    list->setFocus();
+    Press(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(list->CellText(0, 0), QStringLiteral("Adam"));
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderByColumn1")->isChecked());
+    Press(Qt::Key_7, Qt::ControlModifier);
+    EXPECT_EQ(list->CellText(0, 0), QStringLiteral("Adam"));
+    EXPECT_TRUE(Item(m_window, "mnuViewOrderByColumn1")->isChecked());
+}
+
+TEST_F(ApplicationTest, MovingInTheGridSpeaksEachRowAndSignalsTheEnd)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    m_window->list->setFocus();
+    Clear();
+    Press(Qt::Key_Down);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 2 z 3"));
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Down);
+    const QStringList spoken = Spoken();
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 , Marie, Chrudim, 30"))) << spoken.join(u'\n').toStdString();
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 , Adam, Brno, "))) << spoken.join(u'\n').toStdString();
+    EXPECT_TRUE(spoken.contains(QStringLiteral("5 8 "))) << "Down on the last row";
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 3 z 3"));
+    // The form view follows the grid's key releases.
+    EXPECT_EQ(m_window->Text[1]->text(), QStringLiteral("Adam"));
+}
+
+TEST_F(ApplicationTest, TheFormViewMovesThroughRecordsKeepingTheField)
+{
+    ScopedLocale czech(QStringLiteral("cs_CZ"));
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    Clear();
+    Press(Qt::Key_F12);
+    ASSERT_TRUE(m_window->IsFormView());
+    // Arriving in the form says which field holds what.
+    const QList<QStringList> focus = Calls(QStringLiteral("FocusVoice"));
+    ASSERT_FALSE(focus.isEmpty());
+    EXPECT_EQ(focus.last().mid(1, 2), QStringList({QStringLiteral("Jméno"), QStringLiteral("Petr")}));
+    EXPECT_TRUE(Item(m_window, "mnuViewAsForm")->isChecked());
+    EXPECT_FALSE(Item(m_window, "mnuViewAsGrid")->isChecked());
+    EXPECT_FALSE(m_window->list->isVisible());
+    ASSERT_EQ(Focus(), m_window->Text[1]);
+    EXPECT_EQ(m_window->Text[1]->text(), QStringLiteral("Petr"));
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(Focus(), m_window->Text[2]);
+    EXPECT_EQ(m_window->CurrentColumn(), 2);
+    Clear();
+    Press(Qt::Key_PageDown);
+    EXPECT_EQ(Focus(), m_window->Text[2]) << "the focus stays in the field";
+    EXPECT_EQ(m_window->CurrentColumn(), 2);
+    EXPECT_EQ(m_window->Text[2]->text(), QStringLiteral("Chrudim"));
+    EXPECT_EQ(m_window->Text[1]->text(), QStringLiteral("Marie"));
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 2 z 3"));
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Chrudim"))) << Spoken().join(u'\n').toStdString();
+    Press(Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 3 z 3"));
+    Press(Qt::Key_PageDown);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 3 z 3")) << "nothing after the last";
+    Press(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(m_window->Text[1]->text(), QStringLiteral("Petr"));
+    Press(Qt::Key_PageUp);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 1 z 3"));
+    // Sorting from the form: Ctrl+2 by town, and Page Down follows the sorted order.
+    Press(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 2 z 3"));
+    Press(Qt::Key_PageDown);
+    EXPECT_EQ(m_window->Text[2]->text(), QStringLiteral("Chrudim"));
+    // The boxes only browse.
+    QTest::keyClicks(Focus(), QStringLiteral("xyz"));
+    EXPECT_EQ(m_window->Text[2]->text(), QStringLiteral("Chrudim"));
+    // Back to the grid with F12, which gets the focus.
+    Press(Qt::Key_F12);
+    EXPECT_FALSE(m_window->IsFormView());
+    EXPECT_EQ(Focus(), m_window->list);
+    EXPECT_TRUE(Item(m_window, "mnuViewAsGrid")->isChecked());
+}
+
+TEST_F(ApplicationTest, FieldBoxesSpeakThroughTheEditBoxWrapper)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    Item(m_window, "mnuViewAsForm")->trigger();
+    ASSERT_EQ(Focus(), m_window->Text[1]);
+    Clear();
+    Press(Qt::Key_Right);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 255 e")))
+        << Spoken().join(u'\n').toStdString();
+    // Alt+Enter belongs to the window (the record editor) and changes nothing here.
+    Press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(Focus(), m_window->Text[1]);
+}
+
+TEST_F(ApplicationTest, TheViewStyleIsKeptAcrossARestart)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    Item(m_window, "mnuViewAsForm")->trigger();
+    Item(m_window, "mnuFileExit")->trigger();
+    EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"ViewStyle\"=\"1\""))) << m_registry->ReadFile().toStdString();
+    Unload();
+    ASSERT_TRUE(Open(path));
+    EXPECT_TRUE(m_window->IsFormView());
+    EXPECT_TRUE(Item(m_window, "mnuViewAsForm")->isChecked());
+    QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_FALSE(m_window->IsFormView());
+    QTest::keyClick(m_window, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(m_window->IsFormView());
+    QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
+    Unload();
+    EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"ViewStyle\"=\"0\"")));
+}
+
+TEST_F(ApplicationTest, FailuresToOpenAreReportedWithTheFileName)
+{
+    const QString missing = m_dir.filePath(QStringLiteral("chybi.mdb"));
+    QString message;
+    WhenModal([&](QDialog* box) {
+        message = MessageOf(box);
+        PressInDialog(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(Open(missing));
+    EXPECT_TRUE(message.startsWith(QStringLiteral("3024 (0xBD0)"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Chyba v souboru '%1'.").arg(missing)));
+    EXPECT_TRUE(message.contains(QStringLiteral("Nepodařilo se otevřít databázi '%1'.").arg(missing)));
+
+    // A stored query the engine cannot read: 10503.
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    cSetting().setQuery(QStringLiteral("select * from Nikde"));
+    WhenModal([&](QDialog* box) {
+        message = MessageOf(box);
+        PressInDialog(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(m_window->ApplySetting(path, true));
+    EXPECT_TRUE(message.contains(QStringLiteral("Nelze získat data z databáze."))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Chyba v souboru '%1'.").arg(path)));
+
+    // A database without user tables says so instead of vanishing.
+    DBEngine::Instance().CreateDatabase(m_dir.filePath(QStringLiteral("prazdna.mdb")),
+                                        QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"))->Close();
+    WhenModal([&](QDialog* box) {
+        message = MessageOf(box);
+        PressInDialog(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(m_window->ApplySetting(m_dir.filePath(QStringLiteral("prazdna.mdb")), false));
+    EXPECT_TRUE(message.contains(QStringLiteral("neobsahuje žádnou tabulku"))) << message.toStdString();
+}
+
+TEST_F(ApplicationTest, FileOpenAppliesTheChosenDatabaseAndRemembersItsFolder)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    QString request;
+    SetFileDialogHandler([&](qint32 kind, const QString& text, qint32) {
+        request = QString::number(kind) + u' ' + text;
+        SaveRegSetting(kCommonKey, QString(), QStringLiteral("SelectedFile"), path);
+        return qint32(1);
+    });
+    Load();
+    const QString startFolder = gWorkDir;
+    Item(m_window, "mnuFileOpen")->trigger();
+    SetFileDialogHandler(nullptr);
+    EXPECT_EQ(request, QStringLiteral("9 *.mdb|%1|Otevřít").arg(startFolder));
+    EXPECT_EQ(Caption(), QStringLiteral("lide.mdb - Databáze"));
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+    EXPECT_EQ(gWorkDir, m_dir.path() + u'/');
+    EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"WorkDir\"=\"%1/\"").arg(m_dir.path())));
+}
+
+TEST_F(ApplicationTest, TheAccessFileShowsItsCustomersAndRefusesATableWithABlank)
+{
+    ASSERT_TRUE(QFileInfo::exists(Nwind()));
+    QStringList offered;
+    WhenModal([&](QDialog* chooser) {
+        auto* list = chooser->findChild<QListWidget*>(QStringLiteral("List1"));
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->item(i)->text();
+        ChooseTable(chooser, QStringLiteral("Customers"));
+    }, 30000);
+    ASSERT_TRUE(Open(Nwind()));
+    EXPECT_TRUE(offered.contains(QStringLiteral("Order Details")));
+    for (const QString& table : offered)
+        EXPECT_FALSE(table.startsWith(QStringLiteral("MSys"))) << table.toStdString();
+    EXPECT_EQ(m_window->list->RowCount(), 91);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 1 z 91"));
+    EXPECT_EQ(Caption(), QStringLiteral("nwind.mdb - Databáze"));
+
+    QString message;
+    WhenModal([&](QDialog* chooser) {
+        ChooseTable(chooser, QStringLiteral("Order Details"));
+        WhenModal([&](QDialog* box) {
+            message = MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        }, 30000);
+    }, 30000);
+    EXPECT_FALSE(m_window->ApplySetting(Nwind(), false));
+    EXPECT_TRUE(message.contains(QStringLiteral("Nelze získat data z databáze."))) << message.toStdString();
+    EXPECT_EQ(m_window->list->RowCount(), 91) << "the previous grid stays";
+}
+
+TEST_F(ApplicationTest, HelpWithoutItsViewerIsAnnounced)
+{
+    Load();
+    gHelpViewer = m_dir.filePath(QStringLiteral("no-viewer"));
+    gHelpFile = m_dir.filePath(QStringLiteral("no-help.htm"));
+    Clear();
+    Item(m_window, "mnuHelpAboutApplication")->trigger();
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("7 1 Nápovědu nelze spustit.")}));
+
+    // An existing page goes to the desktop's handler instead.
+    UrlCatcher desktop(QStringLiteral("file"));
+    gHelpFile = MakeDatabase(QStringLiteral("help.htm"), QStringLiteral("CREATE TABLE x (y INTEGER);"));
+    Item(m_window, "mnuHelpAboutApplication")->trigger();
+    EXPECT_EQ(desktop.Opened, QList<QUrl>({QUrl::fromLocalFile(gHelpFile)}));
+}
+
+TEST_F(ApplicationTest, FileOpenThroughTheAccessibleDialogDrivenByKeys)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    InstallFileDialogs();
+    Load();
+    bool reachedNameBox = false;
+    WhenModal([&](QDialog* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("Text1"));
+        for (int i = 0; i < 10 && name && dialog->focusWidget() != name; ++i)
+            PressInDialog(dialog, Qt::Key_Tab);
+        reachedNameBox = name && dialog->focusWidget() == name;
+        TypeInDialog(dialog, path);
+        PressInDialog(dialog, Qt::Key_Return);
+    }, 10000);
+    Item(m_window, "mnuFileOpen")->trigger();
+    SetFileDialogHandler(nullptr);
+    EXPECT_TRUE(reachedNameBox);
+    EXPECT_EQ(Caption(), QStringLiteral("lide.mdb - Databáze"));
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+    EXPECT_EQ(gWorkDir, m_dir.path() + u'/');
+}
