@@ -8,6 +8,7 @@
 //       with the same collation (the engine's "QUARNEL");
 //   (4) memory held by the open, shown grid against the size of the data.
 // Usage: GridBench [rows]   (default 1000000)
+#include "BenchSupport.h"
 #include "DBEngine.h"
 #include "Recordset.h"
 #include "cRecordList.h"
@@ -31,33 +32,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-template <typename Run>
-double Best(int runs, Run run)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, Seconds(start));
-    }
-    return best;
-}
-
-double ResidentMegabytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
-}
+using bench::Best;
+using bench::Clock;
+using bench::ResidentMegabytes;
+using bench::Seconds;
 
 // Notes when a row's text arrives, as the speech server would hear it.
 class cCountingVoice : public VoiceServer {

@@ -5,6 +5,7 @@
 //   (c) memory held by an open record source whose keys are all read;
 //   (d) reading every value of every table of nwind.mdb, against mdb-export of the same tables.
 // Usage: RecordsetBench [rows [nwind.mdb]]   (default 1000000 and the shared test data)
+#include "BenchSupport.h"
 #include "DBEngine.h"
 #include "mSampleData.h"
 
@@ -25,34 +26,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// The best of a few runs, so a busy moment of the machine does not decide.
-template <typename Run>
-double Best(int runs, Run run)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, Seconds(start));
-    }
-    return best;
-}
-
-double ResidentMegabytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
-}
+using bench::Best;
+using bench::Clock;
+using bench::ResidentMegabytes;
+using bench::Seconds;
 
 qint64 RawScan(const QString& path)
 {
