@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <numeric>
 
 namespace {
@@ -437,30 +438,26 @@ void cRecordListModel::Sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= Columns())
         return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<qint64> positionsBefore;
-    positionsBefore.reserve(size_t(before.size()));
-    for (const QModelIndex& index : before)
-        positionsBefore.push_back(PositionOfRow(index.row()));
-
-    m_sorted = true;
-    m_sortColumn = column;
-    m_order = order;
-    SortRows();
-
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        const qint64 row = RowOfPosition(positionsBefore[size_t(i)]);
-        after.append(row < 0 ? QModelIndex() : index(int(row), before[i].column()));
-    }
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Reorder([&] {
+        m_sorted = true;
+        m_sortColumn = column;
+        m_order = order;
+        SortRows();
+    });
 }
 
 void cRecordListModel::Unsort()
 {
+    Reorder([&] {
+        m_sorted = false;
+        m_rowToBase.clear();
+        m_baseToRow.clear();
+    });
+}
+
+void cRecordListModel::Reorder(const std::function<void()>& change)
+{
+    // Selected and current rows stay on their records, wherever those move.
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<qint64> positionsBefore;
@@ -468,9 +465,7 @@ void cRecordListModel::Unsort()
     for (const QModelIndex& index : before)
         positionsBefore.push_back(PositionOfRow(index.row()));
 
-    m_sorted = false;
-    m_rowToBase.clear();
-    m_baseToRow.clear();
+    change();
 
     QModelIndexList after;
     after.reserve(before.size());

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -93,6 +94,8 @@ private:
     template <typename Visit>
     void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
     void SortRows();
+    // Runs a change of the rows' order, keeping persistent indexes on their records.
+    void Reorder(const std::function<void()>& change);
     void RebuildInverse();
 
     std::vector<Column> m_columns;
