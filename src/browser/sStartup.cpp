@@ -114,10 +114,13 @@ int sMain(const QString& commandLine)
     } catch (const std::exception&) {
         // A failure past the opening leaves the window as far as it got.
     }
-    if (show)
+    if (show) {
         window->show();
-    else
+        // Without a window manager nothing would give the keyboard to the window.
+        window->activateWindow();
+    } else {
         delete window; // never shown, so closing would not reach it; unloading is the same
+    }
 
     return QApplication::exec();
 }
