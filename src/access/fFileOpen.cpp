@@ -217,14 +217,32 @@ int fFileOpen::CurrentRow() const
     return ListView1->currentIndex().row();
 }
 
-QString fFileOpen::EmptyListText() const
+QString fFileOpen::FolderNameText() const
 {
     if (m_model->DriveMode() || !m_model->HasFolder())
-        return kEmptyList;
+        return QString();
     const QString folder = m_model->IsVolumeRoot(m_model->Folder())
                                ? m_model->FolderText()
                                : cFileDialogModel::SpokenPath(m_model->FolderText());
-    return kEmptyList + QStringLiteral(" (") + FillPlaceholders(LoadString(810), {folder}) + u')';
+    return FillPlaceholders(LoadString(810), {folder});
+}
+
+QString fFileOpen::EmptyListText() const
+{
+    const QString folder = FolderNameText();
+    return folder.isEmpty() ? kEmptyList : kEmptyList + QStringLiteral(" (") + folder + u')';
+}
+
+void fFileOpen::TellFolderOnce(bool alreadyNamed)
+{
+    // The driver stops speech just before the dialog shows, which cuts off the folder
+    // spoken while it was prepared; the first announcement queues it again.
+    if (m_folderTold)
+        return;
+    m_folderTold = true;
+    const QString folder = FolderNameText();
+    if (!alreadyNamed && !folder.isEmpty())
+        VoiceOutput(1, 0, folder);
 }
 
 void fFileOpen::SpeakFolder()
@@ -290,6 +308,7 @@ void fFileOpen::AnnounceList()
     VoiceFocus(QString(), entry ? entry->text : EmptyListText(), WindowHandle(ListView1), WindowHandle(this),
                kRoleListItem, false, true, 0);
     BrailleRole(kRoleListItem);
+    TellFolderOnce(entry == nullptr);
 }
 
 void fFileOpen::AnnounceFocus(QWidget* control)
@@ -302,6 +321,7 @@ void fFileOpen::AnnounceFocus(QWidget* control)
     const QString value = isText ? Text1->text() : static_cast<QComboBox*>(control)->currentText();
     VoiceFocus(control->accessibleName(), value, WindowHandle(control), WindowHandle(this), 0, true, true, 0);
     BrailleRole(isText ? kRoleText : kRoleComboBox);
+    TellFolderOnce(false);
 }
 
 bool fFileOpen::eventFilter(QObject* watched, QEvent* event)

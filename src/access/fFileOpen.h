@@ -73,6 +73,9 @@ private:
     void SetDefaultFolder();
     int CurrentRow() const;
     QString EmptyListText() const;
+    // "Složka: …" for the current folder; empty in drive mode.
+    QString FolderNameText() const;
+    void TellFolderOnce(bool alreadyNamed);
 
     cFileDialogModel* m_model = nullptr;
     std::unique_ptr<cStandardTextBox> m_text1Wrapper;
@@ -85,6 +88,7 @@ private:
     bool m_quiet = false;             // programmatic changes of the lists are not spoken
     bool m_speakAfterListing = false; // the user moved: say what the new list holds
     bool m_listFocusPending = false;  // the list got the focus while still being read
+    bool m_folderTold = false;        // the folder was named after the dialog showed
 };
 
 // Makes the accessible dialog driver show these dialogs for kinds 8 to 15.
