@@ -1818,6 +1818,32 @@ void DatePartFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int(ctx, parts[Part]);
 }
 
+// An optional first-day-of-week argument (1 Sunday … 7 Saturday, 0 the locale's; Null or
+// missing: Sunday). False once an error is set.
+bool FirstDayArgument(sqlite3_context* ctx, int argc, sqlite3_value** argv, int index, qint64& firstDay,
+                      const char* function)
+{
+    firstDay = 1;
+    if (argc <= index || sqlite3_value_type(argv[index]) == SQLITE_NULL)
+        return true;
+    if (!IntegerArgument(ctx, argv[index], firstDay, function))
+        return false;
+    if (firstDay < 0 || firstDay > 7) {
+        InvalidArgument(ctx, function);
+        return false;
+    }
+    if (firstDay == 0)
+        firstDay = QLocale().firstDayOfWeek() % 7 + 1;
+    return true;
+}
+
+// The day's number in a week starting on firstDay (1 Sunday … 7 Saturday).
+int JetWeekday(const QDate& date, qint64 firstDay)
+{
+    const int sundayBased = date.dayOfWeek() % 7 + 1; // Sunday 1
+    return int((sundayBased - firstDay + 7) % 7 + 1);
+}
+
 void WeekdayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -1829,19 +1855,10 @@ void WeekdayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         TypeMismatch(ctx);
         return;
     }
-    qint64 firstDay = 1; // Sunday
-    if (argc == 2 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
-        if (!IntegerArgument(ctx, argv[1], firstDay, "Weekday"))
-            return;
-        if (firstDay < 0 || firstDay > 7) {
-            InvalidArgument(ctx, "Weekday");
-            return;
-        }
-        if (firstDay == 0)
-            firstDay = QLocale().firstDayOfWeek() % 7 + 1;
-    }
-    const int sundayBased = QDate(dt.year, dt.month, dt.day).dayOfWeek() % 7 + 1; // Sunday 1
-    sqlite3_result_int(ctx, int((sundayBased - firstDay + 7) % 7 + 1));
+    qint64 firstDay = 1;
+    if (!FirstDayArgument(ctx, argc, argv, 1, firstDay, "Weekday"))
+        return;
+    sqlite3_result_int(ctx, JetWeekday(QDate(dt.year, dt.month, dt.day), firstDay));
 }
 
 // The first day of week 1 of a year, by Jet's rules: 1 the week of 1 January, 2 the
@@ -1849,7 +1866,7 @@ void WeekdayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 QDate FirstWeekStart(int year, int firstDay, int firstWeek)
 {
     const QDate january1(year, 1, 1);
-    const int offset = (january1.dayOfWeek() % 7 + 1 - firstDay + 7) % 7; // days of the week before 1 January
+    const int offset = JetWeekday(january1, firstDay) - 1; // days of the week before 1 January
     QDate start = january1.addDays(-offset);
     if ((firstWeek == 2 && offset > 3) || (firstWeek == 3 && offset > 0))
         start = start.addDays(7);
@@ -1873,15 +1890,14 @@ void DatePartOfFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         return;
     }
     qint64 firstDay = 1, firstWeek = 1; // Sunday; the week of 1 January
-    if ((argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && !IntegerArgument(ctx, argv[2], firstDay, "DatePart"))
-        || (argc > 3 && sqlite3_value_type(argv[3]) != SQLITE_NULL && !IntegerArgument(ctx, argv[3], firstWeek, "DatePart")))
+    if (!FirstDayArgument(ctx, argc, argv, 2, firstDay, "DatePart"))
         return;
-    if (firstDay < 0 || firstDay > 7 || firstWeek < 0 || firstWeek > 3) {
+    if (argc > 3 && sqlite3_value_type(argv[3]) != SQLITE_NULL && !IntegerArgument(ctx, argv[3], firstWeek, "DatePart"))
+        return;
+    if (firstWeek < 0 || firstWeek > 3) {
         InvalidArgument(ctx, "DatePart");
         return;
     }
-    if (firstDay == 0)
-        firstDay = QLocale().firstDayOfWeek() % 7 + 1;
     if (firstWeek == 0)
         firstWeek = 1;
     const Utf8 text = TextOf(argv[0]);
@@ -1900,7 +1916,7 @@ void DatePartOfFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     } else if (interval == QLatin1String("d")) {
         result = dt.day;
     } else if (interval == QLatin1String("w")) {
-        result = int((date.dayOfWeek() % 7 + 1 - firstDay + 7) % 7 + 1);
+        result = JetWeekday(date, firstDay);
     } else if (interval == QLatin1String("ww")) {
         QDate start = FirstWeekStart(dt.year, int(firstDay), int(firstWeek));
         if (date < start) // the last week of the year before
