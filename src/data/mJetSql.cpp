@@ -97,15 +97,16 @@ int TwoDigitYear(int year)
     return year < 30 ? 2000 + year : 1900 + year;
 }
 
-// The stored form of the date inside #…#: US order, ISO, or a time alone.
-QString DateLiteral(const QString& content)
+} // namespace
+
+JetDateParse ParseJetDate(const QString& content, JetDateTime& result)
 {
     static const QRegularExpression form(QStringLiteral(
         R"(^\s*(?:(\d{1,2})[/-](\d{1,2})(?:[/-](\d{1,4}))?|(\d{4})-(\d{1,2})-(\d{1,2}))?)"
         R"((?:(?:\s+|T)?(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?\s*$)"));
     // No date is longer; a long run of blanks would only make the expression backtrack.
     if (content.size() > 64)
-        Fail(kSyntaxError, QStringLiteral("Syntaktická chyba v datu #%1#.").arg(Excerpt(content, 0)));
+        return JetDateParse::Syntax;
     const QRegularExpressionMatch m = form.match(content);
     const bool hasDate = m.hasMatch() && (!m.captured(1).isEmpty() || !m.captured(4).isEmpty());
     const bool hasTime = m.hasMatch() && !m.captured(7).isEmpty();
@@ -113,10 +114,10 @@ QString DateLiteral(const QString& content)
     const bool separated = !(hasDate && hasTime) || content[m.capturedStart(7) - 1].isSpace()
                            || content[m.capturedStart(7) - 1] == u'T';
     if ((!hasDate && !hasTime) || !separated)
-        Fail(kSyntaxError, QStringLiteral("Syntaktická chyba v datu #%1#.").arg(Excerpt(content, 0)));
-    QDate date(1899, 12, 30);
+        return JetDateParse::Syntax;
+    result = JetDateTime();
     if (!m.captured(4).isEmpty()) {
-        date = QDate(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+        result.date = QDate(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
     } else if (hasDate) {
         int year = QDate::currentDate().year();
         if (!m.captured(3).isEmpty()) {
@@ -124,30 +125,44 @@ QString DateLiteral(const QString& content)
             if (m.captured(3).size() <= 2)
                 year = TwoDigitYear(year);
         }
-        date = QDate(year, m.captured(1).toInt(), m.captured(2).toInt());
+        result.date = QDate(year, m.captured(1).toInt(), m.captured(2).toInt());
     }
     int hour = 0;
-    int minute = 0;
-    int second = 0;
     bool timeOk = true;
     if (hasTime) {
         hour = m.captured(7).toInt();
-        minute = m.captured(8).toInt();
-        second = m.captured(9).toInt();
         const QString half = m.captured(10).toUpper();
         if (!half.isEmpty()) {
             timeOk = hour >= 1 && hour <= 12;
             hour = hour % 12 + (half == QStringLiteral("PM") ? 12 : 0);
         }
-        timeOk = timeOk && hour < 24 && minute < 60 && second < 60;
+        result.time = QTime(hour, m.captured(8).toInt(), m.captured(9).toInt());
+        timeOk = timeOk && result.time.isValid();
     }
-    if (!date.isValid() || date.year() < 100 || date.year() > 9999 || !timeOk)
+    if (!result.date.isValid() || result.date.year() < 100 || result.date.year() > 9999 || !timeOk)
+        return JetDateParse::Invalid;
+    return JetDateParse::Ok;
+}
+
+QString JetDateTime::Text() const
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+namespace {
+
+// The stored form of the date inside #…#.
+QString DateLiteral(const QString& content)
+{
+    JetDateTime parsed;
+    switch (ParseJetDate(content, parsed)) {
+    case JetDateParse::Ok: break;
+    case JetDateParse::Syntax:
+        Fail(kSyntaxError, QStringLiteral("Syntaktická chyba v datu #%1#.").arg(Excerpt(content, 0)));
+    case JetDateParse::Invalid:
         Fail(kSyntaxError, QStringLiteral("Neplatné datum #%1#.").arg(Excerpt(content, 0)));
-    return QStringLiteral("'%1 %2:%3:%4'")
-        .arg(date.toString(QStringLiteral("yyyy-MM-dd")))
-        .arg(hour, 2, 10, QLatin1Char('0'))
-        .arg(minute, 2, 10, QLatin1Char('0'))
-        .arg(second, 2, 10, QLatin1Char('0'));
+    }
+    return u'\'' + parsed.Text() + u'\'';
 }
 
 std::vector<Token> Tokenise(const QString& sql)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 
 struct sqlite3;
 
@@ -14,6 +16,17 @@ struct sqlite3;
 // "PARAMETERS …;" declaration is dropped: a parameter used without a value is an unknown name.
 // Throws cRuntimeError (source "Quarnel.Jet") for text that is not one Jet statement.
 QString TranslateJetSql(const QString& jetSql);
+
+// The date and time inside a Jet date literal #…#: m/d[/y] (US order), yyyy-mm-dd, with
+// or without a time (h:mm[:ss] [AM|PM]), or a time alone on 30 December 1899.
+struct JetDateTime {
+    QDate date{1899, 12, 30};
+    QTime time{0, 0};
+    // "yyyy-MM-dd HH:mm:ss"
+    QString Text() const;
+};
+enum class JetDateParse { Ok, Syntax, Invalid };
+JetDateParse ParseJetDate(const QString& content, JetDateTime& result);
 
 // The top-level shape of a translated SELECT, for building keyset cursors.
 struct JetSelectShape {

@@ -2,9 +2,8 @@
 
 #include "cRuntimeError.h"
 #include "mJetErrors.h"
+#include "mJetSql.h"
 
-#include <QDate>
-#include <QRegularExpression>
 
 #include <vector>
 
@@ -123,45 +122,13 @@ QString TextLiteral(const QString& content)
     return u'\'' + escaped + u'\'';
 }
 
-// #m/d/yyyy [h:mm[:ss] [AM|PM]]#, #yyyy-mm-dd …# or a time alone, as Jet reads them.
+// A Jet date literal as the ODBC timestamp escape.
 QString DateEscape(const QString& content)
 {
-    static const QRegularExpression form(QStringLiteral(
-        R"(^\s*(?:(\d{1,2})[/-](\d{1,2})(?:[/-](\d{1,4}))?|(\d{4})-(\d{1,2})-(\d{1,2}))?)"
-        R"((?:(?:\s+|T|^)(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?\s*$)"));
-    const QRegularExpressionMatch m = form.match(content);
-    const bool hasDate = m.hasMatch() && (!m.captured(1).isEmpty() || !m.captured(4).isEmpty());
-    const bool hasTime = m.hasMatch() && !m.captured(7).isEmpty();
-    if (!hasDate && !hasTime)
+    JetDateTime parsed;
+    if (ParseJetDate(content, parsed) != JetDateParse::Ok)
         Syntax(u'#' + content + u'#');
-    QDate date(1899, 12, 30);
-    if (!m.captured(4).isEmpty()) {
-        date = QDate(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-    } else if (hasDate) {
-        int year = QDate::currentDate().year();
-        if (!m.captured(3).isEmpty()) {
-            year = m.captured(3).toInt();
-            if (m.captured(3).size() <= 2)
-                year += year < 30 ? 2000 : 1900;
-        }
-        date = QDate(year, m.captured(1).toInt(), m.captured(2).toInt());
-    }
-    int hour = m.captured(7).toInt();
-    const int minute = m.captured(8).toInt();
-    const int second = m.captured(9).toInt();
-    const QString half = m.captured(10).toUpper();
-    bool timeOk = true;
-    if (!half.isEmpty()) {
-        timeOk = hour >= 1 && hour <= 12;
-        hour = hour % 12 + (half == QLatin1String("PM") ? 12 : 0);
-    }
-    if (!date.isValid() || date.year() < 100 || !timeOk || hour > 23 || minute > 59 || second > 59)
-        Syntax(u'#' + content + u'#');
-    return QStringLiteral("{ts '%1 %2:%3:%4'}")
-        .arg(date.toString(QStringLiteral("yyyy-MM-dd")))
-        .arg(hour, 2, 10, QLatin1Char('0'))
-        .arg(minute, 2, 10, QLatin1Char('0'))
-        .arg(second, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("{ts '%1'}").arg(parsed.Text());
 }
 
 QString LikePattern(const QString& jet)
