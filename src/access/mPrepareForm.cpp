@@ -144,3 +144,8 @@ void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 
         }
     }
 }
+
+int TwipsToPixels(const QWidget* widget, double twips)
+{
+    return qRound(twips * widget->logicalDpiX() / 1440.0);
+}

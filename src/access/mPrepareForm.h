@@ -17,6 +17,9 @@ QPalette::ColorRole SystemColourRole(int index);
 
 QFont FontFromStd(const cStdFont& font);
 
+// Twips (1440 a logical inch) as pixels on the widget's screen.
+int TwipsToPixels(const QWidget* widget, double twips);
+
 // The form and each of its controls take the font.
 void ApplyFontToForm(QWidget* form, const QFont& font);
 void ApplyFontToForm(QWidget* form, const cStdFont& font);

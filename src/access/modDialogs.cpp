@@ -44,6 +44,11 @@ qint32 RunAccessibleDialog(std::unique_ptr<QDialog> form)
     return result;
 }
 
+void ShowOkMessage(const QString& text)
+{
+    SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::Ok), text);
+}
+
 QString DialogField(const QString& text, int index)
 {
     const QStringList fields = (text + u'|').split(u'|');

@@ -26,6 +26,9 @@ extern qint32 gDialogResult;
 // above 0 gives the window code 2600 + windowCode; otherwise 806, 807 or 808.
 qint32 ShowAccessibleDialog(qint32 kind, const QString& text, bool wait = false, qint32 windowCode = 0);
 
+// Shows text in the accessible message box with an OK button, as a voice message asks.
+void ShowOkMessage(const QString& text);
+
 // Field index (1-based) of a "|"-separated text; empty when missing.
 QString DialogField(const QString& text, int index);
 

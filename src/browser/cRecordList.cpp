@@ -2,6 +2,7 @@
 
 #include "cRecordListModel.h"
 #include "mKeys.h"
+#include "mPrepareForm.h"
 #include "modCommon.h"
 
 #include <QApplication>
@@ -298,14 +299,13 @@ bool ReadNumber(const QString& text, double& value)
 
 void cRecordList::ApplyColumnWidths(int innerWidthPixels)
 {
-    const double dpi = logicalDpiX();
     for (int column = 0; column < ColumnCount(); ++column) {
         const QString width = ColumnTagPart(ColumnTag(column), 1).trimmed().toLower();
         double number = 0;
         if (width.endsWith(QLatin1Char('%')) && ReadNumber(width.chopped(1).trimmed(), number))
             setColumnWidth(column, qRound(innerWidthPixels * number / 100.0));
         else if (!width.isEmpty() && ReadNumber(width, number))
-            setColumnWidth(column, qRound(number * dpi / 1440.0));
+            setColumnWidth(column, TwipsToPixels(this, number));
         else
             AutoSizeColumn(column, true);
     }

@@ -37,18 +37,6 @@
 
 namespace {
 
-// Twips to pixels on the widget's screen.
-int Px(const QWidget* widget, int twips)
-{
-    return twips * widget->logicalDpiX() / 1440;
-}
-
-// Shows text in the accessible message box with an OK button.
-void ShowOkMessage(const QString& text)
-{
-    SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::Ok), text);
-}
-
 QAction* NewAction(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut = QKeySequence())
 {
@@ -687,7 +675,7 @@ void fApplication::ShowSelectedInForm()
 void fApplication::LayoutForm()
 {
     const int n = int(Text.size()) - 1;
-    const int margin = Px(this, 75);
+    const int margin = TwipsToPixels(this, 75);
     const int h = std::max(Label[0]->sizeHint().height(), Text[0]->sizeHint().height());
     int w = 0;
     for (int i = 1; i <= n; ++i)
@@ -748,7 +736,7 @@ void fApplication::FieldBoxFocused(int column)
     connect(my_EditBox.get(), &cStandardEditBox::ProduceOutput, this,
             [](int mode, int param, const QString& text) { VoiceOutput(mode, param, text); });
     m_currentColumn = column;
-    fraFormView->ensureWidgetVisible(Text[column], 0, Px(this, 75));
+    fraFormView->ensureWidgetVisible(Text[column], 0, TwipsToPixels(this, 75));
     // Arriving in a box (F12, Tab) says which field it is and what it holds; without this
     // only a separate screen reader would tell.
     VoiceFocus(Text[column]->accessibleName(), Text[column]->text(), WindowHandle(Text[column]), WindowHandle(this), 0,

@@ -100,8 +100,7 @@ int sMain(const QString& commandLine)
         if (!commandLine.isEmpty()) {
             const QString path = FindStartupDatabase(commandLine);
             if (!QFileInfo(path).isFile()) {
-                SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::Ok),
-                                 commandLine + QStringLiteral(" nelze otevřít."));
+                ShowOkMessage(commandLine + QStringLiteral(" nelze otevřít."));
             } else if (window->ApplySetting(path, false)) {
                 // For the open dialog only; the registry keeps its folder until one is chosen.
                 gWorkDir = ParentPath(QFileInfo(path).absoluteFilePath()) + u'/';
