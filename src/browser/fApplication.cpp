@@ -515,15 +515,18 @@ void fApplication::mnuViewOrderByColumn_Click(int index)
 
 void fApplication::mnuViewOrderBySortAZ_Click()
 {
-    if (list->ColumnCount() > 0)
-        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, Qt::AscendingOrder);
-    UpdateOrderByChecks();
+    SortInOrder(Qt::AscendingOrder);
 }
 
 void fApplication::mnuViewOrderBySortZA_Click()
 {
+    SortInOrder(Qt::DescendingOrder);
+}
+
+void fApplication::SortInOrder(Qt::SortOrder order)
+{
     if (list->ColumnCount() > 0)
-        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, Qt::DescendingOrder);
+        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order);
     UpdateOrderByChecks();
 }
 
@@ -749,13 +752,6 @@ void fApplication::FieldBoxLeft(int)
     my_EditBox.reset();
 }
 
-void fApplication::SortFromKeys(int column)
-{
-    if (column < list->ColumnCount())
-        list->SortByColumn(column);
-    UpdateOrderByChecks();
-}
-
 void fApplication::SelectRowFromForm(qint64 row, int column)
 {
     if (row < 0 || row >= list->RowCount() || row == list->SelectedRow())
@@ -790,7 +786,7 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
         return true;
     }
     if (shift == ShiftMask::Ctrl && keyCode >= '1' && keyCode <= '9') {
-        SortFromKeys(keyCode - '1');
+        mnuViewOrderByColumn_Click(keyCode - '0');
         ShowSelectedInForm();
         return true;
     }

@@ -126,7 +126,7 @@ private:
     void ShowAllRecords(std::shared_ptr<Recordset> opened);
     void EnableDatabaseMenus(bool enable);
     void SelectRowFromForm(qint64 row, int column);
-    void SortFromKeys(int column);
+    void SortInOrder(Qt::SortOrder order);
     bool FieldBoxKeyDown(int column, int keyCode, int shift);
     void FieldBoxFocused(int column);
     void FieldBoxLeft(int column);
