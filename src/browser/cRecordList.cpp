@@ -44,7 +44,6 @@ public:
 
 struct cRecordList::Impl {
     cRecordListModel* Model = nullptr;
-    bool Sorted = false;
     QString Search;
     QElapsedTimer SearchTimer;
 };
@@ -80,7 +79,6 @@ cRecordList::~cRecordList() = default;
 void cRecordList::ClearColumns()
 {
     d->Model->ClearColumns();
-    d->Sorted = false;
     header()->setSortIndicatorShown(false);
     emit ItemClicked(-1);
 }
@@ -235,7 +233,7 @@ void cRecordList::SortByColumn(int column)
 {
     if (column < 0 || column >= ColumnCount())
         return;
-    const bool toggle = d->Sorted && d->Model->SortColumn() == column;
+    const bool toggle = d->Model->IsSorted() && d->Model->SortColumn() == column;
     const Qt::SortOrder order = toggle && d->Model->Order() == Qt::AscendingOrder ? Qt::DescendingOrder
                                                                                    : Qt::AscendingOrder;
     SortBy(column, order);
@@ -246,21 +244,21 @@ void cRecordList::SortBy(int column, Qt::SortOrder order)
     if (column < 0 || column >= ColumnCount())
         return;
     d->Model->Sort(column, order);
-    d->Sorted = true;
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
-    const qint64 row = SelectedRow();
-    if (row >= 0)
-        scrollTo(model()->index(int(row), 0));
-    emit ItemClicked(row);
-    emit SortChanged();
+    SortFinished();
 }
 
 void cRecordList::Unsort()
 {
     d->Model->Unsort();
-    d->Sorted = false;
     header()->setSortIndicatorShown(false);
+    SortFinished();
+}
+
+void cRecordList::SortFinished()
+{
+    // The selected row kept its record; the position text follows it to its new place.
     const qint64 row = SelectedRow();
     if (row >= 0)
         scrollTo(model()->index(int(row), 0));
@@ -270,7 +268,7 @@ void cRecordList::Unsort()
 
 bool cRecordList::IsSorted() const
 {
-    return d->Sorted;
+    return d->Model->IsSorted();
 }
 
 int cRecordList::SortKey() const

@@ -89,6 +89,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    void SortFinished();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
