@@ -12,7 +12,17 @@
 namespace {
 
 const QString kSource = QStringLiteral("DAO.DBEngine");
-constexpr int kNoInstallableIsam = 3170;
+
+// A file's connect text names no driver: ";" (or nothing) alone. Anything else there (a
+// password, another ISAM) would be quietly ignored if the file were opened anyway.
+bool IsPlainFileConnect(const QString& connect)
+{
+    for (const QStringView part : QStringView(connect).split(u';')) {
+        if (!part.trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -47,9 +57,11 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const QString& name, bool optio
     Q_UNUSED(options)
     if (connect.startsWith(QLatin1String("ODBC;"), Qt::CaseInsensitive)) {
         if (!m_odbc)
-            throw cRuntimeError(kNoInstallableIsam, QStringLiteral("Zdroje dat ODBC zatím nelze otevřít."), kSource);
+            RaiseJetError(JetError::NoInstallableIsam, {}, kSource);
         return std::make_shared<Database>(m_odbc(connect, readOnly));
     }
+    if (!IsPlainFileConnect(connect))
+        RaiseJetError(JetError::NoInstallableIsam, {}, kSource);
     const QFileInfo info(name);
     if (name.trimmed().isEmpty() || info.isDir())
         RaiseJetError(JetError::InvalidPath, {name}, kSource);

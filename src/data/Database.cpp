@@ -1,12 +1,11 @@
 #include "Database.h"
 
+#include "mJetSql.h"
+
 Database::Database(std::shared_ptr<cDatabaseDriver> driver) : m_driver(std::move(driver)) {}
 
-Database::~Database()
-{
-    if (m_driver)
-        m_driver->Close();
-}
+// Recordsets and definitions share the connection: it ends with the last of them.
+Database::~Database() = default;
 
 cDatabaseDriver& Database::Driver() const
 {
@@ -62,7 +61,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
     const QString name = sql.trimmed();
     if (!name.isEmpty() && !name.contains(u'[') && !name.contains(u'"')
         && (TableDefs()->IndexOf(name) >= 0 || QueryDefs()->IndexOf(name) >= 0))
-        return Recordset::Open(m_driver, QStringLiteral("SELECT * FROM [%1]").arg(name));
+        return Recordset::Open(m_driver, QStringLiteral("SELECT * FROM ") + JetBracketName(name));
     return Recordset::Open(m_driver, sql);
 }
 

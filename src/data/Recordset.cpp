@@ -81,14 +81,14 @@ QVariant Coerce(const QVariant& value, int type)
 
 std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<cDatabaseDriver> driver, const QString& sql)
 {
-    std::shared_ptr<Recordset> recordset(new Recordset(driver->OpenCursor(sql)));
+    std::shared_ptr<Recordset> recordset(new Recordset(driver->OpenCursor(sql), driver));
     recordset->AttachFields();
     recordset->GoTo(0);
     return recordset;
 }
 
-Recordset::Recordset(std::unique_ptr<cCursor> cursor)
-    : m_cursor(std::move(cursor)), m_fields(std::make_shared<class Fields>())
+Recordset::Recordset(std::unique_ptr<cCursor> cursor, std::shared_ptr<cDatabaseDriver> owner)
+    : m_owner(std::move(owner)), m_cursor(std::move(cursor)), m_fields(std::make_shared<class Fields>())
 {
 }
 
@@ -338,5 +338,6 @@ void Recordset::Close()
 {
     CancelUpdate();
     m_cursor.reset();
+    m_owner.reset();
     m_bof = m_eof = true;
 }

@@ -46,7 +46,7 @@ public:
     void SetFieldValue(int index, const QVariant& value);
 
 private:
-    explicit Recordset(std::unique_ptr<cCursor> cursor);
+    Recordset(std::unique_ptr<cCursor> cursor, std::shared_ptr<cDatabaseDriver> owner);
     void AttachFields();
     cCursor& Cursor() const;
     void RequireCurrent() const;
@@ -54,6 +54,9 @@ private:
     bool GoTo(qint64 position);
     void CheckRules() const;
 
+    // The database the cursor reads; a backend's cursor may read a connection of its own
+    // that the database owns, so the database is kept open for as long as the cursor.
+    std::shared_ptr<cDatabaseDriver> m_owner;
     std::unique_ptr<cCursor> m_cursor;
     std::shared_ptr<class Fields> m_fields;
     qint64 m_position = -1;

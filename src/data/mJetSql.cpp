@@ -92,6 +92,33 @@ QString Quoted(const QString& content, QChar quote)
     return out;
 }
 
+} // namespace
+
+QString JetBracketName(const QString& name)
+{
+    QString text = name;
+    text.replace(u']', QLatin1String("]]"));
+    return u'[' + text + u']';
+}
+
+qsizetype ReadJetBracketedName(const QString& sql, qsizetype open, QString& name)
+{
+    name.clear();
+    for (qsizetype i = open + 1; i < sql.size(); ++i) {
+        if (sql[i] != u']') {
+            name += sql[i];
+        } else if (i + 1 < sql.size() && sql[i + 1] == u']') {
+            name += u']';
+            ++i;
+        } else {
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+namespace {
+
 int TwoDigitYear(int year)
 {
     return year < 30 ? 2000 + year : 1900 + year;
@@ -222,14 +249,12 @@ std::vector<Token> Tokenise(const QString& sql)
             }
             push(Kind::Text, Quoted(content, u'\''), start);
         } else if (u == '[') {
-            const qsizetype close = sql.indexOf(u']', i + 1);
-            if (close < 0)
-                Fail(kInvalidBracketing, QStringLiteral("Neplatné uzávorkování názvu %1.").arg(Excerpt(sql, start)));
-            const QString name = sql.mid(i + 1, close - i - 1);
-            if (name.trimmed().isEmpty() || name.contains(QChar(0)))
+            QString name;
+            const qsizetype end = ReadJetBracketedName(sql, i, name);
+            if (end < 0 || name.trimmed().isEmpty() || name.contains(QChar(0)))
                 Fail(kInvalidBracketing, QStringLiteral("Neplatné uzávorkování názvu %1.").arg(Excerpt(sql, start)));
             push(Kind::Name, Quoted(name, u'"'), start);
-            i = close + 1;
+            i = end;
         } else if (u == '#') {
             const qsizetype close = sql.indexOf(u'#', i + 1);
             if (close < 0)

@@ -17,6 +17,13 @@ struct sqlite3;
 // Throws cRuntimeError (source "Quarnel.Jet") for text that is not one Jet statement.
 QString TranslateJetSql(const QString& jetSql);
 
+// A name as SQL built by the program writes it: in brackets, with a "]" inside doubled,
+// so that blanks, keywords and any other character stay part of the name.
+QString JetBracketName(const QString& name);
+// The bracketed name opening at sql[open] ("["), "]]" inside read as "]": its content goes
+// to name and the index just past the closing bracket is returned; −1 when it is not closed.
+qsizetype ReadJetBracketedName(const QString& sql, qsizetype open, QString& name);
+
 // The date and time inside a Jet date literal #…#: m/d[/y] (US order), yyyy-mm-dd, with
 // or without a time (h:mm[:ss] [AM|PM]), or a time alone on 30 December 1899.
 struct JetDateTime {

@@ -68,11 +68,18 @@ std::vector<Token> Tokenise(const QString& sql)
             if (!closed)
                 Syntax(sql.mid(start, 40));
             tokens.push_back({c == u'`' ? Kind::Bracketed : c == u'"' ? Kind::Quoted : Kind::Text, content});
-        } else if (c == u'[' || c == u'#') { // [name] or #date#
-            const qsizetype close = sql.indexOf(c == u'[' ? u']' : u'#', i + 1);
+        } else if (c == u'[') {
+            QString name;
+            const qsizetype end = ReadJetBracketedName(sql, i, name);
+            if (end < 0)
+                Syntax(sql.mid(start, 40));
+            tokens.push_back({Kind::Bracketed, name});
+            i = end;
+        } else if (c == u'#') {
+            const qsizetype close = sql.indexOf(u'#', i + 1);
             if (close < 0)
                 Syntax(sql.mid(start, 40));
-            tokens.push_back({c == u'[' ? Kind::Bracketed : Kind::Date, sql.mid(i + 1, close - i - 1)});
+            tokens.push_back({Kind::Date, sql.mid(i + 1, close - i - 1)});
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
             while (i < n && (sql[i].isLetterOrNumber() || sql[i] == u'.'

@@ -57,6 +57,45 @@ TEST_F(Engine, OpeningFailuresCarryTheirNumbersAndNameTheFile)
     // A connect text goes to the ODBC route, whatever the name: a source that does not exist fails there.
     EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(missing, false, false, QStringLiteral("ODBC;DSN=Quarnel-Nikde")); }),
               3151);
+    // A file's connect text asks for nothing the engine lacks; a password or another ISAM
+    // is refused rather than ignored.
+    CreateOsoby()->Close();
+    const QString file = PathOf(QStringLiteral("osoby.db"));
+    for (const char* connect : {";PWD=tajne", "dBASE IV;", "Excel 8.0;HDR=YES"})
+        EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(file, false, false, QString::fromLatin1(connect)); }),
+                  JetError::NoInstallableIsam)
+            << connect;
+    for (const char* connect : {";", "", " ; "})
+        EXPECT_EQ(ErrorOf([&] { engine.OpenDatabase(file, false, false, QString::fromLatin1(connect)); }), 0) << connect;
+}
+
+// As with the classic engine, a recordset or definition keeps working after its database
+// object is dropped; Close ends them all at once.
+TEST_F(Engine, WhatIsTakenFromADatabaseOutlivesItUntilClosed)
+{
+    CreateOsoby()->Close();
+    RawExec(PathOf(QStringLiteral("osoby.db")), "INSERT INTO Osoby (Id, \"Jméno\") VALUES (1, 'Jana'), (2, 'Petr')");
+    struct Source {
+        QString path;
+        QString table;
+        qint64 rows;
+    };
+    for (const Source& source : {Source{PathOf(QStringLiteral("osoby.db")), QStringLiteral("Osoby"), 2},
+                                 Source{QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb"), QStringLiteral("Order Details"), 2155}}) {
+        auto db = DBEngine::Instance().OpenDatabase(source.path);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(source.table));
+        auto table = db->TableDefs()->Item(source.table);
+        db.reset();
+        EXPECT_EQ(rs->RecordCount(), source.rows) << source.path.toStdString();
+        rs->MoveLast();
+        EXPECT_TRUE(rs->Fields()->Item(0)->Value().isValid()) << source.path.toStdString();
+        EXPECT_GT(table->Fields()->Count(), 1);
+
+        auto closed = DBEngine::Instance().OpenDatabase(source.path);
+        auto orphan = closed->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(source.table));
+        closed->Close();
+        EXPECT_EQ(ErrorOf([&] { orphan->MoveLast(); }), JetError::ObjectClosed) << source.path.toStdString();
+    }
 }
 
 TEST_F(Engine, DamagedFilesAreRefusedAndLeftIntact)

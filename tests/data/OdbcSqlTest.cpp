@@ -1,6 +1,7 @@
 #include "DataTestSupport.h"
 
 #include "mJetErrors.h"
+#include "mJetSql.h"
 #include "mOdbcSql.h"
 
 namespace {
@@ -61,4 +62,21 @@ TEST(OdbcSql, OneStatementOnly)
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1;;")); }), JetError::TextAfterStatement);
     EXPECT_EQ(Postgres(QStringLiteral("SELECT 'a;b', [c;d] FROM t")), QStringLiteral("SELECT 'a;b', \"c;d\" FROM t"));
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("  ")); }), JetError::InvalidOperation);
+}
+
+// A name the program puts into SQL reads back as exactly that name in both dialects,
+// whatever it holds: a blank, a keyword, a digit first, a bracket.
+TEST(JetNames, BracketedNamesReadBackWhole)
+{
+    const QStringList names = {QStringLiteral("Zboží archiv"), QStringLiteral("Select"), QStringLiteral("2024-výdaje"),
+                               QStringLiteral("a]b"), QStringLiteral("]]")};
+    for (const QString& name : names) {
+        const QString sql = QStringLiteral("Select * From ") + JetBracketName(name);
+        QString sqliteName = name;
+        sqliteName.replace(u'"', QLatin1String("\"\""));
+        EXPECT_EQ(TranslateJetSql(sql), QStringLiteral("Select * From \"%1\"").arg(sqliteName)) << name.toStdString();
+        EXPECT_EQ(Postgres(sql), QStringLiteral("Select * From \"%1\"").arg(name)) << name.toStdString();
+    }
+    EXPECT_EQ(JetBracketName(QStringLiteral("a]b")), QStringLiteral("[a]]b]"));
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT * FROM [a]]")); }), JetError::SyntaxError);
 }
