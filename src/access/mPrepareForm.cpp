@@ -106,15 +106,17 @@ void ApplyFontToForm(QWidget* form, const cStdFont& font)
     ApplyFontToForm(form, FontFromStd(font));
 }
 
-namespace {
-
-void Paint(QWidget* widget, const QColor& fore, const QColor& back)
+void PaintControl(QWidget* widget, const QColor& fore, const QColor& back)
 {
     QPalette palette = widget->palette();
     // Disabled text keeps the style's own colour, so a disabled control still looks it.
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
             palette.setColor(group, role, fore);
+        // A selection in the user's own colours, inverted: the style's light blue behind
+        // white text is too faint for a partially sighted user.
+        palette.setColor(group, QPalette::Highlight, fore);
+        palette.setColor(group, QPalette::HighlightedText, back);
     }
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
@@ -122,8 +124,6 @@ void Paint(QWidget* widget, const QColor& fore, const QColor& back)
     }
     widget->setPalette(palette);
 }
-
-} // namespace
 
 void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 fore, qint32 back)
 {
@@ -134,12 +134,12 @@ void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 
     const QColor formBack = ColourFromNumber(backForm, base);
     const QColor controlFore = ColourFromNumber(fore, base);
     const QColor controlBack = ColourFromNumber(back, base);
-    Paint(form, formFore, formBack);
+    PaintControl(form, formFore, formBack);
     for (QWidget* control : ControlsOf(form)) {
         if (TakesFormColours(control)) {
-            Paint(control, formFore, formBack);
+            PaintControl(control, formFore, formBack);
         } else {
-            Paint(control, controlFore, controlBack);
+            PaintControl(control, controlFore, controlBack);
             control->setAutoFillBackground(true);
         }
     }

@@ -27,6 +27,9 @@ void ApplyFontToForm(QWidget* form, const cStdFont& font);
 // control the control colours.
 void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 fore, qint32 back);
 
+// One control in the given colours, its selection inverted (back on fore).
+void PaintControl(QWidget* widget, const QColor& fore, const QColor& back);
+
 // The controls of a form: its named descendants, as the members that hold them are
 // named; the inner parts Qt builds controls from are not controls of their own.
 QList<QWidget*> ControlsOf(QWidget* form);

@@ -3,6 +3,7 @@
 #include "cRecordListModel.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
+#include "mStringTable.h"
 #include "modCommon.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,6 +46,8 @@ public:
 
 struct cRecordList::Impl {
     cRecordListModel* Model = nullptr;
+    bool QuietRelease = false; // the key's press said what there is to say
+    int PressedKey = 0;        // a release speaks only for a key whose press the grid had
     QString Search;
     QElapsedTimer SearchTimer;
 };
@@ -68,6 +72,11 @@ cRecordList::cRecordList(QWidget* parent) : QTreeView(parent), d(std::make_uniqu
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSortIndicatorShown(false);
+    // Queued: the failure is told after what the key being handled says of the row, whose
+    // cells already say they could not be read.
+    connect(
+        d->Model, &cRecordListModel::ReadFailed, this, [](const QString& message) { VoiceOutput(1, 0, message); },
+        Qt::QueuedConnection);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { SortByColumn(section); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit ItemClicked(SelectedRow()); });
@@ -239,6 +248,21 @@ void cRecordList::SortByColumn(int column)
     SortBy(column, order);
 }
 
+bool cRecordList::SortByDigitKey(int digit)
+{
+    if (digit == 0) {
+        if (IsSorted())
+            Unsort();
+        return true;
+    }
+    if (digit < 1 || digit > ColumnCount()) {
+        VoiceOutput(2, 0, FillPlaceholders(LoadString(10593), {QString::number(digit)}));
+        return false;
+    }
+    SortByColumn(digit - 1);
+    return true;
+}
+
 void cRecordList::SortBy(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount())
@@ -373,15 +397,12 @@ void cRecordList::keyboardSearch(const QString& search)
 
 void cRecordList::keyPressEvent(QKeyEvent* event)
 {
+    d->PressedKey = event->key();
     const int code = KeyCodeOf(event);
     const int shift = ShiftOf(event);
     if (shift == ShiftMask::Ctrl && code >= '0' && code <= '9') {
-        if (code == '0') {
-            if (IsSorted())
-                Unsort();
-        } else if (code - '1' < ColumnCount()) {
-            SortByColumn(code - '1');
-        }
+        // The row is spoken on the key's release; a column that is not there is said instead.
+        d->QuietRelease = !SortByDigitKey(code - '0');
         event->accept();
         return;
     }
@@ -397,6 +418,10 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     QTreeView::keyReleaseEvent(event);
     // Auto-repeat produces releases too; only the real one speaks.
     if (event->isAutoRepeat() || KeyCodeOf(event) < 32)
+        return;
+    // A window shortcut (Ctrl+F, F12, …) took the press and said its own piece.
+    const bool pressedHere = std::exchange(d->PressedKey, 0) == event->key();
+    if (std::exchange(d->QuietRelease, false) || !pressedHere)
         return;
     const qint64 row = SelectedRow();
     if (row < 0)

@@ -54,6 +54,9 @@ public:
     // SortByColumn is a click on that header: ascending, or the other order when it is
     // already the sort column. SortBy sets both.
     void SortByColumn(int column);
+    // Ctrl with a digit: 1 … 9 sort by that column as a header click, 0 stops sorting. A
+    // column that is not there is said, and returned false.
+    bool SortByDigitKey(int digit);
     void SortBy(int column, Qt::SortOrder order);
     void Unsort();
     bool IsSorted() const;

@@ -2,6 +2,7 @@
 
 #include "Recordset.h"
 #include "cRecordList.h"
+#include "mErrorMessage.h"
 #include "mFormat.h"
 #include "mStringTable.h"
 
@@ -119,6 +120,7 @@ void cRecordListModel::ForgetRows()
     m_baseToRow.clear();
     m_kept.clear();
     m_cache.clear();
+    m_reportedFailures.clear();
 }
 
 void cRecordListModel::ClearColumns()
@@ -287,11 +289,26 @@ void cRecordListModel::Walk(const std::vector<qint64>& positions, int onlyColumn
                 more = visit(position, ReadCurrent());
             }
         } catch (const std::exception&) {
-            more = visit(position, m_emptyRow); // a record gone since the fill shows empty
+            // A record gone since the fill, or a connection that failed: never shown as if
+            // it were a record of empty fields.
+            more = visit(position, Unreadable());
         }
         if (!more)
             return;
     }
+}
+
+const QStringList& cRecordListModel::Unreadable() const
+{
+    const ErrorStorage error = CaptureError();
+    const QString key = QString::number(error.Number) + u' ' + error.Description;
+    if (!m_reportedFailures.contains(key)) {
+        m_reportedFailures.insert(key);
+        emit ReadFailed(FormatErrorMessage(error, LoadString(507)));
+    }
+    if (m_unreadableRow.size() != Columns())
+        m_unreadableRow = QStringList(Columns(), LoadString(506));
+    return m_unreadableRow;
 }
 
 qint64 cRecordListModel::FindRow(int column, const QString& prefix, qint64 start) const
@@ -345,14 +362,18 @@ const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
     } else {
         positions.push_back(position);
     }
+    const QStringList* result = &m_emptyRow;
     Walk(positions, -1, [&](qint64 p, const QStringList& texts) {
-        if (&texts != &m_emptyRow) // not read: asked again next time
+        // Not read, or unreadable: asked again next time.
+        if (&texts != &m_emptyRow && &texts != &m_unreadableRow)
             m_cache.insert(p, new QStringList(texts));
+        else if (p == position)
+            result = &texts;
         return true;
     });
     if (const QStringList* cached = m_cache.object(position))
         return *cached;
-    return m_emptyRow;
+    return *result;
 }
 
 QString cRecordListModel::Text(qint64 row, int column) const
@@ -579,7 +600,7 @@ void cRecordListModel::Prefetch(const std::vector<qint64>& rows) const
     if (qint64(positions.size()) > m_cache.maxCost())
         positions.resize(size_t(m_cache.maxCost()));
     Walk(positions, -1, [&](qint64 position, const QStringList& texts) {
-        if (&texts != &m_emptyRow)
+        if (&texts != &m_emptyRow && &texts != &m_unreadableRow)
             m_cache.insert(position, new QStringList(texts));
         return true;
     });

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QCache>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -75,6 +76,11 @@ public:
     // The texts shown for one value in a column.
     static QString CellTextOf(const QVariant& value, const QString& format);
 
+signals:
+    // A record could not be read (its cells show as unreadable). Raised once for each
+    // kind of failure until the rows are filled again, so a failing screen is not repeated.
+    void ReadFailed(const QString& message) const;
+
 private:
     // Base rows are the rows in the order they were added; grid rows are base rows through
     // the sort permutation.
@@ -97,6 +103,8 @@ private:
     // Runs a change of the rows' order, keeping persistent indexes on their records.
     void Reorder(const std::function<void()>& change);
     void RebuildInverse();
+    // The texts of a record that could not be read, after telling of the failure.
+    const QStringList& Unreadable() const;
 
     std::vector<Column> m_columns;
     std::shared_ptr<Recordset> m_recordset;
@@ -112,6 +120,8 @@ private:
     QHash<qint64, QStringList> m_kept;
     mutable QCache<qint64, QStringList> m_cache;
     QStringList m_emptyRow;
+    mutable QStringList m_unreadableRow;
+    mutable QSet<QString> m_reportedFailures;
 
     bool m_sorted = false;
     int m_sortColumn = 0;

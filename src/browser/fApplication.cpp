@@ -10,6 +10,7 @@
 #include "cStandardEditBox.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
+#include "mJetSql.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
@@ -60,6 +61,21 @@ QMenu* NewMenu(QWidget* owner, const char* name, const QString& caption)
     menu->setObjectName(QLatin1String(name));
     menu->menuAction()->setObjectName(QLatin1String(name));
     return menu;
+}
+
+// The caption as spoken: no access-key mark, no shortcut, no trailing dots.
+QString SpokenCaption(const QAction* item)
+{
+    QString caption = item->text().section(u'\t', 0, 0);
+    caption.remove(u'&');
+    while (caption.endsWith(u'.') || caption.endsWith(QChar(0x2026)))
+        caption.chop(1);
+    return caption.trimmed();
+}
+
+void SayNotYetAvailable(const QAction* item)
+{
+    VoiceOutput(2, 0, FillPlaceholders(LoadString(10591), {SpokenCaption(item)}));
 }
 
 // The form view's field box: the caret starts at the beginning of the value however the
@@ -255,31 +271,23 @@ void fApplication::CreateMenus()
     OnCommand(mnuViewOrderBySortZA, [this] { mnuViewOrderBySortZA_Click(); });
     OnCommand(mnuColumnSize, [this] { mnuColumnSize_Click(); });
     OnCommand(mnuHelpAboutApplication, [this] { mnuHelpAboutApplication_Click(); });
+    // Commands whose dialogs are not here yet say so, and leave every check as it was.
+    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuRecordAdd,
+                             mnuRecordEdit, mnuRecordDelete, mnuRecordGoto, mnuEditActions, mnuFonts, mnuViewFilter,
+                             mnuRecOrder, mnuHelpAbout})
+        OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
 void fApplication::ApplyMenuLook()
 {
-    QFont font(QStringLiteral("Arial"), 20);
-    QPalette palette = menuBar()->palette();
+    const QFont font(QStringLiteral("Arial"), 20);
     const QColor fore = ColourFromNumber(gForeMenuColor);
     const QColor back = ColourFromNumber(gBackMenuColor);
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::WindowText, fore);
-        palette.setColor(group, QPalette::ButtonText, fore);
-        palette.setColor(group, QPalette::Text, fore);
-        palette.setColor(group, QPalette::HighlightedText, back);
-        palette.setColor(group, QPalette::Highlight, fore);
-    }
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::Window, back);
-        palette.setColor(group, QPalette::Button, back);
-        palette.setColor(group, QPalette::Base, back);
-    }
     menuBar()->setFont(font);
-    menuBar()->setPalette(palette);
+    PaintControl(menuBar(), fore, back);
     for (QMenu* menu : findChildren<QMenu*>()) {
         menu->setFont(font);
-        menu->setPalette(palette);
+        PaintControl(menu, fore, back);
     }
 }
 
@@ -336,32 +344,28 @@ void fApplication::Guarded(Command&& command)
 bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
 {
     CheckVoiceSupport();
-    QString file = fileName;
-    if (file.isEmpty()) {
-        if (!m_setting)
-            return false;
-        file = m_setting->DatabaseFile();
-    }
-    if (!m_setting)
-        m_setting = std::make_unique<cSetting>();
-    m_setting->setDatabaseFile(file);
-    if (!keepQuery)
-        m_setting->setQuery(QString());
+    if (fileName.isEmpty() && !m_setting)
+        return false;
+    // Everything is opened into locals first: a failure at any step leaves the definition,
+    // the database, the recordset and both views exactly as the last success left them.
+    cSetting stored; // the definition as the registry holds it, for a first open
+    cSetting& current = m_setting ? *m_setting : stored;
+    const QString file = fileName.isEmpty() ? current.DatabaseFile() : fileName;
+    QString query = keepQuery ? current.Query() : QString();
+    QString selectedTable = current.SelectedTable();
 
+    std::shared_ptr<Database> database;
     try {
-        m_database = DBEngine::Instance().OpenDatabase(m_setting->DatabaseFile(), false, false,
-                                                       m_setting->DatabaseType());
+        database = DBEngine::Instance().OpenDatabase(file, false, false, current.DatabaseType());
     } catch (const cRuntimeError&) {
         const QString message = FormatErrorMessage(CaptureError(), LoadString(10501));
-        ShowOkMessage(QString(message)
-                          .replace(QLatin1String("%5"), m_setting->DatabaseFile())
-                          .replace(QLatin1String("%6"), m_setting->DatabaseFile()));
+        ShowOkMessage(QString(message).replace(QLatin1String("%5"), file).replace(QLatin1String("%6"), file));
         return false;
     }
 
-    if (m_setting->Query().isEmpty()) {
+    if (query.isEmpty()) {
         frmTable chooser(this);
-        for (const auto& table : *m_database->TableDefs()) {
+        for (const auto& table : *database->TableDefs()) {
             if ((quint32(table->Attributes()) & 0x80000002u) == 0)
                 chooser.AddTable(table->Name());
         }
@@ -370,29 +374,37 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
             mnuRecordModify->setEnabled(true);
             // The structure editor would let the user create a table here; until it
             // exists the user is told why nothing opens.
-            ShowOkMessage(FillPlaceholders(LoadString(10590), {m_setting->DatabaseFile()}));
+            ShowOkMessage(FillPlaceholders(LoadString(10590), {file}));
             return false;
         }
         if (chooser.TableCount() == 1) {
             chooser.List1->setCurrentRow(0);
-            m_setting->setSelectedTable(chooser.List1->item(0)->text());
+            selectedTable = chooser.List1->item(0)->text();
         } else {
             chooser.exec();
-            m_setting->setSelectedTable(chooser.ChosenTable());
             if (chooser.Result() != frmTable::ResultOk)
                 return false;
+            selectedTable = chooser.ChosenTable();
         }
-        m_setting->setQuery(QStringLiteral("Select * From ") + m_setting->SelectedTable());
+        // Bracketed: a name with a blank, a hyphen or a keyword is still the whole name.
+        query = QStringLiteral("Select * From ") + JetBracketName(selectedTable);
     }
 
     std::shared_ptr<Recordset> opened;
     try {
-        opened = m_database->OpenRecordset(m_setting->Query());
+        opened = database->OpenRecordset(query);
     } catch (const cRuntimeError&) {
         const QString message = FormatErrorMessage(CaptureError(), LoadString(10503));
-        ShowOkMessage(QString(message).replace(QLatin1String("%5"), m_setting->DatabaseFile()));
+        ShowOkMessage(QString(message).replace(QLatin1String("%5"), file));
         return false;
     }
+
+    if (!m_setting)
+        m_setting = std::make_unique<cSetting>();
+    m_setting->setDatabaseFile(file);
+    m_setting->setSelectedTable(selectedTable);
+    m_setting->setQuery(query);
+    m_database = std::move(database);
     m_recordset = opened;
 
     // The columns: a field whose definition hides it gets none, and every column keeps
@@ -543,10 +555,10 @@ void fApplication::mnuFileOpen_Click()
     const QString path = TakeSelectedFile();
     gWorkDir = FolderOf(path);
     SaveWorkDir();
-    if (!path.isEmpty()) {
+    // A successful open fills the grid itself; a failed one leaves the previous grid,
+    // its selection included, as it was.
+    if (!path.isEmpty())
         ApplySetting(path, false);
-        FillList();
-    }
 }
 
 void fApplication::mnuFileExit_Click()
@@ -556,12 +568,15 @@ void fApplication::mnuFileExit_Click()
 
 void fApplication::mnuHelpAboutApplication_Click()
 {
-    // The viewer is started directly, never through a shell.
+    // The viewer is started directly, never through a shell. Without it (the configured
+    // one is often not installed) the desktop's own handler shows the page; only when
+    // neither can is the user told.
     if (!gHelpViewer.isEmpty() && QProcess::startDetached(gHelpViewer, {gHelpFile}))
         return;
+    const QFileInfo page(gHelpFile);
+    if (page.isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath())))
+        return;
     VoiceOutput(7, 1, LoadString(500));
-    if (QFileInfo(gHelpFile).isFile())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(gHelpFile).absoluteFilePath()));
 }
 
 bool fApplication::IsFormView() const
@@ -655,20 +670,18 @@ void fApplication::PrepareApplicationForm()
 void fApplication::ShowSelectedInForm()
 {
     const int n = int(Text.size()) - 1;
-    if (list->RowCount() == 0) {
-        for (int i = 1; i <= n; ++i)
-            Text[i]->clear();
-        return;
-    }
+    const bool empty = list->RowCount() == 0;
     const qint64 row = list->SelectedRow();
-    if (row < 0)
+    if (!empty && row < 0)
         return;
     Text[0]->hide();
     Label[0]->hide();
+    // An empty source still shows its fields, empty, so that the form has a place for
+    // the focus and says which fields there are.
     for (int i = 1; i <= n; ++i) {
         Label[i]->show();
         Text[i]->show();
-        Text[i]->setText(list->CellText(row, i - 1));
+        Text[i]->setText(empty ? QString() : list->CellText(row, i - 1));
         Text[i]->setCursorPosition(0);
     }
     if (IsFormView())
@@ -737,7 +750,8 @@ void fApplication::FieldBoxFocused(int column)
     my_EditBox = std::make_unique<cStandardEditBox>();
     my_EditBox->Intialize(Text[column]);
     connect(my_EditBox.get(), &cStandardEditBox::ProduceOutput, this,
-            [](int mode, int param, const QString& text) { VoiceOutput(mode, param, text); });
+            // Speech only: the Braille line keeps the field's line, which the wrapper refreshes.
+            [](int mode, int param, const QString& text) { VoiceOutput(mode, param, text, false, 0, true); });
     m_currentColumn = column;
     fraFormView->ensureWidgetVisible(Text[column], 0, TwipsToPixels(this, 75));
     // Arriving in a box (F12, Tab) says which field it is and what it holds; without this
@@ -786,12 +800,16 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
         return true;
     }
     if (shift == ShiftMask::Ctrl && keyCode >= '1' && keyCode <= '9') {
-        mnuViewOrderByColumn_Click(keyCode - '0');
+        list->SortByDigitKey(keyCode - '0');
         ShowSelectedInForm();
         return true;
     }
-    // Enter will run the column's actions once there are any.
-    return keyCode == Key::Return;
+    if (keyCode == Key::Return && shift == 0) {
+        // No column has actions until they can be defined.
+        VoiceOutput(2, 0, FillPlaceholders(LoadString(10592), {Text[column]->accessibleName()}));
+        return true;
+    }
+    return false;
 }
 
 bool fApplication::eventFilter(QObject* watched, QEvent* event)
@@ -803,17 +821,25 @@ bool fApplication::eventFilter(QObject* watched, QEvent* event)
         // The window sees its keys ahead of its controls.
         if (widget && widget->window() == this) {
             if (key->key() == Qt::Key_F12 && key->modifiers() == Qt::NoModifier) {
-                if (mnuView->menuAction()->isEnabled()) {
-                    if (IsFormView())
-                        mnuViewAsGrid_Click();
-                    else
-                        mnuViewAsForm_Click();
-                }
+                if (!mnuView->menuAction()->isEnabled())
+                    VoiceOutput(2, 0, LoadString(10595));
+                else if (IsFormView())
+                    mnuViewAsGrid_Click();
+                else
+                    mnuViewAsForm_Click();
+                return true;
+            }
+            if (const QString why = WhyShortcutCannotRun(key); !why.isEmpty()) {
+                VoiceOutput(2, 0, why);
                 return true;
             }
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
                 && (key->modifiers() & Qt::AltModifier)) {
-                return true; // the record editor's key
+                if (mnuRecOrd->menuAction()->isEnabled() && mnuRecordEdit->isEnabled())
+                    mnuRecordEdit->trigger();
+                else
+                    VoiceOutput(2, 0, m_database ? LoadString(10594) : LoadString(10595));
+                return true;
             }
         }
         if (const int column = FieldBoxColumn(watched)) {
@@ -837,6 +863,35 @@ bool fApplication::eventFilter(QObject* watched, QEvent* event)
             FieldBoxLeft(column);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString fApplication::WhyShortcutCannotRun(const QKeyEvent* key) const
+{
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier)
+        return {}; // typing, not a command
+    const QKeySequence pressed(key->keyCombination());
+    // A command runs only when it and every menu it lies in are enabled.
+    const std::function<bool(const QAction*)> reachable = [&reachable](const QAction* item) {
+        if (!item->isEnabled())
+            return false;
+        for (const QObject* holder : item->associatedObjects()) {
+            if (const auto* menu = qobject_cast<const QMenu*>(holder); menu && !reachable(menu->menuAction()))
+                return false;
+        }
+        return true;
+    };
+    for (const QAction* item : findChildren<QAction*>()) {
+        if (item->shortcut().isEmpty() || item->shortcut() != pressed)
+            continue;
+        if (reachable(item))
+            return {};
+        if (!m_database)
+            return LoadString(10595);
+        if (item == mnuRecordEdit || item == mnuRecordDelete)
+            return LoadString(10594);
+        return FillPlaceholders(LoadString(10596), {SpokenCaption(item)});
+    }
+    return {};
 }
 
 // ---- unload ----

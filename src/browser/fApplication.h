@@ -14,6 +14,7 @@ class Database;
 class Recordset;
 class QAction;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -131,6 +132,9 @@ private:
     void FieldBoxFocused(int column);
     void FieldBoxLeft(int column);
     int FieldBoxColumn(const QObject* object) const;
+    // What to say for a key that is the shortcut of a command that cannot run now (a
+    // disabled one); empty when it is no such key.
+    QString WhyShortcutCannotRun(const QKeyEvent* key) const;
     // Runs a command that may throw, showing a failure in the OK box.
     template <typename Command>
     void Guarded(Command&& command);

@@ -188,9 +188,11 @@ TEST_F(RecordListTest, CtrlDigitsSortExistingColumnsOnly)
     m_list->FillList();
     Show();
     QSignalSpy sorted(m_list.get(), &cRecordList::SortChanged);
+    Clear();
     QTest::keyClick(m_list.get(), Qt::Key_7, Qt::ControlModifier);
     EXPECT_FALSE(m_list->IsSorted());
     EXPECT_EQ(sorted.count(), 0);
+    EXPECT_EQ(Spoken(), QStringList({"2 0 Sloupec 7 neexistuje."})) << "said instead of the row";
     QTest::keyClick(m_list.get(), Qt::Key_2, Qt::ControlModifier);
     EXPECT_TRUE(m_list->IsSorted());
     EXPECT_EQ(m_list->SortKey(), 1);
@@ -369,6 +371,26 @@ TEST_F(RecordListTest, NewRecordJoinsTheFullList)
     EXPECT_EQ(m_list->PutRecordRow(position, true), 6);
     EXPECT_EQ(m_list->RowText(6), QStringLiteral(", Adam, , "));
     EXPECT_EQ(m_list->SelectedRow(), 6);
+}
+
+TEST_F(RecordListTest, ARecordThatCannotBeReadIsSaidSoNeverShownEmpty)
+{
+    m_list->FillList(); // counts the records, reads none
+    // Another recordset of the same database deletes Chata after the fill.
+    auto other = m_db->OpenRecordset(QStringLiteral("SELECT * FROM T WHERE Id = 2"));
+    other->Delete();
+    m_list->SelectOnlyRow(0);
+    Show(); // paints the row: the failure is told as it is first met
+    QTest::keyClick(m_list.get(), Qt::Key_Down);
+    QTest::keyClick(m_list.get(), Qt::Key_Down);
+    QTest::keyClick(m_list.get(), Qt::Key_Up);
+    QCoreApplication::processEvents();
+    const QString unreadable = QStringLiteral("2 0 , (nečitelné), (nečitelné), (nečitelné)");
+    EXPECT_EQ(Spoken().count(unreadable), 2) << Spoken().join(u'\n').toStdString();
+    EXPECT_EQ(Spoken().count(QStringLiteral("1 0 Záznam nelze přečíst. Záznam je odstraněn.")), 1)
+        << "told once";
+    EXPECT_EQ(m_list->CellText(1, 2), QStringLiteral("(nečitelné)"));
+    EXPECT_EQ(m_list->RowText(2), QStringLiteral(", , 2,00, Aš")) << "its neighbours read as ever";
 }
 
 TEST_F(RecordListTest, EmptyAndMissingRecordsets)
