@@ -1,5 +1,6 @@
 #include "cRecordList.h"
 
+#include "cRecordListAccessible.h"
 #include "cRecordListModel.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
@@ -54,6 +55,7 @@ struct cRecordList::Impl {
 
 cRecordList::cRecordList(QWidget* parent) : QTreeView(parent), d(std::make_unique<Impl>())
 {
+    cRecordListAccessible::Install();
     setObjectName(QStringLiteral("list"));
     SetControlId(this, kRecordListControlId);
     setAccessibleName(QStringLiteral("Záznamy"));

@@ -11,6 +11,7 @@
 #include "modRegistry.h"
 #include "sMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -147,6 +148,31 @@ TEST_F(ApplicationTest, TheSelectedRowIsInTheUsersColoursInverted)
         EXPECT_EQ(palette.color(group, QPalette::HighlightedText), palette.color(group, QPalette::Base));
     }
     EXPECT_EQ(palette.color(QPalette::Active, QPalette::Highlight), ColourFromNumber(gForeColor));
+}
+
+TEST_F(ApplicationTest, OneObjectHoldsTheFocusForAScreenReaderInEitherView)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    ASSERT_TRUE(Open(path));
+    // Every object of the window that says it has the keyboard, as a screen reader walks them.
+    const auto focused = [&] {
+        QStringList names;
+        const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* object) {
+            if (!object)
+                return;
+            if (object->state().focused)
+                names << object->text(QAccessible::Name);
+            for (int i = 0; i < object->childCount(); ++i)
+                walk(object->child(i));
+        };
+        walk(QAccessible::queryAccessibleInterface(m_window));
+        return names;
+    };
+    m_window->list->setFocus();
+    Press(Qt::Key_Down);
+    EXPECT_EQ(focused(), QStringList({QStringLiteral("Marie")})) << "the current cell, and not the grid beside it";
+    Press(Qt::Key_F12);
+    EXPECT_EQ(focused(), QStringList({QStringLiteral("Jméno")})) << "the field, and no cell of the hidden grid";
 }
 
 TEST_F(ApplicationTest, AFailedOpenLeavesThePreviousGridReadingAsBefore)
