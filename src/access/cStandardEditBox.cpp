@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -55,6 +56,31 @@ bool IsWordBreak(QChar c)
 {
     static const QString breaks = QStringLiteral(" .,:!?\\/\r\n\t");
     return breaks.contains(c);
+}
+
+// One character as the user perceives it, a base letter with its combining marks included.
+bool IsOneCharacter(const QString& text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    return finder.toNextBoundary() == text.size();
+}
+
+// What a deletion took from before to leave after. The caret stands where the removed
+// text was; when that does not fit, the text between the common beginning and end.
+QString RemovedText(const QString& before, const QString& after, int caret)
+{
+    const qsizetype removed = before.size() - after.size();
+    if (removed <= 0)
+        return {};
+    const QStringView was(before);
+    const QStringView now(after);
+    if (caret >= 0 && caret <= now.size() && was.left(caret) == now.left(caret)
+        && was.mid(caret + removed) == now.mid(caret))
+        return before.mid(caret, removed);
+    qsizetype prefix = 0;
+    while (prefix < now.size() && was.at(prefix) == now.at(prefix))
+        ++prefix;
+    return before.mid(prefix, removed);
 }
 
 bool CtrlAlone(int keyCode, int shift)
@@ -231,7 +257,11 @@ QString cStandardEditBox::SelectionDifference(const QString& text, int oldStart,
 
 void cStandardEditBox::KeyDown(int& keyCode, int shift)
 {
-    if (!m_control || CtrlAlone(keyCode, shift))
+    if (!m_control)
+        return;
+    // A deletion key still held (or repeating) has been handled by the control by now.
+    AnnounceDeletion();
+    if (CtrlAlone(keyCode, shift))
         return;
     if (!MultiLine() && (keyCode == Key::Up || keyCode == Key::Down)) {
         keyCode = 0;
@@ -240,21 +270,25 @@ void cStandardEditBox::KeyDown(int& keyCode, int shift)
     m_keyDown = true;
     m_savedStart = SelStart();
     m_savedLength = SelLength();
-    if (Locked() || (keyCode != Key::Delete && keyCode != Key::Back))
-        return;
-    const QString text = Text();
-    const QString deleted = LoadString(503);
-    if (m_savedLength > 0) {
-        Raise(2, 0, text.mid(m_savedStart, m_savedLength));
-        Raise(1, 0, deleted);
-        return;
+    // What goes depends on the control's own bindings (Ctrl+Backspace a word, Shift+Delete
+    // a cut), so it is told from the text once the control has handled the key.
+    if (!Locked() && (keyCode == Key::Delete || keyCode == Key::Back)) {
+        m_deletionPending = true;
+        m_textBeforeDeletion = Text();
     }
-    const QString character =
-        keyCode == Key::Delete ? CharacterAt(text, m_savedStart) : CharacterBefore(text, m_savedStart);
-    if (character.isEmpty())
-        return; // nothing to remove at this end of the text
-    Raise(2, 255, character);
-    Raise(1, 0, deleted);
+}
+
+void cStandardEditBox::AnnounceDeletion()
+{
+    if (!m_deletionPending)
+        return;
+    m_deletionPending = false;
+    const QString removed = RemovedText(m_textBeforeDeletion, Text(), Caret());
+    m_textBeforeDeletion.clear();
+    if (removed.isEmpty())
+        return;
+    Raise(2, IsOneCharacter(removed) ? 255 : 0, removed);
+    Raise(1, 0, LoadString(503));
 }
 
 void cStandardEditBox::KeyUp(int& keyCode, int shift)
@@ -263,7 +297,9 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
         return;
     BrailleRefresh();
     m_keyDown = false;
-    if (CtrlAlone(keyCode, shift) || !IsReadKey(keyCode))
+    AnnounceDeletion();
+    // A deletion's selection change is no selection the user made.
+    if (CtrlAlone(keyCode, shift) || !IsReadKey(keyCode) || keyCode == Key::Delete || keyCode == Key::Back)
         return;
     const bool multiLine = MultiLine();
     if (!multiLine && (keyCode == Key::Up || keyCode == Key::Down)) {

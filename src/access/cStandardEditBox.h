@@ -54,10 +54,14 @@ private:
     };
     Line CurrentLine() const;
     void Raise(int mode, int param, const QString& text);
+    // Speaks what the last Delete or Backspace removed, once.
+    void AnnounceDeletion();
 
     QPointer<QWidget> m_control;
     int m_savedStart = 0;
     int m_savedLength = 0;
     bool m_keyDown = false;
+    bool m_deletionPending = false;
+    QString m_textBeforeDeletion;
     qint32 m_pendingRole = 0;
 };

@@ -119,6 +119,11 @@ fFileOpen::fFileOpen(QWidget* parent)
         control->installEventFilter(this);
 
     connect(m_model, &cFileDialogModel::FolderChanged, this, [this] {
+        // Opening names a file of the folder shown, so a name from the last folder must not
+        // be confirmed here; the listing puts in the file under the cursor. Saving keeps a
+        // typed name while the user looks for where to put it.
+        if (m_openMode && !m_folderChoice)
+            Text1->clear();
         SpeakFolder();
         FillLookIn();
     });

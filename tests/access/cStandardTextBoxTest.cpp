@@ -177,6 +177,70 @@ TEST_F(TextBoxTest, NothingToRemoveSpeaksNothing)
     m_line->setReadOnly(false);
 }
 
+TEST_F(TextBoxTest, DeletionsSpeakWhatTheControlRemoved)
+{
+    const QString deleted = QStringLiteral("1 0 smazáno");
+    struct Case {
+        bool multiLine;
+        const char* text;
+        int caret, selectionEnd; // a selection from caret to selectionEnd when the two differ
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* left;
+        const char* removed; // nullptr: nothing is spoken
+    } cases[] = {
+        {false, "ab cd", 5, 5, Qt::Key_Backspace, Qt::ControlModifier, "ab ", "2 0 cd"},
+        {true, "one two\nx", 7, 7, Qt::Key_Backspace, Qt::ControlModifier, "one \nx", "2 0 two"},
+        {false, "ab cd", 0, 0, Qt::Key_Delete, Qt::ControlModifier, "cd", "2 0 ab "},
+        {false, "abc", 1, 1, Qt::Key_Delete, Qt::ShiftModifier, "abc", nullptr},
+        {true, "abc", 1, 1, Qt::Key_Delete, Qt::ShiftModifier, "abc", nullptr},
+        {false, "abcdef", 1, 4, Qt::Key_Delete, Qt::ShiftModifier, "aef", "2 0 bcd"}, // a cut
+        {true, "abcdef", 4, 1, Qt::Key_Delete, Qt::NoModifier, "aef", "2 0 bcd"},
+        {true, "ab", 0, 0, Qt::Key_Backspace, Qt::NoModifier, "ab", nullptr},
+        {true, "aňb", 2, 2, Qt::Key_Backspace, Qt::NoModifier, "ab", "2 255 ň"},
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        QWidget* control = nullptr;
+        if (c.multiLine) {
+            Lines(text, c.selectionEnd);
+            QTextCursor cursor = m_lines->textCursor();
+            cursor.setPosition(c.caret, QTextCursor::KeepAnchor);
+            m_lines->setTextCursor(cursor);
+            control = m_lines;
+        } else {
+            Line(text, c.caret);
+            if (c.selectionEnd != c.caret)
+                m_line->setSelection(c.caret, c.selectionEnd - c.caret);
+            control = m_line;
+        }
+        Press(control, c.key, c.modifiers);
+        const QString left = c.multiLine ? m_lines->toPlainText() : m_line->text();
+        EXPECT_EQ(left, QString::fromUtf8(c.left)) << c.text;
+        EXPECT_EQ(Spoken(), (c.removed ? QStringList{QString::fromUtf8(c.removed), deleted} : QStringList())) << c.text;
+    }
+}
+
+TEST_F(TextBoxTest, ADeletionIsToldBeforeTheNextKeyChangesTheText)
+{
+    // Typing on before Backspace is released: what went is told once, and not the new letter.
+    Line(QStringLiteral("abc"), 3);
+    QTest::keyPress(m_line, Qt::Key_Backspace);
+    QTest::keyPress(m_line, Qt::Key_X);
+    QTest::keyRelease(m_line, Qt::Key_Backspace);
+    QTest::keyRelease(m_line, Qt::Key_X);
+    EXPECT_EQ(m_line->text(), QStringLiteral("abx"));
+    EXPECT_EQ(Spoken(), (QStringList{QStringLiteral("2 255 c"), QStringLiteral("1 0 smazáno")}));
+
+    // A held key repeats: each removal is told as it happens.
+    Line(QStringLiteral("abc"), 3);
+    QTest::keyPress(m_line, Qt::Key_Backspace);
+    QTest::keyPress(m_line, Qt::Key_Backspace); // the repeat
+    QTest::keyRelease(m_line, Qt::Key_Backspace);
+    EXPECT_EQ(Spoken(), (QStringList{QStringLiteral("2 255 c"), QStringLiteral("1 0 smazáno"),
+                                     QStringLiteral("2 255 b"), QStringLiteral("1 0 smazáno")}));
+}
+
 TEST_F(TextBoxTest, UpInASingleLineBoxReadsItAndKeepsTheCaret)
 {
     Line(QStringLiteral("celý text"), 3);
