@@ -90,28 +90,6 @@ TEST_F(BridgeTest, ConnectingRegistersTheMainWindowAndReadsBraille)
 
 namespace {
 
-// A server answering SupportOK and GetVer as told.
-class ScriptedServer final : public VoiceServer {
-public:
-    ScriptedServer(qint32 support, qint32 major, qint32 minor)
-        : m_support(support), m_major(major), m_minor(minor)
-    {
-    }
-    qint32 Voice(qint32, qint32, const QString&) override { return 0; }
-    void BrailleWithOffset(const QString&, qint32) override {}
-    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
-    void BrailleText(qint16, const QString&) override {}
-    void AddBrailleRole(qint32) override {}
-    qint32 SupportOK() override { return m_support; }
-    void GetVer(qint32& major, qint32& minor) override { major = m_major, minor = m_minor; }
-    void AddRef(qint32) override {}
-    void Release(qint32) override {}
-    bool IsBraille() override { return false; }
-
-private:
-    qint32 m_support, m_major, m_minor;
-};
-
 struct BoxSeen {
     bool shown = false;
     QString title, text;
@@ -156,7 +134,7 @@ TEST(VoiceSupportTest, FailuresAreReportedInThePlatformsBox)
     };
     for (const Case& c : cases) {
         if (c.server)
-            gVoice = std::make_unique<ScriptedServer>(c.support, c.major, c.minor);
+            gVoice = std::make_unique<ScriptedVoiceServer>(c.support, c.major, c.minor);
         else
             DestroyVoice();
         const BoxSeen seen = CheckSupport();

@@ -215,28 +215,9 @@ TEST_F(DialogTest, WaitingBoxClosesWhenSpeechHasEnded)
     EXPECT_EQ(spoken.last(), QStringLiteral("4 0 "));
 }
 
-namespace {
-
-// A server still speaking: a waiting box stays up.
-class SpeakingServer final : public VoiceServer {
-public:
-    qint32 Voice(qint32 mode, qint32, const QString&) override { return mode == 3 ? 1 : 0; }
-    void BrailleWithOffset(const QString&, qint32) override {}
-    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
-    void BrailleText(qint16, const QString&) override {}
-    void AddBrailleRole(qint32) override {}
-    qint32 SupportOK() override { return 1; }
-    void GetVer(qint32& major, qint32& minor) override { major = 2, minor = 0; }
-    void AddRef(qint32) override {}
-    void Release(qint32) override {}
-    bool IsBraille() override { return false; }
-};
-
-} // namespace
-
 TEST_F(DialogTest, ArrowKeyEndsWaitingAndTheBoxStays)
 {
-    gVoice = std::make_unique<SpeakingServer>();
+    gVoice = std::make_unique<ScriptedVoiceServer>(1, 2, 0, true); // still speaking: a waiting box stays up
     bool waitingAfterArrow = true;
     bool stillOpen = false;
     WhenModal([&](QDialog* dialog) {
