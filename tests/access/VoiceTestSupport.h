@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VoiceServer.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -46,3 +48,27 @@ QTimer* WhenModal(std::function<void(QDialog*)> answer, int timeoutMs = 5000, bo
 // Presses key on the widget that has the keyboard focus in the dialog.
 void PressInDialog(QDialog* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void TypeInDialog(QDialog* dialog, const QString& text);
+
+// A voice server that answers as told and records nothing: support, version and whether
+// it is still speaking.
+class ScriptedVoiceServer final : public VoiceServer {
+public:
+    ScriptedVoiceServer(qint32 support, qint32 major, qint32 minor, bool speaking = false)
+        : m_support(support), m_major(major), m_minor(minor), m_speaking(speaking)
+    {
+    }
+    qint32 Voice(qint32 mode, qint32, const QString&) override { return mode == 3 && m_speaking ? 1 : 0; }
+    void BrailleWithOffset(const QString&, qint32) override {}
+    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
+    void BrailleText(qint16, const QString&) override {}
+    void AddBrailleRole(qint32) override {}
+    qint32 SupportOK() override { return m_support; }
+    void GetVer(qint32& major, qint32& minor) override { major = m_major, minor = m_minor; }
+    void AddRef(qint32) override {}
+    void Release(qint32) override {}
+    bool IsBraille() override { return false; }
+
+private:
+    qint32 m_support, m_major, m_minor;
+    bool m_speaking;
+};

@@ -1,7 +1,6 @@
 #include "VoiceTestSupport.h"
 
 #include "frmMsg12.h"
-#include "frmMsg3.h"
 #include "modCommon.h"
 #include "modDialogs.h"
 
@@ -9,8 +8,6 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -44,7 +41,7 @@ Seen Look(QDialog* dialog)
 
 // Shows a box of kind, presses keys in it and returns its result.
 qint32 Answer(qint32 kind, const QString& text, const QList<Qt::Key>& keys, Seen* seen = nullptr,
-              const QString& typed = QString())
+              const QString& typed = QString(), qint32 callersCode = 0)
 {
     WhenModal([=](QDialog* dialog) {
         if (seen)
@@ -54,7 +51,7 @@ qint32 Answer(qint32 kind, const QString& text, const QList<Qt::Key>& keys, Seen
         for (const Qt::Key key : keys)
             PressInDialog(dialog, key);
     });
-    return ShowAccessibleDialog(kind, text);
+    return ShowAccessibleDialog(kind, text, false, callersCode);
 }
 
 } // namespace
@@ -80,6 +77,11 @@ TEST_F(DialogTest, OkBoxShowsMessageCaptionAndOneCentredButton)
     EXPECT_NE(focus[0].at(3).toInt(), 0);
     EXPECT_NE(focus[0].at(4).toInt(), 0);
     EXPECT_EQ(focus[0].mid(5), (QStringList{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("0")}));
+
+    // A text without a separator has no caption.
+    Answer(DialogKind::Ok, QStringLiteral("Jen zpráva"), {Qt::Key_Return}, &seen);
+    EXPECT_EQ(seen.title, QString());
+    EXPECT_EQ(seen.message, QStringLiteral("Jen zpráva"));
 }
 
 TEST_F(DialogTest, ResultsByKey)
@@ -89,6 +91,7 @@ TEST_F(DialogTest, ResultsByKey)
         QList<Qt::Key> keys;
         qint32 expected;
         int windowCode;
+        qint32 callersCode = 0;
     } cases[] = {
         {DialogKind::Ok, {Qt::Key_Escape}, 0, 806},
         {0, {Qt::Key_Enter}, 1, 806},
@@ -101,10 +104,13 @@ TEST_F(DialogTest, ResultsByKey)
         {4, {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Space}, -1, 808},
         // Enter on a focused button presses that button.
         {DialogKind::YesNoCancel, {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, 0, 808},
+        // The caller's window code replaces the box's own.
+        {DialogKind::Ok, {Qt::Key_Return}, 1, 2612, 12},
     };
     for (const Case& c : cases) {
         Seen seen;
-        EXPECT_EQ(Answer(c.kind, QStringLiteral("Otázka?|Dotaz"), c.keys, &seen), c.expected) << c.kind;
+        EXPECT_EQ(Answer(c.kind, QStringLiteral("Otázka?|Dotaz"), c.keys, &seen, QString(), c.callersCode), c.expected)
+            << c.kind;
         EXPECT_EQ(seen.windowCode, c.windowCode);
     }
 }
@@ -169,26 +175,6 @@ TEST_F(DialogTest, FileKindsGoToTheirHandlerWithTheirCode)
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(DialogTest, TextWithoutSeparatorHasNoCaption)
-{
-    Seen seen;
-    Answer(DialogKind::Ok, QStringLiteral("Jen zpráva"), {Qt::Key_Return}, &seen);
-    EXPECT_EQ(seen.title, QString());
-    EXPECT_EQ(seen.message, QStringLiteral("Jen zpráva"));
-}
-
-TEST_F(DialogTest, CallersWindowCodeReplacesTheOwn)
-{
-    WhenModal([](QDialog* dialog) {
-        EXPECT_EQ(WindowCodeOf(dialog), 2612);
-        PressInDialog(dialog, Qt::Key_Return);
-    });
-    ShowAccessibleDialog(DialogKind::Ok, QStringLiteral("x|y"), false, 12);
-    // Before the driver sets it, each form carries its own.
-    EXPECT_EQ(WindowCodeOf(std::make_unique<frmMsg12>().get()), 2603);
-    EXPECT_EQ(WindowCodeOf(std::make_unique<frmMsg3>().get()), 2604);
-}
-
 TEST_F(DialogTest, NumericKeysResizeTheMessage)
 {
     struct Case {
@@ -229,28 +215,9 @@ TEST_F(DialogTest, WaitingBoxClosesWhenSpeechHasEnded)
     EXPECT_EQ(spoken.last(), QStringLiteral("4 0 "));
 }
 
-namespace {
-
-// A server still speaking: a waiting box stays up.
-class SpeakingServer final : public VoiceServer {
-public:
-    qint32 Voice(qint32 mode, qint32, const QString&) override { return mode == 3 ? 1 : 0; }
-    void BrailleWithOffset(const QString&, qint32) override {}
-    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
-    void BrailleText(qint16, const QString&) override {}
-    void AddBrailleRole(qint32) override {}
-    qint32 SupportOK() override { return 1; }
-    void GetVer(qint32& major, qint32& minor) override { major = 2, minor = 0; }
-    void AddRef(qint32) override {}
-    void Release(qint32) override {}
-    bool IsBraille() override { return false; }
-};
-
-} // namespace
-
 TEST_F(DialogTest, ArrowKeyEndsWaitingAndTheBoxStays)
 {
-    gVoice = std::make_unique<SpeakingServer>();
+    gVoice = std::make_unique<ScriptedVoiceServer>(1, 2, 0, true); // still speaking: a waiting box stays up
     bool waitingAfterArrow = true;
     bool stillOpen = false;
     WhenModal([&](QDialog* dialog) {
@@ -259,8 +226,8 @@ TEST_F(DialogTest, ArrowKeyEndsWaitingAndTheBoxStays)
         EXPECT_TRUE(box->IsWaiting());
         EXPECT_TRUE(box->Timer1->isActive());
         PressInDialog(dialog, Qt::Key_Right);
+        // No poll is left that could close the box once speech ends.
         waitingAfterArrow = box->IsWaiting() || box->Timer1->isActive();
-        QTest::qWait(3 * frmMsg12::kPollIntervalMs);
         stillOpen = dialog->isVisible();
         PressInDialog(dialog, Qt::Key_Return);
     });

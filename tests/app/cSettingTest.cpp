@@ -24,7 +24,7 @@ void SaveColumnValue(int n, const QString& name, const QString& value)
 }
 } // namespace
 
-TEST(Setting, NoDefinitionMeansDefaultColumns)
+TEST(Setting, MissingColumnValuesGiveTheDefaults)
 {
     ScopedRegistry registry;
     cSetting setting;
@@ -34,6 +34,12 @@ TEST(Setting, NoDefinitionMeansDefaultColumns)
     EXPECT_EQ(column.Width(), QStringLiteral("Auto"));
     EXPECT_TRUE(column.FieldName().isEmpty() && column.Action().isEmpty() && column.Format().isEmpty()
                 && column.Visible().isEmpty());
+    // A column found by its field alone takes the field's name as its caption.
+    SaveColumnValue(1, QStringLiteral("Field"), QStringLiteral("Mesto"));
+    const auto found = setting.FindColumnDef(QStringLiteral("Mesto"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->Caption(), QStringLiteral("Mesto"));
+    EXPECT_EQ(found->Width(), QStringLiteral("Auto"));
 }
 
 TEST(Setting, ColumnsRoundTripAndAreFoundByExactName)
@@ -56,28 +62,7 @@ TEST(Setting, ColumnsRoundTripAndAreFoundByExactName)
     EXPECT_FALSE(setting.FindColumnDef(QStringLiteral("Name")));
 }
 
-TEST(Setting, FoundColumnDefaultsItsCaptionToTheFieldName)
-{
-    ScopedRegistry registry;
-    SaveColumnValue(1, QStringLiteral("Field"), QStringLiteral("Mesto"));
-    const auto column = cSetting().FindColumnDef(QStringLiteral("Mesto"));
-    ASSERT_TRUE(column);
-    EXPECT_EQ(column->Caption(), QStringLiteral("Mesto"));
-    EXPECT_EQ(column->Width(), QStringLiteral("Auto"));
-}
-
-TEST(Setting, TheListEndsAtTheFirstEmptyField)
-{
-    ScopedRegistry registry;
-    SaveColumnValue(1, QStringLiteral("Field"), QStringLiteral("A"));
-    SaveColumnValue(2, QStringLiteral("Field"), QString());
-    SaveColumnValue(3, QStringLiteral("Field"), QStringLiteral("C"));
-    cSetting setting;
-    EXPECT_TRUE(setting.FindColumnDef(QStringLiteral("A")));
-    EXPECT_FALSE(setting.FindColumnDef(QStringLiteral("C")));
-}
-
-TEST(Setting, SearchGoesNoFurtherThanAThousandColumns)
+TEST(Setting, TheSearchEndsAtTheFirstEmptyFieldOrAfterAThousandColumns)
 {
     ScopedRegistry registry;
     QByteArray hive = "Windows Registry Editor Version 5.00\n";
@@ -87,6 +72,9 @@ TEST(Setting, SearchGoesNoFurtherThanAThousandColumns)
     cSetting setting;
     EXPECT_TRUE(setting.FindColumnDef(QStringLiteral("F1000")));
     EXPECT_FALSE(setting.FindColumnDef(QStringLiteral("F1001")));
+    SaveColumnValue(2, QStringLiteral("Field"), QString());
+    EXPECT_TRUE(setting.FindColumnDef(QStringLiteral("F1")));
+    EXPECT_FALSE(setting.FindColumnDef(QStringLiteral("F3")));
 }
 
 TEST(Setting, CaptionComesFromTheFileNameOrTheStoredCaption)
@@ -132,19 +120,4 @@ TEST(Setting, QueryIsCachedAndWrittenAtOnce)
     EXPECT_EQ(GetRegSetting(kProgramKey, QStringLiteral("Application"), QStringLiteral("Query"), QStringLiteral("x")),
               QVariant(QString()));
     EXPECT_EQ(cSetting().Query(), QString());
-}
-
-TEST(Setting, AboutTexts)
-{
-    ScopedRegistry registry;
-    cSetting setting;
-    EXPECT_TRUE(setting.AboutName().isEmpty() && setting.AboutCopyright().isEmpty());
-    SaveRegSetting(kProgramKey, QStringLiteral("About"), QStringLiteral("Name"), QStringLiteral("Sklad"));
-    SaveRegSetting(kProgramKey, QStringLiteral("About"), QStringLiteral("Comment"), QStringLiteral("Zásoby"));
-    SaveRegSetting(kProgramKey, QStringLiteral("About"), QStringLiteral("Version"), QStringLiteral("2.1"));
-    SaveRegSetting(kProgramKey, QStringLiteral("About"), QStringLiteral("Copyright"), QStringLiteral("© Jana"));
-    EXPECT_EQ(setting.AboutName(), QStringLiteral("Sklad"));
-    EXPECT_EQ(setting.AboutComment(), QStringLiteral("Zásoby"));
-    EXPECT_EQ(setting.AboutVersion(), QStringLiteral("2.1"));
-    EXPECT_EQ(setting.AboutCopyright(), QStringLiteral("© Jana"));
 }

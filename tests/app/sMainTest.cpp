@@ -52,7 +52,7 @@ TEST(Paths, SuffixAndSuitePath)
     EXPECT_EQ(SuitePathWithSlash(), QStringLiteral("C:\\QTX98\\"));
 }
 
-TEST(Preferences, DefaultsWithAnEmptyRegistry)
+TEST(Preferences, DefaultsAreLoadedWithoutWritingAndSavedAsText)
 {
     ScopedRegistry registry;
     LoadAll();
@@ -73,39 +73,53 @@ TEST(Preferences, DefaultsWithAnEmptyRegistry)
     EXPECT_EQ(gHelpFile, programFolder + QStringLiteral("/help/velorin/quarnel.htm"));
     EXPECT_EQ(gHelpViewer, programFolder + QStringLiteral("/pagevu/pagevu.exe"));
     EXPECT_TRUE(registry.ReadFile().isEmpty()) << "loading writes nothing";
+
+    // Every value as text, flags as 0/-1; values written only by other programs
+    // (WorkDir, CharSet, the form colours) stay absent.
+    SavePreferences();
+    EXPECT_EQ(registry.ReadFile(),
+              QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software]\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\Korvi]\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
+                             "\"ViewStyle\"=\"0\"\n\"FontSize\"=\"24\"\n\"FontName\"=\"Arial CE\"\n"
+                             "\"FontBold\"=\"0\"\n\"FontItalic\"=\"0\"\n\"FontUnderLine\"=\"0\"\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\Korvi\\Common]\n"
+                             "\"ForeColor\"=\"65535\"\n\"BackColor\"=\"0\"\n\n"));
 }
 
-TEST(Preferences, SavedAsTextFlagsAndSignedColours)
+TEST(Preferences, ChangedValuesRoundTripAndTheSizeSurvivesALocaleChange)
 {
     ScopedRegistry registry;
-    ScopedLocale locale(QStringLiteral("cs_CZ"));
+    {
+        ScopedLocale czech(QStringLiteral("cs_CZ"));
+        LoadAll();
+        gFont.Bold = true;
+        gFont.Size = 12.5;
+        gBackColor = qint32(0x8000000Fu);
+        gViewStyle = 1;
+        SavePreferences();
+        EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontBold")), QStringLiteral("-1"));
+        EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("12,5")) << "in the user's locale";
+        EXPECT_EQ(Stored(kCommonKey, QStringLiteral("BackColor")), QStringLiteral("-2147483633")) << "signed";
+        LoadAll();
+        EXPECT_TRUE(gFont.Bold);
+        EXPECT_EQ(gFont.Size, 12.5);
+        EXPECT_EQ(quint32(gBackColor), 0x8000000Fu);
+        EXPECT_EQ(gViewStyle, 1);
+    }
+    {
+        ScopedLocale english(QStringLiteral("en_US"));
+        gFont.Size = 10.5;
+        SavePreferences();
+        EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("10.5"));
+    }
+    ScopedLocale czech(QStringLiteral("cs_CZ"));
     LoadAll();
-    SavePreferences();
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("24"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontName")), QStringLiteral("Arial CE"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontBold")), QStringLiteral("0"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontItalic")), QStringLiteral("0"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontUnderLine")), QStringLiteral("0"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("ViewStyle")), QStringLiteral("0"));
-    EXPECT_EQ(Stored(kCommonKey, QStringLiteral("ForeColor")), QStringLiteral("65535"));
-    EXPECT_EQ(Stored(kCommonKey, QStringLiteral("BackColor")), QStringLiteral("0"));
-    // Values written only by other programs stay absent.
-    for (const char* name : {"WorkDir", "CharSet", "ForeColorForm", "BackColorForm"})
-        EXPECT_EQ(Stored(kProgramKey, QString::fromLatin1(name)), QStringLiteral("<absent>")) << name;
-
-    gFont.Bold = true;
-    gFont.Size = 12.5;
-    gBackColor = qint32(0x8000000Fu);
-    gViewStyle = 1;
-    SavePreferences();
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontBold")), QStringLiteral("-1"));
-    EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("12,5"));
-    EXPECT_EQ(Stored(kCommonKey, QStringLiteral("BackColor")), QStringLiteral("-2147483633"));
+    EXPECT_EQ(gFont.Size, 10.5) << "written under another locale";
+    SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QStringLiteral("-3"));
     LoadAll();
-    EXPECT_TRUE(gFont.Bold);
-    EXPECT_EQ(gFont.Size, 12.5);
-    EXPECT_EQ(quint32(gBackColor), 0x8000000Fu);
-    EXPECT_EQ(gViewStyle, 1);
+    EXPECT_EQ(gFont.Size, 24) << "a size no font can have gives the default";
 }
 
 TEST(Preferences, HandWrittenValuesOfEveryForm)
@@ -144,24 +158,6 @@ TEST(Preferences, HandWrittenValuesOfEveryForm)
     EXPECT_EQ(gBackColor, 255);
     EXPECT_EQ(gHelpFile, QStringLiteral("/opt/suite/help/velorin/quarnel.htm"));
     EXPECT_EQ(gHelpViewer, QStringLiteral("/opt/suite/bin/viewer"));
-}
-
-TEST(Preferences, FontSizeFollowsTheLocaleAndSurvivesALocaleChange)
-{
-    ScopedRegistry registry;
-    {
-        ScopedLocale english(QStringLiteral("en_US"));
-        LoadAll();
-        gFont.Size = 10.5;
-        SavePreferences();
-        EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("10.5"));
-    }
-    ScopedLocale czech(QStringLiteral("cs_CZ"));
-    LoadAll();
-    EXPECT_EQ(gFont.Size, 10.5);
-    SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QStringLiteral("-3"));
-    LoadAll();
-    EXPECT_EQ(gFont.Size, 24) << "a size no font can have gives the default";
 }
 
 TEST(Preferences, WorkDirAndSelectedFile)

