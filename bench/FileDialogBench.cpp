@@ -4,6 +4,7 @@
 // Figures: time until the first entries are in the list, time until all are, the longest
 // the event loop (and so the keyboard) was held up meanwhile, and how long a posted key
 // waited before the list got it.
+#include "mConvert.h"
 #include "fFileOpen.h"
 
 #include <QApplication>
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QUARNEL_VOICE", "none");
     QApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     const int files = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
 

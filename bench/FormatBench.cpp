@@ -138,6 +138,7 @@ private:
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

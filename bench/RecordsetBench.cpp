@@ -5,6 +5,7 @@
 //   (c) memory held by an open record source whose keys are all read;
 //   (d) reading every value of every table of nwind.mdb, against mdb-export of the same tables.
 // Usage: RecordsetBench [rows [nwind.mdb]]   (default 1000000 and the shared test data)
+#include "mConvert.h"
 #include "BenchSupport.h"
 #include "DBEngine.h"
 #include "mSampleData.h"
@@ -120,6 +121,7 @@ void ExportAccessFile(const QString& path)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     QTemporaryDir dir;
     const QString small = dir.filePath(QStringLiteral("small.db"));

@@ -1,3 +1,4 @@
+#include "mConvert.h"
 #include "sStartup.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char** argv)
 {
     CatchTerminationSignals();
     QApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     QApplication::setApplicationName(QStringLiteral("Quarnel"));
     QApplication::setOrganizationName(QStringLiteral("Korvi"));
     // The program takes its command line as one text, the arguments joined by blanks.

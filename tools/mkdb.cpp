@@ -1,4 +1,5 @@
 // Builds a database from an SQL script: mkdb SCRIPT OUTPUT (an existing OUTPUT is replaced).
+#include "mConvert.h"
 #include "cRuntimeError.h"
 #include "mSampleData.h"
 
@@ -10,6 +11,7 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 3) {
         std::fprintf(stderr, "usage: mkdb SCRIPT OUTPUT\n");

@@ -1,5 +1,7 @@
 #include "mConvert.h"
 
+#include <clocale>
+
 #include "cRuntimeError.h"
 
 #include <QUuid>
@@ -934,4 +936,9 @@ QVariant TextToValue(const QString& text, int dataType)
     default:
         ThrowConversionError();
     }
+}
+
+void UseCNumbersInTheCLibrary()
+{
+    std::setlocale(LC_NUMERIC, "C");
 }

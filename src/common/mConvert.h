@@ -142,3 +142,10 @@ struct BooleanWords {
     QString trueText, falseText, yes, no, on, off;
 };
 BooleanWords BooleanWordsFor(const QLocale& locale);
+
+// Keeps the C library's numbers in the "C" form whatever the user's language. Qt sets the
+// process locale from the environment when the application object is made, and a Czech
+// decimal comma there breaks every strtod and printf of a library (an ODBC driver reading
+// the server's "10000.50" as 1000050). The program's own texts follow QLocale, which this
+// leaves alone. Called right after the application object is made.
+void UseCNumbersInTheCLibrary();

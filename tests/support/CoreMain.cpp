@@ -1,9 +1,11 @@
+#include "mConvert.h"
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

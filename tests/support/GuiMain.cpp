@@ -1,3 +1,4 @@
+#include "mConvert.h"
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    UseCNumbersInTheCLibrary();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
