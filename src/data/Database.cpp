@@ -73,3 +73,9 @@ void Database::Close()
     m_tableDefs.reset();
     m_queryDefs.reset();
 }
+
+void Database::Interrupt() const
+{
+    if (m_driver)
+        m_driver->Interrupt();
+}

@@ -21,6 +21,8 @@ public:
     // With a name the query is stored at once; without one it waits for QueryDefs Append.
     std::shared_ptr<QueryDef> CreateQueryDef(const QString& name = QString(), const QString& sql = QString());
     std::shared_ptr<Recordset> OpenRecordset(const QString& sql);
+    // Breaks into a call on this database running on another thread (it fails with 3059).
+    void Interrupt() const;
     // Releases the file at once; objects taken from the database stop working. Without
     // it the file stays open as long as a recordset or definition taken from it lives.
     void Close();

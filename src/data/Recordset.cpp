@@ -341,3 +341,14 @@ void Recordset::Close()
     m_owner.reset();
     m_bof = m_eof = true;
 }
+
+bool Recordset::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
+{
+    return Cursor().ReadColumn(field, values, control);
+}
+
+void Recordset::Interrupt() const
+{
+    if (m_owner)
+        m_owner->Interrupt();
+}

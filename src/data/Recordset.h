@@ -42,6 +42,12 @@ public:
     void Requery();
     void Close();
 
+    // One field of every record, for work on a whole column; false when stopped. The
+    // current record stays as it was.
+    bool ReadColumn(int field, ColumnValues& values, cWorkControl& control);
+    // Breaks into a call on this recordset running on another thread (it fails with 3059).
+    void Interrupt() const;
+
     QVariant FieldValue(int index) const;
     void SetFieldValue(int index, const QVariant& value);
 

@@ -5,6 +5,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 // What a backend knows of one field of a table or of a record source.
 struct FieldSchema {
@@ -33,6 +34,16 @@ struct QuerySchema {
     QString Sql; // the text as the user wrote it
 };
 
+class cWorkControl;
+
+// One field of every record, for work on a whole column (sorting, searching): each
+// distinct stored value once, as Fetch gives it, and for each position the index of its
+// value, −1 for a record that could not be read.
+struct ColumnValues {
+    QVariantList Distinct;
+    std::vector<qint32> OfPosition;
+};
+
 // A record source as a keyset: positions 0 … count − 1, each a record of its own.
 class cCursor {
 public:
@@ -57,6 +68,10 @@ public:
     virtual qint64 Insert(const QVariantList& values, const QList<bool>& changed) = 0;
     virtual void Remove(qint64 position) = 0;
     virtual void Requery() = 0;
+
+    // Reads field of every record into values; false when control asked it to stop (values
+    // are then incomplete). By default record by record through Fetch.
+    virtual bool ReadColumn(int field, ColumnValues& values, cWorkControl& control);
 };
 
 // One open database of one backend. Errors are thrown as cRuntimeError with the
@@ -86,4 +101,8 @@ public:
     virtual void AlterQuery(const QString& name, const QuerySchema& changed) = 0;
 
     virtual std::unique_ptr<cCursor> OpenCursor(const QString& sql) = 0;
+
+    // Breaks into a call running on another thread, which then fails with 3059; safe to
+    // call from any thread, and harmless when nothing runs.
+    virtual void Interrupt() {}
 };

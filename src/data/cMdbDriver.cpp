@@ -11,12 +11,21 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMap>
-#include <QProcess>
+#include <QFile>
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -330,34 +339,79 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
 } // namespace
 
 // The helper process and its frames. Any failure to get a whole, well-formed frame in
-// time ends the process and counts as a damaged file.
+// time ends the process and counts as a damaged file. The process is the system's own (one
+// socket for its standard input and output), not a Qt object, so that any thread may read
+// from it and any thread may end it.
 class cMdbHelper {
 public:
     cMdbHelper(const QString& program, const QString& file, qint64 limit) : m_limit(limit)
     {
-        m_process.setProgram(program);
-        m_process.setArguments({file});
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QIODevice::ReadWrite);
+        int ends[2] = {-1, -1};
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            return;
+        const QByteArray path = QFile::encodeName(program);
+        const QByteArray name = QFile::encodeName(file);
+        char* const arguments[] = {const_cast<char*>(path.constData()), const_cast<char*>(name.constData()), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        const int failed = ::posix_spawnp(&pid, path.constData(), &actions, nullptr, arguments, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        if (failed != 0) {
+            ::close(ends[0]);
+            return;
+        }
+        m_socket = ends[0];
+        m_pid = pid;
     }
     ~cMdbHelper() { Stop(); }
+    cMdbHelper(const cMdbHelper&) = delete;
+    cMdbHelper& operator=(const cMdbHelper&) = delete;
 
-    bool Started() { return m_process.waitForStarted(gHelperTimeout); }
+    bool Started() const { return m_pid > 0; }
 
     void Stop()
     {
-        if (m_process.state() == QProcess::NotRunning)
+        if (m_pid <= 0)
             return;
-        m_process.closeWriteChannel(); // the helper ends at the end of its commands
-        if (!m_process.waitForFinished(200)) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
+        ::shutdown(m_socket, SHUT_WR); // the helper ends at the end of its commands
+        bool ended = false;
+        for (int i = 0; i < 20 && !ended; ++i) {
+            ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+            if (!ended)
+                ::usleep(10000);
         }
+        if (!ended) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_socket);
+        m_pid = -1;
+        m_socket = -1;
+    }
+
+    // From any thread: a read waiting on the helper fails at once.
+    void Kill()
+    {
+        if (const pid_t pid = m_pid; pid > 0)
+            ::kill(pid, SIGKILL);
     }
 
     bool Send(const QByteArray& line)
     {
-        return m_process.state() == QProcess::Running && m_process.write(line) == line.size();
+        for (qsizetype sent = 0; sent < line.size();) {
+            const ssize_t n = ::send(m_socket, line.constData() + sent, size_t(line.size() - sent), MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            sent += n;
+        }
+        return true;
     }
 
     // false when no whole frame came in time; the payload stays valid until the next Read.
@@ -379,14 +433,25 @@ public:
                     return true;
                 }
             }
-            if (m_process.bytesAvailable() == 0 && !m_process.waitForReadyRead(gHelperTimeout))
+            pollfd ready{m_socket, POLLIN, 0};
+            const int polled = ::poll(&ready, 1, gHelperTimeout);
+            if (polled < 0 && errno == EINTR)
+                continue;
+            if (polled <= 0)
                 return false;
-            m_buffer += m_process.readAllStandardOutput();
+            char chunk[1 << 16];
+            const ssize_t n = ::recv(m_socket, chunk, sizeof chunk, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false; // the helper ended
+            m_buffer.append(chunk, n);
         }
     }
 
 private:
-    QProcess m_process;
+    std::atomic<pid_t> m_pid{-1};
+    int m_socket = -1;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     qint64 m_limit;
@@ -454,7 +519,8 @@ void cMdbDriver::Load()
 {
     // A frame never holds more than the file could: three bytes of UTF-8 per stored byte.
     const qint64 size = QFileInfo(m_path).size();
-    m_helper = std::make_unique<cMdbHelper>(HelperPath(), m_path, qMin<qint64>(size * 3 + (1 << 20), 0x7FFFFFFF));
+    m_frameLimit = qMin<qint64>(size * 3 + (1 << 20), 0x7FFFFFFF);
+    m_helper = std::make_unique<cMdbHelper>(HelperPath(), m_path, m_frameLimit);
     if (!m_helper->Started())
         RaiseJetError(JetError::FileLocked, {m_path}, QStringLiteral("DAO.DBEngine"));
     char tag = 0;
@@ -586,8 +652,16 @@ const cMdbDriver::Object* cMdbDriver::FindTableObject(const QString& name) const
 void cMdbDriver::ReadRows(const Object& table,
                           const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow)
 {
+    if (!m_helper && m_restartHelper)
+        RestartHelper();
     if (!m_helper || !m_helper->Send(QByteArray("R ") + QByteArray::number(table.Index) + '\n'))
         Damaged();
+    // While the rows come, a stop from another thread ends the helper.
+    struct Reading {
+        cMdbDriver& Driver;
+        explicit Reading(cMdbDriver& driver, cMdbHelper& helper) : Driver(driver) { Driver.SetReading(&helper); }
+        ~Reading() { Driver.SetReading(nullptr); }
+    } reading(*this, *m_helper);
     const qsizetype columns = table.Columns.size();
     QList<QByteArray> values(columns);
     QList<bool> nulls(columns);
@@ -595,7 +669,12 @@ void cMdbDriver::ReadRows(const Object& table,
     QByteArrayView payload;
     while (true) {
         if (!m_helper->Read(tag, payload)) {
+            SetReading(nullptr);
             m_helper.reset(); // a helper that failed once is not trusted again
+            if (m_interrupted.exchange(false)) {
+                m_restartHelper = true; // it was stopped, not broken
+                RaiseJetError(JetError::Cancelled, {}, kSource);
+            }
             Damaged();
         }
         if (tag == 'Z')
@@ -631,8 +710,10 @@ void cMdbDriver::ReadRows(const Object& table,
 
 cSqliteDriver& cMdbDriver::Memory()
 {
-    if (!m_memory)
+    if (!m_memory) {
         m_memory = cSqliteDriver::OpenMemory(QStringLiteral(";LANGID=0x%1;").arg(m_langId, 4, 16, QLatin1Char('0')));
+        m_interruptible = m_memory.get();
+    }
     return *m_memory;
 }
 
@@ -850,10 +931,45 @@ std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
     }
 }
 
+void cMdbDriver::Interrupt()
+{
+    std::lock_guard lock(m_interruptMutex);
+    if (cMdbHelper* helper = m_reading) {
+        m_interrupted = true;
+        helper->Kill();
+    }
+    if (cSqliteDriver* memory = m_interruptible)
+        memory->Interrupt();
+}
+
+void cMdbDriver::SetReading(cMdbHelper* helper)
+{
+    std::lock_guard lock(m_interruptMutex); // Interrupt never kills a helper being let go
+    m_reading = helper;
+}
+
+void cMdbDriver::RestartHelper()
+{
+    m_restartHelper = false;
+    m_helper = std::make_unique<cMdbHelper>(HelperPath(), m_path, m_frameLimit);
+    if (!m_helper->Started())
+        RaiseJetError(JetError::FileLocked, {m_path}, QStringLiteral("DAO.DBEngine"));
+    // The catalogue was read by the first helper; this one's is passed over.
+    char tag = 0;
+    QByteArrayView payload;
+    do {
+        if (!m_helper->Read(tag, payload)) {
+            m_helper.reset();
+            Damaged();
+        }
+    } while (tag != 'E');
+}
+
 void cMdbDriver::Close()
 {
     m_closed = true;
     m_helper.reset();
+    m_interruptible = nullptr;
     if (m_memory)
         m_memory->Close();
     m_memory.reset();

@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QSet>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <memory>
 
 class cMdbHelper;
@@ -35,6 +37,7 @@ public:
     QString Name() const override { return m_path; }
     bool ReadOnly() const override { return true; }
     void Close() override;
+    void Interrupt() override;
 
     QList<TableSchema> Tables() override;
     QList<QuerySchema> Queries() override;
@@ -83,6 +86,8 @@ private:
     cSqliteDriver& Memory();
     [[noreturn]] void Damaged() const;
     void RequireOpen() const;
+    void RestartHelper();
+    void SetReading(cMdbHelper* helper);
 
     QString m_path;
     std::unique_ptr<cMdbHelper> m_helper;
@@ -94,6 +99,13 @@ private:
     bool m_queriesRead = false;
     QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
     std::shared_ptr<cSqliteDriver> m_memory;
+    std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
+    cMdbHelper* m_reading = nullptr; // the helper while rows come from it, under m_interruptMutex
+    std::atomic<bool> m_interrupted{false};
+    std::mutex m_interruptMutex;
+    bool m_restartHelper = false; // the helper was stopped on purpose: a new one may serve
+    qint64 m_frameLimit = 0;
+
     QSet<QString> m_copied;  // case-folded names of tables and views in the copy
     QHash<QString, QPair<int, QString>> m_broken; // stored queries the copy cannot run, and why
     bool m_closed = false;

@@ -477,6 +477,11 @@ void cOdbcDriver::AlterQuery(const QString&, const QuerySchema&)
     RaiseJetError(JetError::InvalidOperation);
 }
 
+void cOdbcDriver::Interrupt()
+{
+    m_watchdog->Cancel();
+}
+
 std::unique_ptr<cCursor> cOdbcDriver::OpenCursor(const QString& sql)
 {
     Handle();

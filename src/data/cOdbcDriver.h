@@ -35,6 +35,7 @@ public:
     QString Name() const override { return m_name; }
     bool ReadOnly() const override { return m_readOnly; }
     void Close() override;
+    void Interrupt() override;
 
     QList<TableSchema> Tables() override;
     QList<QuerySchema> Queries() override;

@@ -173,6 +173,9 @@ void ThrowOdbcError(SQLSMALLINT handleType, SQLHANDLE handle, const QString& sou
     const QString diagnostics = OdbcDiagnostics(handleType, handle, &state);
     const QString from = source.isEmpty() ? kSource : source;
     const QString lower = diagnostics.toLower();
+    // A call broken into by a stop (the driver's own state, or the server's).
+    if (state == QLatin1String("HY008") || state == QLatin1String("57014"))
+        RaiseJetError(JetError::Cancelled, {}, from);
     if (state == QLatin1String("23503") || lower.contains(QLatin1String("foreign key")))
         RaiseJetError(JetError::RelatedRecords, {}, from);
     if (state.startsWith(QLatin1String("23")) && state != QLatin1String("23502"))
@@ -238,8 +241,12 @@ qint64 SteadyMs()
 
 } // namespace
 
-void cOdbcWatchdog::Begin()
+void cOdbcWatchdog::Begin(SQLHSTMT statement)
 {
+    {
+        std::lock_guard lock(m_activeMutex);
+        m_active = statement;
+    }
     if (m_seconds > 0)
         m_deadline = SteadyMs() + qint64(m_seconds) * 1000;
 }
@@ -247,6 +254,16 @@ void cOdbcWatchdog::Begin()
 void cOdbcWatchdog::End()
 {
     m_deadline = 0;
+    std::lock_guard lock(m_activeMutex);
+    m_active = SQL_NULL_HSTMT;
+}
+
+void cOdbcWatchdog::Cancel()
+{
+    // The statement cannot be freed meanwhile: End() waits for the lock.
+    std::lock_guard lock(m_activeMutex);
+    if (m_active != SQL_NULL_HSTMT)
+        SQLCancel(m_active);
 }
 
 void cOdbcWatchdog::Run()

@@ -60,8 +60,10 @@ public:
     // Starts watching; a call lasting longer than seconds shuts the sockets down.
     void Guard(QList<int> sockets, int seconds);
     void Stop();
-    void Begin();
+    // A call on statement starts or ends; Cancel breaks into the one running (any thread).
+    void Begin(SQLHSTMT statement);
     void End();
+    void Cancel();
     bool Fired() const { return m_fired; }
     int Seconds() const { return m_seconds; }
 
@@ -76,6 +78,8 @@ private:
     int m_seconds = 0;
     std::atomic<qint64> m_deadline{0}; // steady milliseconds; 0 while no call waits
     std::atomic<bool> m_fired{false};
+    std::mutex m_activeMutex;
+    SQLHSTMT m_active = SQL_NULL_HSTMT;
 };
 
 // One statement handle of a connection, freed with its owner.
@@ -120,7 +124,7 @@ public:
     SQLRETURN Guarded(Call call)
     {
         if (m_watchdog)
-            m_watchdog->Begin();
+            m_watchdog->Begin(m_stmt);
         const SQLRETURN rc = call();
         if (m_watchdog)
             m_watchdog->End();

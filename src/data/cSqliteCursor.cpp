@@ -3,6 +3,7 @@
 #include "cCurrency.h"
 #include "cRuntimeError.h"
 #include "cSqliteDriver.h"
+#include "cWorkControl.h"
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
@@ -11,6 +12,7 @@
 #include <QHash>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -46,13 +48,38 @@ QVariant ParseStoredDate(const unsigned char* text, int length)
     return QDateTime(date, time, Qt::UTC);
 }
 
-QVariant ReadValue(sqlite3_stmt* statement, int column, int type)
+// A value as SQLite hands it out, before it becomes the field's value.
+struct RawValue {
+    int Kind = SQLITE_NULL;
+    qint64 Integer = 0;
+    double Real = 0;
+    const unsigned char* Bytes = nullptr;
+    int Size = 0;
+};
+
+RawValue RawOf(sqlite3_stmt* statement, int column)
 {
-    switch (sqlite3_column_type(statement, column)) {
+    RawValue raw;
+    raw.Kind = sqlite3_column_type(statement, column);
+    switch (raw.Kind) {
+    case SQLITE_INTEGER: raw.Integer = sqlite3_column_int64(statement, column); break;
+    case SQLITE_FLOAT: raw.Real = sqlite3_column_double(statement, column); break;
+    case SQLITE_TEXT: raw.Bytes = sqlite3_column_text(statement, column); break;
+    case SQLITE_BLOB: raw.Bytes = static_cast<const unsigned char*>(sqlite3_column_blob(statement, column)); break;
+    default: break;
+    }
+    if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB)
+        raw.Size = sqlite3_column_bytes(statement, column);
+    return raw;
+}
+
+QVariant ValueOf(const RawValue& raw, int type)
+{
+    switch (raw.Kind) {
     case SQLITE_NULL:
         return QVariant();
     case SQLITE_INTEGER: {
-        const qint64 value = sqlite3_column_int64(statement, column);
+        const qint64 value = raw.Integer;
         switch (type) {
         case JetType::Boolean: return value != 0;
         case JetType::Byte:
@@ -77,27 +104,120 @@ QVariant ReadValue(sqlite3_stmt* statement, int column, int type)
         return value;
     }
     case SQLITE_FLOAT: {
-        const double value = sqlite3_column_double(statement, column);
+        const double value = raw.Real;
         if (type == JetType::Currency && std::isfinite(value) && std::fabs(value) < 9e14)
             return QVariant::fromValue(cCurrency::FromUnits(std::llround(value * cCurrency::kScale)));
         if (type == JetType::Single)
             return float(value);
         return value;
     }
-    case SQLITE_TEXT: {
-        if (type == JetType::Date) {
-            return ParseStoredDate(sqlite3_column_text(statement, column), sqlite3_column_bytes(statement, column));
-        }
+    case SQLITE_TEXT:
+        if (type == JetType::Date)
+            return ParseStoredDate(raw.Bytes, raw.Size);
         // Stored as UTF-8: converting here once is cheaper than asking SQLite for UTF-16.
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
-    }
-    default: {
-        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-        return QByteArray(bytes, sqlite3_column_bytes(statement, column));
-    }
+        return QString::fromUtf8(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
+    default:
+        return QByteArray(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
     }
 }
+
+QVariant ReadValue(sqlite3_stmt* statement, int column, int type)
+{
+    return ValueOf(RawOf(statement, column), type);
+}
+
+// Raw values seen once each, by their kind and bytes, in one block of memory: a column of
+// a million records holds far fewer distinct values, and hashing bytes is cheaper than
+// making a value of each.
+class cDistinctRaw {
+public:
+    explicit cDistinctRaw(qint64 expected)
+    {
+        m_slots.assign(size_t(std::max<qint64>(64, qNextPowerOfTwo(quint64(std::min<qint64>(expected, 1 << 22) * 2)))), -1);
+    }
+
+    qint32 Add(const RawValue& raw)
+    {
+        char head[9];
+        head[0] = char(raw.Kind);
+        QByteArrayView tail;
+        int headSize = 1;
+        if (raw.Kind == SQLITE_INTEGER || raw.Kind == SQLITE_FLOAT) {
+            std::memcpy(head + 1, raw.Kind == SQLITE_INTEGER ? static_cast<const void*>(&raw.Integer)
+                                                            : static_cast<const void*>(&raw.Real), 8);
+            headSize = 9;
+        } else if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB) {
+            tail = QByteArrayView(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
+        }
+        const QByteArrayView first(head, headSize);
+        const size_t hash = qHash(tail, qHash(first));
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const qint32 entry = m_slots[slot];
+            if (entry < 0) {
+                const qint32 added = qint32(m_entries.size());
+                m_entries.push_back({m_bytes.size(), size_t(headSize) + size_t(tail.size())});
+                m_bytes.insert(m_bytes.end(), first.begin(), first.end());
+                m_bytes.insert(m_bytes.end(), tail.begin(), tail.end());
+                m_slots[slot] = added;
+                if (m_entries.size() * 2 > m_slots.size())
+                    Grow();
+                return added;
+            }
+            const Entry& e = m_entries[size_t(entry)];
+            if (e.Size == size_t(headSize) + size_t(tail.size())
+                && std::memcmp(m_bytes.data() + e.Offset, first.data(), size_t(headSize)) == 0
+                && std::memcmp(m_bytes.data() + e.Offset + headSize, tail.data(), size_t(tail.size())) == 0)
+                return entry;
+        }
+    }
+
+    qsizetype Count() const { return qsizetype(m_entries.size()); }
+
+    RawValue At(qsizetype index) const
+    {
+        const Entry& e = m_entries[size_t(index)];
+        const char* bytes = m_bytes.data() + e.Offset;
+        RawValue raw;
+        raw.Kind = bytes[0];
+        if (raw.Kind == SQLITE_INTEGER)
+            std::memcpy(&raw.Integer, bytes + 1, 8);
+        else if (raw.Kind == SQLITE_FLOAT)
+            std::memcpy(&raw.Real, bytes + 1, 8);
+        else if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB) {
+            raw.Bytes = reinterpret_cast<const unsigned char*>(bytes + 1);
+            raw.Size = int(e.Size - 1);
+        }
+        return raw;
+    }
+
+private:
+    struct Entry {
+        size_t Offset;
+        size_t Size;
+    };
+
+    void Grow()
+    {
+        std::vector<qint32> table(m_slots.size() * 2, -1);
+        const size_t mask = table.size() - 1;
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            const Entry& e = m_entries[i];
+            const size_t headSize = (m_bytes[e.Offset] == SQLITE_INTEGER || m_bytes[e.Offset] == SQLITE_FLOAT) ? 9 : 1;
+            const QByteArrayView first(m_bytes.data() + e.Offset, qsizetype(headSize));
+            const QByteArrayView tail(m_bytes.data() + e.Offset + headSize, qsizetype(e.Size - headSize));
+            size_t slot = qHash(tail, qHash(first)) & mask;
+            while (table[slot] >= 0)
+                slot = (slot + 1) & mask;
+            table[slot] = qint32(i);
+        }
+        m_slots = std::move(table);
+    }
+
+    std::vector<qint32> m_slots;
+    std::vector<Entry> m_entries;
+    std::vector<char> m_bytes;
+};
 
 } // namespace
 
@@ -140,7 +260,8 @@ void cSqliteCursor::Open()
             const QString selectList = m_sql.mid(shape.SelectListStart, shape.FromStart - shape.SelectListStart).trimmed();
             const QString from = m_sql.mid(shape.FromStart);
             try {
-                m_forward = cSqliteStatement(db, QStringLiteral("SELECT %1.rowid, %2 %3").arg(m_qualifier, selectList, from));
+                m_forwardSql = QStringLiteral("SELECT %1.rowid, %2 %3").arg(m_qualifier, selectList, from);
+                m_forward = cSqliteStatement(db, m_forwardSql);
                 m_point = cSqliteStatement(db, QStringLiteral("SELECT %1 FROM %2%3 WHERE %4.rowid = ?1")
                                                    .arg(selectList, QuoteName(table->Name),
                                                         shape.Alias.isEmpty() ? QString()
@@ -154,8 +275,10 @@ void cSqliteCursor::Open()
             }
         }
     }
-    if (!m_updatable)
+    if (!m_updatable) {
+        m_forwardSql = m_sql;
         m_forward = cSqliteStatement(db, m_sql);
+    }
     m_forwardNext = 0;
     m_keys.clear();
     m_positions.clear();
@@ -360,6 +483,11 @@ qint64 cSqliteCursor::PositionOf(const QVariant& key)
         return -1;
     if (!m_updatable)
         return value >= 0 && value < Count() ? value : -1;
+    return PositionOfKey(value);
+}
+
+qint64 cSqliteCursor::PositionOfKey(qint64 value)
+{
     CompleteKeys();
     if (m_positions.empty()) {
         m_positions.reserve(m_keys.size());
@@ -458,4 +586,60 @@ void cSqliteCursor::Requery()
     m_forward = cSqliteStatement();
     m_point = cSqliteStatement();
     Open();
+}
+
+bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
+{
+    if (field < 0 || field >= m_fields.size())
+        RaiseJetError(JetError::ItemNotFound, {QString::number(field)}, QStringLiteral("DAO.Fields"));
+    const qint64 count = Count();
+    control.SetTotal(count);
+    values.Distinct.clear();
+    values.OfPosition.assign(size_t(count), -1);
+
+    // Only the one column is computed: the query is named with numbered columns and that
+    // column taken from it. Records come in the query's order, each known by its row
+    // identity where there is one; the statement itself stays in step with the positions.
+    const bool keyed = m_updatable;
+    const QString source = !m_materialised.isEmpty()
+                               ? QStringLiteral("SELECT * FROM temp.%1 ORDER BY rowid").arg(QuoteName(m_materialised))
+                               : m_forwardSql;
+    const int first = keyed ? 1 : 0;
+    QStringList names;
+    for (int i = 0; i < first + int(m_fields.size()); ++i)
+        names << QStringLiteral("c%1").arg(i);
+    const QString sql = QStringLiteral("WITH q(%1) AS (%2) SELECT %3c%4 FROM q")
+                            .arg(names.join(u','), source, keyed ? QStringLiteral("c0, ") : QString())
+                            .arg(first + field);
+    cSqliteStatement scan(m_driver->Handle(), sql);
+    const int valueColumn = keyed ? 1 : 0;
+    cDistinctRaw distinct(count);
+    qint64 read = 0;
+    qint64 next = 0; // the position the next record has while they come in the keys' order
+    while (scan.Step()) {
+        if ((++read & 4095) == 0) {
+            if (control.StopRequested())
+                return false;
+            control.SetDone(read);
+        }
+        qint64 position = read - 1;
+        if (keyed) {
+            const qint64 key = scan.Int(0);
+            if (next >= 0 && next < count && m_keys[size_t(next)] == key) {
+                position = next++;
+            } else {
+                next = -1;
+                position = PositionOfKey(key); // a record added since the keys were read: −1
+            }
+        }
+        if (position < 0 || position >= count)
+            continue;
+        values.OfPosition[size_t(position)] = distinct.Add(RawOf(scan.get(), valueColumn));
+    }
+    const int type = m_fields[field].Type;
+    values.Distinct.reserve(distinct.Count());
+    for (qsizetype i = 0; i < distinct.Count(); ++i)
+        values.Distinct.append(ValueOf(distinct.At(i), type));
+    control.SetDone(count);
+    return !control.StopRequested();
 }

@@ -28,6 +28,7 @@ public:
     qint64 Insert(const QVariantList& values, const QList<bool>& changed) override;
     void Remove(qint64 position) override;
     void Requery() override;
+    bool ReadColumn(int field, ColumnValues& values, cWorkControl& control) override;
 
 private:
     void Open();
@@ -39,10 +40,12 @@ private:
     void Materialise();
     void DropMaterialised();
     void PrepareForChange();
+    qint64 PositionOfKey(qint64 key);
 
     std::shared_ptr<cSqliteDriver> m_driver;
     QString m_jetSql;
     QString m_sql;
+    QString m_forwardSql; // what m_forward runs
     QList<FieldSchema> m_fields;
     bool m_updatable = false; // keyed by the table's row identity
     QString m_table;

@@ -40,6 +40,8 @@ void ThrowSqliteError(sqlite3* db, int rc, const QString& sql)
         }
     case SQLITE_READONLY:
         RaiseJetError(JetError::ReadOnly, {}, source);
+    case SQLITE_INTERRUPT:
+        RaiseJetError(JetError::Cancelled, {}, source);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         RaiseJetError(JetError::RecordLocked, {}, source);

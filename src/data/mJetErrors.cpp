@@ -52,6 +52,7 @@ const QHash<int, QString>& Descriptions()
         {JetError::ObjectClosed, QStringLiteral("Objekt je neplatný nebo již není nastaven (databáze je zavřena).")},
         {JetError::OdbcFailed, QStringLiteral("Chyba databáze: %1")},
         {JetError::NoInstallableIsam, QStringLiteral("Nelze najít instalovatelný ISAM.")},
+        {JetError::Cancelled, QStringLiteral("Operace byla přerušena.")},
         {JetError::RelatedRecords,
          QStringLiteral("Záznam nelze odstranit ani změnit, protože na něj odkazují záznamy jiné tabulky, "
                         "nebo odkazuje na záznam, který neexistuje.")},

@@ -40,6 +40,7 @@ constexpr int TextAfterStatement = 3142;
 constexpr int ObjectClosed = 3420;
 constexpr int OdbcFailed = 3146;
 constexpr int NoInstallableIsam = 3170;
+constexpr int Cancelled = 3059;
 constexpr int RelatedRecords = 3200;
 constexpr int RuleViolated = 3317;
 } // namespace JetError

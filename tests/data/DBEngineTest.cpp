@@ -1,8 +1,13 @@
 #include "DataTestSupport.h"
+#include "OdbcTestSupport.h"
 
 #include "mJetErrors.h"
 
 #include <QFile>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -205,4 +210,47 @@ TEST_F(Engine, ReadOnlyFileOpensAndRefusesEveryChange)
               JetError::ReadOnly);
     readOnly->Close();
     EXPECT_EQ(ReadAll(path), before);
+}
+
+// Escape's way into a call running on another thread: the call gives up with 3059, in a
+// file as on a server. The stop is asked again and again until the call has ended, so
+// the test waits on the call, not on the clock.
+TEST_F(Engine, AnInterruptBreaksIntoALongCallInAFileAndOnPostgres)
+{
+    const QString file = PathOf(QStringLiteral("cisla.db"));
+    CreateOsoby(QStringLiteral("cisla.db"))->Close();
+    RawExec(file, "CREATE TABLE D (N INTEGER); INSERT INTO D VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)");
+    struct Source {
+        QString Name;
+        std::function<std::shared_ptr<Database>()> Open;
+        QString Sql;
+    };
+    PrepareOdbc();
+    QList<Source> sources = {{QStringLiteral("file"), [&] { return DBEngine::Instance().OpenDatabase(file); },
+                              QStringLiteral("SELECT a.N FROM D AS a, D AS b, D AS c, D AS d, D AS e, D AS f, "
+                                             "D AS g, D AS h, D AS i, D AS j")}};
+    if (cPostgresServer* server = SharedPostgres())
+        sources.append({QStringLiteral("PostgreSQL"),
+                        [server] { return DBEngine::Instance().OpenDatabase(QString(), false, false, server->Connect()); },
+                        QStringLiteral("SELECT pg_sleep(600) AS Spánek")});
+    ASSERT_EQ(sources.size(), 2) << "the PostgreSQL server did not start";
+    for (const Source& source : sources) {
+        auto db = source.Open();
+        std::atomic<bool> ended{false};
+        int number = 0;
+        std::thread call([&] {
+            number = ErrorOf([&] { db->OpenRecordset(source.Sql)->RecordCount(); });
+            ended = true;
+        });
+        for (int i = 0; i < 1000 && !ended; ++i) {
+            db->Interrupt();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(ended) << source.Name.toStdString();
+        call.join();
+        EXPECT_EQ(number, JetError::Cancelled) << source.Name.toStdString();
+        // The connection serves on.
+        EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT 1 AS Jedna"))->Fields()->Item(0)->Value().toInt(), 1)
+            << source.Name.toStdString();
+    }
 }
