@@ -51,7 +51,11 @@ qint32 cSpeechdVoice::Voice(qint32 mode, qint32 parameter, const QString& text)
     case 4: m_speech.Stop(); break;
     case 5: Speak(Kind::SoundIcon, SignalIcon(parameter), true); break;
     case 7: Speak(Kind::Text, text, true); break;
-    default: break; // 12: the message being waited for is already on its way
+    case 12: // a waiting message; without a text the message being waited for is already on its way
+        if (!text.isEmpty())
+            Speak(Kind::Text, text, true);
+        break;
+    default: break;
     }
     return 0;
 }

@@ -126,7 +126,12 @@ void cRecordList::SetRecordset(std::shared_ptr<Recordset> recordset)
 
 void cRecordList::FillList()
 {
+    const bool wasSorted = d->Model->IsSorted();
     d->Model->Fill();
+    if (wasSorted && !d->Model->IsSorted()) { // the sort was stopped: the rows stand unsorted
+        header()->setSortIndicatorShown(false);
+        emit SortChanged();
+    }
     emit ItemClicked(SelectedRow());
 }
 
@@ -269,7 +274,8 @@ void cRecordList::SortBy(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount())
         return;
-    d->Model->Sort(column, order);
+    if (!d->Model->Sort(column, order))
+        return; // stopped, or unreadable: as it was, and said so
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
     SortFinished();

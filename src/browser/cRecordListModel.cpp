@@ -2,16 +2,22 @@
 
 #include "Recordset.h"
 #include "cRecordList.h"
+#include "cCurrency.h"
+#include "cWorkControl.h"
+#include "mCollationRanks.h"
 #include "mErrorMessage.h"
+#include "mLongWork.h"
 #include "mFormat.h"
 #include "mStringTable.h"
 
 #include <QCollator>
+#include <QDateTime>
 #include <QLocale>
 
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -68,10 +74,53 @@ private:
 
 // The user's collation. The C locale (no language chosen) would compare code points and put
 // every accented letter after "z"; the common Unicode order serves it instead.
-QCollator UserCollator()
+QLocale UserLocale()
 {
     const QLocale locale;
-    return QCollator(locale.language() == QLocale::C ? QLocale(QLocale::English) : locale);
+    return locale.language() == QLocale::C ? QLocale(QLocale::English) : locale;
+}
+
+QCollator UserCollator()
+{
+    return QCollator(UserLocale());
+}
+
+// Numbers, dates and currency sort by value when every value of the column is of that
+// kind: a user expects 9 before 10 and 1.2.2026 before 1.3.2025, which their texts put
+// the other way round.
+using SortKind = cRecordListModel::SortKind;
+
+SortKind SortKindOf(const QVariantList& values)
+{
+    bool numbers = true;
+    bool dates = true;
+    for (const QVariant& value : values) {
+        if (!value.isValid() || value.isNull())
+            continue;
+        const int type = value.userType();
+        const bool number = type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong
+                            || type == QMetaType::ULongLong || type == QMetaType::Double || type == QMetaType::Float
+                            || type == QMetaType::UChar || type == QMetaType::Short || type == qMetaTypeId<cCurrency>();
+        const bool date = type == QMetaType::QDateTime || type == QMetaType::QDate;
+        numbers = numbers && number;
+        dates = dates && date;
+        if (!numbers && !dates)
+            return SortKind::Text;
+    }
+    return numbers ? SortKind::Number : dates ? SortKind::Date : SortKind::Text;
+}
+
+// A value's place when sorted by value; Null (and what could not be read) before all.
+double SortValue(const QVariant& value, SortKind kind)
+{
+    if (!value.isValid() || value.isNull())
+        return -std::numeric_limits<double>::infinity();
+    if (kind == SortKind::Date)
+        return value.typeId() == QMetaType::QDate ? double(value.toDate().startOfDay(Qt::UTC).toMSecsSinceEpoch())
+                                                  : double(value.toDateTime().toMSecsSinceEpoch());
+    if (value.userType() == qMetaTypeId<cCurrency>())
+        return value.value<cCurrency>().ToDouble();
+    return value.toDouble();
 }
 
 } // namespace
@@ -121,6 +170,7 @@ void cRecordListModel::ForgetRows()
     m_kept.clear();
     m_cache.clear();
     m_reportedFailures.clear();
+    ForgetInitials();
 }
 
 void cRecordListModel::ClearColumns()
@@ -146,6 +196,7 @@ void cRecordListModel::AddColumn(const QString& text, const QString& tag, int fi
     m_columns.push_back(column);
     m_cache.clear();
     m_kept.clear(); // kept rows have no text for the new column; they are read anew
+    ForgetInitials();
     endInsertColumns();
 }
 
@@ -153,6 +204,7 @@ void cRecordListModel::SetRecordset(std::shared_ptr<Recordset> recordset)
 {
     m_recordset = std::move(recordset);
     m_cache.clear();
+    ForgetInitials();
 }
 
 void cRecordListModel::ClearRows()
@@ -166,11 +218,21 @@ void cRecordListModel::Fill()
 {
     // A recordset that cannot be counted fails the fill before the rows change.
     const qint64 count = m_recordset ? m_recordset->RecordCount() : 0;
+    // Filled rows stand in recordset order, base i at position i; a sort still on is made
+    // anew, and a stopped one leaves them unsorted.
+    std::vector<qint32> rows;
+    SortKind kind = SortKind::Text;
+    const bool sorted = m_sorted
+                        && OrderRows(m_sortColumn, m_order, count, [](qint64 base) { return base; }, rows, &kind);
     beginResetModel();
     ForgetRows();
     m_identityCount = count;
-    if (m_sorted)
-        SortRows();
+    m_sorted = sorted;
+    m_sortedByValue = kind != SortKind::Text;
+    if (sorted) {
+        m_rowToBase = std::move(rows);
+        RebuildInverse();
+    }
     endResetModel();
 }
 
@@ -270,7 +332,7 @@ void cRecordListModel::Walk(const std::vector<qint64>& positions, int onlyColumn
                 return;
             continue;
         }
-        if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset)) {
+        if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset) || LongWorkRunning()) {
             if (!visit(position, m_emptyRow))
                 return;
             continue;
@@ -311,34 +373,92 @@ const QStringList& cRecordListModel::Unreadable() const
     return m_unreadableRow;
 }
 
+namespace {
+
+// The first character of a text as type-ahead compares it: case folded, a whole character.
+char32_t InitialOf(const QString& text)
+{
+    if (text.isEmpty())
+        return 0;
+    const char32_t first = text.size() > 1 && text[0].isHighSurrogate() ? QChar::surrogateToUcs4(text[0], text[1])
+                                                                        : char32_t(text[0].unicode());
+    return QChar::toCaseFolded(first);
+}
+
+} // namespace
+
+bool cRecordListModel::BuildInitials(int column) const
+{
+    const Column& shown = m_columns[size_t(column)];
+    std::vector<char32_t> initials;
+    QSet<char32_t> present;
+    const std::shared_ptr<Recordset> recordset = m_recordset;
+    const bool complete = RunLongWork(
+        LoadString(10606), QString(),
+        [&](cWorkControl& control) {
+            ColumnValues values;
+            if (!recordset->ReadColumn(shown.Field, values, control))
+                return;
+            std::vector<char32_t> ofValue;
+            ofValue.reserve(size_t(values.Distinct.size()) + 1);
+            for (const QVariant& value : std::as_const(values.Distinct))
+                ofValue.push_back(InitialOf(CellTextOf(value, shown.Format)));
+            ofValue.push_back(InitialOf(LoadString(506)));
+            initials.resize(values.OfPosition.size());
+            for (size_t position = 0; position < initials.size(); ++position) {
+                const qint32 entry = values.OfPosition[position];
+                initials[position] = ofValue[entry < 0 ? ofValue.size() - 1 : size_t(entry)];
+            }
+            for (const char32_t initial : ofValue)
+                present.insert(initial);
+        },
+        [recordset] { recordset->Interrupt(); });
+    if (!complete)
+        return false;
+    m_initials = std::move(initials);
+    m_initialsPresent = std::move(present);
+    m_initialsColumn = column;
+    // Rows kept by a change show their own texts.
+    for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
+        if (kept.key() >= 0 && kept.key() < qint64(m_initials.size()))
+            m_initials[size_t(kept.key())] = InitialOf(kept.value().value(column));
+    return true;
+}
+
+void cRecordListModel::ForgetInitials()
+{
+    m_initials.clear();
+    m_initialsPresent.clear();
+    m_initialsColumn = -1;
+}
+
 qint64 cRecordListModel::FindRow(int column, const QString& prefix, qint64 start) const
 {
     const qint64 rows = Rows();
-    if (column < 0 || column >= Columns() || rows == 0)
+    if (column < 0 || column >= Columns() || rows == 0 || prefix.isEmpty() || !m_recordset)
         return -1;
     start = std::clamp<qint64>(start, 0, rows);
-    // In chunks, so that rows near the start are found without reading the rest.
-    constexpr qint64 kChunk = 4096;
-    qint64 found = -1;
-    for (qint64 done = 0; done < rows && found < 0; done += kChunk) {
-        std::vector<qint64> positions;
-        std::vector<qint64> chunkRows;
-        for (qint64 i = done; i < std::min(done + kChunk, rows); ++i) {
-            const qint64 row = (start + i) % rows;
-            chunkRows.push_back(row);
-            positions.push_back(PositionOfRow(row));
-        }
-        size_t at = 0;
-        Walk(positions, column, [&](qint64, const QStringList& texts) {
-            if (texts.value(column).startsWith(prefix, Qt::CaseInsensitive)) {
-                found = chunkRows[at];
-                return false;
-            }
-            ++at;
-            return true;
-        });
+    // The first characters of the whole column are read once: a letter that no row starts
+    // with answers at once, and the rest only compare the rows that start with it.
+    try {
+        if (m_initialsColumn != column && !BuildInitials(column))
+            return -1;
+    } catch (const std::exception&) {
+        Unreadable();
+        return -1;
     }
-    return found;
+    const char32_t initial = InitialOf(prefix);
+    if (!m_initialsPresent.contains(initial))
+        return -1;
+    for (qint64 i = 0; i < rows; ++i) {
+        const qint64 row = (start + i) % rows;
+        const qint64 position = PositionOfRow(row);
+        if (position < 0 || position >= qint64(m_initials.size()) || m_initials[size_t(position)] != initial)
+            continue;
+        if (prefix.size() == 1 || Text(row, column).startsWith(prefix, Qt::CaseInsensitive))
+            return row;
+    }
+    return -1;
 }
 
 const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
@@ -348,7 +468,8 @@ const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
         return kept.value();
     if (const QStringList* cached = m_cache.object(position))
         return *cached;
-    if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset))
+    // Long work on another thread may be using the recordset: nothing is read meanwhile.
+    if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset) || LongWorkRunning())
         return m_emptyRow;
 
     // Unsorted full rows lie in recordset order: read the block around the row in one pass.
@@ -400,6 +521,12 @@ QStringList cRecordListModel::RowTexts(qint64 row) const
 qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
 {
     const QStringList texts = m_recordset ? ReadCurrent() : QStringList(Columns());
+    if (m_initialsColumn >= 0) {
+        if (position >= qint64(m_initials.size()))
+            m_initials.resize(size_t(position) + 1, 0);
+        m_initials[size_t(position)] = InitialOf(texts.value(m_initialsColumn));
+        m_initialsPresent.insert(m_initials[size_t(position)]);
+    }
     const qint64 existing = RowOfPosition(position);
     if (existing >= 0) {
         m_kept.insert(position, texts);
@@ -417,14 +544,23 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
             m_rowToBase.resize(size_t(BaseCount()));
             std::iota(m_rowToBase.begin(), m_rowToBase.end(), qint32(0));
         }
-        // In its sorted place, after equal texts, as a sorted list inserts.
+        // In its sorted place, after equal texts (or values), as a sorted list inserts.
         const QString key = texts.value(m_sortColumn);
         const QCollator collator = UserCollator();
+        const int field = m_columns[size_t(m_sortColumn)].Field;
+        const SortKind kind = m_sortedByValue ? SortKindOf({m_recordset->FieldValue(field)}) : SortKind::Text;
+        const double value = kind == SortKind::Text ? 0 : SortValue(m_recordset->FieldValue(field), kind);
+        const auto compare = [&](qint64 other) {
+            if (kind == SortKind::Text)
+                return collator.compare(key, Text(other, m_sortColumn));
+            const double otherValue = SortValue(ValueAtRow(other, field), kind);
+            return value < otherValue ? -1 : value > otherValue ? 1 : 0;
+        };
         qint64 low = 0;
         qint64 high = BaseCount();
         while (low < high) {
             const qint64 mid = (low + high) / 2;
-            const int order = collator.compare(key, Text(mid, m_sortColumn));
+            const int order = compare(mid);
             const bool before = m_order == Qt::AscendingOrder ? order < 0 : order > 0;
             if (before)
                 high = mid;
@@ -448,6 +584,20 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
     return at;
 }
 
+QVariant cRecordListModel::ValueAtRow(qint64 row, int field) const
+{
+    const qint64 position = PositionOfRow(row);
+    if (position < 0 || !m_recordset || !cPositionKeeper::CanRead(*m_recordset))
+        return {};
+    cPositionKeeper keeper(*m_recordset);
+    try {
+        m_recordset->setAbsolutePosition(qint32(position));
+        return m_recordset->FieldValue(field);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 void cRecordListModel::RebuildInverse()
 {
     m_baseToRow.assign(m_rowToBase.size(), 0);
@@ -455,16 +605,24 @@ void cRecordListModel::RebuildInverse()
         m_baseToRow[size_t(m_rowToBase[row])] = qint32(row);
 }
 
-void cRecordListModel::Sort(int column, Qt::SortOrder order)
+bool cRecordListModel::Sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= Columns())
-        return;
+        return false;
+    // The order is made aside: a sort that is stopped or fails leaves the rows as they were.
+    std::vector<qint32> rows;
+    SortKind kind = SortKind::Text;
+    if (!OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind))
+        return false;
     Reorder([&] {
         m_sorted = true;
         m_sortColumn = column;
         m_order = order;
-        SortRows();
+        m_sortedByValue = kind != SortKind::Text;
+        m_rowToBase = std::move(rows);
+        RebuildInverse();
     });
+    return true;
 }
 
 void cRecordListModel::Unsort()
@@ -498,67 +656,92 @@ void cRecordListModel::Reorder(const std::function<void()>& change)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void cRecordListModel::SortRows()
+bool cRecordListModel::ComputeOrder(int column, Qt::SortOrder order, qint64 count,
+                                    const std::function<qint64(qint64)>& positionOfBase,
+                                    std::vector<qint32>& rowToBase, SortKind* kind, cWorkControl& control) const
 {
-    const qint64 count = BaseCount();
-    m_rowToBase.clear();
-    m_baseToRow.clear();
-    if (count == 0)
-        return;
-
-    // Each row's text is read once, in recordset order; equal texts share one entry, so a
-    // column of few distinct values sorts only those.
-    std::vector<qint64> positions(static_cast<size_t>(count));
-    for (qint64 base = 0; base < count; ++base)
-        positions[size_t(base)] = PositionOfBase(base);
-    std::vector<qint32> textOfBase(static_cast<size_t>(count));
-    QHash<QString, qint32> distinct;
-    QStringList texts;
-    qint64 base = 0;
-    Walk(positions, m_sortColumn, [&](qint64, const QStringList& row) {
-        const QString text = row.value(m_sortColumn);
-        auto found = distinct.constFind(text);
-        if (found == distinct.constEnd()) {
-            found = distinct.insert(text, qint32(texts.size()));
-            texts.append(text);
-        }
-        textOfBase[size_t(base++)] = found.value();
+    rowToBase.clear();
+    if (count == 0 || !m_recordset)
         return true;
-    });
+    const Column& shown = m_columns[size_t(column)];
+    ColumnValues values;
+    if (!m_recordset->ReadColumn(shown.Field, values, control))
+        return false;
 
-    // Rank the distinct texts by the locale's collation; texts the collation finds equal
-    // share a rank so that their rows keep recordset order.
-    const QCollator collator = UserCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(size_t(texts.size()));
-    for (const QString& text : std::as_const(texts))
-        keys.push_back(collator.sortKey(text));
-    std::vector<qint32> byText(static_cast<size_t>(texts.size()));
-    std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(),
-              [&](qint32 a, qint32 b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-    std::vector<qint32> rank(static_cast<size_t>(texts.size()));
-    qint32 current = 0;
-    for (size_t i = 0; i < byText.size(); ++i) {
-        if (i > 0 && keys[size_t(byText[i - 1])].compare(keys[size_t(byText[i])]) != 0)
-            ++current;
-        rank[size_t(byText[i])] = current;
+    // One rank a distinct value; the last entry stands for a record that could not be read.
+    const qsizetype distinct = values.Distinct.size();
+    std::vector<qint32> rank;
+    qint32 ranks = 0;
+    *kind = SortKindOf(values.Distinct);
+    if (*kind != SortKind::Text) {
+        std::vector<std::pair<double, qint32>> keys;
+        keys.reserve(size_t(distinct) + 1);
+        for (qsizetype i = 0; i < distinct; ++i)
+            keys.emplace_back(SortValue(values.Distinct[i], *kind), qint32(i));
+        keys.emplace_back(-std::numeric_limits<double>::infinity(), qint32(distinct));
+        std::sort(keys.begin(), keys.end());
+        rank.assign(keys.size(), 0);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (i > 0 && keys[i].first != keys[i - 1].first)
+                ++ranks;
+            rank[size_t(keys[i].second)] = ranks;
+        }
+        ++ranks;
+    } else {
+        // The shown texts, each made once for its distinct value.
+        QStringList texts;
+        texts.reserve(distinct + 1);
+        for (const QVariant& value : std::as_const(values.Distinct))
+            texts.append(CellTextOf(value, shown.Format));
+        texts.append(LoadString(506));
+        values.Distinct.clear(); // the values are not needed past their texts
+        rank = CollationRanks(texts, UserLocale(), &ranks, &control);
+        if (rank.empty())
+            return false;
     }
-    const qint32 ranks = current + 1;
-    if (m_order == Qt::DescendingOrder)
+    if (order == Qt::DescendingOrder)
         for (qint32& r : rank)
             r = ranks - 1 - r;
 
-    // A counting sort by rank is stable and linear.
+    // A counting sort by rank is stable and linear: equal values keep recordset order.
+    const auto rankOfBase = [&](qint64 base) {
+        const qint64 position = positionOfBase(base);
+        const qint32 entry = position >= 0 && position < qint64(values.OfPosition.size())
+                                 ? values.OfPosition[size_t(position)]
+                                 : -1;
+        return rank[size_t(entry < 0 ? distinct : entry)];
+    };
     std::vector<qint64> start(size_t(ranks) + 1, 0);
-    for (qint64 b = 0; b < count; ++b)
-        ++start[size_t(rank[size_t(textOfBase[size_t(b)])]) + 1];
+    for (qint64 base = 0; base < count; ++base)
+        ++start[size_t(rankOfBase(base)) + 1];
     for (size_t r = 1; r < start.size(); ++r)
         start[r] += start[r - 1];
-    m_rowToBase.assign(size_t(count), 0);
-    for (qint64 b = 0; b < count; ++b)
-        m_rowToBase[size_t(start[size_t(rank[size_t(textOfBase[size_t(b)])])]++)] = qint32(b);
-    RebuildInverse();
+    rowToBase.assign(size_t(count), 0);
+    for (qint64 base = 0; base < count; ++base)
+        rowToBase[size_t(start[size_t(rankOfBase(base))]++)] = qint32(base);
+    return !control.StopRequested();
+}
+
+bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
+                                 const std::function<qint64(qint64)>& positionOfBase, std::vector<qint32>& rowToBase,
+                                 SortKind* kind) const
+{
+    const std::shared_ptr<Recordset> recordset = m_recordset;
+    try {
+        return RunLongWork(
+            LoadString(10602), LoadString(10603),
+            [&](cWorkControl& control) {
+                if (!ComputeOrder(column, order, count, positionOfBase, rowToBase, kind, control))
+                    rowToBase.clear();
+            },
+            [recordset] {
+                if (recordset)
+                    recordset->Interrupt();
+            });
+    } catch (const std::exception&) {
+        Unreadable(); // told once; the order stays as it was
+        return false;
+    }
 }
 
 std::vector<qint64> cRecordListModel::SampleRows(qint64 limit, qint64 first, qint64 count) const

@@ -11,6 +11,7 @@
 #include <vector>
 
 class Recordset;
+class cWorkControl;
 
 // The grid's rows over a recordset. A full fill only records how many records there are:
 // row texts are read from the recordset when the view asks for them and kept in a bounded
@@ -57,7 +58,10 @@ public:
     // new row, in its sorted place when a sort is on).
     qint64 PutCurrent(qint64 position, qint64* row);
 
-    void Sort(int column, Qt::SortOrder order);
+    // False, with the rows as they were, when the sort was stopped or could not read.
+    bool Sort(int column, Qt::SortOrder order);
+    // How the sorted column was ranked: by its texts, or by the values' numbers or dates.
+    enum class SortKind { Text, Number, Date };
     void Unsort();
     bool IsSorted() const { return m_sorted; }
     int SortColumn() const { return m_sortColumn; }
@@ -99,7 +103,18 @@ private:
     // their kept texts, and with onlyColumn ≥ 0 only that column's text is read.
     template <typename Visit>
     void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
-    void SortRows();
+    // The grid rows' bases in the order of column, made without touching the rows; false
+    // when the work was stopped. Runs on a worker thread.
+    bool ComputeOrder(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
+                      std::vector<qint32>& rowToBase, SortKind* kind, cWorkControl& control) const;
+    // ComputeOrder as long work: said, stoppable, a read failure told.
+    bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
+                   std::vector<qint32>& rowToBase, SortKind* kind) const;
+    QVariant ValueAtRow(qint64 row, int field) const;
+    // The first character of every position's text in column, for type-ahead; false when
+    // stopped.
+    bool BuildInitials(int column) const;
+    void ForgetInitials();
     // Runs a change of the rows' order, keeping persistent indexes on their records.
     void Reorder(const std::function<void()>& change);
     void RebuildInverse();
@@ -122,8 +137,12 @@ private:
     QStringList m_emptyRow;
     mutable QStringList m_unreadableRow;
     mutable QSet<QString> m_reportedFailures;
+    mutable std::vector<char32_t> m_initials; // by position
+    mutable QSet<char32_t> m_initialsPresent;
+    mutable int m_initialsColumn = -1;
 
     bool m_sorted = false;
+    bool m_sortedByValue = false; // numbers or dates, not their texts
     int m_sortColumn = 0;
     Qt::SortOrder m_order = Qt::AscendingOrder;
 };

@@ -12,6 +12,7 @@
 #include "mErrorMessage.h"
 #include "mJetSql.h"
 #include "mKeys.h"
+#include "mLongWork.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
 #include "modCommon.h"
@@ -33,6 +34,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -392,12 +394,14 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
 
     std::shared_ptr<Recordset> opened;
     try {
-        opened = database->OpenRecordset(query);
+        opened = OpenSource(database, query);
     } catch (const cRuntimeError&) {
         const QString message = FormatErrorMessage(CaptureError(), LoadString(10503));
         ShowOkMessage(QString(message).replace(QLatin1String("%5"), file));
         return false;
     }
+    if (!opened)
+        return false; // stopped by the user, who heard so
 
     if (!m_setting)
         m_setting = std::make_unique<cSetting>();
@@ -454,9 +458,31 @@ void fApplication::ShowAllRecords(std::shared_ptr<Recordset> opened)
     mnuViewAllRecords->setChecked(true);
     mnuViewFilter->setChecked(false);
     // A source just opened by ApplySetting is the same SQL; it is not opened twice.
-    m_recordset = opened ? std::move(opened) : m_database->OpenRecordset(m_setting->Query());
+    if (!opened)
+        opened = OpenSource(m_database, m_setting->Query());
+    if (!opened) {
+        mnuViewAllRecords->setChecked(false);
+        return; // stopped: the grid stays as it was
+    }
+    m_recordset = std::move(opened);
     FillList();
     keyFilter->setEnabled(false);
+}
+
+std::shared_ptr<Recordset> fApplication::OpenSource(const std::shared_ptr<Database>& database, const QString& sql)
+{
+    // A query on a server, a large Access table or a million records to count may take
+    // a while: it runs where Escape can stop it. The count is made here, where the grid
+    // would otherwise make it without a way to stop.
+    std::shared_ptr<Recordset> opened;
+    const bool complete = RunLongWork(
+        LoadString(10604), LoadString(10605),
+        [&](cWorkControl&) {
+            opened = database->OpenRecordset(sql);
+            opened->RecordCount();
+        },
+        [database] { database->Interrupt(); });
+    return complete ? opened : nullptr;
 }
 
 void fApplication::FillList()
@@ -914,6 +940,14 @@ void fApplication::Unload()
 
 void fApplication::closeEvent(QCloseEvent* event)
 {
+    // Work on another thread is using the database: it is stopped first, and the window
+    // closes once it has given up.
+    if (LongWorkRunning()) {
+        StopLongWork();
+        event->ignore();
+        QTimer::singleShot(20, this, &QWidget::close);
+        return;
+    }
     Unload();
     event->accept();
 }

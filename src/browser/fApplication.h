@@ -125,6 +125,8 @@ private:
     void LayoutForm();
     void ClearFormControls();
     void ShowAllRecords(std::shared_ptr<Recordset> opened);
+    // The record source of sql, opened and counted as long work; null when stopped.
+    std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
     void EnableDatabaseMenus(bool enable);
     void SelectRowFromForm(qint64 row, int column);
     void SortInOrder(Qt::SortOrder order);

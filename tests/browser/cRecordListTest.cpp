@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -391,6 +392,27 @@ TEST_F(RecordListTest, ARecordThatCannotBeReadIsSaidSoNeverShownEmpty)
         << "told once";
     EXPECT_EQ(m_list->CellText(1, 2), QStringLiteral("(nečitelné)"));
     EXPECT_EQ(m_list->RowText(2), QStringLiteral(", , 2,00, Aš")) << "its neighbours read as ever";
+}
+
+TEST_F(RecordListTest, EscapeStopsASortAndLeavesTheRowsAsTheyWere)
+{
+    // 6^8 records: sorting them takes far longer than the moment quick work is given.
+    auto many = m_db->OpenRecordset(QStringLiteral(
+        "SELECT a.[Jméno] FROM T AS a, T AS b, T AS c, T AS d, T AS e, T AS f, T AS g, T AS h"));
+    m_list->ClearColumns();
+    m_list->AddColumn(QStringLiteral("Jméno"), {}, 0);
+    m_list->SetRecordset(many);
+    m_list->FillList();
+    ASSERT_EQ(m_list->RowCount(), 1679616);
+    m_list->SelectOnlyRow(3);
+    const QStringList before = {m_list->CellText(0, 0), m_list->CellText(1, 0), m_list->CellText(3, 0)};
+    Clear();
+    QCoreApplication::postEvent(m_list.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    m_list->SortBy(0, Qt::AscendingOrder);
+    EXPECT_FALSE(m_list->IsSorted());
+    EXPECT_EQ(QStringList({m_list->CellText(0, 0), m_list->CellText(1, 0), m_list->CellText(3, 0)}), before);
+    EXPECT_EQ(m_list->SelectedRow(), 3);
+    EXPECT_EQ(Spoken(), QStringList({"2 0 Přerušeno."}));
 }
 
 TEST_F(RecordListTest, EmptyAndMissingRecordsets)

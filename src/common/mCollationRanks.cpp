@@ -1,0 +1,159 @@
+#include "mCollationRanks.h"
+
+#include "cWorkControl.h"
+
+#include <unicode/ucol.h>
+
+#include <QThread>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace {
+
+struct CollatorCloser {
+    void operator()(UCollator* collator) const { ucol_close(collator); }
+};
+using Collator = std::unique_ptr<UCollator, CollatorCloser>;
+
+// Keys of one share of the texts, one after another in one block.
+struct KeyBlock {
+    std::vector<uint8_t> Bytes;
+    std::vector<uint32_t> Ends; // the end of each key in Bytes
+};
+
+// One key as the sort sees it: its first bytes as a number decide most comparisons.
+struct Entry {
+    quint64 Prefix;
+    const uint8_t* Rest;
+    quint32 RestSize;
+    qint32 Text;
+};
+
+bool Before(const Entry& a, const Entry& b)
+{
+    if (a.Prefix != b.Prefix)
+        return a.Prefix < b.Prefix;
+    const int order = std::memcmp(a.Rest, b.Rest, std::min(a.RestSize, b.RestSize));
+    return order != 0 ? order < 0 : a.RestSize < b.RestSize;
+}
+
+bool Same(const Entry& a, const Entry& b)
+{
+    return a.Prefix == b.Prefix && a.RestSize == b.RestSize && std::memcmp(a.Rest, b.Rest, a.RestSize) == 0;
+}
+
+bool MakeKeys(UCollator* collator, const QStringList& texts, qsizetype from, qsizetype to, KeyBlock& block,
+              cWorkControl* control)
+{
+    block.Ends.reserve(size_t(to - from));
+    block.Bytes.reserve(size_t(to - from) * 24);
+    std::vector<uint8_t> buffer(256);
+    for (qsizetype i = from; i < to; ++i) {
+        if (control && (i & 4095) == 0 && control->StopRequested())
+            return false;
+        const QString& text = texts[i];
+        const auto* units = reinterpret_cast<const UChar*>(text.utf16());
+        int size = ucol_getSortKey(collator, units, int(text.size()), buffer.data(), int(buffer.size()));
+        if (size > int(buffer.size())) {
+            buffer.resize(size_t(size));
+            size = ucol_getSortKey(collator, units, int(text.size()), buffer.data(), int(buffer.size()));
+        }
+        // The key ends with a zero byte that every key shares; it is left out.
+        const size_t length = size > 0 ? size_t(size - 1) : 0;
+        block.Bytes.insert(block.Bytes.end(), buffer.data(), buffer.data() + length);
+        block.Ends.push_back(quint32(block.Bytes.size()));
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<qint32> CollationRanks(const QStringList& texts, const QLocale& locale, qint32* rankCount,
+                                   cWorkControl* control)
+{
+    *rankCount = 0;
+    const qsizetype count = texts.size();
+    if (count == 0)
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    Collator collator(ucol_open(locale.name().toLatin1().constData(), &status));
+    if (U_FAILURE(status))
+        collator.reset(ucol_open("", &(status = U_ZERO_ERROR)));
+
+    // Keys made on every core, each with a collator of its own.
+    const int shares = count < 20000 ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
+    std::vector<KeyBlock> blocks(static_cast<size_t>(shares));
+    std::vector<Collator> clones;
+    std::vector<std::thread> threads;
+    std::vector<char> finished(static_cast<size_t>(shares), 0);
+    for (int share = 0; share < shares; ++share) {
+        const qsizetype from = count * share / shares;
+        const qsizetype to = count * (share + 1) / shares;
+        UCollator* own = collator.get();
+        if (share > 0) {
+            status = U_ZERO_ERROR;
+            clones.emplace_back(ucol_clone(collator.get(), &status));
+            own = clones.back().get();
+        }
+        auto run = [&, own, from, to, share] { finished[size_t(share)] = MakeKeys(own, texts, from, to, blocks[size_t(share)], control); };
+        if (share + 1 < shares)
+            threads.emplace_back(run);
+        else
+            run();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (std::find(finished.begin(), finished.end(), 0) != finished.end())
+        return {};
+
+    std::vector<Entry> entries;
+    entries.reserve(size_t(count));
+    for (int share = 0; share < shares; ++share) {
+        const KeyBlock& block = blocks[size_t(share)];
+        quint32 start = 0;
+        qint32 text = qint32(count * share / shares);
+        for (const quint32 end : block.Ends) {
+            const uint8_t* key = block.Bytes.data() + start;
+            const quint32 size = end - start;
+            quint64 prefix = 0;
+            for (quint32 i = 0; i < 8; ++i)
+                prefix = (prefix << 8) | (i < size ? key[i] : 0);
+            const quint32 head = std::min<quint32>(size, 8);
+            entries.push_back({prefix, key + head, size - head, text++});
+            start = end;
+        }
+    }
+    if (control && control->StopRequested())
+        return {};
+
+    // Sorted in shares too, then merged.
+    std::vector<size_t> bounds;
+    for (int share = 0; share <= shares; ++share)
+        bounds.push_back(entries.size() * size_t(share) / size_t(shares));
+    threads.clear();
+    for (int share = 0; share < shares; ++share) {
+        auto run = [&, share] { std::sort(entries.begin() + qsizetype(bounds[size_t(share)]), entries.begin() + qsizetype(bounds[size_t(share) + 1]), Before); };
+        if (share + 1 < shares)
+            threads.emplace_back(run);
+        else
+            run();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int share = 1; share < shares; ++share)
+        std::inplace_merge(entries.begin(), entries.begin() + qsizetype(bounds[size_t(share)]),
+                           entries.begin() + qsizetype(bounds[size_t(share) + 1]), Before);
+
+    std::vector<qint32> ranks(static_cast<size_t>(count));
+    qint32 rank = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0 && !Same(entries[i - 1], entries[i]))
+            ++rank;
+        ranks[size_t(entries[i].Text)] = rank;
+    }
+    *rankCount = rank + 1;
+    return ranks;
+}
