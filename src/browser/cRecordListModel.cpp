@@ -18,6 +18,8 @@
 #include <exception>
 #include <functional>
 #include <limits>
+
+#include <malloc.h>
 #include <numeric>
 
 namespace {
@@ -308,6 +310,8 @@ QString cRecordListModel::CellTextOf(const QVariant& value, const QString& forma
 {
     if (!value.isValid() || value.isNull())
         return {};
+    if (format.isEmpty() && value.typeId() == QMetaType::QString)
+        return value.toString(); // shown as it is; a million of them are sorted at once
     return format.isEmpty() ? ValueToText(value) : Format(value, format);
 }
 
@@ -612,7 +616,12 @@ bool cRecordListModel::Sort(int column, Qt::SortOrder order)
     // The order is made aside: a sort that is stopped or fails leaves the rows as they were.
     std::vector<qint32> rows;
     SortKind kind = SortKind::Text;
-    if (!OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind))
+    const bool ordered =
+        OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind);
+    // The keys and values of a large column were many small blocks: they go back to the
+    // system now rather than staying with the program.
+    malloc_trim(0);
+    if (!ordered)
         return false;
     Reorder([&] {
         m_sorted = true;
@@ -704,21 +713,23 @@ bool cRecordListModel::ComputeOrder(int column, Qt::SortOrder order, qint64 coun
             r = ranks - 1 - r;
 
     // A counting sort by rank is stable and linear: equal values keep recordset order.
-    const auto rankOfBase = [&](qint64 base) {
+    std::vector<qint32> rankOfBase(static_cast<size_t>(count));
+    for (qint64 base = 0; base < count; ++base) {
         const qint64 position = positionOfBase(base);
         const qint32 entry = position >= 0 && position < qint64(values.OfPosition.size())
                                  ? values.OfPosition[size_t(position)]
                                  : -1;
-        return rank[size_t(entry < 0 ? distinct : entry)];
-    };
+        rankOfBase[size_t(base)] = rank[size_t(entry < 0 ? distinct : entry)];
+    }
+    values.OfPosition = {};
     std::vector<qint64> start(size_t(ranks) + 1, 0);
-    for (qint64 base = 0; base < count; ++base)
-        ++start[size_t(rankOfBase(base)) + 1];
+    for (const qint32 r : rankOfBase)
+        ++start[size_t(r) + 1];
     for (size_t r = 1; r < start.size(); ++r)
         start[r] += start[r - 1];
     rowToBase.assign(size_t(count), 0);
     for (qint64 base = 0; base < count; ++base)
-        rowToBase[size_t(start[size_t(rankOfBase(base))]++)] = qint32(base);
+        rowToBase[size_t(start[size_t(rankOfBase[size_t(base)])]++)] = qint32(base);
     return !control.StopRequested();
 }
 

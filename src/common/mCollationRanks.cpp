@@ -24,9 +24,11 @@ struct KeyBlock {
     std::vector<uint32_t> Ends; // the end of each key in Bytes
 };
 
-// One key as the sort sees it: its first bytes as a number decide most comparisons.
+// One key as the sort sees it: its first sixteen bytes as two numbers decide most
+// comparisons; names that share their first letters differ soon after.
 struct Entry {
     quint64 Prefix;
+    quint64 Next;
     const uint8_t* Rest;
     quint32 RestSize;
     qint32 Text;
@@ -36,13 +38,25 @@ bool Before(const Entry& a, const Entry& b)
 {
     if (a.Prefix != b.Prefix)
         return a.Prefix < b.Prefix;
+    if (a.Next != b.Next)
+        return a.Next < b.Next;
     const int order = std::memcmp(a.Rest, b.Rest, std::min(a.RestSize, b.RestSize));
     return order != 0 ? order < 0 : a.RestSize < b.RestSize;
 }
 
 bool Same(const Entry& a, const Entry& b)
 {
-    return a.Prefix == b.Prefix && a.RestSize == b.RestSize && std::memcmp(a.Rest, b.Rest, a.RestSize) == 0;
+    return a.Prefix == b.Prefix && a.Next == b.Next && a.RestSize == b.RestSize
+           && std::memcmp(a.Rest, b.Rest, a.RestSize) == 0;
+}
+
+// Bytes from of a key as a big-endian number, zeros past its end.
+quint64 Word(const uint8_t* key, quint32 size, quint32 from)
+{
+    quint64 word = 0;
+    for (quint32 i = from; i < from + 8; ++i)
+        word = (word << 8) | (i < size ? key[i] : 0);
+    return word;
 }
 
 bool MakeKeys(UCollator* collator, const QStringList& texts, qsizetype from, qsizetype to, KeyBlock& block,
@@ -118,11 +132,8 @@ std::vector<qint32> CollationRanks(const QStringList& texts, const QLocale& loca
         for (const quint32 end : block.Ends) {
             const uint8_t* key = block.Bytes.data() + start;
             const quint32 size = end - start;
-            quint64 prefix = 0;
-            for (quint32 i = 0; i < 8; ++i)
-                prefix = (prefix << 8) | (i < size ? key[i] : 0);
-            const quint32 head = std::min<quint32>(size, 8);
-            entries.push_back({prefix, key + head, size - head, text++});
+            const quint32 head = std::min<quint32>(size, 16);
+            entries.push_back({Word(key, size, 0), Word(key, size, 8), key + head, size - head, text++});
             start = end;
         }
     }

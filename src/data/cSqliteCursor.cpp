@@ -11,8 +11,12 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -126,48 +130,86 @@ QVariant ReadValue(sqlite3_stmt* statement, int column, int type)
     return ValueOf(RawOf(statement, column), type);
 }
 
+quint64 Mix(quint64 h)
+{
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+// A quick hash of a few bytes: the values of one column are hashed a million times.
+quint64 HashBytes(const char* bytes, size_t size, quint64 seed)
+{
+    quint64 h = seed ^ (size * 0x9E3779B97F4A7C15ULL);
+    for (; size >= 8; bytes += 8, size -= 8) {
+        quint64 word;
+        std::memcpy(&word, bytes, 8);
+        h = (h ^ Mix(word)) * 0x9E3779B97F4A7C15ULL;
+    }
+    if (size > 0) {
+        quint64 word = 0;
+        std::memcpy(&word, bytes, size);
+        h = (h ^ Mix(word)) * 0x9E3779B97F4A7C15ULL;
+    }
+    return Mix(h);
+}
+
 // Raw values seen once each, by their kind and bytes, in one block of memory: a column of
-// a million records holds far fewer distinct values, and hashing bytes is cheaper than
-// making a value of each.
+// a million records often holds few distinct values, and hashing bytes is cheaper than
+// making a value of each. A column that turns out to hold mostly distinct values is no
+// longer looked up: each record then simply gets an entry of its own.
 class cDistinctRaw {
 public:
+    // Grows as values come: a column of few values never touches more than a few slots.
     explicit cDistinctRaw(qint64 expected)
     {
-        m_slots.assign(size_t(std::max<qint64>(64, qNextPowerOfTwo(quint64(std::min<qint64>(expected, 1 << 22) * 2)))), -1);
+        m_slots.assign(1024, 0);
+        m_entries.reserve(size_t(std::min<qint64>(expected, 1024)));
     }
 
     qint32 Add(const RawValue& raw)
     {
         char head[9];
         head[0] = char(raw.Kind);
-        QByteArrayView tail;
-        int headSize = 1;
+        size_t headSize = 1;
+        const char* tail = nullptr;
+        size_t tailSize = 0;
         if (raw.Kind == SQLITE_INTEGER || raw.Kind == SQLITE_FLOAT) {
             std::memcpy(head + 1, raw.Kind == SQLITE_INTEGER ? static_cast<const void*>(&raw.Integer)
                                                             : static_cast<const void*>(&raw.Real), 8);
             headSize = 9;
         } else if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB) {
-            tail = QByteArrayView(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
+            tail = reinterpret_cast<const char*>(raw.Bytes);
+            tailSize = size_t(raw.Size);
         }
-        const QByteArrayView first(head, headSize);
-        const size_t hash = qHash(tail, qHash(first));
+        if (!m_lookUp)
+            return Append(head, headSize, tail, tailSize);
+        // Mostly distinct after a good sample: looking up would only cost.
+        if (++m_added == kSample && m_entries.size() * 10 > kSample * 9) {
+            m_lookUp = false;
+            m_slots = {};
+            return Append(head, headSize, tail, tailSize);
+        }
+        const quint64 hash = Hash(head, headSize, tail, tailSize);
+        const quint64 tag = hash >> 32;
         const size_t mask = m_slots.size() - 1;
-        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const qint32 entry = m_slots[slot];
-            if (entry < 0) {
-                const qint32 added = qint32(m_entries.size());
-                m_entries.push_back({m_bytes.size(), size_t(headSize) + size_t(tail.size())});
-                m_bytes.insert(m_bytes.end(), first.begin(), first.end());
-                m_bytes.insert(m_bytes.end(), tail.begin(), tail.end());
-                m_slots[slot] = added;
+        for (size_t slot = size_t(hash) & mask;; slot = (slot + 1) & mask) {
+            const quint64 held = m_slots[slot];
+            if (held == 0) {
+                const qint32 added = Append(head, headSize, tail, tailSize);
+                m_slots[slot] = (tag << 32) | quint64(added + 1);
                 if (m_entries.size() * 2 > m_slots.size())
                     Grow();
                 return added;
             }
+            if ((held >> 32) != tag)
+                continue;
+            const qint32 entry = qint32(held & 0xFFFFFFFFu) - 1;
             const Entry& e = m_entries[size_t(entry)];
-            if (e.Size == size_t(headSize) + size_t(tail.size())
-                && std::memcmp(m_bytes.data() + e.Offset, first.data(), size_t(headSize)) == 0
-                && std::memcmp(m_bytes.data() + e.Offset + headSize, tail.data(), size_t(tail.size())) == 0)
+            if (e.Size == headSize + tailSize && std::memcmp(m_bytes.data() + e.Offset, head, headSize) == 0
+                && (tailSize == 0 || std::memcmp(m_bytes.data() + e.Offset + headSize, tail, tailSize) == 0))
                 return entry;
         }
     }
@@ -192,31 +234,53 @@ public:
     }
 
 private:
+    static constexpr size_t kSample = 65536;
+
+    // The kind seeds the hash; a number's eight bytes or a text's bytes follow.
+    static quint64 Hash(const char* head, size_t headSize, const char* tail, size_t tailSize)
+    {
+        return headSize > 1 ? HashBytes(head + 1, headSize - 1, quint64(head[0]))
+                            : HashBytes(tail, tailSize, quint64(head[0]));
+    }
+
     struct Entry {
         size_t Offset;
         size_t Size;
     };
 
+    qint32 Append(const char* head, size_t headSize, const char* tail, size_t tailSize)
+    {
+        m_entries.push_back({m_bytes.size(), headSize + tailSize});
+        m_bytes.insert(m_bytes.end(), head, head + headSize);
+        if (tailSize > 0)
+            m_bytes.insert(m_bytes.end(), tail, tail + tailSize);
+        return qint32(m_entries.size() - 1);
+    }
+
     void Grow()
     {
-        std::vector<qint32> table(m_slots.size() * 2, -1);
+        std::vector<quint64> table(m_slots.size() * 2, 0);
         const size_t mask = table.size() - 1;
-        for (size_t i = 0; i < m_entries.size(); ++i) {
-            const Entry& e = m_entries[i];
+        for (const quint64 held : m_slots) {
+            if (held == 0)
+                continue;
+            const Entry& e = m_entries[size_t(held & 0xFFFFFFFFu) - 1];
             const size_t headSize = (m_bytes[e.Offset] == SQLITE_INTEGER || m_bytes[e.Offset] == SQLITE_FLOAT) ? 9 : 1;
-            const QByteArrayView first(m_bytes.data() + e.Offset, qsizetype(headSize));
-            const QByteArrayView tail(m_bytes.data() + e.Offset + headSize, qsizetype(e.Size - headSize));
-            size_t slot = qHash(tail, qHash(first)) & mask;
-            while (table[slot] >= 0)
+            const quint64 hash = Hash(m_bytes.data() + e.Offset, headSize, m_bytes.data() + e.Offset + headSize,
+                                      e.Size - headSize);
+            size_t slot = size_t(hash) & mask;
+            while (table[slot] != 0)
                 slot = (slot + 1) & mask;
-            table[slot] = qint32(i);
+            table[slot] = held;
         }
         m_slots = std::move(table);
     }
 
-    std::vector<qint32> m_slots;
+    std::vector<quint64> m_slots; // the hash's upper half, and the entry + 1; 0 for none
     std::vector<Entry> m_entries;
     std::vector<char> m_bytes;
+    bool m_lookUp = true;
+    size_t m_added = 0;
 };
 
 } // namespace
@@ -588,6 +652,33 @@ void cSqliteCursor::Requery()
     Open();
 }
 
+namespace {
+
+// Records of a large table are read on two connections at once, each half by its keys.
+constexpr qint64 kSharedScanRows = 200000;
+
+// Reads the keyed scan for positions from … to − 1, which must come in the keys' order;
+// false when one did not (or when stopped).
+bool ScanInOrder(cSqliteStatement& scan, const std::vector<qint64>& keys, qint64 from, qint64 to,
+                 cDistinctRaw& distinct, std::vector<qint32>& ofPosition, cWorkControl& control,
+                 std::atomic<qint64>& done, const std::atomic<bool>& abandon)
+{
+    qint64 next = from;
+    while (scan.Step()) {
+        if ((next & 4095) == 0) {
+            if (control.StopRequested() || abandon)
+                return false;
+            control.SetDone(done += 4096);
+        }
+        if (next >= to || keys[size_t(next)] != scan.Int(0))
+            return false;
+        ofPosition[size_t(next++)] = distinct.Add(RawOf(scan.get(), 1));
+    }
+    return next == to;
+}
+
+} // namespace
+
 bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
 {
     if (field < 0 || field >= m_fields.size())
@@ -611,35 +702,97 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
     const QString sql = QStringLiteral("WITH q(%1) AS (%2) SELECT %3c%4 FROM q")
                             .arg(names.join(u','), source, keyed ? QStringLiteral("c0, ") : QString())
                             .arg(first + field);
-    cSqliteStatement scan(m_driver->Handle(), sql);
-    const int valueColumn = keyed ? 1 : 0;
-    cDistinctRaw distinct(count);
-    qint64 read = 0;
-    qint64 next = 0; // the position the next record has while they come in the keys' order
-    while (scan.Step()) {
-        if ((++read & 4095) == 0) {
-            if (control.StopRequested())
-                return false;
-            control.SetDone(read);
+    std::optional<cDistinctRaw> distinct;
+
+    // A large table in a file, read in the order of its row identities: the second half
+    // is read on a connection of its own meanwhile.
+    std::shared_ptr<cSqliteDriver> second;
+    if (keyed && count >= kSharedScanRows && !m_driver->Name().isEmpty() && std::is_sorted(m_keys.begin(), m_keys.end())) {
+        try {
+            second = cSqliteDriver::Open(m_driver->Name(), true);
+        } catch (const cRuntimeError&) {
+            // read in one pass below
         }
-        qint64 position = read - 1;
-        if (keyed) {
-            const qint64 key = scan.Int(0);
-            if (next >= 0 && next < count && m_keys[size_t(next)] == key) {
-                position = next++;
-            } else {
-                next = -1;
-                position = PositionOfKey(key); // a record added since the keys were read: −1
+    }
+    if (second) {
+        const qint64 half = count / 2;
+        const QString range = sql + QStringLiteral(" WHERE c0 BETWEEN ?1 AND ?2");
+        cSqliteStatement low(m_driver->Handle(), range);
+        cSqliteStatement high(second->Handle(), range);
+        low.Bind(1, m_keys.front());
+        low.Bind(2, m_keys[size_t(half - 1)]);
+        high.Bind(1, m_keys[size_t(half)]);
+        high.Bind(2, m_keys.back());
+        cDistinctRaw lower(half);
+        cDistinctRaw upper(count - half);
+        std::atomic<qint64> done{0};
+        std::atomic<bool> abandon{false};
+        bool upperInOrder = false;
+        std::exception_ptr upperFailure;
+        std::thread reader([&] {
+            try {
+                upperInOrder = ScanInOrder(high, m_keys, half, count, upper, values.OfPosition, control, done, abandon);
+            } catch (...) {
+                upperFailure = std::current_exception();
             }
+        });
+        bool lowerInOrder = false;
+        try {
+            lowerInOrder = ScanInOrder(low, m_keys, 0, half, lower, values.OfPosition, control, done, abandon);
+        } catch (...) {
+            abandon = true; // the other half gives up too
+            reader.join();
+            throw;
         }
-        if (position < 0 || position >= count)
-            continue;
-        values.OfPosition[size_t(position)] = distinct.Add(RawOf(scan.get(), valueColumn));
+        reader.join();
+        if (upperFailure)
+            std::rethrow_exception(upperFailure);
+        if (control.StopRequested())
+            return false;
+        if (lowerInOrder && upperInOrder) {
+            // One table of distinct values for both halves.
+            std::vector<qint32> merged(size_t(upper.Count()));
+            for (qsizetype i = 0; i < upper.Count(); ++i)
+                merged[size_t(i)] = lower.Add(upper.At(i));
+            for (qint64 position = half; position < count; ++position)
+                values.OfPosition[size_t(position)] = merged[size_t(values.OfPosition[size_t(position)])];
+            distinct.emplace(std::move(lower));
+        } else {
+            values.OfPosition.assign(size_t(count), -1); // records moved meanwhile: one pass
+        }
+    }
+
+    if (!distinct) {
+        distinct.emplace(count);
+        cSqliteStatement scan(m_driver->Handle(), sql);
+        const int valueColumn = keyed ? 1 : 0;
+        qint64 read = 0;
+        qint64 next = 0; // the position the next record has while they come in the keys' order
+        while (scan.Step()) {
+            if ((++read & 4095) == 0) {
+                if (control.StopRequested())
+                    return false;
+                control.SetDone(read);
+            }
+            qint64 position = read - 1;
+            if (keyed) {
+                const qint64 key = scan.Int(0);
+                if (next >= 0 && next < count && m_keys[size_t(next)] == key) {
+                    position = next++;
+                } else {
+                    next = -1;
+                    position = PositionOfKey(key); // a record added since the keys were read: −1
+                }
+            }
+            if (position < 0 || position >= count)
+                continue;
+            values.OfPosition[size_t(position)] = distinct->Add(RawOf(scan.get(), valueColumn));
+        }
     }
     const int type = m_fields[field].Type;
-    values.Distinct.reserve(distinct.Count());
-    for (qsizetype i = 0; i < distinct.Count(); ++i)
-        values.Distinct.append(ValueOf(distinct.At(i), type));
+    values.Distinct.reserve(distinct->Count());
+    for (qsizetype i = 0; i < distinct->Count(); ++i)
+        values.Distinct.append(ValueOf(distinct->At(i), type));
     control.SetDone(count);
     return !control.StopRequested();
 }

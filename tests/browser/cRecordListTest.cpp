@@ -21,6 +21,9 @@ CREATE TABLE "T" ("Id" INTEGER PRIMARY KEY, "Jméno" VARCHAR(30) COLLATE "QUARNE
 INSERT INTO "T" VALUES (1, 'Hora', 'x1', 1.5, 'Brno'), (2, 'Chata', 'x2', NULL, 'Cheb'),
                        (3, NULL, 'x3', 2, 'Aš'), (4, 'Cena', 'x4', 1234.5, NULL),
                        (5, 'Iva', 'x5', 0.25, 'Hlinsko'), (6, 'Hora', 'x6', 7, 'Cheb');
+CREATE TABLE "V" ("Počet" INTEGER, "Den" DATETIME, "Kód" VARCHAR(10) COLLATE "QUARNEL");
+INSERT INTO "V" VALUES (10, '2026-02-01 00:00:00', 'ch'), (2, '2025-03-01 00:00:00', '10'),
+                       (NULL, NULL, '9'), (9, '2026-02-15 00:00:00', '2');
 CREATE TABLE "U" ("Jméno" VARCHAR(30));
 INSERT INTO "U" VALUES ('Zuzana'), ('Šárka'), ('Adam'), ('Čestmír'), ('Cyril');
 )";
@@ -392,6 +395,26 @@ TEST_F(RecordListTest, ARecordThatCannotBeReadIsSaidSoNeverShownEmpty)
         << "told once";
     EXPECT_EQ(m_list->CellText(1, 2), QStringLiteral("(nečitelné)"));
     EXPECT_EQ(m_list->RowText(2), QStringLiteral(", , 2,00, Aš")) << "its neighbours read as ever";
+}
+
+TEST_F(RecordListTest, NumbersAndDatesSortByValueTextsByTheLanguage)
+{
+    auto rs = m_db->OpenRecordset(QStringLiteral("SELECT * FROM V"));
+    m_list->ClearColumns();
+    m_list->AddColumn(QStringLiteral("Počet"), {}, 0);
+    m_list->AddColumn(QStringLiteral("Den"), cRecordList::MakeColumnTag({}, {}, QStringLiteral("d.m.yyyy")), 1);
+    m_list->AddColumn(QStringLiteral("Kód"), {}, 2);
+    m_list->SetRecordset(rs);
+    m_list->FillList();
+    m_list->SortBy(0, Qt::AscendingOrder);
+    EXPECT_EQ(Column(0), QStringList({"", "2", "9", "10"})) << "Null first, then by value";
+    m_list->SortBy(1, Qt::AscendingOrder);
+    EXPECT_EQ(Column(1), QStringList({"", "1.3.2025", "1.2.2026", "15.2.2026"}));
+    m_list->SortBy(1, Qt::DescendingOrder);
+    EXPECT_EQ(Column(1), QStringList({"15.2.2026", "1.2.2026", "1.3.2025", ""}));
+    // A text column stays a text, digits and all.
+    m_list->SortBy(2, Qt::AscendingOrder);
+    EXPECT_EQ(Column(2), QStringList({"10", "2", "9", "ch"}));
 }
 
 TEST_F(RecordListTest, EscapeStopsASortAndLeavesTheRowsAsTheyWere)
