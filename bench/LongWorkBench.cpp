@@ -100,6 +100,7 @@ double FirstSpokenRow(const QString& program, const QString& database, const QSt
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), log + QStringLiteral(".reg")); // a user of its own
     quarnel.setProcessEnvironment(environment);
     const auto start = Clock::now();
     quarnel.start(program, {database});
@@ -133,9 +134,12 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     QTemporaryDir dir;
     qputenv("QUARNEL_REGISTRY", dir.filePath(QStringLiteral("HKCU.reg")).toUtf8());
-    qputenv("QUARNEL_VOICE", "none");
+    // A voice that hears everything and says nothing: without one the window would stop to
+    // tell that speech is missing.
+    qputenv("QUARNEL_VOICE", ("log:" + dir.filePath(QStringLiteral("window.log"))).toUtf8());
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
     QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
@@ -166,20 +170,13 @@ int main(int argc, char** argv)
                     list.IsSorted() ? " - the sort ended before the key" : "");
     }
     // (1) a count that would take for ever: every pair of records, counted.
-    const double down = [&] {
-        auto db = DBEngine::Instance().OpenDatabase(large);
-        cRecordList list;
-        list.AddColumn(QStringLiteral("Jmeno"), {}, 1);
-        list.SetRecordset(db->OpenRecordset(QStringLiteral("SELECT * FROM Velka")));
-        list.FillList();
-        list.SelectOnlyRow(0);
-        list.show();
-        return Best(20, [&] { QTest::keyClick(&list, Qt::Key_Down); });
-    }();
+    // The work that would take for ever is measured against what the window answers to
+    // while it runs: one second, after which it says that it waits.
     const double count = StopAnOpen(large, QStringLiteral(";"),
                                     QStringLiteral("SELECT a.Id, b.Id FROM Velka AS a, Velka AS b"), 1500);
-    std::printf("    Escape while counting every pair of %lld records: answered after %.1f ms (%.1f Down keys)\n",
-                static_cast<long long>(rows), count * 1000, count / down);
+    std::printf("    Escape while counting every pair of %lld records: answered after %.1f ms (ratio to the "
+                "second before the waiting message %.3f)\n",
+                static_cast<long long>(rows), count * 1000, count);
 
     // (1) a query on a server that sleeps
     const QString driver = PsqlOdbcDriver();
@@ -191,8 +188,9 @@ int main(int argc, char** argv)
             QStringLiteral("ODBC;DRIVER=%1;Servername=%2;Port=5432;Database=postgres;Username=quarnel").arg(driver, folder);
         const double server = StopAnOpen(QStringLiteral("postgres"), connect,
                                          QStringLiteral("SELECT pg_sleep(60) AS Spanek"), 1500);
-        std::printf("    Escape during a server query of 60 s (pg_sleep): answered after %.1f ms (%.1f Down keys)\n",
-                    server * 1000, server / down);
+        std::printf("    Escape during a server query of 60 s (pg_sleep): answered after %.1f ms (ratio to the "
+                    "second before the waiting message %.3f)\n",
+                    server * 1000, server);
         RunFixture(QStringLiteral("stop"), folder);
     }
 
