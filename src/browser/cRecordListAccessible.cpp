@@ -283,19 +283,19 @@ bool cRecordListAccessible::isRowSelected(int row) const
 
 bool cRecordListAccessible::selectRow(int row)
 {
-    if (row < 0 || row >= rowCount())
-        return false;
-    List()->selectionModel()->select(List()->model()->index(row, 0),
-                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    return true;
+    return SelectRow(row, QItemSelectionModel::Select);
 }
 
 bool cRecordListAccessible::unselectRow(int row)
 {
+    return SelectRow(row, QItemSelectionModel::Deselect);
+}
+
+bool cRecordListAccessible::SelectRow(int row, QItemSelectionModel::SelectionFlag how)
+{
     if (row < 0 || row >= rowCount())
         return false;
-    List()->selectionModel()->select(List()->model()->index(row, 0),
-                                     QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    List()->selectionModel()->select(List()->model()->index(row, 0), how | QItemSelectionModel::Rows);
     return true;
 }
 

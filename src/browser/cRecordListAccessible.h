@@ -3,6 +3,7 @@
 #include <QAccessibleTableInterface>
 #include <QAccessibleWidget>
 #include <QHash>
+#include <QItemSelectionModel>
 
 class cRecordList;
 
@@ -53,6 +54,7 @@ public:
     // Row −1 is the header row.
     QAccessibleInterface* Cell(int row, int column) const;
     void ForgetCells() const;
+    bool SelectRow(int row, QItemSelectionModel::SelectionFlag how);
 
 private:
     mutable QHash<qint64, QAccessible::Id> m_cells; // by child index

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -83,6 +84,17 @@ bool MakeKeys(UCollator* collator, const QStringList& texts, qsizetype from, qsi
     return true;
 }
 
+// Runs share 0 … shares − 1 at once, the last on this thread, and waits for all.
+void InShares(int shares, const std::function<void(int share)>& run)
+{
+    std::vector<std::thread> threads;
+    for (int share = 0; share + 1 < shares; ++share)
+        threads.emplace_back(run, share);
+    run(shares - 1);
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
 } // namespace
 
 std::vector<qint32> CollationRanks(const QStringList& texts, const QLocale& locale, qint32* rankCount,
@@ -100,26 +112,17 @@ std::vector<qint32> CollationRanks(const QStringList& texts, const QLocale& loca
     // Keys made on every core, each with a collator of its own.
     const int shares = count < 20000 ? 1 : std::clamp(QThread::idealThreadCount(), 1, 8);
     std::vector<KeyBlock> blocks(static_cast<size_t>(shares));
-    std::vector<Collator> clones;
-    std::vector<std::thread> threads;
-    std::vector<char> finished(static_cast<size_t>(shares), 0);
-    for (int share = 0; share < shares; ++share) {
-        const qsizetype from = count * share / shares;
-        const qsizetype to = count * (share + 1) / shares;
-        UCollator* own = collator.get();
-        if (share > 0) {
-            status = U_ZERO_ERROR;
-            clones.emplace_back(ucol_clone(collator.get(), &status));
-            own = clones.back().get();
-        }
-        auto run = [&, own, from, to, share] { finished[size_t(share)] = MakeKeys(own, texts, from, to, blocks[size_t(share)], control); };
-        if (share + 1 < shares)
-            threads.emplace_back(run);
-        else
-            run();
+    std::vector<Collator> collators;
+    for (int share = 1; share < shares; ++share) {
+        status = U_ZERO_ERROR;
+        collators.emplace_back(ucol_clone(collator.get(), &status));
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    std::vector<char> finished(static_cast<size_t>(shares), 0);
+    InShares(shares, [&](int share) {
+        UCollator* own = share == 0 ? collator.get() : collators[size_t(share) - 1].get();
+        finished[size_t(share)] = MakeKeys(own, texts, count * share / shares, count * (share + 1) / shares,
+                                           blocks[size_t(share)], control);
+    });
     if (std::find(finished.begin(), finished.end(), 0) != finished.end())
         return {};
 
@@ -141,22 +144,15 @@ std::vector<qint32> CollationRanks(const QStringList& texts, const QLocale& loca
         return {};
 
     // Sorted in shares too, then merged.
-    std::vector<size_t> bounds;
+    std::vector<qsizetype> bounds;
     for (int share = 0; share <= shares; ++share)
-        bounds.push_back(entries.size() * size_t(share) / size_t(shares));
-    threads.clear();
-    for (int share = 0; share < shares; ++share) {
-        auto run = [&, share] { std::sort(entries.begin() + qsizetype(bounds[size_t(share)]), entries.begin() + qsizetype(bounds[size_t(share) + 1]), Before); };
-        if (share + 1 < shares)
-            threads.emplace_back(run);
-        else
-            run();
-    }
-    for (std::thread& thread : threads)
-        thread.join();
+        bounds.push_back(qsizetype(entries.size()) * share / shares);
+    InShares(shares, [&](int share) {
+        std::sort(entries.begin() + bounds[size_t(share)], entries.begin() + bounds[size_t(share) + 1], Before);
+    });
     for (int share = 1; share < shares; ++share)
-        std::inplace_merge(entries.begin(), entries.begin() + qsizetype(bounds[size_t(share)]),
-                           entries.begin() + qsizetype(bounds[size_t(share) + 1]), Before);
+        std::inplace_merge(entries.begin(), entries.begin() + bounds[size_t(share)],
+                           entries.begin() + bounds[size_t(share) + 1], Before);
 
     std::vector<qint32> ranks(static_cast<size_t>(count));
     qint32 rank = 0;
