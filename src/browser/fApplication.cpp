@@ -158,19 +158,7 @@ void fApplication::CreateControls()
     setCentralWidget(central);
 
     // The templates the per-column controls copy.
-    auto* label = new QLabel(QStringLiteral("Label"), picFormView);
-    label->setObjectName(QStringLiteral("Label0"));
-    label->hide();
-    auto* frame = new QGroupBox(QStringLiteral("Frame"), picFormView);
-    frame->setObjectName(QStringLiteral("Frame0"));
-    frame->hide();
-    auto* text = new cFieldBox(picFormView);
-    text->setObjectName(QStringLiteral("Text0"));
-    text->setAccessibleName(QStringLiteral("Pole"));
-    text->hide();
-    Label = {label};
-    Frame = {frame};
-    Text = {text};
+    FormRows.CreateTemplates(picFormView, new cFieldBox(picFormView));
 
     keyFullPath = new QLabel(statusBar());
     keyFullPath->setObjectName(QStringLiteral("keyFullPath"));
@@ -648,11 +636,7 @@ void fApplication::mnuViewAsGrid_Click()
 void fApplication::ClearFormControls()
 {
     my_EditBox.reset();
-    while (Text.size() > 1) {
-        delete Text.takeLast();
-        delete Label.takeLast();
-        delete Frame.takeLast();
-    }
+    FormRows.Clear();
     m_currentColumn = 0;
 }
 
@@ -661,36 +645,12 @@ void fApplication::PrepareApplicationForm()
     ClearFormControls();
     const QFont font = FontFromStd(gFont);
     for (int i = 1; i <= list->ColumnCount(); ++i) {
-        const QString caption = list->HeaderText(i - 1);
-        auto* label = new QLabel(caption, picFormView);
-        label->setObjectName(QStringLiteral("Label%1").arg(i));
-        auto* frame = new QGroupBox(caption, picFormView);
-        frame->setObjectName(QStringLiteral("Frame%1").arg(i));
         auto* box = new cFieldBox(picFormView);
-        box->setObjectName(QStringLiteral("Text%1").arg(i));
-        box->setAccessibleName(caption);
         // Browsing only: a typed change would look saved and is not.
         box->setReadOnly(true);
-        label->setBuddy(box);
         box->focused = [this, i] { FieldBoxFocused(i); };
-        for (QWidget* control : {static_cast<QWidget*>(label), static_cast<QWidget*>(frame),
-                                 static_cast<QWidget*>(box)}) {
-            control->setFont(font);
-            control->hide();
-        }
-        frame->setPalette(Frame[0]->palette());
-        label->setPalette(Label[0]->palette());
-        box->setPalette(Text[0]->palette());
-        box->setAutoFillBackground(true);
-        frame->adjustSize();
-        frame->move(-frame->width(), -frame->height());
-        Label.append(label);
-        Frame.append(frame);
-        Text.append(box);
+        FormRows.AddRow(picFormView, list->HeaderText(i - 1), box, font);
     }
-    // Tab order follows the fields.
-    for (int i = 2; i < Text.size(); ++i)
-        setTabOrder(Text[i - 1], Text[i]);
 }
 
 void fApplication::ShowSelectedInForm()
@@ -716,32 +676,10 @@ void fApplication::ShowSelectedInForm()
 
 void fApplication::LayoutForm()
 {
-    const int n = int(Text.size()) - 1;
-    const int margin = TwipsToPixels(this, 75);
-    const int h = std::max(Label[0]->sizeHint().height(), Text[0]->sizeHint().height());
-    int w = 0;
-    for (int i = 1; i <= n; ++i)
-        w = std::max(w, Label[i]->sizeHint().width());
     const int scaleWidth = fraFormView->viewport()->width();
-    const int x = w + 2 * margin;
-    const int boxWidth = scaleWidth - x - margin;
-    for (int i = 1; i <= n; ++i) {
-        const int top = margin * i + (i - 1) * h;
-        const int labelHeight = Label[i]->sizeHint().height();
-        Label[i]->setGeometry(margin, top + (h - labelHeight) / 2, Label[i]->sizeHint().width(), labelHeight);
-        Frame[i]->move(-Frame[i]->width(), -Frame[i]->height());
-        const int textHeight = Text[i]->sizeHint().height();
-        // A window too narrow for a box leaves it where it was.
-        if (boxWidth > 0)
-            Text[i]->setGeometry(x, top + (h - textHeight) / 2, boxWidth, textHeight);
-        Text[i]->raise();
-        Frame[i]->raise();
-        Label[i]->raise();
-    }
-    const int height = n > 0 ? margin * (n + 1) + n * h : 0;
+    const QSize needed = FormRows.Layout(scaleWidth);
     // The form's surface fills the view even below the last field.
-    picFormView->resize(std::max(scaleWidth, x + std::max(boxWidth, 0) + margin),
-                        std::max(height, fraFormView->viewport()->height()));
+    picFormView->resize(std::max(scaleWidth, needed.width()), std::max(needed.height(), fraFormView->viewport()->height()));
 }
 
 void fApplication::LayoutWindow()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cFieldRows.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -74,10 +76,11 @@ public:
     QLabel* keyPosition = nullptr;
     QScrollArea* fraFormView = nullptr;
     QWidget* picFormView = nullptr;
-    // Element 0 of each array is the hidden template.
-    QList<QLabel*> Label;
-    QList<QGroupBox*> Frame;
-    QList<QLineEdit*> Text;
+    // The form view's captioned boxes; element 0 of each array is the hidden template.
+    cFieldRows FormRows;
+    QList<QLabel*>& Label = FormRows.Label;
+    QList<QGroupBox*>& Frame = FormRows.Frame;
+    QList<QLineEdit*>& Text = FormRows.Text;
 
     QMenu* mnuFile = nullptr;
     QAction* mnuNewDB = nullptr;

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QSize>
+#include <QString>
+
+class QFont;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// The captioned boxes of one record, a row a column, as the main window's form view and
+// the record editor show them. Element 0 of each array is the hidden template the others
+// copy their colours from; element i belongs to column i.
+class cFieldRows {
+public:
+    QList<QLabel*> Label;
+    QList<QGroupBox*> Frame;
+    QList<QLineEdit*> Text;
+
+    // The templates, hidden, on surface.
+    void CreateTemplates(QWidget* surface, QLineEdit* box);
+    // Adds the row of caption with box (made by the caller, parented to surface); the box is
+    // named by the caption for a screen reader and follows the previous box in Tab order.
+    void AddRow(QWidget* surface, const QString& caption, QLineEdit* box, const QFont& font);
+    // Removes rows 1 … n.
+    void Clear();
+    int Count() const { return int(Text.size()) - 1; }
+
+    // 75-twip margins and gaps; each row as high as the taller of a caption and a box, both
+    // centred in it; every box 150 twips right of the widest caption and 75 twips from the
+    // right edge of width. A width too narrow for a box leaves the boxes where they were.
+    // Returns the width and height the rows need.
+    QSize Layout(int width) const;
+};
