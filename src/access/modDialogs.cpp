@@ -1,5 +1,7 @@
 #include "modDialogs.h"
 
+#include <QApplication>
+
 #include "frmMsg12.h"
 #include "frmMsg3.h"
 #include "modCommon.h"
@@ -33,11 +35,26 @@ qint32 FileDialogCode(qint32 kind)
 
 } // namespace
 
+int ExecModal(QDialog& dialog)
+{
+    // The keyboard comes back to where it was, also without a window manager to give it.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const QPointer<QWidget> window = QApplication::activeWindow();
+    const int result = dialog.exec();
+    if (window && window->isVisible()) {
+        window->activateWindow();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); // the activation itself
+        if (focus && focus->isVisible())
+            focus->setFocus();
+    }
+    return result;
+}
+
 qint32 RunAccessibleDialog(std::unique_ptr<QDialog> form)
 {
     gDialogForm = form.get();
     VoiceOutput(4, 0, QString()); // the box speaks itself; what was being said is over
-    form->exec();
+    ExecModal(*form);
     const qint32 result = gDialogResult;
     gDialogForm = nullptr;
     form.reset();

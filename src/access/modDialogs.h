@@ -32,6 +32,9 @@ void ShowOkMessage(const QString& text);
 // Field index (1-based) of a "|"-separated text; empty when missing.
 QString DialogField(const QString& text, int index);
 
+// Shows dialog modally and gives the keyboard back to the window and control that had it.
+int ExecModal(QDialog& dialog);
+
 // Shows a prepared dialog modally as the driver does (speech stopped first), unloads it
 // and returns gDialogResult; for the file dialogs' handler.
 qint32 RunAccessibleDialog(std::unique_ptr<QDialog> form);

@@ -187,6 +187,12 @@ qint64 cRecordList::PutRecordRow(qint64 position, bool select)
     return added;
 }
 
+void cRecordList::RemoveRecordRows(const std::vector<qint64>& positions)
+{
+    d->Model->RemovePositions(positions);
+    emit ItemClicked(SelectedRow());
+}
+
 qint64 cRecordList::SelectedRow() const
 {
     const QModelIndex current = currentIndex();

@@ -4,6 +4,7 @@
 #include <QTreeView>
 
 #include <memory>
+#include <vector>
 
 class Recordset;
 
@@ -42,6 +43,8 @@ public:
     // Adds or refreshes the row of the record at which the recordset stands (its
     // position is given); returns the new row's index, or −1 when the row existed.
     qint64 PutRecordRow(qint64 position, bool select);
+    // The records at positions (as they were) were deleted: their rows go.
+    void RemoveRecordRows(const std::vector<qint64>& positions);
 
     // Selection: the selected row is the current one (−1 with none).
     qint64 SelectedRow() const;

@@ -306,6 +306,71 @@ void cRecordListModel::AppendBase(qint64 position)
     m_positions.push_back(position);
 }
 
+void cRecordListModel::RemovePositions(std::vector<qint64> positions)
+{
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    // How many of the sorted values lie below v: the shift of what stays.
+    const auto below = [](const std::vector<qint64>& sorted, qint64 v) {
+        return qint64(std::lower_bound(sorted.begin(), sorted.end(), v) - sorted.begin());
+    };
+    std::vector<qint64> bases;
+    for (const qint64 position : positions) {
+        const qint64 row = RowOfPosition(position);
+        if (row >= 0)
+            bases.push_back(BaseOfRow(row));
+    }
+    std::sort(bases.begin(), bases.end());
+
+    const auto change = [&] {
+        if (!m_rowToBase.empty()) {
+            std::vector<qint32> rows;
+            rows.reserve(m_rowToBase.size() - bases.size());
+            for (const qint32 base : m_rowToBase)
+                if (!std::binary_search(bases.begin(), bases.end(), qint64(base)))
+                    rows.push_back(qint32(base - below(bases, base)));
+            m_rowToBase = std::move(rows);
+            RebuildInverse();
+        }
+        if (m_explicit) {
+            std::vector<qint64> kept;
+            kept.reserve(m_positions.size() - bases.size());
+            m_baseOfPosition.clear();
+            for (size_t base = 0; base < m_positions.size(); ++base) {
+                if (std::binary_search(bases.begin(), bases.end(), qint64(base)))
+                    continue;
+                const qint64 position = m_positions[base] - below(positions, m_positions[base]);
+                m_baseOfPosition.insert(position, qint64(kept.size()));
+                kept.push_back(position);
+            }
+            m_positions = std::move(kept);
+        } else {
+            m_identityCount -= qint64(bases.size());
+        }
+        QHash<qint64, QStringList> kept;
+        for (auto it = m_kept.cbegin(); it != m_kept.cend(); ++it)
+            if (!std::binary_search(positions.begin(), positions.end(), it.key()))
+                kept.insert(it.key() - below(positions, it.key()), it.value());
+        m_kept = std::move(kept);
+        m_cache.clear();
+        if (m_initialsColumn >= 0)
+            for (auto it = positions.rbegin(); it != positions.rend(); ++it)
+                if (*it < qint64(m_initials.size()))
+                    m_initials.erase(m_initials.begin() + *it);
+    };
+    // One row goes as a removal the view follows; many at once as a new fill.
+    if (bases.size() == 1) {
+        const int row = int(RowOfBase(bases.front()));
+        beginRemoveRows({}, row, row);
+        change();
+        endRemoveRows();
+    } else {
+        beginResetModel();
+        change();
+        endResetModel();
+    }
+}
+
 QString cRecordListModel::CellTextOf(const QVariant& value, const QString& format)
 {
     if (!value.isValid() || value.isNull())

@@ -57,6 +57,9 @@ public:
     // refreshes it when it exists (returns −1, existing row in *row) or adds it (returns the
     // new row, in its sorted place when a sort is on).
     qint64 PutCurrent(qint64 position, qint64* row);
+    // The records at positions were deleted from the recordset (the positions as they were
+    // before): their rows go, the others keep their order and move to their new positions.
+    void RemovePositions(std::vector<qint64> positions);
 
     // False, with the rows as they were, when the sort was stopped or could not read.
     bool Sort(int column, Qt::SortOrder order);

@@ -8,9 +8,11 @@
 #include "cRuntimeError.h"
 #include "cSetting.h"
 #include "cStandardEditBox.h"
+#include "fRecord.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
 #include "mJetSql.h"
+#include "mJetErrors.h"
 #include "mKeys.h"
 #include "mLongWork.h"
 #include "mPrepareForm.h"
@@ -261,10 +263,12 @@ void fApplication::CreateMenus()
     OnCommand(mnuViewOrderBySortZA, [this] { mnuViewOrderBySortZA_Click(); });
     OnCommand(mnuColumnSize, [this] { mnuColumnSize_Click(); });
     OnCommand(mnuHelpAboutApplication, [this] { mnuHelpAboutApplication_Click(); });
+    OnCommand(mnuRecordAdd, [this] { Guarded([this] { mnuRecordAdd_Click(); }); });
+    OnCommand(mnuRecordEdit, [this] { Guarded([this] { mnuRecordEdit_Click(); }); });
+    OnCommand(mnuRecordDelete, [this] { Guarded([this] { mnuRecordDelete_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuRecordAdd,
-                             mnuRecordEdit, mnuRecordDelete, mnuRecordGoto, mnuEditActions, mnuFonts, mnuViewFilter,
-                             mnuRecOrder, mnuHelpAbout})
+    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuRecordGoto,
+                             mnuEditActions, mnuFonts, mnuViewFilter, mnuRecOrder, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -371,7 +375,7 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
             chooser.List1->setCurrentRow(0);
             selectedTable = chooser.List1->item(0)->text();
         } else {
-            chooser.exec();
+            ExecModal(chooser);
             if (chooser.Result() != frmTable::ResultOk)
                 return false;
             selectedTable = chooser.ChosenTable();
@@ -591,6 +595,125 @@ void fApplication::mnuHelpAboutApplication_Click()
     if (page.isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath())))
         return;
     VoiceOutput(7, 1, LoadString(500));
+}
+
+// ---- records ----
+
+bool fApplication::RefuseReadOnly() const
+{
+    if (m_recordset && m_recordset->Updatable())
+        return false;
+    // Said before the user types anything, not after OK.
+    ErrorStorage error;
+    error.Number = JetError::ReadOnly;
+    error.Description = JetErrorDescription(JetError::ReadOnly);
+    error.Source = QStringLiteral("DAO.Recordset");
+    ShowOkMessage(FormatErrorMessage(error));
+    return true;
+}
+
+int fApplication::FocusedFieldBox() const
+{
+    if (!IsFormView())
+        return 1;
+    for (int i = 1; i < Text.size(); ++i)
+        if (Text[i]->hasFocus())
+            return i;
+    return 1;
+}
+
+void fApplication::mnuRecordAdd_Click()
+{
+    if (!RefuseReadOnly())
+        OpenRecordForm(-1);
+}
+
+void fApplication::mnuRecordEdit_Click()
+{
+    const qint64 row = list->SelectedRow();
+    if (row < 0)
+        return;
+    if (list->CountSelected() > 1) {
+        ShowOkMessage(LoadString(11501));
+        return;
+    }
+    if (!RefuseReadOnly())
+        OpenRecordForm(row);
+}
+
+void fApplication::PrepareRecordForm(fRecord& form, qint64 row)
+{
+    for (int column = 0; column < list->ColumnCount(); ++column) {
+        form.AddField(list->HeaderText(column), list->ColumnField(column));
+        if (row >= 0)
+            form.Text[column + 1]->setText(list->CellText(row, column));
+    }
+    const bool added = row < 0;
+    form.setWindowTitle(FillPlaceholders(LoadString(added ? 11000 : 11001), {windowTitle()}));
+    form.SetEdit(m_recordset, added ? -1 : qint32(list->RowPosition(row)));
+}
+
+void fApplication::OpenRecordForm(qint64 row)
+{
+    fRecord form(this);
+    PrepareRecordForm(form, row);
+    form.FocusField(FocusedFieldBox());
+    ExecModal(form);
+    if (form.Result() != fRecord::ResultOk)
+        return;
+    // The written record: a new one joins the end of the grid (or its sorted place), an
+    // edited one is shown as it now is, where it stands. No other row is read again.
+    const qint64 position = row < 0 ? m_recordset->AbsolutePosition() : form.Postiton();
+    if (row >= 0)
+        m_recordset->setAbsolutePosition(qint32(position));
+    list->PutRecordRow(position, true);
+    ShowSelectedInForm();
+    ItemClick(list->SelectedRow());
+    VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+}
+
+void fApplication::mnuRecordDelete_Click()
+{
+    const qint64 row = list->SelectedRow();
+    if (row < 0 || RefuseReadOnly())
+        return;
+    const QList<qint64> rows = list->CountSelected() > 1 ? list->SelectedRows() : QList<qint64>{row};
+    const QString question = rows.size() > 1 ? FillPlaceholders(LoadString(10505), {QString::number(rows.size())})
+                                             : FillPlaceholders(LoadString(10504), {list->CellText(row, 0)});
+    if (ShowAccessibleDialog(DialogKind::YesNo, question + u'|' + windowTitle()) != 1)
+        return;
+    // Each record by its bookmark: a deletion moves the positions of the records after it.
+    std::vector<qint64> positions;
+    QVariantList bookmarks;
+    for (const qint64 each : rows) {
+        positions.push_back(list->RowPosition(each));
+        m_recordset->setAbsolutePosition(qint32(positions.back()));
+        bookmarks << m_recordset->Bookmark();
+    }
+    std::vector<qint64> deleted;
+    try {
+        for (qsizetype i = 0; i < bookmarks.size(); ++i) {
+            m_recordset->setBookmark(bookmarks[i]);
+            m_recordset->Delete();
+            deleted.push_back(positions[size_t(i)]);
+        }
+    } catch (const cRuntimeError&) {
+        ShowOkMessage(FormatErrorMessage(CaptureError()));
+    }
+    // The rows of what went; the rest stay in their order, and the row that now stands
+    // where the first one stood is selected.
+    list->RemoveRecordRows(deleted);
+    const qint64 at = std::min<qint64>(rows.front(), list->RowCount() - 1);
+    if (at >= 0) {
+        m_recordset->setAbsolutePosition(qint32(list->RowPosition(at)));
+        list->SelectOnlyRow(at);
+        ShowSelectedInForm();
+        ItemClick(at);
+        VoiceOutput(2, 0, list->RowText(at));
+    } else {
+        ItemClick(-1);
+        ShowSelectedInForm();
+    }
 }
 
 bool fApplication::IsFormView() const

@@ -12,9 +12,11 @@
 class cRecordList;
 class cSetting;
 class cStandardEditBox;
+class fRecord;
 class Database;
 class Recordset;
 class QAction;
+class QDialog;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -68,6 +70,9 @@ public:
     void mnuViewOrderBySortZA_Click();
     void mnuColumnSize_Click();
     void mnuHelpAboutApplication_Click();
+    void mnuRecordAdd_Click();
+    void mnuRecordEdit_Click();
+    void mnuRecordDelete_Click();
 
     // Controls, named as the window's units.
     cRecordList* list = nullptr;
@@ -128,6 +133,11 @@ private:
     void LayoutForm();
     void ClearFormControls();
     void ShowAllRecords(std::shared_ptr<Recordset> opened);
+    // The Record commands.
+    bool RefuseReadOnly() const;
+    int FocusedFieldBox() const;
+    void PrepareRecordForm(fRecord& form, qint64 row);
+    void OpenRecordForm(qint64 row);
     // The record source of sql, opened and counted as long work; null when stopped.
     std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
     void EnableDatabaseMenus(bool enable);

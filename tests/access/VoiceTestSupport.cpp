@@ -65,8 +65,12 @@ QTimer* WhenModal(std::function<void(QDialog*)> answer, int timeoutMs, bool opti
     auto remaining = std::make_shared<int>(timeoutMs / 20);
     QObject::connect(timer, &QTimer::timeout, [timer, remaining, answer, optional] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        // Keys go where the focus is, which the dialog has once it is active.
-        if (dialog && dialog->isVisible() && QApplication::activeWindow() == dialog) {
+        // Keys go where the focus is, which the dialog has once it is active. A box opened
+        // just after another closed can lose that to the window under it, whose activation
+        // arrives late; the window system gives a modal box the keyboard.
+        if (dialog && dialog->isVisible() && QApplication::activeWindow() != dialog) {
+            QApplication::setActiveWindow(dialog); // its focus is in place at the next look
+        } else if (dialog && dialog->isVisible()) {
             timer->stop();
             timer->deleteLater();
             answer(dialog);
@@ -108,5 +112,16 @@ void PressInDialog(QDialog* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers
 
 void TypeInDialog(QDialog* dialog, const QString& text)
 {
-    QTest::keyClicks(Target(dialog), text);
+    QWidget* target = Target(dialog);
+    // Letters with diacritics come as the keys of a Czech keyboard give them: the
+    // character's text with the key of its capital.
+    for (const QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClick(target, c.toLatin1());
+            continue;
+        }
+        const auto key = Qt::Key(c.toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Press, target, key, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, target, key, QString(c), Qt::NoModifier);
+    }
 }

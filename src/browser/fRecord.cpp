@@ -1,0 +1,249 @@
+#include "fRecord.h"
+
+#include "Field.h"
+#include "Recordset.h"
+#include "cRuntimeError.h"
+#include "cStandardTextBox.h"
+#include "mErrorMessage.h"
+#include "mPrepareForm.h"
+#include "mStandardTextBox.h"
+#include "mStringTable.h"
+#include "modCommon.h"
+#include "mConvert.h"
+#include "mJetErrors.h"
+#include "modDialogs.h"
+#include "sMain.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr qint32 kZeroLength = 3315;
+
+} // namespace
+
+fRecord::fRecord(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("fRecord"));
+    setModal(true);
+    fraFields = new QScrollArea(this);
+    fraFields->setObjectName(QStringLiteral("fraFields"));
+    fraFields->setFrameShape(QFrame::NoFrame);
+    fraFields->setFocusPolicy(Qt::NoFocus);
+    fraFields->setWidgetResizable(false);
+    picFields = new QWidget;
+    picFields->setObjectName(QStringLiteral("picFields"));
+    fraFields->setWidget(picFields);
+    Rows.CreateTemplates(picFields, new QLineEdit(picFields));
+
+    cmdOK = new QPushButton(LoadString(1), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setAccessibleName(LoadString(1));
+    cmdOK->setDefault(true); // Enter in a box confirms
+    cmdCancel = new QPushButton(LoadString(2), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAccessibleName(LoadString(2));
+    cmdCancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraFields, 1);
+    layout->addLayout(buttons);
+    connect(cmdOK, &QPushButton::clicked, this, &fRecord::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &fRecord::cmdCancel_Click);
+
+    SetFont(FontFromStd(gFont));
+    SetColor(gForeColor, gBackColor, gForeColorForm, gBackColorForm);
+    resize(parent ? parent->size() * 0.8 : QSize(900, 650));
+}
+
+fRecord::~fRecord() = default;
+
+void fRecord::AddField(const QString& caption, int field)
+{
+    auto* box = new QLineEdit(picFields);
+    Rows.AddRow(picFields, caption, box, font());
+    box->show();
+    Label.last()->show();
+    m_fields.push_back(field);
+    m_edited.push_back(false);
+    const size_t index = m_edited.size() - 1;
+    connect(box, &QLineEdit::textEdited, this, [this, index] { m_edited[index] = true; });
+    // Whole text selected on arrival; the caret's moves spoken.
+    m_wrappers.push_back(CreateStandardTextBox(box, 0));
+    box->installEventFilter(this);
+    setTabOrder(box, cmdOK);
+    LayoutFields();
+}
+
+void fRecord::SetFont(const QFont& font)
+{
+    ApplyFontToForm(this, font);
+    LayoutFields();
+}
+
+void fRecord::SetColor(qint32 fore, qint32 back, qint32 foreForm, qint32 backForm)
+{
+    ApplyColoursToForm(this, foreForm, backForm, fore, back);
+}
+
+void fRecord::SetEdit(std::shared_ptr<Recordset> recordset, qint32 position)
+{
+    m_mode = ModeRecord;
+    m_recordset = std::move(recordset);
+    m_position = position;
+    m_result = ResultCancel;
+    std::fill(m_edited.begin(), m_edited.end(), false);
+    SetWindowCode(this, position < 0 ? kWindowCodeNew : kWindowCodeEdit);
+    if (position >= 0 || !m_recordset)
+        return;
+    for (int i = 1; i <= Rows.Count(); ++i) {
+        const QVariant value = m_recordset->Fields()->Item(m_fields[size_t(i - 1)])->DefaultValue();
+        if (value.isValid() && !value.isNull())
+            Text[i]->setText(value.toString());
+    }
+}
+
+QString fRecord::Caption(int box) const
+{
+    return Label[box]->text().remove(u'&');
+}
+
+void fRecord::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    LayoutFields();
+    const int box = m_focusField >= 1 && m_focusField <= Rows.Count() ? m_focusField : 1;
+    if (box <= Rows.Count())
+        Text[box]->setFocus();
+}
+
+void fRecord::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    LayoutFields();
+}
+
+void fRecord::LayoutFields()
+{
+    const int width = fraFields->viewport()->width();
+    const QSize needed = Rows.Layout(width);
+    picFields->resize(std::max(width, needed.width()), std::max(needed.height(), fraFields->viewport()->height()));
+}
+
+bool fRecord::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        for (int i = 1; i <= Rows.Count(); ++i) {
+            if (Text[i] != watched)
+                continue;
+            fraFields->ensureWidgetVisible(Text[i]);
+            VoiceFocus(Caption(i), Text[i]->text(), WindowHandle(Text[i]), WindowHandle(this), 0, true, true, 0);
+            BrailleRole(kRoleText);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void fRecord::TellFieldError(int box, const QString& message)
+{
+    ShowOkMessage(message);
+    // Back in the box with the value selected, so that typing replaces what was refused.
+    Text[box]->setFocus();
+    Text[box]->selectAll();
+}
+
+bool fRecord::WriteRecord()
+{
+    Recordset& rs = *m_recordset;
+    const auto fields = rs.Fields();
+    // A text longer than its field is cut to the field's size, as the engine would refuse it.
+    for (int i = 1; i <= Rows.Count(); ++i) {
+        const auto field = fields->Item(m_fields[size_t(i - 1)]);
+        if (field->Type() == JetType::Text && field->Size() > 0 && Text[i]->text().size() > field->Size())
+            Text[i]->setText(Text[i]->text().left(field->Size()));
+    }
+    try {
+        if (rs.EditMode() != Recordset::dbEditNone)
+            rs.CancelUpdate();
+        if (m_position < 0) {
+            rs.AddNew();
+        } else {
+            rs.setAbsolutePosition(m_position);
+            rs.Edit();
+        }
+    } catch (const cRuntimeError&) {
+        ShowOkMessage(FormatErrorMessage(CaptureError()));
+        return false;
+    }
+    // Only what the user changed is written: a value shown through a display format (a
+    // date without its time, a rounded number) would lose what the format leaves out.
+    for (int i = 1; i <= Rows.Count(); ++i) {
+        if (!m_edited[size_t(i - 1)])
+            continue;
+        const int index = m_fields[size_t(i - 1)];
+        const auto field = fields->Item(index);
+        const QString text = Text[i]->text();
+        const bool isText = JetType::IsText(field->Type());
+        if (isText && text.isEmpty() && !field->AllowZeroLength()) {
+            rs.CancelUpdate();
+            ErrorStorage error;
+            error.Number = kZeroLength;
+            TellFieldError(i, FieldErrorMessage(error, field->Type(), Caption(i)));
+            return false;
+        }
+        try {
+            rs.SetFieldValue(index, !isText && text.isEmpty() ? QVariant() : QVariant(text));
+        } catch (const cRuntimeError& e) {
+            if (e.Number() != JetError::Conversion)
+                continue; // the field keeps its value
+            rs.CancelUpdate();
+            TellFieldError(i, FieldErrorMessage(CaptureError(), field->Type(), Caption(i)));
+            return false;
+        }
+    }
+    try {
+        rs.Update();
+        // A new record joins the end of the record source.
+        if (m_position < 0)
+            rs.MoveLast();
+    } catch (const cRuntimeError&) {
+        const ErrorStorage error = CaptureError();
+        rs.CancelUpdate();
+        ShowOkMessage(FormatErrorMessage(error));
+        return false;
+    }
+    return true;
+}
+
+void fRecord::cmdOK_Click()
+{
+    if (m_mode != ModeRecord || !m_recordset || !WriteRecord())
+        return;
+    m_result = ResultOk;
+    done(ResultOk);
+}
+
+void fRecord::cmdCancel_Click()
+{
+    const bool edited = std::find(m_edited.begin(), m_edited.end(), true) != m_edited.end();
+    // Yes ("Pokračovat?": go on, losing the changes) closes; No goes back to the boxes.
+    if (m_mode == ModeRecord && edited
+        && ShowAccessibleDialog(DialogKind::YesNo, LoadString(11500) + u'|' + windowTitle()) != 1)
+        return;
+    m_result = ResultCancel;
+    QDialog::done(ResultCancel);
+}
+
+void fRecord::reject()
+{
+    cmdCancel_Click();
+}

@@ -1,0 +1,293 @@
+#include "ApplicationHarness.h"
+
+#include "DBEngine.h"
+#include "TableDef.h"
+#include "cRecordList.h"
+#include "fApplication.h"
+#include "fRecord.h"
+#include "mConvert.h"
+#include "modCommon.h"
+#include "modRegistry.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+// Adding, editing and deleting records as a keyboard user does, answering every dialog
+// with keys, then reading the database back through the engine.
+class RecordFormTest : public ApplicationTest {
+protected:
+    void SetUp() override
+    {
+        ApplicationTest::SetUp();
+        m_path = m_dir.filePath(QStringLiteral("lide.mdb"));
+        auto db = DBEngine::Instance().CreateDatabase(m_path, QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"));
+        auto table = db->CreateTableDef(QStringLiteral("Lidé"));
+        auto add = [&](const QString& name, int type, int size, bool required, bool zeroLength, const QString& byDefault) {
+            auto field = table->CreateField(name, type, size);
+            field->setRequired(required);
+            field->setAllowZeroLength(zeroLength);
+            if (!byDefault.isEmpty())
+                field->setDefaultValue(byDefault);
+            table->Fields()->Append(field);
+        };
+        add(QStringLiteral("Jméno"), JetType::Text, 10, true, false, {});
+        add(QStringLiteral("Obec"), JetType::Text, 30, false, true, QStringLiteral("Brno"));
+        add(QStringLiteral("Narozen"), JetType::Date, 0, false, false, {});
+        add(QStringLiteral("Výška"), JetType::Double, 0, false, false, {});
+        add(QStringLiteral("Aktivní"), JetType::Boolean, 0, false, false, {});
+        db->TableDefs()->Append(table);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [Lidé]"));
+        for (const auto& [name, town] : {std::pair{"Petr", "Hradec"}, {"Marie", "Chrudim"}, {"Adam", "Brno"}}) {
+            rs->AddNew();
+            rs->SetFieldValue(0, QString::fromUtf8(name));
+            rs->SetFieldValue(1, QString::fromUtf8(town));
+            rs->Update();
+        }
+        db->Close();
+        ASSERT_TRUE(Open(m_path));
+        m_window->list->setFocus();
+    }
+
+    // The records as the database now holds them, one "name|town|born|height|active" each.
+    QStringList Stored() const
+    {
+        QStringList records;
+        auto db = DBEngine::Instance().OpenDatabase(m_path);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [Lidé]"));
+        for (; !rs->Eof(); rs->MoveNext()) {
+            QStringList values;
+            for (int i = 0; i < 5; ++i) {
+                const QVariant value = rs->FieldValue(i);
+                values << (value.typeId() == QMetaType::QDateTime ? value.toDateTime().date().toString(Qt::ISODate)
+                                                                   : value.toString());
+            }
+            records << values.join(u'|');
+        }
+        return records;
+    }
+
+    static QLineEdit* Box(QDialog* form, int i) { return qobject_cast<fRecord*>(form)->Text[i]; }
+
+    ScopedLocale m_czech{QStringLiteral("cs_CZ")};
+    QString m_path;
+};
+
+TEST_F(RecordFormTest, ANewRecordTakesTypedCzechValuesAndJoinsTheGrid)
+{
+    struct {
+        int code = 0;
+        QString title, town;
+        QStringList focus;
+    } seen;
+    WhenModal([&](QDialog* form) {
+        seen.code = WindowCodeOf(form);
+        seen.title = form->windowTitle();
+        seen.town = Box(form, 2)->text();
+        const QList<QStringList> focus = Calls(QStringLiteral("FocusVoice"));
+        seen.focus = focus.isEmpty() ? QStringList() : focus.last().mid(1, 2);
+        TypeInDialog(form, QStringLiteral("Eva"));
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("Praha")); // the default is selected: typing replaces it
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("6. 12. 2026"));
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("12,5"));
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("Ano"));
+        Clear();
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(seen.code, 2622);
+    EXPECT_EQ(seen.title, QStringLiteral("lide.mdb - Databáze - Nový záznam"));
+    EXPECT_EQ(seen.town, QStringLiteral("Brno")) << "a new record shows the defaults";
+    EXPECT_EQ(seen.focus, QStringList({QStringLiteral("Jméno"), QString()}));
+    EXPECT_EQ(Stored().value(3), QStringLiteral("Eva|Praha|2026-12-06|12.5|true"));
+    cRecordList* list = m_window->list;
+    ASSERT_EQ(list->RowCount(), 4);
+    EXPECT_EQ(list->SelectedRow(), 3);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 4 z 4"));
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 ") + list->RowText(3));
+    EXPECT_EQ(list->RowText(3), QStringLiteral(", Eva, Praha, 06.12.2026, 12,5, Pravda"));
+}
+
+TEST_F(RecordFormTest, EachErrorIsToldAndTheFormStaysOpenUntilCorrected)
+{
+    QStringList messages;
+    const auto answer = [&messages] {
+        WhenModal([&messages](QDialog* box) {
+            messages << MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+    };
+    bool stillOpen = false;
+    WhenModal([&](QDialog* form) {
+        // Nothing typed: the required name is missing (3314).
+        answer();
+        PressInDialog(form, Qt::Key_Return);
+        // A date that is no date: 23421 with the type, the focus back in its box.
+        TypeInDialog(form, QStringLiteral("Jaroslav Novák")); // cut to the field's 10 characters
+        PressInDialog(form, Qt::Key_Tab);
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("zítra"));
+        answer();
+        PressInDialog(form, Qt::Key_Return);
+        stillOpen = form->isVisible() && form->focusWidget() == Box(form, 3);
+        TypeInDialog(form, QStringLiteral("1. 1. 2000"));
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("3314 (0xCF2)\nPole 'Jméno' nemůže obsahovat hodnotu Null")))
+        << messages[0].toStdString();
+    EXPECT_EQ(messages[1], QStringLiteral("V poli 'Narozen' nelze provést konverzi na požadaovaný typ (Date - Datum)"));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(Stored().value(3), QStringLiteral("Jaroslav N|Brno|2000-01-01||")) << "the default applied by the database";
+
+    // Emptying a name that allows no empty text: 23315 by the field's caption.
+    messages.clear();
+    WhenModal([&](QDialog* form) {
+        PressInDialog(form, Qt::Key_Delete); // the whole name is selected
+        answer();
+        PressInDialog(form, Qt::Key_Return);
+        answer(); // a change: the question, answered Yes
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Return, Qt::AltModifier);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], QStringLiteral("Pole 'Jméno' nemůže být nulové délky."));
+    EXPECT_EQ(messages[1], QStringLiteral("Byly provedeny změny které budou ztraceny. Pokračovat?"));
+    EXPECT_EQ(Stored().value(0), QStringLiteral("Petr|Hradec|||"));
+}
+
+TEST_F(RecordFormTest, CancelAsksOnlyAfterAChangeAndNoGoesBackToTheBoxes)
+{
+    int questions = 0;
+    WhenModal([&](QDialog* form) { PressInDialog(form, Qt::Key_Escape); }); // no change: closes at once
+    Press(Qt::Key_N, Qt::ControlModifier);
+    bool backInTheForm = false;
+    WhenModal([&](QDialog* form) {
+        TypeInDialog(form, QStringLiteral("Ota"));
+        WhenModal([&](QDialog* box) {
+            ++questions;
+            PressInDialog(box, Qt::Key_Escape); // No
+        });
+        PressInDialog(form, Qt::Key_Escape);
+        backInTheForm = form->isVisible();
+        WhenModal([&](QDialog* box) {
+            ++questions;
+            PressInDialog(box, Qt::Key_Return); // Yes: the changes are dropped
+        });
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    Press(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(backInTheForm);
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(Stored().size(), 3);
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+}
+
+TEST_F(RecordFormTest, EditingChangesOnlyWhatWasTypedInGridAndFormView)
+{
+    Press(Qt::Key_Down); // Marie
+    QString title;
+    WhenModal([&](QDialog* form) {
+        title = form->windowTitle();
+        EXPECT_EQ(WindowCodeOf(form), 2624);
+        EXPECT_EQ(Box(form, 1)->text(), QStringLiteral("Marie"));
+        PressInDialog(form, Qt::Key_Tab);
+        TypeInDialog(form, QStringLiteral("Pardubice"));
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(title, QStringLiteral("lide.mdb - Databáze - Editace záznamu"));
+    EXPECT_EQ(Stored(), QStringList({QStringLiteral("Petr|Hradec|||"), QStringLiteral("Marie|Pardubice|||"),
+                                     QStringLiteral("Adam|Brno|||")}));
+    EXPECT_EQ(m_window->list->RowText(1), QStringLiteral(", Marie, Pardubice, , , "));
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , Marie, Pardubice, , , "));
+
+    // In the form view the editor starts in the box that has the focus.
+    Press(Qt::Key_F12);
+    Press(Qt::Key_Tab);
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(Focus(), m_window->Text[3]);
+    WhenModal([&](QDialog* form) {
+        EXPECT_EQ(QApplication::focusWidget(), Box(form, 3));
+        TypeInDialog(form, QStringLiteral("24.12.1990"));
+        PressInDialog(form, Qt::Key_Return);
+    });
+    m_window->mnuRecordEdit->trigger();
+    EXPECT_EQ(Stored().value(1), QStringLiteral("Marie|Pardubice|1990-12-24||"));
+    EXPECT_EQ(m_window->Text[3]->text(), QStringLiteral("24.12.1990"));
+
+    // Two rows selected: a manual selection, which editing does not take.
+    Press(Qt::Key_F12);
+    QString message;
+    WhenModal([&](QDialog* box) {
+        message = MessageOf(box);
+        PressInDialog(box, Qt::Key_Return);
+    });
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    Press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(message, QStringLiteral("Je aktivní ruční výběr."));
+}
+
+TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPlace)
+{
+    QString question;
+    const auto yes = [&question] {
+        WhenModal([&question](QDialog* box) {
+            question = MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+    };
+    cRecordList* list = m_window->list;
+    Press(Qt::Key_Down); // Marie
+    WhenModal([](QDialog* box) { PressInDialog(box, Qt::Key_Escape); }); // No
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(list->RowCount(), 3);
+    yes();
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit záznam 'Marie'?"));
+    EXPECT_EQ(Stored(), QStringList({QStringLiteral("Petr|Hradec|||"), QStringLiteral("Adam|Brno|||")}));
+    EXPECT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->CellText(list->SelectedRow(), 0), QStringLiteral("Adam")) << "the row now second";
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , Adam, Brno, , , "));
+
+    // Both rows selected: one question for both.
+    Press(Qt::Key_Up, Qt::ShiftModifier);
+    yes();
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit 2 vybraných záznamů?"));
+    EXPECT_TRUE(Stored().isEmpty());
+    EXPECT_EQ(list->RowCount(), 0);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 0 z 0"));
+}
+
+TEST_F(RecordFormTest, AnAccessFileRefusesChangesBeforeAnythingIsTyped)
+{
+    WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Shippers")); }, 30000);
+    ASSERT_TRUE(m_window->ApplySetting(QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb"), false));
+    m_window->list->setFocus();
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_N, Qt::ControlModifier}, {Qt::Key_Return, Qt::AltModifier},
+                                         {Qt::Key_Delete, Qt::NoModifier}}) {
+        QString message;
+        int code = 0;
+        WhenModal([&](QDialog* box) {
+            message = MessageOf(box);
+            code = WindowCodeOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+        Press(key, modifiers);
+        EXPECT_EQ(message, QStringLiteral("3027 (0xBD3)\nDatabázi nebo objekt nelze aktualizovat. Je jen pro čtení."))
+            << "the box, not the record form, comes first";
+        EXPECT_NE(code, fRecord::kWindowCodeNew);
+    }
+}
+
+} // namespace
