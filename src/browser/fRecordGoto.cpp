@@ -83,7 +83,6 @@ fRecordGoto::fRecordGoto(QWidget* parent)
     // Before the preferences are read both colours are 0: the form keeps the style's.
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
-    Text1->setFocus();
 }
 
 fRecordGoto::~fRecordGoto() = default;
