@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -53,7 +54,7 @@ struct cRecordList::Impl {
     QElapsedTimer SearchTimer;
 };
 
-cRecordList::cRecordList(QWidget* parent) : QTreeView(parent), d(std::make_unique<Impl>())
+cRecordList::cRecordList(QWidget* parent) : QTableView(parent), d(std::make_unique<Impl>())
 {
     cRecordListAccessible::Install();
     setObjectName(QStringLiteral("list"));
@@ -62,10 +63,16 @@ cRecordList::cRecordList(QWidget* parent) : QTreeView(parent), d(std::make_uniqu
     d->Model = new cRecordListModel(this);
     setModel(d->Model);
     setItemDelegate(new cGridDelegate(this));
-    setUniformRowHeights(true);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setAllColumnsShowFocus(true);
+    // A table keeps no layout data a row (a tree view does, and lays out every row again
+    // when one is added or removed): rows are of one height, found by arithmetic.
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    FitRowHeight();
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -356,7 +363,7 @@ void cRecordList::AutoSizeColumn(int column, bool useHeader)
     int width = 0;
     const QModelIndex top = indexAt(QPoint(0, 0));
     const qint64 firstShown = top.isValid() ? top.row() : 0;
-    const qint64 shown = std::max<qint64>(viewport()->height() / std::max(1, sizeHintForRow(0)) + 2, 1);
+    const qint64 shown = std::max<qint64>(viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) + 2, 1);
     const std::vector<qint64> sample = d->Model->SampleRows(kFitSampleRows, firstShown, shown);
     d->Model->Prefetch(sample);
     for (const qint64 row : sample)
@@ -409,6 +416,42 @@ void cRecordList::keyboardSearch(const QString& search)
         SelectOnlyRow(row);
 }
 
+void cRecordList::FitRowHeight()
+{
+    const QFontMetrics metrics(font());
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(metrics.height() + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameVMargin) + 1));
+}
+
+void cRecordList::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FitRowHeight();
+}
+
+QModelIndex cRecordList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // The keys of a list of records: Home and End go to the first and last record, Left and
+    // Right look at the columns beyond the window's edge without leaving the record.
+    const QModelIndex current = currentIndex();
+    const int rows = model()->rowCount();
+    const int column = current.isValid() ? current.column() : 0;
+    switch (action) {
+    case MoveHome:
+        return rows > 0 ? model()->index(0, column) : QModelIndex();
+    case MoveEnd:
+        return rows > 0 ? model()->index(rows - 1, column) : QModelIndex();
+    case MoveLeft:
+    case MoveRight:
+        horizontalScrollBar()->triggerAction(action == MoveLeft ? QAbstractSlider::SliderSingleStepSub
+                                                                : QAbstractSlider::SliderSingleStepAdd);
+        return current;
+    default:
+        return QTableView::moveCursor(action, modifiers);
+    }
+}
+
 void cRecordList::keyPressEvent(QKeyEvent* event)
 {
     d->PressedKey = event->key();
@@ -424,12 +467,12 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
     if (current.isValid()
         && ((code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1)))
         VoiceOutput(5, 8, QString());
-    QTreeView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
 }
 
 void cRecordList::keyReleaseEvent(QKeyEvent* event)
 {
-    QTreeView::keyReleaseEvent(event);
+    QTableView::keyReleaseEvent(event);
     // Auto-repeat produces releases too; only the real one speaks.
     if (event->isAutoRepeat() || KeyCodeOf(event) < 32)
         return;
@@ -446,7 +489,7 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
 
 void cRecordList::focusInEvent(QFocusEvent* event)
 {
-    QTreeView::focusInEvent(event);
+    QTableView::focusInEvent(event);
     // A closed menu gives the focus back without the grid having lost it to another control.
     if (event->reason() == Qt::PopupFocusReason)
         return;

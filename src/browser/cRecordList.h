@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QTreeView>
+#include <QHeaderView>
+#include <QTableView>
 
 #include <memory>
 #include <vector>
@@ -12,7 +13,7 @@ class Recordset;
 // shown field. Rows are read from the recordset when they are needed, so a source of a
 // million records opens at once. Rows are addressed by their index in the grid's current
 // (possibly sorted) order, 0-based; a row's record is known by its key "k<position>".
-class cRecordList : public QTreeView {
+class cRecordList : public QTableView {
     Q_OBJECT
 public:
     explicit cRecordList(QWidget* parent = nullptr);
@@ -79,6 +80,9 @@ public:
     // Type-ahead over the first column, as the view's own but reading only that column.
     void keyboardSearch(const QString& search) override;
 
+    // The column headers.
+    QHeaderView* header() const { return horizontalHeader(); }
+
 signals:
     // The selection changed (row −1: none); the window updates the position text and the
     // record commands.
@@ -93,9 +97,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void SortFinished();
+    // Rows as high as a line of the grid's font.
+    void FitRowHeight();
 
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -21,7 +21,7 @@ public:
 
     bool isValid() const override
     {
-        return m_list && m_column < m_list->ColumnCount() && (m_row < 0 || m_row < m_list->RowCount());
+        return m_list && m_column >= -1 && m_column < m_list->ColumnCount() && (m_row < 0 || m_row < m_list->RowCount());
     }
     QObject* object() const override { return nullptr; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
@@ -34,6 +34,8 @@ public:
     {
         if (!isValid() || type != QAccessible::Name)
             return {};
+        if (m_column < 0) // the hidden row header: the row's number
+            return m_row < 0 ? QString() : QString::number(m_row + 1);
         if (m_row < 0)
             return m_list->HeaderText(m_column);
         return Index().data(Qt::AccessibleTextRole).toString();
@@ -42,7 +44,7 @@ public:
 
     QRect rect() const override
     {
-        if (!isValid())
+        if (!isValid() || m_column < 0)
             return {};
         if (m_row < 0) {
             const QHeaderView* header = m_list->header();
@@ -56,7 +58,9 @@ public:
 
     QAccessible::Role role() const override
     {
-        return m_row < 0 ? QAccessible::ColumnHeader : QAccessible::Cell;
+        if (m_column < 0 && m_row >= 0)
+            return QAccessible::RowHeader;
+        return m_row < 0 || m_column < 0 ? QAccessible::ColumnHeader : QAccessible::Cell;
     }
 
     QAccessible::State state() const override
@@ -67,9 +71,9 @@ public:
             return state;
         }
         const QRect shown = m_list->viewport()->rect();
-        if (!m_list->isVisible() || (m_row >= 0 && !shown.intersects(m_list->visualRect(Index()))))
+        if (!m_list->isVisible() || m_column < 0 || (m_row >= 0 && !shown.intersects(m_list->visualRect(Index()))))
             state.invisible = state.offscreen = true;
-        if (m_row < 0)
+        if (m_row < 0 || m_column < 0)
             return state;
         state.focusable = state.selectable = state.multiSelectable = true;
         if (isSelected())
@@ -87,11 +91,11 @@ public:
 
     bool isSelected() const override
     {
-        return m_row >= 0 && isValid() && m_list->selectionModel()->isRowSelected(m_row, {});
+        return m_row >= 0 && m_column >= 0 && isValid() && m_list->selectionModel()->isRowSelected(m_row, {});
     }
     QList<QAccessibleInterface*> columnHeaderCells() const override
     {
-        if (m_row < 0 || !isValid())
+        if (m_row < 0 || m_column < 0 || !isValid())
             return {};
         return {Table()->Cell(-1, m_column)};
     }
@@ -181,15 +185,15 @@ int cRecordListAccessible::rowCount() const
 
 int cRecordListAccessible::childCount() const
 {
-    return (rowCount() + 1) * columnCount();
+    return (rowCount() + 1) * (columnCount() + 1);
 }
 
 QAccessibleInterface* cRecordListAccessible::Cell(int row, int column) const
 {
     const int columns = columnCount();
-    if (column < 0 || column >= columns || row < -1 || row >= rowCount())
+    if (column < -1 || column >= columns || row < -1 || row >= rowCount())
         return nullptr;
-    const qint64 index = qint64(row + 1) * columns + column;
+    const qint64 index = qint64(row + 1) * (columns + 1) + column + 1;
     if (const auto found = m_cells.constFind(index); found != m_cells.constEnd())
         return QAccessible::accessibleInterface(found.value());
     if (m_cells.size() >= kKeptCells)
@@ -208,10 +212,10 @@ void cRecordListAccessible::ForgetCells() const
 
 QAccessibleInterface* cRecordListAccessible::child(int index) const
 {
-    const int columns = columnCount();
-    if (index < 0 || columns == 0)
+    const int stride = columnCount() + 1;
+    if (index < 0 || stride == 1)
         return nullptr;
-    return Cell(index / columns - 1, index % columns);
+    return Cell(index / stride - 1, index % stride - 1);
 }
 
 int cRecordListAccessible::indexOfChild(const QAccessibleInterface* child) const
@@ -222,7 +226,7 @@ int cRecordListAccessible::indexOfChild(const QAccessibleInterface* child) const
         const_cast<QAccessibleInterface*>(child)->tableCellInterface();
     if (!cell)
         return -1;
-    return (cell->rowIndex() + 1) * columnCount() + cell->columnIndex();
+    return (cell->rowIndex() + 1) * (columnCount() + 1) + cell->columnIndex() + 1;
 }
 
 QAccessibleInterface* cRecordListAccessible::childAt(int x, int y) const

@@ -11,8 +11,9 @@ class cRecordList;
 // while the grid has it. The toolkit's own table marks the current cell focused even when
 // the grid is hidden behind the form, and the grid itself focused beside its cell, so a
 // screen reader would meet two or three focused objects at once.
-// Children are numbered as the toolkit's tree view numbers them in its focus and
-// selection events: the header row first, then row by row, column by column.
+// Children are numbered as the toolkit's table view numbers them in its focus and
+// selection events: the header row first, then row by row, each row beginning with the
+// cell of its (hidden) row header.
 class cRecordListAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
     explicit cRecordListAccessible(cRecordList* list);
@@ -51,7 +52,7 @@ public:
     void modelChange(QAccessibleTableModelChangeEvent* event) override;
 
     cRecordList* List() const;
-    // Row −1 is the header row.
+    // Row −1 is the header row, column −1 the hidden row header.
     QAccessibleInterface* Cell(int row, int column) const;
     void ForgetCells() const;
     bool SelectRow(int row, QItemSelectionModel::SelectionFlag how);

@@ -9,6 +9,7 @@
 #include "cSetting.h"
 #include "cStandardEditBox.h"
 #include "fRecord.h"
+#include "fRecordGoto.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
 #include "mJetSql.h"
@@ -266,9 +267,10 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordAdd, [this] { Guarded([this] { mnuRecordAdd_Click(); }); });
     OnCommand(mnuRecordEdit, [this] { Guarded([this] { mnuRecordEdit_Click(); }); });
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { mnuRecordDelete_Click(); }); });
+    OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuRecordGoto,
-                             mnuEditActions, mnuFonts, mnuViewFilter, mnuRecOrder, mnuHelpAbout})
+    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuEditActions,
+                             mnuFonts, mnuViewFilter, mnuRecOrder, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -713,6 +715,28 @@ void fApplication::mnuRecordDelete_Click()
     } else {
         ItemClick(-1);
         ShowSelectedInForm();
+    }
+}
+
+void fApplication::mnuRecordGoto_Click()
+{
+    fRecordGoto dialog(this);
+    const qint64 rows = list->RowCount();
+    dialog.SetPostiton(rows == 0 ? 0 : qint32(list->SelectedRow() + 1));
+    dialog.SetMaxPostiton(qint32(rows));
+    ExecModal(dialog);
+    if (dialog.Result() != fRecordGoto::ResultOk || rows == 0)
+        return;
+    const qint64 row = std::clamp<qint64>(dialog.Postiton(), 1, rows) - 1;
+    list->SelectOnlyRow(row);
+    ShowSelectedInForm();
+    ItemClick(row);
+    // Said as a move in the grid says it: the row, or in the form view the field's value.
+    if (IsFormView()) {
+        const int column = FocusedFieldBox();
+        VoiceOutput(2, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
+    } else {
+        VoiceOutput(2, 0, list->RowText(row));
     }
 }
 

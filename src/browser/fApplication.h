@@ -73,6 +73,7 @@ public:
     void mnuRecordAdd_Click();
     void mnuRecordEdit_Click();
     void mnuRecordDelete_Click();
+    void mnuRecordGoto_Click();
 
     // Controls, named as the window's units.
     cRecordList* list = nullptr;

@@ -345,6 +345,7 @@ void cSqliteCursor::Open()
     }
     m_forwardNext = 0;
     m_keys.clear();
+    m_keysAscend = false;
     m_positions.clear();
     m_complete = false;
     m_count = 0;
@@ -494,6 +495,7 @@ void cSqliteCursor::CompleteKeys()
     while (keys.Step())
         all.push_back(keys.Int(0));
     m_keys = std::move(all);
+    m_keysAscend = std::is_sorted(m_keys.begin(), m_keys.end());
     m_positions.clear();
     m_complete = true;
 }
@@ -553,6 +555,12 @@ qint64 cSqliteCursor::PositionOf(const QVariant& key)
 qint64 cSqliteCursor::PositionOfKey(qint64 value)
 {
     CompleteKeys();
+    // Keys read from a table in its own order ascend: a search finds one at once, and a
+    // change of a record never makes a million-entry map to be built again.
+    if (m_keysAscend) {
+        const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), value);
+        return found != m_keys.end() && *found == value ? qint64(found - m_keys.begin()) : -1;
+    }
     if (m_positions.empty()) {
         m_positions.reserve(m_keys.size());
         for (size_t i = 0; i < m_keys.size(); ++i)
@@ -624,7 +632,9 @@ qint64 cSqliteCursor::Insert(const QVariantList& values, const QList<bool>& chan
     for (qsizetype i : bound)
         insert.Bind(index++, values[i]);
     insert.Run();
-    m_keys.push_back(sqlite3_last_insert_rowid(db));
+    const qint64 key = sqlite3_last_insert_rowid(db);
+    m_keysAscend = m_keysAscend && (m_keys.empty() || key > m_keys.back());
+    m_keys.push_back(key);
     m_positions.clear();
     return qint64(m_keys.size()) - 1;
 }
@@ -707,7 +717,7 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
     // A large table in a file, read in the order of its row identities: the second half
     // is read on a connection of its own meanwhile.
     std::shared_ptr<cSqliteDriver> second;
-    if (keyed && count >= kSharedScanRows && !m_driver->Name().isEmpty() && std::is_sorted(m_keys.begin(), m_keys.end())) {
+    if (keyed && count >= kSharedScanRows && !m_driver->Name().isEmpty() && m_keysAscend) {
         try {
             second = cSqliteDriver::Open(m_driver->Name(), true);
         } catch (const cRuntimeError&) {

@@ -55,6 +55,7 @@ private:
     // Updatable: the row identity of each position, complete once read to the end.
     std::vector<qint64> m_keys;
     bool m_complete = false;
+    bool m_keysAscend = false; // m_keys is in ascending order (once complete)
     std::unordered_map<qint64, qint64> m_positions; // identity to position, built on demand
     qint64 m_count = 0; // read-only sources, once complete
 

@@ -269,6 +269,35 @@ TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPla
     EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 0 z 0"));
 }
 
+TEST_F(RecordFormTest, GoToTakesTheNumberWithinTheRowsAndSaysTheRow)
+{
+    cRecordList* list = m_window->list;
+    // The number typed, and the row then selected (1-based); what is no number keeps the
+    // number shown, which is the selected row's.
+    const QList<QPair<QString, qint64>> cases = {{QStringLiteral("3"), 3}, {QStringLiteral("0"), 1},
+                                                 {QStringLiteral("-7"), 1}, {QStringLiteral("99"), 3},
+                                                 {QStringLiteral("dva"), 3}, {QStringLiteral("1,6"), 2}};
+    for (const auto& [typed, expected] : cases) {
+        QString shown;
+        WhenModal([&](QDialog* dialog) {
+            shown = dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
+            TypeInDialog(dialog, typed);
+            PressInDialog(dialog, Qt::Key_Return);
+        });
+        Press(Qt::Key_G, Qt::ControlModifier);
+        EXPECT_EQ(shown, QStringLiteral("3"));
+        EXPECT_EQ(list->SelectedRow(), expected - 1) << typed.toStdString();
+        EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 ") + list->RowText(expected - 1)) << typed.toStdString();
+    }
+    // Escape leaves the selection where it was.
+    WhenModal([](QDialog* dialog) {
+        TypeInDialog(dialog, QStringLiteral("1"));
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    Press(Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(list->SelectedRow(), 1);
+}
+
 TEST_F(RecordFormTest, AnAccessFileRefusesChangesBeforeAnythingIsTyped)
 {
     WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Shippers")); }, 30000);
