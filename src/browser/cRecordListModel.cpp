@@ -308,6 +308,8 @@ void cRecordListModel::AppendBase(qint64 position)
 
 void cRecordListModel::RemovePositions(std::vector<qint64> positions)
 {
+    if (positions.empty())
+        return;
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     // How many of the sorted values lie below v: the shift of what stays.

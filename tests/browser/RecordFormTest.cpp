@@ -298,6 +298,37 @@ TEST_F(RecordFormTest, GoToTakesTheNumberWithinTheRowsAndSaysTheRow)
     EXPECT_EQ(list->SelectedRow(), 1);
 }
 
+TEST_F(RecordFormTest, ARefusedDeletionIsToldAndTheGridStaysInStep)
+{
+    // An order refers to its customer: the customer cannot go while the order is there.
+    const QString path = MakeDatabase(QStringLiteral("obchod.mdb"), QStringLiteral(R"(
+CREATE TABLE "Zákazníci" ("Id" INTEGER PRIMARY KEY, "Jméno" VARCHAR(20));
+INSERT INTO "Zákazníci" VALUES (1, 'Jana'), (2, 'Petr');
+CREATE TABLE "Objednávky" ("Číslo" INTEGER PRIMARY KEY, "Zákazník" INTEGER REFERENCES "Zákazníci"("Id"));
+INSERT INTO "Objednávky" VALUES (10, 2);
+)"));
+    WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Zákazníci")); });
+    ASSERT_TRUE(m_window->ApplySetting(path, false));
+    m_window->list->setFocus();
+    Press(Qt::Key_Down); // Petr, who has an order
+    QString message;
+    WhenModal([&](QDialog* box) {
+        PressInDialog(box, Qt::Key_Return); // Yes, delete
+        WhenModal([&](QDialog* refusal) {
+            message = MessageOf(refusal);
+            PressInDialog(refusal, Qt::Key_Return);
+        });
+    });
+    Press(Qt::Key_Delete);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("3200 (0xC80)\nZáznam nelze odstranit"))) << message.toStdString();
+    cRecordList* list = m_window->list;
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->RowText(1), QStringLiteral(", 2, Petr"));
+    EXPECT_EQ(list->SelectedRow(), 1);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , 1, Jana")) << "the grid reads and speaks on";
+}
+
 TEST_F(RecordFormTest, AnAccessFileRefusesChangesBeforeAnythingIsTyped)
 {
     WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Shippers")); }, 30000);
