@@ -1,8 +1,12 @@
 #include "mPrepareForm.h"
 
+#include "mStringTable.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QLabel>
 #include <QWidget>
 
@@ -143,6 +147,22 @@ void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 
             control->setAutoFillBackground(true);
         }
     }
+}
+
+QHBoxLayout* MakeOkCancelRow(QWidget* form, QPushButton** ok, QPushButton** cancel)
+{
+    *ok = new QPushButton(LoadString(1), form);
+    (*ok)->setObjectName(QStringLiteral("cmdOK"));
+    (*ok)->setAccessibleName(LoadString(1));
+    (*ok)->setDefault(true);
+    *cancel = new QPushButton(LoadString(2), form);
+    (*cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    (*cancel)->setAccessibleName(LoadString(2));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(*ok);
+    row->addWidget(*cancel);
+    return row;
 }
 
 int TwipsToPixels(const QWidget* widget, double twips)

@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QPalette>
 
+class QHBoxLayout;
+class QPushButton;
 class QWidget;
 
 // A classic colour number: RGB with red in the low byte, or 0x80000000 + index for a
@@ -26,6 +28,10 @@ void ApplyFontToForm(QWidget* form, const cStdFont& font);
 // The form, its labels, frames and picture boxes take the form colours; every other
 // control the control colours.
 void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 fore, qint32 back);
+
+// The OK (default button: Enter in a box confirms) and Storno buttons of a dialog, named
+// cmdOK and cmdCancel, at the right of the row returned.
+QHBoxLayout* MakeOkCancelRow(QWidget* form, QPushButton** ok, QPushButton** cancel);
 
 // One control in the given colours, its selection inverted (back on fore).
 void PaintControl(QWidget* widget, const QColor& fore, const QColor& back);

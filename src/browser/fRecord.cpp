@@ -42,18 +42,8 @@ fRecord::fRecord(QWidget* parent) : QDialog(parent)
     fraFields->setWidget(picFields);
     Rows.CreateTemplates(picFields, new QLineEdit(picFields));
 
-    cmdOK = new QPushButton(LoadString(1), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setAccessibleName(LoadString(1));
-    cmdOK->setDefault(true); // Enter in a box confirms
-    cmdCancel = new QPushButton(LoadString(2), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAccessibleName(LoadString(2));
+    QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
     cmdCancel->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraFields, 1);
     layout->addLayout(buttons);

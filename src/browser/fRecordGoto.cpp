@@ -53,18 +53,7 @@ fRecordGoto::fRecordGoto(QWidget* parent)
     Frame2 = MakeFrame(this, QStringLiteral("Frame2"), Label2, QStringLiteral("Label2"), Text2,
                        QStringLiteral("Text2"), LoadString(12002));
     Text2->setReadOnly(true);
-    cmdOK = new QPushButton(LoadString(1), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setAccessibleName(LoadString(1));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(LoadString(2), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAccessibleName(LoadString(2));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);

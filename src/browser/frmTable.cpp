@@ -28,18 +28,7 @@ frmTable::frmTable(QWidget* parent) : QDialog(parent)
     List1->setAccessibleName(QStringLiteral("Tabulky"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     caption->setBuddy(List1);
-    cmdOK = new QPushButton(LoadString(1), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setAccessibleName(LoadString(1));
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(LoadString(2), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAccessibleName(LoadString(2));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(caption);
     layout->addWidget(List1);
