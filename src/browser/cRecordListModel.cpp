@@ -54,6 +54,8 @@ public:
         } catch (const std::exception&) {
             // The recordset changed under the grid; the next command positions it anew.
         }
+        // The grid reads in runs, then waits for the user: other programs may write meanwhile.
+        m_recordset.Rest();
     }
     cPositionKeeper(const cPositionKeeper&) = delete;
     cPositionKeeper& operator=(const cPositionKeeper&) = delete;

@@ -352,3 +352,9 @@ void Recordset::Interrupt() const
     if (m_owner)
         m_owner->Interrupt();
 }
+
+void Recordset::Rest()
+{
+    if (m_cursor)
+        m_cursor->Rest();
+}

@@ -47,6 +47,8 @@ public:
     bool ReadColumn(int field, ColumnValues& values, cWorkControl& control);
     // Breaks into a call on this recordset running on another thread (it fails with 3059).
     void Interrupt() const;
+    // The reader will read nothing for a while: what keeps other programs from writing goes.
+    void Rest();
 
     QVariant FieldValue(int index) const;
     void SetFieldValue(int index, const QVariant& value);

@@ -72,6 +72,9 @@ public:
     // Reads field of every record into values; false when control asked it to stop (values
     // are then incomplete). By default record by record through Fetch.
     virtual bool ReadColumn(int field, ColumnValues& values, cWorkControl& control);
+    // Nothing is read for a while: a statement left open in the middle of its records
+    // would keep other programs from writing to the database meanwhile.
+    virtual void Rest() {}
 };
 
 // One open database of one backend. Errors are thrown as cRuntimeError with the

@@ -806,3 +806,13 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
     control.SetDone(count);
     return !control.StopRequested();
 }
+
+void cSqliteCursor::Rest()
+{
+    // A keyed source reads any record by its key; a read-only one would have to start its
+    // query anew, so it keeps its place.
+    if (m_updatable && m_complete && m_forwardNext >= 0) {
+        m_forward.Reset();
+        m_forwardNext = -1;
+    }
+}

@@ -29,6 +29,7 @@ public:
     void Remove(qint64 position) override;
     void Requery() override;
     bool ReadColumn(int field, ColumnValues& values, cWorkControl& control) override;
+    void Rest() override;
 
 private:
     void Open();

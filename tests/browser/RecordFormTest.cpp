@@ -239,6 +239,17 @@ TEST_F(RecordFormTest, EditingChangesOnlyWhatWasTypedInGridAndFormView)
 
 TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPlace)
 {
+    {
+        auto db = DBEngine::Instance().OpenDatabase(m_path);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [Lidé]"));
+        for (const char* name : {"Ota", "Eva"}) {
+            rs->AddNew();
+            rs->SetFieldValue(0, QString::fromUtf8(name));
+            rs->Update();
+        }
+    }
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    m_window->list->setFocus();
     QString question;
     const auto yes = [&question] {
         WhenModal([&question](QDialog* box) {
@@ -247,23 +258,39 @@ TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPla
         });
     };
     cRecordList* list = m_window->list;
-    Press(Qt::Key_Down); // Marie
+    const auto names = [list] {
+        QStringList shown;
+        for (qint64 row = 0; row < list->RowCount(); ++row)
+            shown << list->CellText(row, 0);
+        return shown;
+    };
+    // The third of five: the row that now stands third is selected.
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Down); // Adam
     WhenModal([](QDialog* box) { PressInDialog(box, Qt::Key_Escape); }); // No
     Press(Qt::Key_Delete);
-    EXPECT_EQ(list->RowCount(), 3);
+    EXPECT_EQ(list->RowCount(), 5);
     yes();
     Press(Qt::Key_Delete);
-    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit záznam 'Marie'?"));
-    EXPECT_EQ(Stored(), QStringList({QStringLiteral("Petr|Hradec|||"), QStringLiteral("Adam|Brno|||")}));
-    EXPECT_EQ(list->RowCount(), 2);
-    EXPECT_EQ(list->CellText(list->SelectedRow(), 0), QStringLiteral("Adam")) << "the row now second";
-    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , Adam, Brno, , , "));
+    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit záznam 'Adam'?"));
+    EXPECT_EQ(names(), QStringList({"Petr", "Marie", "Ota", "Eva"}));
+    EXPECT_EQ(list->SelectedRow(), 2);
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , Ota, Brno, , , "));
 
-    // Both rows selected: one question for both.
-    Press(Qt::Key_Up, Qt::ShiftModifier);
+    // The last row: the new last one is selected.
+    Press(Qt::Key_End);
     yes();
     Press(Qt::Key_Delete);
-    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit 2 vybraných záznamů?"));
+    EXPECT_EQ(names(), QStringList({"Petr", "Marie", "Ota"}));
+    EXPECT_EQ(list->SelectedRow(), 2);
+
+    // Several rows: one question for all of them.
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    yes();
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(question, QStringLiteral("Opravdu odstranit 3 vybraných záznamů?"));
     EXPECT_TRUE(Stored().isEmpty());
     EXPECT_EQ(list->RowCount(), 0);
     EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 0 z 0"));
