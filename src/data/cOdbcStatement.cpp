@@ -246,6 +246,7 @@ void cOdbcWatchdog::Begin(SQLHSTMT statement)
     {
         std::lock_guard lock(m_activeMutex);
         m_active = statement;
+        m_cancelled = false;
     }
     if (m_seconds > 0)
         m_deadline = SteadyMs() + qint64(m_seconds) * 1000;
@@ -262,8 +263,10 @@ void cOdbcWatchdog::Cancel()
 {
     // The statement cannot be freed meanwhile: End() waits for the lock.
     std::lock_guard lock(m_activeMutex);
-    if (m_active != SQL_NULL_HSTMT)
+    if (m_active != SQL_NULL_HSTMT) {
+        m_cancelled = true;
         SQLCancel(m_active);
+    }
 }
 
 void cOdbcWatchdog::Run()
@@ -323,6 +326,9 @@ cOdbcStatement& cOdbcStatement::operator=(cOdbcStatement&& other) noexcept
 
 void cOdbcStatement::Fail() const
 {
+    // A call broken into by a stop fails as stopped, whatever state the driver reports.
+    if (m_watchdog && m_watchdog->Cancelled())
+        RaiseJetError(JetError::Cancelled, {}, kSource);
     if (m_watchdog && m_watchdog->Fired()) {
         throw cRuntimeError(JetError::OdbcFailed,
                             QStringLiteral("Volání ODBC se nezdařilo. Server neodpověděl do %1 s, spojení bylo přerušeno.")

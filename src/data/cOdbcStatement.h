@@ -64,6 +64,8 @@ public:
     void Begin(SQLHSTMT statement);
     void End();
     void Cancel();
+    // The last call was broken into by Cancel.
+    bool Cancelled() const { return m_cancelled; }
     bool Fired() const { return m_fired; }
     int Seconds() const { return m_seconds; }
 
@@ -80,6 +82,7 @@ private:
     std::atomic<bool> m_fired{false};
     std::mutex m_activeMutex;
     SQLHSTMT m_active = SQL_NULL_HSTMT;
+    std::atomic<bool> m_cancelled{false};
 };
 
 // One statement handle of a connection, freed with its owner.
