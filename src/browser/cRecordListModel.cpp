@@ -689,7 +689,8 @@ bool cRecordListModel::Sort(int column, Qt::SortOrder order)
         OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind);
     // The keys and values of a large column were many small blocks: they go back to the
     // system now rather than staying with the program.
-    malloc_trim(0);
+    if (BaseCount() > 100000)
+        malloc_trim(0);
     if (!ordered)
         return false;
     Reorder([&] {
