@@ -380,6 +380,16 @@ const QSet<QString>& StopWords()
     return words;
 }
 
+// Words that keep a WHERE condition going.
+const QSet<QString>& ConditionWords()
+{
+    static const QSet<QString> words{QStringLiteral("AND"), QStringLiteral("OR"),      QStringLiteral("NOT"),
+                                     QStringLiteral("XOR"), QStringLiteral("EQV"),     QStringLiteral("IMP"),
+                                     QStringLiteral("LIKE"), QStringLiteral("IS"),     QStringLiteral("IN"),
+                                     QStringLiteral("BETWEEN"), QStringLiteral("ESCAPE")};
+    return words;
+}
+
 // Clause words that may not follow FROM directly, nor stand for a table.
 const QSet<QString>& ClauseWords()
 {
@@ -849,6 +859,110 @@ QString TranslateJetSql(const QString& jetSql)
     if (out.isEmpty())
         Fail(kEmptyStatement, QStringLiteral("Neplatný příkaz SQL: prázdný text."));
     return out;
+}
+
+JetSelectClauses AnalyseJetClauses(const QString& jetSql)
+{
+    JetSelectClauses c;
+    // The end without a final ";": found by hand too, for texts the tokenizer refuses.
+    qsizetype end = jetSql.size();
+    while (end > 0 && jetSql[end - 1].isSpace())
+        --end;
+    if (end > 0 && jetSql[end - 1] == u';')
+        --end;
+    while (end > 0 && jetSql[end - 1].isSpace())
+        --end;
+    c.StatementEnd = c.ConditionEnd = end;
+
+    std::vector<Token> t;
+    try {
+        t = Tokenise(jetSql);
+    } catch (const cRuntimeError&) {
+        return c;
+    }
+    // Only the top level is looked at; parentheses hide subqueries and expressions.
+    std::vector<qsizetype> top;
+    int depth = 0;
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+        if (t[i].kind == Kind::Space)
+            continue;
+        if (IsOp(t[i], ")")) {
+            if (--depth < 0)
+                return c;
+            continue;
+        }
+        if (depth == 0 && !IsOp(t[i], "("))
+            top.push_back(i);
+        if (IsOp(t[i], "("))
+            ++depth;
+    }
+    if (depth != 0 || top.empty())
+        return c;
+    const auto word = [&t](qsizetype i, const char* w) { return IsWord(t[i], w); };
+    const auto isName = [&t](qsizetype i) {
+        return t[i].kind == Kind::Name || (t[i].kind == Kind::Word && !StopWords().contains(t[i].upper));
+    };
+    size_t k = 0;
+    if (!word(top[k], "SELECT"))
+        return c;
+    ++k;
+    while (k < top.size() && (word(top[k], "DISTINCT") || word(top[k], "DISTINCTROW") || word(top[k], "ALL")))
+        ++k;
+    // The list: names, qualified names and stars, nothing computed or renamed; a "(" (a
+    // call, a subquery) is left out of the top level, so it is looked for after each token.
+    const auto opensParenthesis = [&t](qsizetype i) {
+        const qsizetype next = NextSignificant(t, i);
+        return next >= 0 && IsOp(t[next], "(");
+    };
+    if (opensParenthesis(top[k - 1]))
+        return c;
+    bool any = false;
+    for (; k < top.size() && !word(top[k], "FROM"); ++k) {
+        const qsizetype i = top[k];
+        if (!(isName(i) || IsOp(t[i], "*") || IsOp(t[i], ".") || IsOp(t[i], ",")) || opensParenthesis(i))
+            return c;
+        any = true;
+        // Two names in a row: the second one renames the first.
+        if (k > 0 && isName(i) && isName(top[k - 1]))
+            return c;
+    }
+    if (!any || k >= top.size())
+        return c;
+    // FROM and one table, with or without an alias.
+    const qsizetype table = NextSignificant(t, top[k]);
+    ++k;
+    if (k >= top.size() || top[k] != table || !isName(table) || opensParenthesis(table))
+        return c;
+    ++k;
+    if (k < top.size() && word(top[k], "AS"))
+        ++k;
+    if (k < top.size() && isName(top[k]))
+        ++k;
+    qsizetype conditionEnd = -1;
+    for (; k < top.size(); ++k) {
+        const qsizetype i = top[k];
+        if (word(i, "WHERE") && c.ConditionStart < 0 && conditionEnd < 0) {
+            c.ConditionStart = i + 1 < qsizetype(t.size()) ? t[i + 1].pos : jetSql.size();
+        } else if (word(i, "ORDER") && k + 1 < top.size() && word(top[k + 1], "BY")) {
+            if (conditionEnd < 0)
+                conditionEnd = t[i].pos;
+            break;
+        } else if (IsOp(t[i], ";")) {
+            break;
+        } else if (c.ConditionStart < 0 || (StopWords().contains(t[i].upper) && !ConditionWords().contains(t[i].upper))) {
+            // A join, a comma, grouping, a compound, or anything else after the table.
+            return c;
+        } else if (word(i, "OR") || word(i, "XOR") || word(i, "EQV") || word(i, "IMP")) {
+            c.ConditionHasOr = true;
+        }
+    }
+    if (conditionEnd >= 0) {
+        while (conditionEnd > 0 && jetSql[conditionEnd - 1].isSpace())
+            --conditionEnd;
+        c.ConditionEnd = conditionEnd;
+    }
+    c.Narrowable = true;
+    return c;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -48,6 +48,19 @@ struct JetSelectShape {
 
 JetSelectShape AnalyseSelect(const QString& sqliteSql);
 
+// Where a condition could narrow the rows of a Jet SELECT in place, positions in its text.
+struct JetSelectClauses {
+    // One SELECT of one table whose list names its fields (or *), without TOP, grouping or
+    // a compound: a condition on the names it shows can go into its WHERE.
+    bool Narrowable = false;
+    qsizetype ConditionStart = -1;  // just after the top-level WHERE; -1 without one
+    bool ConditionHasOr = false;    // OR, XOR, EQV or IMP at the top level of that condition
+    qsizetype ConditionEnd = 0;     // where a condition ends: the top-level ORDER BY, a final ";" or the end
+    qsizetype StatementEnd = 0;     // the end without a final ";" and the blanks around it
+};
+// Never throws: a text the tokenizer cannot read is not narrowable.
+JetSelectClauses AnalyseJetClauses(const QString& jetSql);
+
 // like() with Jet wildcards, jet_concat() and the Jet functions (Left, Mid, Nz, Year …).
 // Returns the SQLite result code of the first registration that failed, else SQLITE_OK.
 int RegisterJetFunctions(sqlite3* db);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// The filter form's conditions in Jet SQL, and the record source they narrow.
+
+// A value as a Jet literal of its data type: 12.5, #12/6/2026#, True, 'O''Brien'.
+// Throws cRuntimeError 3421 for a type without a literal (binary data).
+QString JetLiteral(const QVariant& value, int dataType);
+
+// The condition for one box of the filter form: a text field is compared with LIKE and
+// the typed pattern (Jet's own wildcards), any other field with "=" and the typed text
+// converted by the user's locale, as the record editor converts it. The name is bracketed.
+// Throws cRuntimeError 3421 when the text is no value of the field's type.
+QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typed);
+
+// The rows of query that satisfy condition (a Jet condition on the names the query shows).
+// A plain SELECT of one table gets the condition in its own WHERE, as the user would write
+// it (an existing condition with OR at its top level in parentheses, an ORDER BY kept last);
+// any other query is read as a table: SELECT * FROM (query) AS [Filtr] WHERE condition.
+QString FilteredQuery(const QString& query, const QString& condition);
