@@ -194,6 +194,14 @@ qint64 cRecordList::PutRecordRow(qint64 position, bool select)
     return added;
 }
 
+void cRecordList::KeepRecordRows(const std::vector<qint64>& positions)
+{
+    d->Model->KeepPositions(positions);
+    if (RowCount() > 0)
+        SelectOnlyRow(0);
+    emit ItemClicked(SelectedRow());
+}
+
 void cRecordList::RemoveRecordRows(const std::vector<qint64>& positions)
 {
     d->Model->RemovePositions(positions);

@@ -46,6 +46,8 @@ public:
     qint64 PutRecordRow(qint64 position, bool select);
     // The records at positions (as they were) were deleted: their rows go.
     void RemoveRecordRows(const std::vector<qint64>& positions);
+    // Only the records at these positions stay, in this order, the first one selected.
+    void KeepRecordRows(const std::vector<qint64>& positions);
 
     // Selection: the selected row is the current one (−1 with none).
     qint64 SelectedRow() const;

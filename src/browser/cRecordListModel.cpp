@@ -308,6 +308,20 @@ void cRecordListModel::AppendBase(qint64 position)
     m_positions.push_back(position);
 }
 
+void cRecordListModel::KeepPositions(const std::vector<qint64>& positions)
+{
+    // The rows are given in the order to show, so a sort in force has nothing to reorder;
+    // nothing is read here, each row is read when it is shown.
+    beginResetModel();
+    ForgetRows();
+    m_explicit = true;
+    m_positions = positions;
+    m_baseOfPosition.reserve(qsizetype(positions.size()));
+    for (size_t base = 0; base < positions.size(); ++base)
+        m_baseOfPosition.insert(positions[base], qint64(base));
+    endResetModel();
+}
+
 void cRecordListModel::RemovePositions(std::vector<qint64> positions)
 {
     if (positions.empty())

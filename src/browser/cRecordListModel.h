@@ -60,6 +60,8 @@ public:
     // The records at positions were deleted from the recordset (the positions as they were
     // before): their rows go, the others keep their order and move to their new positions.
     void RemovePositions(std::vector<qint64> positions);
+    // Only the records at these positions stay, as rows in this order.
+    void KeepPositions(const std::vector<qint64>& positions);
 
     // False, with the rows as they were, when the sort was stopped or could not read.
     bool Sort(int column, Qt::SortOrder order);

@@ -12,6 +12,7 @@
 #include "fRecordGoto.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
+#include "mFilter.h"
 #include "mJetSql.h"
 #include "mJetErrors.h"
 #include "mKeys.h"
@@ -258,6 +259,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
     OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
     OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
+    OnCommand(mnuViewFilter, [this] { Guarded([this] { mnuViewFilter_Click(); }); });
     OnCommand(mnuViewAsGrid, [this] { mnuViewAsGrid_Click(); });
     OnCommand(mnuViewAsForm, [this] { mnuViewAsForm_Click(); });
     OnCommand(mnuViewOrderBySortAZ, [this] { mnuViewOrderBySortAZ_Click(); });
@@ -270,7 +272,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
     for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuEditActions,
-                             mnuFonts, mnuViewFilter, mnuRecOrder, mnuHelpAbout})
+                             mnuFonts, mnuRecOrder, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -442,7 +444,77 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
 
 void fApplication::mnuViewAllRecords_Click()
 {
+    if (mnuViewAllRecords->isChecked()) {
+        VoiceOutput(2, 0, LoadString(10611));
+        return;
+    }
     ShowAllRecords(nullptr);
+    if (mnuViewAllRecords->isChecked())
+        SayRowsShown(10610);
+}
+
+void fApplication::mnuViewFilter_Click()
+{
+    // Filter stays marked whether or not a new filter comes of it.
+    mnuViewAllRecords->setChecked(false);
+    mnuViewFilter->setChecked(true);
+    if (list->CountSelected() >= 2) {
+        ApplyManualSelection();
+    } else {
+        fRecord form(this);
+        PrepareRecordForm(form, -1, true);
+        form.FocusField(1);
+        ExecModal(form);
+        if (form.Result() != fRecord::ResultOk)
+            return;
+        m_filterValues = form.Filter();
+        const QString condition = form.FilterAsString();
+        std::shared_ptr<Recordset> opened;
+        try {
+            opened = OpenSource(m_database, FilteredQuery(m_setting->Query(), condition));
+        } catch (const cRuntimeError&) {
+            // The rows shown so far stay, with the recordset they come from.
+            ShowOkMessage(FormatErrorMessage(CaptureError()));
+            return;
+        }
+        if (!opened)
+            return; // stopped: the rows shown so far stay
+        m_recordset = std::move(opened);
+        FillList();
+        SayRowsShown(10608);
+    }
+    keyFilter->setEnabled(true);
+    if (gViewStyle == 1)
+        mnuViewAsForm_Click();
+    else
+        mnuViewAsGrid_Click();
+}
+
+void fApplication::ApplyManualSelection()
+{
+    std::vector<qint64> positions;
+    for (const qint64 row : list->SelectedRows())
+        positions.push_back(list->RowPosition(row));
+    list->KeepRecordRows(positions);
+    if (list->SelectedRow() >= 0)
+        m_recordset->setAbsolutePosition(qint32(list->RowPosition(list->SelectedRow())));
+    ItemClick(list->SelectedRow());
+    ShowSelectedInForm();
+    SayRowsShown(10609);
+}
+
+void fApplication::SayRowsShown(int textId)
+{
+    VoiceOutput(2, 0, FillPlaceholders(LoadString(textId), {QString::number(list->RowCount())}));
+    const qint64 row = list->SelectedRow();
+    if (row < 0)
+        return;
+    if (IsFormView()) {
+        const int column = FocusedFieldBox();
+        VoiceOutput(1, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
+    } else {
+        VoiceOutput(1, 0, list->RowText(row));
+    }
 }
 
 void fApplication::ShowAllRecords(std::shared_ptr<Recordset> opened)
@@ -643,12 +715,19 @@ void fApplication::mnuRecordEdit_Click()
         OpenRecordForm(row);
 }
 
-void fApplication::PrepareRecordForm(fRecord& form, qint64 row)
+void fApplication::PrepareRecordForm(fRecord& form, qint64 row, bool filter)
 {
     for (int column = 0; column < list->ColumnCount(); ++column) {
         form.AddField(list->HeaderText(column), list->ColumnField(column));
-        if (row >= 0)
+        if (filter)
+            form.Text[column + 1]->setText(m_filterValues.value(column));
+        else if (row >= 0)
             form.Text[column + 1]->setText(list->CellText(row, column));
+    }
+    if (filter) {
+        form.setWindowTitle(FillPlaceholders(LoadString(11002), {windowTitle()}));
+        form.SetFilter(m_recordset);
+        return;
     }
     const bool added = row < 0;
     form.setWindowTitle(FillPlaceholders(LoadString(added ? 11000 : 11001), {windowTitle()}));

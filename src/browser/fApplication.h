@@ -63,6 +63,7 @@ public:
     void mnuFileOpen_Click();
     void mnuFileExit_Click();
     void mnuViewAllRecords_Click();
+    void mnuViewFilter_Click();
     void mnuViewAsGrid_Click();
     void mnuViewAsForm_Click();
     void mnuViewOrderByColumn_Click(int index);
@@ -137,7 +138,11 @@ private:
     // The Record commands.
     bool RefuseReadOnly() const;
     int FocusedFieldBox() const;
-    void PrepareRecordForm(fRecord& form, qint64 row);
+    void PrepareRecordForm(fRecord& form, qint64 row, bool filter = false);
+    // Only the selected rows stay in the grid, in their order.
+    void ApplyManualSelection();
+    // After the rows shown changed: how many there are, then the current record.
+    void SayRowsShown(int textId);
     void OpenRecordForm(qint64 row);
     // The record source of sql, opened and counted as long work; null when stopped.
     std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
@@ -161,4 +166,6 @@ private:
     std::unique_ptr<cStandardEditBox> my_EditBox;
     int m_currentColumn = 0;
     bool m_unloaded = false;
+    // What the filter form was last given, box by box, offered again the next time.
+    QStringList m_filterValues;
 };

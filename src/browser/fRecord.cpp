@@ -10,6 +10,7 @@
 #include "mStringTable.h"
 #include "modCommon.h"
 #include "mConvert.h"
+#include "mFilter.h"
 #include "mJetErrors.h"
 #include "modDialogs.h"
 #include "sMain.h"
@@ -102,6 +103,23 @@ void fRecord::SetEdit(std::shared_ptr<Recordset> recordset, qint32 position)
     }
 }
 
+void fRecord::SetFilter(std::shared_ptr<Recordset> recordset)
+{
+    m_mode = ModeFilter;
+    m_recordset = std::move(recordset);
+    m_result = ResultCancel;
+    m_filterText.clear();
+    SetWindowCode(this, kWindowCodeFilter);
+}
+
+QStringList fRecord::Filter() const
+{
+    QStringList texts;
+    for (int i = 1; i <= Rows.Count(); ++i)
+        texts << Text[i]->text();
+    return texts;
+}
+
 QString fRecord::Caption(int box) const
 {
     return Label[box]->text().remove(u'&');
@@ -151,16 +169,45 @@ void fRecord::TellFieldError(int box, const QString& message)
     Text[box]->selectAll();
 }
 
-bool fRecord::WriteRecord()
+void fRecord::CutToFieldSizes()
 {
-    Recordset& rs = *m_recordset;
-    const auto fields = rs.Fields();
     // A text longer than its field is cut to the field's size, as the engine would refuse it.
+    const auto fields = m_recordset->Fields();
     for (int i = 1; i <= Rows.Count(); ++i) {
         const auto field = fields->Item(m_fields[size_t(i - 1)]);
         if (field->Type() == JetType::Text && field->Size() > 0 && Text[i]->text().size() > field->Size())
             Text[i]->setText(Text[i]->text().left(field->Size()));
     }
+}
+
+bool fRecord::BuildFilter()
+{
+    CutToFieldSizes();
+    const auto fields = m_recordset->Fields();
+    QStringList terms;
+    for (int i = 1; i <= Rows.Count(); ++i) {
+        const QString text = Text[i]->text();
+        if (text.isEmpty())
+            continue;
+        const auto field = fields->Item(m_fields[size_t(i - 1)]);
+        try {
+            // Quotes in a text are doubled and a number or date is read as the user writes
+            // it: the condition means what was typed, whatever the characters.
+            terms << JetFilterTerm(field->Name(), field->Type(), text);
+        } catch (const cRuntimeError&) {
+            TellFieldError(i, FieldErrorMessage(CaptureError(), field->Type(), Caption(i)));
+            return false;
+        }
+    }
+    m_filterText = terms.join(QStringLiteral(" AND "));
+    return true;
+}
+
+bool fRecord::WriteRecord()
+{
+    Recordset& rs = *m_recordset;
+    const auto fields = rs.Fields();
+    CutToFieldSizes();
     try {
         if (rs.EditMode() != Recordset::dbEditNone)
             rs.CancelUpdate();
@@ -216,7 +263,7 @@ bool fRecord::WriteRecord()
 
 void fRecord::cmdOK_Click()
 {
-    if (m_mode != ModeRecord || !m_recordset || !WriteRecord())
+    if (!m_recordset || !(m_mode == ModeFilter ? BuildFilter() : WriteRecord()))
         return;
     m_result = ResultOk;
     done(ResultOk);

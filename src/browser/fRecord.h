@@ -15,7 +15,8 @@ class QScrollArea;
 // The record editor: one captioned box a shown column, as the form view shows them, with
 // OK and Cancel. In record mode OK writes what the user changed into the recordset (a new
 // record, or the one at a position) and tells a field's error by the field's caption; the
-// form stays open until the record is written or the user gives up.
+// form stays open until the record is written or the user gives up. In filter mode OK
+// makes the filled boxes a condition on their fields.
 class fRecord : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +40,12 @@ public:
     void FocusField(int index) { m_focusField = index; }
     // Record mode; position −1 for a new record, whose boxes show the fields' defaults.
     void SetEdit(std::shared_ptr<Recordset> recordset, qint32 position);
+    // Filter mode: the boxes hold what to look for.
+    void SetFilter(std::shared_ptr<Recordset> recordset);
+    // The texts of the boxes, box 1 first.
+    QStringList Filter() const;
+    // The condition OK made: each filled box's term, joined by " AND "; empty for none.
+    QString FilterAsString() const { return m_filterText; }
 
     cFieldRows Rows;
     QList<QLabel*>& Label = Rows.Label;
@@ -62,6 +69,10 @@ private:
     // Writes the changed boxes; false, with the reason told and the form open, when the
     // record was not written.
     bool WriteRecord();
+    // The condition of the filled boxes; false, with the box's error told, when a value
+    // is no value of its field.
+    bool BuildFilter();
+    void CutToFieldSizes();
     // A field's error in the OK box, the focus back in its box.
     void TellFieldError(int box, const QString& message);
     void LayoutFields();
@@ -72,6 +83,7 @@ private:
     qint32 m_position = -1;
     int m_focusField = 1;
     std::shared_ptr<Recordset> m_recordset;
+    QString m_filterText;
     std::vector<int> m_fields;   // the field of box i at i − 1
     std::vector<bool> m_edited;  // the user changed box i − 1
     std::vector<std::unique_ptr<cStandardTextBox>> m_wrappers;

@@ -1,0 +1,177 @@
+#include "ApplicationHarness.h"
+
+#include "cRecordList.h"
+#include "cSetting.h"
+#include "fApplication.h"
+#include "fRecord.h"
+#include "modCommon.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+const char* const kFilterScript = R"(
+CREATE TABLE "Lidé" ("Jméno" VARCHAR(30) COLLATE "QUARNEL", "Příjmení" VARCHAR(30) COLLATE "QUARNEL",
+                     "Narozen" DATETIME, "Výška" DOUBLE, "Aktivní" BOOLEAN);
+INSERT INTO "Lidé" VALUES
+  ('Šárka', 'Nováková', '1990-05-01 00:00:00', 165.5, -1),
+  ('Šimon', 'Novák', '1985-12-06 00:00:00', 180, 0),
+  ('Petr', 'O''Brien', '1985-12-06 00:00:00', 172.5, 0),
+  ('Žofie', 'Dvořáková', '2001-01-31 00:00:00', 165.5, -1),
+  ('Adam', 'Nováček', '1970-07-07 00:00:00', 190, -1);
+)";
+
+// Narrowing what is shown, with keys, as a user does: the filter form, All records and a
+// manual selection of rows.
+class FilterTest : public ApplicationTest {
+protected:
+    void SetUp() override
+    {
+        ApplicationTest::SetUp();
+        ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kFilterScript))));
+        m_window->list->setFocus();
+    }
+
+    // Fills the filter form's boxes (empty: left as it is, "-": emptied) and presses Enter.
+    void Filter(const QStringList& boxes, QStringList* offered = nullptr)
+    {
+        WhenModal([=](QDialog* form) {
+            auto* record = qobject_cast<fRecord*>(form);
+            if (offered)
+                *offered = record->Filter();
+            for (int i = 0; i < boxes.size(); ++i) {
+                if (boxes[i].isEmpty())
+                    continue;
+                record->Text[i + 1]->setFocus();
+                PressInDialog(form, Qt::Key_Delete); // the whole text is selected on arrival
+                if (boxes[i] != QStringLiteral("-"))
+                    TypeInDialog(form, boxes[i]);
+            }
+            PressInDialog(form, Qt::Key_Return);
+        });
+        Press(Qt::Key_F, Qt::ControlModifier);
+    }
+
+    QStringList Names() const
+    {
+        QStringList names;
+        for (qint64 row = 0; row < m_window->list->RowCount(); ++row)
+            names << m_window->list->CellText(row, 0);
+        return names;
+    }
+
+    ScopedLocale m_czech{QStringLiteral("cs_CZ")};
+};
+
+TEST_F(FilterTest, TypedCzechValuesNarrowTheRowsAndAreOfferedAgain)
+{
+    struct {
+        int code = 0;
+        QString title, focus;
+    } form;
+    WhenModal([&](QDialog* dialog) {
+        form.code = WindowCodeOf(dialog);
+        form.title = dialog->windowTitle();
+        form.focus = dialog->focusWidget() ? dialog->focusWidget()->accessibleName() : QString();
+        dialog->focusWidget()->setFocus();
+        PressInDialog(dialog, Qt::Key_Tab);
+        TypeInDialog(dialog, QStringLiteral("nov*"));
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(form.code, 2623);
+    EXPECT_EQ(form.title, QStringLiteral("lide.mdb - Databáze - Filter"));
+    EXPECT_EQ(form.focus, QStringLiteral("Jméno")) << "the focus starts in the first box";
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Šárka"), QStringLiteral("Šimon"), QStringLiteral("Adam")}));
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Nalezeno záznamů: 3.")));
+    EXPECT_EQ(Spoken().last(), QStringLiteral("1 0 ") + m_window->list->RowText(0));
+    EXPECT_TRUE(m_window->findChild<QLabel*>(QStringLiteral("keyFilter"))->isEnabled());
+    EXPECT_TRUE(m_window->mnuViewFilter->isChecked());
+    EXPECT_FALSE(m_window->mnuViewAllRecords->isChecked());
+
+    // Two fields at once, the first one offered again; a decimal comma.
+    QStringList offered;
+    Filter({QString(), QString(), QString(), QStringLiteral("165,5")}, &offered);
+    EXPECT_EQ(offered.value(1), QStringLiteral("nov*"));
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Šárka")}));
+
+    // A date the Czech way; a name with an apostrophe; a yes/no word.
+    Filter({QString(), QStringLiteral("-"), QStringLiteral("6. 12. 1985"), QStringLiteral("-")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Šimon"), QStringLiteral("Petr")}));
+    Filter({QString(), QStringLiteral("O'Brien"), QStringLiteral("-")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr")}));
+    Filter({QStringLiteral("?????"), QStringLiteral("-"), QString(), QString(), QStringLiteral("Ano")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Šárka"), QStringLiteral("Žofie")}));
+
+    // Cancel leaves the rows as they are; a value that is no number is told by its caption
+    // and the form stays open.
+    QString message;
+    bool stillOpen = false;
+    WhenModal([&](QDialog* dialog) {
+        TypeInDialog(dialog, QStringLiteral("Petr"));
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Šárka"), QStringLiteral("Žofie")}));
+    WhenModal([&](QDialog* dialog) {
+        qobject_cast<fRecord*>(dialog)->Text[4]->setFocus();
+        TypeInDialog(dialog, QStringLiteral("vysoký"));
+        WhenModal([&](QDialog* box) {
+            message = MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+        PressInDialog(dialog, Qt::Key_Return);
+        stillOpen = dialog->isVisible();
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(message, QStringLiteral("V poli 'Výška' nelze provést konverzi na požadaovaný typ (Double - Číslo, dvojitá přesnost)"));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(Names().size(), 2);
+
+    // All records, once; a second time says so.
+    Clear();
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Names().size(), 5);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Všechny záznamy, celkem 5.")));
+    EXPECT_FALSE(m_window->findChild<QLabel*>(QStringLiteral("keyFilter"))->isEnabled());
+    Clear();
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 Všechny záznamy už jsou zobrazeny.")}));
+}
+
+TEST_F(FilterTest, AFilterOnAQueryFindsOnlyRowsOfTheQuery)
+{
+    m_window->Setting()->setQuery(QStringLiteral(
+        "select * from [Lidé] where [Jméno] = 'Petr' or [Jméno] = 'Adam' or [Jméno] = 'Žofie' order by [Jméno] desc"));
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    Filter({QString(), QString(), QString(), QString(), QStringLiteral("ne")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr")}));
+    Filter({QString(), QString(), QString(), QString(), QStringLiteral("Ano")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Žofie"), QStringLiteral("Adam")})) << "the query's order kept";
+}
+
+TEST_F(FilterTest, SelectedRowsStayAloneInTheirOrder)
+{
+    Press(Qt::Key_1, Qt::ControlModifier); // by name: Adam, Petr, Šárka, Šimon, Žofie
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    Clear();
+    Press(Qt::Key_F, Qt::ControlModifier); // no form: the selection is the filter
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr"), QStringLiteral("Šárka"), QStringLiteral("Šimon")}));
+    EXPECT_EQ(m_window->list->CountSelected(), 1);
+    EXPECT_EQ(m_window->list->SelectedRow(), 0);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 1 z 3"));
+    EXPECT_EQ(Spoken().value(0), QStringLiteral("2 0 Ručně vybráno záznamů: 3."));
+    Press(Qt::Key_Down);
+    EXPECT_EQ(m_window->list->CellText(m_window->list->SelectedRow(), 1), QStringLiteral("Nováková"));
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Names().size(), 5);
+}
+
+} // namespace
