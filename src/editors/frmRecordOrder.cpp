@@ -28,6 +28,7 @@ QPushButton* NewButton(QWidget* form, const char* name, const QString& caption)
     return button;
 }
 
+// The label names its control for a screen reader and for the speech on focus.
 QLabel* NewCaption(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
 {
     auto* label = new QLabel(caption, form);
