@@ -10,6 +10,7 @@
 #include "cStandardEditBox.h"
 #include "fRecord.h"
 #include "fRecordGoto.h"
+#include "frmRecordOrder.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
 #include "mFilter.h"
@@ -35,6 +36,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -270,9 +272,10 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordEdit, [this] { Guarded([this] { mnuRecordEdit_Click(); }); });
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { mnuRecordDelete_Click(); }); });
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
+    OnCommand(mnuRecOrder, [this] { Guarded([this] { mnuRecOrder_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
     for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuEditActions,
-                             mnuFonts, mnuRecOrder, mnuHelpAbout})
+                             mnuFonts, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -816,6 +819,40 @@ void fApplication::mnuRecordGoto_Click()
         VoiceOutput(2, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
     } else {
         VoiceOutput(2, 0, list->RowText(row));
+    }
+}
+
+void fApplication::mnuRecOrder_Click()
+{
+    if (!m_database || !m_setting)
+        return;
+    const bool formView = IsFormView();
+    frmRecordOrder form(this);
+    form.Prepare(*m_database, m_setting->SelectedTable());
+    ExecModal(form);
+    // A query the engine refuses is told by ApplySetting and leaves everything as it was,
+    // the stored query included.
+    const QString previous = m_setting->Query();
+    m_setting->setQuery(form.Query());
+    bool opened = false;
+    {
+        setUpdatesEnabled(false);
+        const auto resume = qScopeGuard([this] { setUpdatesEnabled(true); });
+        opened = ApplySetting(QString(), true);
+    }
+    if (!opened)
+        m_setting->setQuery(previous);
+    ItemClick(list->SelectedRow());
+    // The view the command started in, with the keyboard in it: the form's boxes are new.
+    if (formView) {
+        mnuViewAsForm_Click();
+        if (opened && Text.size() > 1)
+            Text[1]->setFocus();
+    } else {
+        mnuViewAsGrid_Click();
+        list->setFocus();
+        if (opened && list->SelectedRow() >= 0)
+            VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
     }
 }
 

@@ -75,6 +75,7 @@ public:
     void mnuRecordEdit_Click();
     void mnuRecordDelete_Click();
     void mnuRecordGoto_Click();
+    void mnuRecOrder_Click();
 
     // Controls, named as the window's units.
     cRecordList* list = nullptr;
