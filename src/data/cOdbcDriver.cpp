@@ -148,7 +148,9 @@ void cOdbcDriver::Connect(const QString& connectText)
     if (m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) {
         m_dialect.BooleanWords = true;
         m_dialect.CaseInsensitiveLike = true;
+        m_dialect.LikeClasses = OdbcDialect::Classes::Regex;
     } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
+        m_dialect.LikeClasses = OdbcDialect::Classes::Glob;
         // Its driver writes a bound date with milliseconds, which then never equals a date
         // literal nor a date other programs wrote.
         m_dialect.TextDates = true;

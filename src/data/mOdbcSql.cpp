@@ -5,6 +5,7 @@
 #include "mJetSql.h"
 
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -132,12 +133,165 @@ QString DateEscape(const QString& content)
     return QStringLiteral("{ts '%1'}").arg(parsed.Text());
 }
 
-QString LikePattern(const QString& jet)
+// One piece of a Jet LIKE pattern.
+struct PatternItem {
+    enum Kind { Literal, AnyRun, AnyChar, Digit, Class } kind;
+    QString text;         // Literal: the character; Class: its members, ranges as a-z
+    bool negated = false; // [!…]
+};
+
+std::vector<PatternItem> ReadJetPattern(const QString& jet)
 {
-    QString pattern = jet;
-    pattern.replace(u'*', u'%');
-    pattern.replace(u'?', u'_');
-    return pattern;
+    std::vector<PatternItem> items;
+    for (qsizetype i = 0; i < jet.size(); ++i) {
+        const QChar c = jet[i];
+        if (c == u'*') {
+            items.push_back({PatternItem::AnyRun, {}});
+        } else if (c == u'?') {
+            items.push_back({PatternItem::AnyChar, {}});
+        } else if (c == u'#') {
+            items.push_back({PatternItem::Digit, {}});
+        } else if (c == u'[') {
+            const qsizetype close = jet.indexOf(u']', i + 1);
+            if (close < 0)
+                RaiseJetError(JetError::SyntaxError, {QStringLiteral("LIKE '%1'").arg(jet)}, kSource);
+            QString members = jet.mid(i + 1, close - i - 1);
+            const bool negated = members.startsWith(u'!') && members.size() > 1;
+            if (negated)
+                members.remove(0, 1);
+            // [*], [?], [#] and [[] are the character itself.
+            if (members.size() == 1 && !negated)
+                items.push_back({PatternItem::Literal, members});
+            else if (members.isEmpty())
+                ; // Jet's [] matches nothing and takes no character
+            else
+                items.push_back({PatternItem::Class, members, negated});
+            i = close;
+        } else {
+            items.push_back({PatternItem::Literal, QString(c)});
+        }
+    }
+    return items;
+}
+
+// A pattern of literals, * and ? alone, as LIKE reads it with \ as its escape.
+QString LikePattern(const std::vector<PatternItem>& items)
+{
+    QString out;
+    for (const PatternItem& item : items) {
+        switch (item.kind) {
+        case PatternItem::AnyRun: out += u'%'; break;
+        case PatternItem::AnyChar: out += u'_'; break;
+        default:
+            if (item.text == u'%' || item.text == u'_' || item.text == u'\\')
+                out += u'\\';
+            out += item.text;
+        }
+    }
+    return out;
+}
+
+// A class's members as a bracket expression: ranges kept, the characters a bracket
+// expression gives a meaning placed where they are plain ("]" first, "^" not first, "-"
+// last). A GLOB heeds case, so there every letter also stands in its other case.
+QString BracketExpression(const PatternItem& item, bool regex)
+{
+    QString members;
+    bool closing = false, caret = false, hyphen = false;
+    const auto add = [&](QChar c) {
+        if (c == u']')
+            closing = true;
+        else if (c == u'^')
+            caret = true;
+        else if (c == u'-')
+            hyphen = true;
+        else if (c == u'\\' && regex)
+            members += QStringLiteral("\\\\");
+        else if (!members.contains(c))
+            members += c;
+    };
+    const QString& text = item.text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i + 2 < text.size() && text[i + 1] == u'-') {
+            const QChar from = text[i], to = text[i + 2];
+            members += from + QStringLiteral("-") + to;
+            if (!regex && from.isLetter() && to.isLetter() && from.toUpper() != from.toLower())
+                members += (from.isUpper() ? from.toLower() : from.toUpper()) + QStringLiteral("-")
+                           + (to.isUpper() ? to.toLower() : to.toUpper());
+            i += 2;
+            continue;
+        }
+        add(text[i]);
+        if (!regex && text[i].toUpper() != text[i].toLower()) {
+            add(text[i].toUpper());
+            add(text[i].toLower());
+        }
+    }
+    QString out = QStringLiteral("[");
+    if (item.negated)
+        out += u'^';
+    if (closing)
+        out += u']';
+    out += members;
+    // A "^" that would stand first after "[" negates: then the hyphen goes before it.
+    if (caret && hyphen && out.size() == 1)
+        return out + QStringLiteral("-^]");
+    if (caret)
+        out += u'^';
+    if (hyphen)
+        out += u'-';
+    return out + u']';
+}
+
+QString RegexPattern(const std::vector<PatternItem>& items)
+{
+    static const QString special = QStringLiteral("\\.^$|?*+()[]{}");
+    QString out = QStringLiteral("^");
+    for (const PatternItem& item : items) {
+        switch (item.kind) {
+        case PatternItem::AnyRun: out += QStringLiteral(".*"); break;
+        case PatternItem::AnyChar: out += u'.'; break;
+        case PatternItem::Digit: out += QStringLiteral("[0-9]"); break;
+        case PatternItem::Class: out += BracketExpression(item, true); break;
+        case PatternItem::Literal:
+            if (special.contains(item.text))
+                out += u'\\';
+            out += item.text;
+        }
+    }
+    return out + u'$';
+}
+
+QString GlobPattern(const std::vector<PatternItem>& items)
+{
+    QString out;
+    for (const PatternItem& item : items) {
+        switch (item.kind) {
+        case PatternItem::AnyRun: out += u'*'; break;
+        case PatternItem::AnyChar: out += u'?'; break;
+        case PatternItem::Digit: out += QStringLiteral("[0-9]"); break;
+        case PatternItem::Class: out += BracketExpression(item, false); break;
+        case PatternItem::Literal: {
+            // GLOB has no escape: its own wildcards stand in brackets, and a letter in both
+            // its cases, as Jet ignores case.
+            const QChar c = item.text[0];
+            if (c == u'*' || c == u'?' || c == u'[')
+                out += u'[' + item.text + u']';
+            else if (c.toUpper() != c.toLower())
+                out += QStringLiteral("[%1%2]").arg(c.toUpper(), c.toLower());
+            else
+                out += item.text;
+        }
+        }
+    }
+    return out;
+}
+
+bool HasClasses(const std::vector<PatternItem>& items)
+{
+    return std::any_of(items.begin(), items.end(), [](const PatternItem& item) {
+        return item.kind == PatternItem::Digit || item.kind == PatternItem::Class;
+    });
 }
 
 } // namespace
@@ -206,12 +360,32 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
             } else if (IsWord(k, "DISTINCTROW")) {
                 // Jet's own; rows of one table are distinct anyway
             } else if (IsWord(k, "LIKE")) {
-                out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
                 const size_t next = NextSignificant(t, i);
-                if (next < t.size() && (t[next].kind == Kind::Text || t[next].kind == Kind::Quoted)) {
-                    out += u' ' + TextLiteral(LikePattern(t[next].text));
-                    i = next;
+                if (next >= t.size() || (t[next].kind != Kind::Text && t[next].kind != Kind::Quoted)) {
+                    out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
+                    break;
                 }
+                // Jet's wildcards mean here what they mean in Jet, and the source's own
+                // (% and _) are plain characters.
+                const std::vector<PatternItem> items = ReadJetPattern(t[next].text);
+                i = next;
+                if (!HasClasses(items)) {
+                    out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
+                    out += u' ' + TextLiteral(LikePattern(items)) + QStringLiteral(" ESCAPE '\\'");
+                    break;
+                }
+                if (dialect.LikeClasses == OdbcDialect::Classes::None)
+                    RaiseJetError(JetError::SyntaxError,
+                                  {QStringLiteral("LIKE '%1' (# a […] tento zdroj neumí)").arg(t[next].text)}, kSource);
+                // NOT LIKE becomes the operator's own negation.
+                const bool negated = out.endsWith(QLatin1String("NOT "), Qt::CaseInsensitive)
+                                     && (out.size() == 4 || !IsWordChar(out[out.size() - 5]));
+                if (negated)
+                    out.chop(4);
+                if (dialect.LikeClasses == OdbcDialect::Classes::Regex)
+                    out += (negated ? QStringLiteral("!~* ") : QStringLiteral("~* ")) + TextLiteral(RegexPattern(items));
+                else
+                    out += (negated ? QStringLiteral("NOT GLOB ") : QStringLiteral("GLOB ")) + TextLiteral(GlobPattern(items));
             } else if (IsWord(k, "TOP") && afterSelect && depth == 0 && dialect.Limit) {
                 const size_t count = NextSignificant(t, i);
                 if (count >= t.size() || t[count].kind != Kind::Number)

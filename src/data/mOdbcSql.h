@@ -10,14 +10,17 @@ struct OdbcDialect {
     QChar Quote = u'"';               // the source's identifier quote
     bool BooleanWords = false;        // TRUE/FALSE where the source has a boolean type, else 1/0
     bool CaseInsensitiveLike = false; // ILIKE, for sources whose LIKE heeds case
+    // How a pattern with Jet's # or […] is written: a regular expression (~*), a GLOB, or
+    // not at all (refused).
+    enum class Classes { None, Regex, Glob } LikeClasses = Classes::None;
     QString Concat = QStringLiteral("||");
     bool Limit = true;                // TOP n as LIMIT n
     bool TextDates = false;           // dates kept as "YYYY-MM-DD HH:MM:SS" texts (SQLite)
 };
 
 // One Jet statement for the source: [names] in the source's quotes, "texts" as 'texts',
-// #dates# as {ts '…'}, True/Yes and False/No as the source's values, Jet wildcards * and ?
-// in a LIKE pattern as % and _, & as the source's concatenation, DISTINCTROW dropped,
+// #dates# as {ts '…'}, True/Yes and False/No as the source's values, a LIKE pattern with
+// Jet's meaning (* ? # […] [!…], a literal % or _ escaped), & as the source's concatenation, DISTINCTROW dropped,
 // TOP n as LIMIT n. Text after a ';' is refused (3142); everything else is the source's
 // own SQL and passes unchanged.
 // spell gives a [name] as the source spells it (Jet's names ignore case, most sources'

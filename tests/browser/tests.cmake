@@ -16,7 +16,7 @@ target_compile_definitions(test_browser PRIVATE QUARNEL_SHARED_POSTGRES="/tmp/qu
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/test_browser_postgres.cmake [=[
 foreach(test IN LISTS test_browser_TESTS)
   if(test MATCHES "Postgres")
-    set_tests_properties("${test}" PROPERTIES FIXTURES_REQUIRED quarnel_postgres)
+    set_tests_properties("${test}" PROPERTIES FIXTURES_REQUIRED quarnel_postgres RESOURCE_LOCK quarnel_postgres_db)
   endif()
 endforeach()
 ]=])

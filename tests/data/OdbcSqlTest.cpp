@@ -11,6 +11,14 @@ QString Postgres(const QString& jet)
     OdbcDialect dialect;
     dialect.BooleanWords = true;
     dialect.CaseInsensitiveLike = true;
+    dialect.LikeClasses = OdbcDialect::Classes::Regex;
+    return TranslateJetSqlForOdbc(jet, dialect);
+}
+
+QString Glob(const QString& jet)
+{
+    OdbcDialect dialect;
+    dialect.LikeClasses = OdbcDialect::Classes::Glob;
     return TranslateJetSqlForOdbc(jet, dialect);
 }
 
@@ -19,6 +27,11 @@ QString Backticks(const QString& jet)
     OdbcDialect dialect;
     dialect.Quote = u'`';
     return TranslateJetSqlForOdbc(jet, dialect);
+}
+
+std::string Text(const QString& text)
+{
+    return text.toStdString();
 }
 
 } // namespace
@@ -45,13 +58,28 @@ TEST(OdbcSql, JetWordsAndOperatorsBecomeTheSources)
     EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE a = Yes"), OdbcDialect()),
               QStringLiteral("SELECT * FROM t WHERE a = 1"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '*a?b*' AND m NOT LIKE \"x*\"")),
-              QStringLiteral("SELECT * FROM t WHERE n ILIKE '%a_b%' AND m NOT ILIKE 'x%'"));
+              QStringLiteral("SELECT * FROM t WHERE n ILIKE '%a_b%' ESCAPE '\\' AND m NOT ILIKE 'x%' ESCAPE '\\'"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT a & ' ' & b FROM t")), QStringLiteral("SELECT a || ' ' || b FROM t"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT DISTINCTROW TOP 5 a FROM t ORDER BY a")).simplified(),
               QStringLiteral("SELECT a FROM t ORDER BY a LIMIT 5"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT x FROM t WHERE y IN (SELECT TOP FROM u)")),
               QStringLiteral("SELECT x FROM t WHERE y IN (SELECT TOP FROM u)"))
         << "a column named top inside a subquery stays";
+}
+
+TEST(OdbcSql, LikePatternsKeepJetsMeaning)
+{
+    // The source's own wildcards are plain characters; Jet's bracketed ones too.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '50%_\\*[*][?]'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE '50\\%\\_\\\\%*?' ESCAPE '\\'")));
+    // Digits and classes: a regular expression where the source has one, a GLOB on SQLite.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'A#[a-c]*[!x^]?.' AND m NOT LIKE '[^-]'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^A[0-9][a-c].*[^x^].\\.$' AND m !~* '^[-^]$'")));
+    EXPECT_EQ(Text(Glob(QStringLiteral("SELECT * FROM t WHERE n LIKE 'Nový#[!a-c]*' OR n NOT LIKE '[*]#'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Nn][Oo][Vv][Ýý][0-9][^a-cA-C]*' OR n NOT GLOB '[*][0-9]'")));
+    EXPECT_EQ(ErrorOf([] { TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE n LIKE '#'"), OdbcDialect()); }),
+              JetError::SyntaxError)
+        << "a source that cannot say it refuses rather than finding something else";
 }
 
 TEST(OdbcSql, OneStatementOnly)

@@ -6,6 +6,8 @@
 #include "mFilter.h"
 #include "mConvert.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 TEST(FilteredQuery, NarrowsInPlaceWhereThatMeansTheSameAndReadsAnythingElseAsATable)
@@ -116,4 +118,35 @@ TEST_P(Filtering, AFilterFindsWhatTheConditionWrittenByHandFinds)
         ASSERT_FALSE(expected.isEmpty());
         EXPECT_EQ(rows(FilteredQuery(QString::fromUtf8(c.query), term)), expected) << term.toStdString();
     }
+}
+
+TEST_P(Filtering, JetsWildcardsMeanTheSameOnEverySource)
+{
+    if (Backend().ReadOnly())
+        GTEST_SKIP() << "the rows are written first";
+    QTemporaryDir dir;
+    auto db = Backend().People(dir.path());
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
+    int id = 10;
+    for (const char* name : {"Jana", "50%", "500", "a_b", "axb", "Nový7", "Nový", "x\\y", "[a]"}) {
+        rs->AddNew();
+        rs->SetFieldValue(0, id++);
+        rs->SetFieldValue(1, QString::fromUtf8(name));
+        rs->Update();
+    }
+    const auto found = [&](const char* pattern) {
+        auto names = db->OpenRecordset(FilteredQuery(
+            QStringLiteral("SELECT * FROM Osoby ORDER BY Id"),
+            JetFilterTerm(rs->Fields()->Item(1)->Name(), JetType::Text, QString::fromUtf8(pattern))));
+        return DatabaseTest::Column(*names, 1).join(u'|').toStdString();
+    };
+    EXPECT_EQ(found("50%"), "50%") << "% is a character";
+    EXPECT_EQ(found("a_b"), "a_b") << "_ is a character";
+    EXPECT_EQ(found("5#*"), "50%|500");
+    EXPECT_EQ(found("Nový#"), "Nový7");
+    EXPECT_EQ(found("[jn]*"), "Jana|Nový7|Nový") << "classes ignore case as Jet does";
+    EXPECT_EQ(found("[!a-mo-z5]??*"), "Nový7|Nový|[a]");
+    EXPECT_EQ(found("jana"), "Jana");
+    EXPECT_EQ(found("x\\y"), "x\\y");
+    EXPECT_EQ(found("[[]a]"), "[a]");
 }

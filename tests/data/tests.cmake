@@ -21,10 +21,11 @@ endforeach()
 set_tests_properties(data_postgres_start PROPERTIES FIXTURES_SETUP quarnel_postgres)
 set_tests_properties(data_postgres_stop PROPERTIES FIXTURES_CLEANUP quarnel_postgres)
 # The discovered tests that reach PostgreSQL need it; ctest reads this after their list.
+# They share its one database, so they take turns.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake [=[
 foreach(test IN LISTS test_data_TESTS)
   if(test MATCHES "Postgres|OdbcSource")
-    set_tests_properties("${test}" PROPERTIES FIXTURES_REQUIRED quarnel_postgres)
+    set_tests_properties("${test}" PROPERTIES FIXTURES_REQUIRED quarnel_postgres RESOURCE_LOCK quarnel_postgres_db)
   endif()
 endforeach()
 ]=])
