@@ -4,11 +4,14 @@
 #include "cSetting.h"
 #include "fApplication.h"
 #include "fRecord.h"
+#include "mLongWork.h"
 #include "modCommon.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QApplication>
+#include <QTimer>
 #include <QTest>
 
 namespace {
@@ -152,6 +155,29 @@ TEST_F(FilterTest, AFilterOnAQueryFindsOnlyRowsOfTheQuery)
     EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr")}));
     Filter({QString(), QString(), QString(), QString(), QStringLiteral("Ano")});
     EXPECT_EQ(Names(), QStringList({QStringLiteral("Žofie"), QStringLiteral("Adam")})) << "the query's order kept";
+}
+
+TEST_F(FilterTest, EscapeStopsALongFilterAndTheRowsStay)
+{
+    // Every row of a large join is read before a count can be filtered.
+    m_window->Setting()->setQuery(QStringLiteral("SELECT a.[Jméno], Count(*) AS N FROM [Lidé] AS a, [Lidé] AS b, [Lidé] AS c, "
+                                                 "[Lidé] AS d, [Lidé] AS e, [Lidé] AS f, [Lidé] AS g, [Lidé] AS h "
+                                                 "GROUP BY a.[Jméno]"));
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    ASSERT_EQ(m_window->list->RowCount(), 5);
+    const auto shown = m_window->CurrentRecordset();
+    Clear();
+    WhenModal([this](QDialog* dialog) {
+        PressInDialog(dialog, Qt::Key_Tab);
+        TypeInDialog(dialog, QStringLiteral("1"));
+        PressInDialog(dialog, Qt::Key_Return);
+        // Pressed once the form has closed, while the window waits for the filter.
+        QTimer::singleShot(100, m_window, [this] { QTest::keyClick(m_window->list, Qt::Key_Escape); });
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Přerušeno.")));
+    EXPECT_EQ(m_window->CurrentRecordset(), shown);
+    EXPECT_EQ(m_window->list->RowCount(), 5);
 }
 
 TEST_F(FilterTest, SelectedRowsStayAloneInTheirOrder)
