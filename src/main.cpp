@@ -4,13 +4,56 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// --help and --version alone are questions to the program, answered without a display;
+// any other argument is the database, so a file of that name is reached as ./--help.
+bool AnswerQuestion(int argc, char** argv)
+{
+    if (argc != 2 || (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "--version") != 0))
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quarnel %s\n", QUARNEL_VERSION);
+        return true;
+    }
+    std::setlocale(LC_ALL, "");
+    const char* language = std::setlocale(LC_MESSAGES, nullptr);
+    if (language && std::strncmp(language, "cs", 2) == 0)
+        std::printf("Použití: quarnel [DATABÁZE]\n"
+                    "Prohlížeč databází ovládaný klávesnicí, který mluví a píše na Braillův řádek.\n"
+                    "DATABÁZE je soubor, který se otevře (bez něj databáze z minula).\n"
+                    "  --help     tento text\n"
+                    "  --version  verze programu\n"
+                    "Proměnné prostředí: QUARNEL_REGISTRY (soubor nastavení), QUARNEL_VOICE (speechd, log:CESTA, none).\n"
+                    "Více v man quarnel a v nápovědě programu (Ctrl+F1).\n");
+    else
+        std::printf("Usage: quarnel [DATABASE]\n"
+                    "A keyboard-only database browser that speaks and writes to a Braille line.\n"
+                    "DATABASE is the file to open (without it, the last session's database).\n"
+                    "  --help     this text\n"
+                    "  --version  the program's version\n"
+                    "Environment: QUARNEL_REGISTRY (preferences file), QUARNEL_VOICE (speechd, log:PATH, none).\n"
+                    "See man quarnel and the program's help page (Ctrl+F1).\n");
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (AnswerQuestion(argc, argv))
+        return EXIT_SUCCESS;
     CatchTerminationSignals();
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
     QApplication::setApplicationName(QStringLiteral("Quarnel"));
     QApplication::setOrganizationName(QStringLiteral("Korvi"));
+    QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     // The program takes its command line as one text, the arguments joined by blanks.
     const QStringList arguments = QApplication::arguments().mid(1);
     return sMain(arguments.join(u' '));

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 QObject* gMainWindow = nullptr;
@@ -81,10 +82,26 @@ void Save(const QString& key, const QString& name, const QVariant& value)
 
 QString ProgramFolder()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    return QDir::toNativeSeparators(ProgramDataFolder());
 }
 
 } // namespace
+
+QString BesideProgram(const QString& relative)
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' + relative);
+}
+
+QString ProgramDataFolder()
+{
+#ifdef QUARNEL_DATA_FROM_BIN
+    // Installed, the program's files lie apart from it; a build tree keeps them beside it.
+    const QString installed = BesideProgram(QStringLiteral(QUARNEL_DATA_FROM_BIN));
+    if (QFileInfo(installed + QStringLiteral("/help")).isDir())
+        return installed;
+#endif
+    return QCoreApplication::applicationDirPath();
+}
 
 QString ParentPath(const QString& path)
 {

@@ -37,3 +37,8 @@ void SaveWorkDir();
 QString TakeSelectedFile();
 QString EnsureSuffix(const QString& text, const QString& suffix);
 QString SuitePathWithSlash();
+// The folder of the program's own files (help page, sample database): the program's folder
+// in a build tree, its share/quarnel folder once installed.
+QString ProgramDataFolder();
+// A path given relative to the program's folder, made whole (the installed Access reader).
+QString BesideProgram(const QString& relative);

@@ -79,7 +79,7 @@ QString FindStartupDatabase(const QString& commandLine)
         return commandLine;
     // A bare name is the program folder's file, else (a shell user's habit) the current
     // folder's.
-    const QString inProgramFolder = QCoreApplication::applicationDirPath() + QDir::separator() + commandLine;
+    const QString inProgramFolder = ProgramDataFolder() + QDir::separator() + commandLine;
     if (QFileInfo(inProgramFolder).isFile())
         return inProgramFolder;
     return QDir::current().filePath(commandLine);

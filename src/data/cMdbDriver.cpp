@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QFile>
@@ -481,11 +482,18 @@ QString cMdbDriver::HelperPath()
         const QString beside = programFolder + u'/' + name;
         if (QFileInfo(beside).isExecutable())
             return beside;
+#ifdef QUARNEL_LIBEXEC_FROM_BIN
+        const QString installed = QDir::cleanPath(programFolder + QStringLiteral("/" QUARNEL_LIBEXEC_FROM_BIN "/") + name);
+        if (QFileInfo(installed).isExecutable())
+            return installed;
+#endif
     }
+    // Never looked up in the current folder or the search path: a file of that name there
+    // is not ours.
 #ifdef QUARNEL_MDB_READER
     return QStringLiteral(QUARNEL_MDB_READER);
 #else
-    return name;
+    return QStringLiteral("/nonexistent/") + name;
 #endif
 }
 
