@@ -29,6 +29,7 @@ public:
 
 private:
     cDatabaseDriver& Driver() const;
+    void RefuseActions(const QString& sql);
 
     std::shared_ptr<cDatabaseDriver> m_driver;
     std::shared_ptr<class TableDefs> m_tableDefs;
