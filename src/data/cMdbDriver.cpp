@@ -280,9 +280,13 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     QString sql;
     if (!parameters.isEmpty())
         sql = QLatin1String("PARAMETERS ") + parameters.join(QLatin1String(", ")) + QLatin1String(";\n");
-    // Data definition and pass-through queries keep their text as it was written.
-    if (type == 7 || type == 8)
+    // Data definition and pass-through queries keep their text as it was written (Access
+    // stores it with its closing NUL).
+    if (type == 7 || type == 8) {
+        while (written.endsWith(QChar(0)))
+            written.chop(1);
         return sql + written;
+    }
     if (type == 9) {
         const QString glue = (flags & 0x02) ? QStringLiteral("\nUNION ") : QStringLiteral("\nUNION ALL ");
         sql += unionParts.join(glue);
