@@ -65,7 +65,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
     const bool named = !name.isEmpty() && !name.contains(u'[') && !name.contains(u'"')
                        && (TableDefs()->IndexOf(name) >= 0 || QueryDefs()->IndexOf(name) >= 0);
     const QString source = named ? QStringLiteral("SELECT * FROM ") + JetBracketName(name) : sql;
-    RefuseActions(source);
+    CheckRecordSource(source);
     return Recordset::Open(m_driver, source);
 }
 
@@ -73,15 +73,17 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
 // running it (a server runs a DELETE inside WITH as the query it seems to be), so an
 // append, update, delete, make-table or data definition statement is refused here, also
 // when it hides in a stored query the text draws on, however deep.
-void Database::RefuseActions(const QString& sql)
+void Database::CheckRecordSource(const QString& sql)
 {
     QHash<QString, QString> stored;
     for (const auto& query : *QueryDefs())
         stored.insert(query->Name().toCaseFolded(), query->SQL());
     QStringList pending{sql};
     QSet<QString> seen;
-    while (!pending.isEmpty()) {
+    for (bool given = true; !pending.isEmpty(); given = false) {
         const JetStatementShape shape = InspectJetStatement(pending.takeLast());
+        if (given && shape.MoreStatements)
+            RaiseJetError(JetError::TextAfterStatement, {}, QStringLiteral("DAO.Database"));
         if (shape.Action)
             RaiseJetError(JetError::InvalidOperation, {}, QStringLiteral("DAO.Database"));
         for (const QString& name : shape.Names) {

@@ -1055,10 +1055,10 @@ JetStatementShape InspectJetStatement(const QString& jetSql)
             ++i;
         i = std::min(i + 1, t.size());
     }
-    // What follows a ";" is the one-statement rule's to refuse.
     size_t end = i;
     while (end < t.size() && !IsSqlChar(t[end], ';'))
         ++end;
+    shape.MoreStatements = end + 1 < t.size();
     size_t first = i;
     while (first < end && IsSqlChar(t[first], '('))
         ++first;

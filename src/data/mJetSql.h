@@ -51,10 +51,12 @@ JetSelectShape AnalyseSelect(const QString& sqliteSql);
 
 // A record source's text judged before anything runs. Action: it would change data or
 // structure (append, update, delete, make-table, data definition, or any statement but a
-// query), which a record source must never run. Names: its words and quoted or bracketed
-// names outside texts, among them the stored queries it draws on.
+// query), which a record source must never run. MoreStatements: something but blanks
+// follows a ";". Names: the words and quoted or bracketed names of the first statement
+// outside texts, among them the stored queries it draws on.
 struct JetStatementShape {
     bool Action = false;
+    bool MoreStatements = false;
     QStringList Names;
 };
 JetStatementShape InspectJetStatement(const QString& jetSql);

@@ -245,6 +245,16 @@ void frmProperties::cmdOK_Click()
     txtQuery->setText(sql);
     if (!m_setting)
         return;
+    // What no record source may be is told here, in the engine's words, before anything
+    // is opened again.
+    try {
+        if (m_database && !sql.isEmpty())
+            m_database->CheckRecordSource(sql);
+    } catch (const cRuntimeError&) {
+        TellFailure();
+        txtQuery->setFocus();
+        return;
+    }
     const QString previous = m_setting->Query();
     m_setting->setQuery(sql);
     if (m_apply) {
