@@ -10,6 +10,7 @@
 #include "cStandardEditBox.h"
 #include "fRecord.h"
 #include "fRecordGoto.h"
+#include "frmProperties.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
 #include "mJetSql.h"
@@ -256,6 +257,7 @@ void fApplication::CreateMenus()
     mnuViewOrderByColumn[0]->setEnabled(false);
 
     OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
+    OnCommand(mnuFileProperties, [this] { Guarded([this] { mnuFileProperties_Click(); }); });
     OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
     OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
     OnCommand(mnuViewAsGrid, [this] { mnuViewAsGrid_Click(); });
@@ -269,7 +271,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { mnuRecordDelete_Click(); }); });
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuEditActions,
+    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuRecordModify, mnuEditActions,
                              mnuFonts, mnuViewFilter, mnuRecOrder, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
@@ -579,6 +581,19 @@ void fApplication::mnuFileOpen_Click()
     // its selection included, as it was.
     if (!path.isEmpty())
         ApplySetting(path, false);
+}
+
+void fApplication::mnuFileProperties_Click()
+{
+    if (!m_database || !m_setting)
+        return;
+    frmProperties form(this);
+    form.PrepareSetting(m_setting.get(), m_database);
+    // Applied while the form is still open: a query that cannot be shown leaves the window
+    // as it was and the form open to correct it. Applying rebuilds the columns unsorted,
+    // fills the grid with its first row selected and shows the view of ViewStyle.
+    form.SetApply([this] { return ApplySetting(QString(), true); });
+    ExecModal(form);
 }
 
 void fApplication::mnuFileExit_Click()
