@@ -186,11 +186,10 @@ void frmProperties::cmdSave_Click()
     const QString name = txtName->text();
     const QString sql = txtQuery->text();
     const int row = lstQuery->currentRow();
-    if (!m_newQuery && row < 0)
-        return; // nothing to change: New makes a query
     try {
         const auto queries = m_database->QueryDefs();
-        if (m_newQuery) {
+        // With no entry to change (a database without stored queries) Save makes one.
+        if (m_newQuery || row < 0) {
             const auto query = m_database->CreateQueryDef();
             query->setSQL(sql);
             query->setName(name);
@@ -202,7 +201,8 @@ void frmProperties::cmdSave_Click()
             queries->Refresh();
         }
     } catch (const cRuntimeError&) {
-        // The step the engine refused changed nothing; what is typed stays to be corrected.
+        // The queries keep what was stored before the refused step; what is typed stays,
+        // to be corrected.
         TellFailure();
         return;
     }

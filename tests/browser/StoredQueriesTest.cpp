@@ -90,8 +90,11 @@ protected:
 TEST_F(StoredQueriesTest, QueriesAreMadeChangedDeletedAndAppliedWithKeys)
 {
     const QString fromBrno = QStringLiteral("SELECT Jméno FROM Lidé WHERE Obec = 'Brno'");
+    QString empty;
     Dialog([&](frmProperties* form) {
-        PressButton(form, form->cmdAdd);
+        // No stored query yet: nothing shown, and Save makes the first one.
+        empty = QString::number(form->lstQuery->count()) + form->txtName->text() + form->txtQuery->text();
+        TabTo(form, form->txtName);
         TypeInDialog(form, QStringLiteral("Z Brna"));
         TypeQuery(form, fromBrno);
         PressButton(form, form->cmdSave);
@@ -99,6 +102,7 @@ TEST_F(StoredQueriesTest, QueriesAreMadeChangedDeletedAndAppliedWithKeys)
         TabTo(form, form->lstQuery);
         PressInDialog(form, Qt::Key_Return);
     });
+    EXPECT_EQ(empty, QStringLiteral("0"));
     EXPECT_EQ(Spoken().filter(QStringLiteral("uložen")), QStringList{QStringLiteral("2 0 Dotaz Z Brna je uložen.")});
     EXPECT_EQ(Grid(), QStringList{QStringLiteral(", Adam")});
     EXPECT_EQ(cSetting().Query(), fromBrno);
