@@ -75,9 +75,12 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
 // when it hides in a stored query the text draws on, however deep.
 void Database::CheckRecordSource(const QString& sql)
 {
+    // Listing a server's views may take a while, and none of them is an action.
     QHash<QString, QString> stored;
-    for (const auto& query : *QueryDefs())
-        stored.insert(query->Name().toCaseFolded(), query->SQL());
+    if (Driver().KeepsActionQueries()) {
+        for (const auto& query : *QueryDefs())
+            stored.insert(query->Name().toCaseFolded(), query->SQL());
+    }
     QStringList pending{sql};
     QSet<QString> seen;
     for (bool given = true; !pending.isEmpty(); given = false) {
