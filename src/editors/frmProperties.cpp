@@ -326,9 +326,14 @@ bool frmProperties::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::FocusOut) {
             if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && control == m_announced)
                 m_announced = nullptr;
-        } else if (event->type() == QEvent::KeyRelease && control == lstQuery
-                   && KeyCodeOf(static_cast<QKeyEvent*>(event)) >= Key::Space) {
-            SpeakEntry();
+        } else if (event->type() == QEvent::KeyPress && control == lstQuery) {
+            m_listKey = KeyCodeOf(static_cast<QKeyEvent*>(event));
+        } else if (event->type() == QEvent::KeyRelease && control == lstQuery) {
+            // Only a key pressed in the list: the release of the keys that opened the form
+            // lands here too.
+            if (KeyCodeOf(static_cast<QKeyEvent*>(event)) == m_listKey && m_listKey >= Key::Space)
+                SpeakEntry();
+            m_listKey = 0;
         }
     }
     return QDialog::eventFilter(watched, event);

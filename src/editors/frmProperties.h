@@ -70,6 +70,7 @@ private:
     std::unique_ptr<cStandardTextBox> m_nameWrapper;
     std::unique_ptr<cStandardTextBox> m_queryWrapper;
     QWidget* m_announced = nullptr;
+    int m_listKey = 0; // pressed in the list and not yet released
     bool m_newQuery = false;
     int m_result = ResultCancel;
 };
