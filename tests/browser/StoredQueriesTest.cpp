@@ -179,26 +179,33 @@ TEST_F(StoredQueriesTest, AStoppedQueryLeavesThePreviousRowsAndQuery)
     EXPECT_EQ(cSetting().Query(), query);
 }
 
-TEST_F(StoredQueriesTest, AnAccessFilesStoredActionQueriesAreRefusedItsSelectQueryShown)
+TEST_F(StoredQueriesTest, AnAccessFilesActionQueriesAreRefusedItsQueriesKeptAndItsSelectQueryShown)
 {
     WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Table1")); });
     ASSERT_TRUE(Open(QStringLiteral(QUARNEL_TESTDATA "/queryTestV2007.accdb")));
     QStringList messages;
     Dialog([&](frmProperties* form) {
-        // DeleteQuery itself (its text), then drawn on by a SELECT.
-        for (int i = 0; i < 3; ++i)
-            PressInDialog(form, Qt::Key_Down);
+        // The data definition query's own text, then Save, then the delete query drawn on
+        // by a SELECT.
+        PressInDialog(form, Qt::Key_Down);
+        PressInDialog(form, Qt::Key_Down);
+        messages << form->txtName->text();
         Answer(messages);
         PressInDialog(form, Qt::Key_Return);
+        Answer(messages);
+        PressButton(form, form->cmdSave);
         Answer(messages);
         TypeQuery(form, QStringLiteral("Select * From [DeleteQuery]"));
         PressInDialog(form, Qt::Key_Return);
         TabTo(form, form->lstQuery);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             PressInDialog(form, Qt::Key_Down);
         PressInDialog(form, Qt::Key_Return);
     });
-    EXPECT_EQ(messages, QStringList(2, QStringLiteral("Neplatná operace.")));
+    const QString refused = QStringLiteral("Neplatná operace.");
+    EXPECT_EQ(messages, QStringList({QStringLiteral("DataDefinitionQuery"), refused,
+                                     QStringLiteral("Databázi nebo objekt nelze aktualizovat. Je jen pro čtení."),
+                                     refused}));
     EXPECT_TRUE(cSetting().Query().startsWith(QStringLiteral("SELECT DISTINCT Table1.*, Table2.col1")));
     EXPECT_EQ(m_window->list->ColumnCount(), 6);
 }
