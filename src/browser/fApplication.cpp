@@ -585,8 +585,11 @@ void fApplication::mnuFileOpen_Click()
 
 void fApplication::mnuFileProperties_Click()
 {
-    if (!m_database || !m_setting)
+    // Enabled also when a database without tables failed to open.
+    if (!m_database || !m_setting) {
+        VoiceOutput(2, 0, LoadString(10595));
         return;
+    }
     frmProperties form(this);
     form.PrepareSetting(m_setting.get(), m_database);
     // Applied while the form is still open: a query that cannot be shown leaves the window
