@@ -10,6 +10,7 @@
 #include "cStandardEditBox.h"
 #include "fRecord.h"
 #include "fRecordGoto.h"
+#include "frmProperties.h"
 #include "frmRecordOrder.h"
 #include "frmTable.h"
 #include "mErrorMessage.h"
@@ -259,6 +260,7 @@ void fApplication::CreateMenus()
     mnuViewOrderByColumn[0]->setEnabled(false);
 
     OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
+    OnCommand(mnuFileProperties, [this] { Guarded([this] { mnuFileProperties_Click(); }); });
     OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
     OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
     OnCommand(mnuViewFilter, [this] { Guarded([this] { mnuViewFilter_Click(); }); });
@@ -274,8 +276,8 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     OnCommand(mnuRecOrder, [this] { Guarded([this] { mnuRecOrder_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuFileProperties, mnuRecordModify, mnuEditActions,
-                             mnuFonts, mnuHelpAbout})
+    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuRecordModify, mnuEditActions, mnuFonts,
+                             mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -654,6 +656,22 @@ void fApplication::mnuFileOpen_Click()
     // its selection included, as it was.
     if (!path.isEmpty())
         ApplySetting(path, false);
+}
+
+void fApplication::mnuFileProperties_Click()
+{
+    // Enabled also when a database without tables failed to open.
+    if (!m_database || !m_setting) {
+        VoiceOutput(2, 0, LoadString(10595));
+        return;
+    }
+    frmProperties form(this);
+    form.PrepareSetting(m_setting.get(), m_database);
+    // Applied while the form is still open: a query that cannot be shown leaves the window
+    // as it was and the form open to correct it. Applying rebuilds the columns unsorted,
+    // fills the grid with its first row selected and shows the view of ViewStyle.
+    form.SetApply([this] { return ApplySetting(QString(), true); });
+    ExecModal(form);
 }
 
 void fApplication::mnuFileExit_Click()

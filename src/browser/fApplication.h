@@ -61,6 +61,7 @@ public:
 
     // Menu commands.
     void mnuFileOpen_Click();
+    void mnuFileProperties_Click();
     void mnuFileExit_Click();
     void mnuViewAllRecords_Click();
     void mnuViewFilter_Click();

@@ -2,6 +2,9 @@
 
 #include "mJetSql.h"
 
+#include <QHash>
+#include <QSet>
+
 Database::Database(std::shared_ptr<cDatabaseDriver> driver) : m_driver(std::move(driver)) {}
 
 // Recordsets and definitions share the connection: it ends with the last of them.
@@ -59,10 +62,42 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
     Driver();
     // The name of a table or stored query alone opens all of its records.
     const QString name = sql.trimmed();
-    if (!name.isEmpty() && !name.contains(u'[') && !name.contains(u'"')
-        && (TableDefs()->IndexOf(name) >= 0 || QueryDefs()->IndexOf(name) >= 0))
-        return Recordset::Open(m_driver, QStringLiteral("SELECT * FROM ") + JetBracketName(name));
-    return Recordset::Open(m_driver, sql);
+    const bool named = !name.isEmpty() && !name.contains(u'[') && !name.contains(u'"')
+                       && (TableDefs()->IndexOf(name) >= 0 || QueryDefs()->IndexOf(name) >= 0);
+    const QString source = named ? QStringLiteral("SELECT * FROM ") + JetBracketName(name) : sql;
+    CheckRecordSource(source);
+    return Recordset::Open(m_driver, source);
+}
+
+// A record source only reads. Not every backend can tell an action from a query before
+// running it (a server runs a DELETE inside WITH as the query it seems to be), so an
+// append, update, delete, make-table or data definition statement is refused here, also
+// when it hides in a stored query the text draws on, however deep.
+void Database::CheckRecordSource(const QString& sql)
+{
+    // Listing a server's views may take a while, and none of them is an action.
+    QHash<QString, QString> stored;
+    if (Driver().KeepsActionQueries()) {
+        for (const auto& query : *QueryDefs())
+            stored.insert(query->Name().toCaseFolded(), query->SQL());
+    }
+    QStringList pending{sql};
+    QSet<QString> seen;
+    for (bool given = true; !pending.isEmpty(); given = false) {
+        const JetStatementShape shape = InspectJetStatement(pending.takeLast());
+        if (given && shape.MoreStatements)
+            RaiseJetError(JetError::TextAfterStatement, {}, QStringLiteral("DAO.Database"));
+        if (shape.Action)
+            RaiseJetError(JetError::InvalidOperation, {}, QStringLiteral("DAO.Database"));
+        for (const QString& name : shape.Names) {
+            const QString key = name.toCaseFolded();
+            const auto query = stored.constFind(key);
+            if (query != stored.cend() && !seen.contains(key)) {
+                seen.insert(key);
+                pending << *query;
+            }
+        }
+    }
 }
 
 void Database::Close()

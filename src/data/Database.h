@@ -21,6 +21,9 @@ public:
     // With a name the query is stored at once; without one it waits for QueryDefs Append.
     std::shared_ptr<QueryDef> CreateQueryDef(const QString& name = QString(), const QString& sql = QString());
     std::shared_ptr<Recordset> OpenRecordset(const QString& sql);
+    // Refuses, without running anything, a text no record source may be: more than one
+    // statement (3142), or an action (3219), also one in a stored query the text draws on.
+    void CheckRecordSource(const QString& sql);
     // Breaks into a call on this database running on another thread (it fails with 3059).
     void Interrupt() const;
     // Releases the file at once; objects taken from the database stop working. Without

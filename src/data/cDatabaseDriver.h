@@ -90,6 +90,8 @@ public:
     // Every table in definition order, system tables with their attribute bits.
     virtual QList<TableSchema> Tables() = 0;
     virtual QList<QuerySchema> Queries() = 0;
+    // Stored queries may be actions (append, update, …); where they are views they are not.
+    virtual bool KeepsActionQueries() const { return false; }
 
     virtual void CreateTable(const TableSchema& table) = 0;
     virtual void DropTable(const QString& name) = 0;

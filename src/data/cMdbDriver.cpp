@@ -202,7 +202,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
 {
     int type = 1;
     int flags = 0;
-    QString top, target;
+    QString top, target, written;
     QStringList parameters, where, groupBy, having, orderBy, unionParts;
     struct Source {
         QString Text;
@@ -217,6 +217,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         case 1:
             type = row.Flag;
             target = row.Name1;
+            written = row.Expression;
             break;
         case 2: parameters << Bracket(row.Name1) + u' ' + ParameterType(row.Flag); break;
         case 3:
@@ -280,6 +281,13 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     QString sql;
     if (!parameters.isEmpty())
         sql = QLatin1String("PARAMETERS ") + parameters.join(QLatin1String(", ")) + QLatin1String(";\n");
+    // Data definition and pass-through queries keep their text as it was written (Access
+    // stores it with its closing NUL).
+    if (type == 7 || type == 8) {
+        while (written.endsWith(QChar(0)))
+            written.chop(1);
+        return sql + written;
+    }
     if (type == 9) {
         const QString glue = (flags & 0x02) ? QStringLiteral("\nUNION ") : QStringLiteral("\nUNION ALL ");
         sql += unionParts.join(glue);

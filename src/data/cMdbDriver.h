@@ -36,6 +36,7 @@ public:
 
     QString Name() const override { return m_path; }
     bool ReadOnly() const override { return true; }
+    bool KeepsActionQueries() const override { return true; }
     void Close() override;
     void Interrupt() override;
 

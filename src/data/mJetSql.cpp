@@ -1159,6 +1159,41 @@ JetSelectShape AnalyseSelect(const QString& sqliteSql)
     return shape;
 }
 
+JetStatementShape InspectJetStatement(const QString& jetSql)
+{
+    JetStatementShape shape;
+    const std::vector<SqlToken> t = TokeniseSqlite(jetSql);
+    size_t i = 0;
+    if (!t.empty() && IsSqlWord(t[0], "PARAMETERS")) {
+        while (i < t.size() && !IsSqlChar(t[i], ';'))
+            ++i;
+        i = std::min(i + 1, t.size());
+    }
+    size_t end = i;
+    while (end < t.size() && !IsSqlChar(t[end], ';'))
+        ++end;
+    shape.MoreStatements = end + 1 < t.size();
+    size_t first = i;
+    while (first < end && IsSqlChar(t[first], '('))
+        ++first;
+    // Only a query may lead; any other statement would run rather than read.
+    static const QSet<QString> reading{QStringLiteral("SELECT"), QStringLiteral("WITH"), QStringLiteral("TRANSFORM"),
+                                       QStringLiteral("VALUES")};
+    // Make-table (SELECT … INTO), and changes hidden in a WITH clause or a subquery.
+    static const QSet<QString> changing{QStringLiteral("INTO"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"),
+                                        QStringLiteral("DELETE"), QStringLiteral("MERGE")};
+    shape.Action = first < end && t[first].kind == SqlKind::Word && !reading.contains(t[first].upper);
+    for (size_t k = i; k < end; ++k) {
+        if (t[k].kind == SqlKind::Word) {
+            shape.Action = shape.Action || changing.contains(t[k].upper);
+            shape.Names << jetSql.mid(t[k].begin, t[k].end - t[k].begin);
+        } else if (t[k].kind == SqlKind::Name) {
+            shape.Names << t[k].upper;
+        }
+    }
+    return shape;
+}
+
 // ---------------------------------------------------------------------------------------
 // SQL functions. They run per row on large tables: text is walked as UTF-8 in place and
 // the LIKE pattern is compiled once per statement.

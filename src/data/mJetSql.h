@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 struct sqlite3;
@@ -60,6 +61,18 @@ struct JetSelectClauses {
 };
 // Never throws: a text the tokenizer cannot read is not narrowable.
 JetSelectClauses AnalyseJetClauses(const QString& jetSql);
+
+// A record source's text judged before anything runs. Action: it would change data or
+// structure (append, update, delete, make-table, data definition, or any statement but a
+// query), which a record source must never run. MoreStatements: something but blanks
+// follows a ";". Names: the words and quoted or bracketed names of the first statement
+// outside texts, among them the stored queries it draws on.
+struct JetStatementShape {
+    bool Action = false;
+    bool MoreStatements = false;
+    QStringList Names;
+};
+JetStatementShape InspectJetStatement(const QString& jetSql);
 
 // like() with Jet wildcards, jet_concat() and the Jet functions (Left, Mid, Nz, Year …).
 // Returns the SQLite result code of the first registration that failed, else SQLITE_OK.

@@ -162,6 +162,24 @@ TEST_P(Reading, ASecondStatementIsNeverRun)
     EXPECT_EQ(Open(QStringLiteral("SELECT * FROM Shippers;  "))->RecordCount(), 3) << "a closing semicolon is fine";
 }
 
+TEST_P(Reading, AnActionIsRefusedAsARecordSourceBeforeItRuns)
+{
+    // A server would run SELECT … INTO and a WITH … DELETE as the queries they look like.
+    for (const char* action :
+         {"DELETE FROM Shippers", "DELETE * FROM Shippers WHERE ShipperID = 1", "UPDATE Shippers SET Phone = 'x'",
+          "INSERT INTO Shippers (CompanyName) VALUES ('x')", "SELECT * INTO Kopie FROM Shippers",
+          "(SELECT CompanyName INTO Kopie FROM Shippers)", "CREATE TABLE Kopie (A INTEGER)",
+          "WITH d AS (DELETE FROM Shippers RETURNING *) SELECT * FROM d",
+          "PARAMETERS [Kdo] Text; UPDATE Shippers SET Phone = [Kdo]", "TRUNCATE TABLE Shippers; "})
+        EXPECT_EQ(ErrorOf([&] { Open(QString::fromUtf8(action)); }), JetError::InvalidOperation) << action;
+    EXPECT_EQ(Column(QStringLiteral("SELECT Phone FROM Shippers ORDER BY ShipperID")),
+              (QStringList{QStringLiteral("(503) 555-9831"), QStringLiteral("(503) 555-3199"),
+                           QStringLiteral("(503) 555-9931")}));
+    EXPECT_EQ(ErrorOf([&] { Open(QStringLiteral("SELECT * FROM Kopie")); }), Backend().ErrorFor(JetError::NoSuchTable));
+    // The words are only words inside a text.
+    EXPECT_EQ(Open(QStringLiteral("SELECT * FROM Shippers WHERE CompanyName <> 'DELETE INTO x'"))->RecordCount(), 3);
+}
+
 TEST_P(Reading, JumpsAndWalksAgreeOnALargerTable)
 {
     for (const QString& sql : {QStringLiteral("SELECT OrderID, ShipName FROM Orders ORDER BY OrderID DESC"),
