@@ -61,6 +61,9 @@ public:
 
     // Menu commands.
     void mnuFileOpen_Click();
+    void mnuNewDB_Click();
+    void mnuSaveAs_Click();
+    void mnuExport_Click();
     void mnuFileExit_Click();
     void mnuViewAllRecords_Click();
     void mnuViewFilter_Click();
