@@ -79,6 +79,7 @@ TEST_F(ExportTest, AFailureOrAStopLeavesTheOldFileWhole)
         AddPerson(*db, {id, QStringLiteral("P%1").arg(id), {}, {}, {}, {}, {}});
     auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
     rs->RecordCount();
+    rs->Rest();
     const QString path = PathOf(QStringLiteral("out.txt"));
     Write(path, "old");
 
