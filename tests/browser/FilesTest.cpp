@@ -63,7 +63,6 @@ protected:
             EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Model()->IsLoading(); }, 5000));
             m_dialogTitle = dialog->windowTitle();
             m_dialogFocus = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
-            m_dialogSelected = form->Text1->selectedText();
             if (name.isEmpty()) {
                 PressInDialog(dialog, Qt::Key_Escape);
                 return;
@@ -92,7 +91,7 @@ protected:
         return files;
     }
 
-    QString m_dialogTitle, m_dialogFocus, m_dialogSelected, m_message;
+    QString m_dialogTitle, m_dialogFocus, m_message;
 };
 
 } // namespace
