@@ -5,6 +5,7 @@
 #include "Recordset.h"
 #include "TableDef.h"
 #include "cRecordList.h"
+#include "cRecordListModel.h"
 #include "cRuntimeError.h"
 #include "cSetting.h"
 #include "cStandardEditBox.h"
@@ -13,7 +14,9 @@
 #include "frmProperties.h"
 #include "frmRecordOrder.h"
 #include "frmTable.h"
+#include "mDatabaseCopy.h"
 #include "mErrorMessage.h"
+#include "mExport.h"
 #include "mFilter.h"
 #include "mJetSql.h"
 #include "mJetErrors.h"
@@ -28,6 +31,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -261,6 +265,9 @@ void fApplication::CreateMenus()
 
     OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
     OnCommand(mnuFileProperties, [this] { Guarded([this] { mnuFileProperties_Click(); }); });
+    OnCommand(mnuNewDB, [this] { Guarded([this] { mnuNewDB_Click(); }); });
+    OnCommand(mnuSaveAs, [this] { Guarded([this] { mnuSaveAs_Click(); }); });
+    OnCommand(mnuExport, [this] { Guarded([this] { mnuExport_Click(); }); });
     OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
     OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
     OnCommand(mnuViewFilter, [this] { Guarded([this] { mnuViewFilter_Click(); }); });
@@ -276,8 +283,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     OnCommand(mnuRecOrder, [this] { Guarded([this] { mnuRecOrder_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuNewDB, mnuSaveAs, mnuExport, mnuRecordModify, mnuEditActions, mnuFonts,
-                             mnuHelpAbout})
+    for (QAction* pending : {mnuRecordModify, mnuEditActions, mnuFonts, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -674,6 +680,106 @@ void fApplication::mnuFileProperties_Click()
     ExecModal(form);
 }
 
+void fApplication::mnuNewDB_Click()
+{
+    const QString text = QStringLiteral("*.mdb|") + gWorkDir + u'|' + LoadString(10623);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileOpen), text) != 1)
+        return;
+    const QString chosen = TakeSelectedFile();
+    gWorkDir = FolderOf(chosen);
+    SaveWorkDir();
+    if (chosen.isEmpty())
+        return;
+    const QString path = WithExtension(chosen, QStringLiteral(".mdb"));
+    // A failure (the file exists, the folder is not writable) is told by Guarded: silence
+    // would leave the user guessing why nothing opened.
+    DBEngine::Instance().CreateDatabase(path, kCzechLocale)->Close();
+    ApplySetting(path, false);
+}
+
+void fApplication::mnuSaveAs_Click()
+{
+    if (!m_setting)
+        return;
+    const QString text = QStringLiteral("*.mdb||") + gWorkDir + u'|' + LoadString(10622);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileSave), text) != 1)
+        return;
+    const QString chosen = TakeSelectedFile();
+    gWorkDir = FolderOf(chosen);
+    if (chosen.isEmpty())
+        return;
+    const QString path = WithExtension(chosen, QStringLiteral(".mdb"));
+    const QString file = m_setting->DatabaseFile();
+    const std::shared_ptr<Database> database = m_database;
+    // An Access file becomes a database the user can edit; it is read where it is open.
+    const bool access = database && IsAccessFile(file);
+    if (database && !access)
+        database->Close();
+    ErrorStorage failure;
+    try {
+        RunLongWork(
+            LoadString(10627), LoadString(10628),
+            [&](cWorkControl& control) {
+                if (access)
+                    CopyToQuarnelDatabase(*database, path, control);
+                else
+                    CopyDatabaseFile(file, path, control);
+            },
+            [database] {
+                if (database)
+                    database->Interrupt();
+            });
+    } catch (const cRuntimeError&) {
+        failure = CaptureError();
+    }
+    // Whatever happened to the copy, the user goes on with the database that was open.
+    if (!access)
+        ApplySetting(file, true);
+    if (failure.Number != 0)
+        ShowOkMessage(FillPlaceholders(LoadString(10620), {failure.Description}));
+}
+
+void fApplication::mnuExport_Click()
+{
+    if (!m_recordset)
+        return;
+    const QString text = QStringLiteral("*.txt||") + gWorkDir + u'|' + LoadString(10621);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileSave), text) != 1)
+        return;
+    const QString chosen = TakeSelectedFile();
+    gWorkDir = FolderOf(chosen);
+    if (chosen.isEmpty())
+        return;
+    const QString path = WithExtension(chosen, QStringLiteral(".txt"));
+
+    // The grid's rows in its order, read straight from the recordset on the worker: the
+    // texts are the grid's own formatting of the same values.
+    ExportSource source;
+    const auto fields = m_recordset->Fields();
+    for (qint32 i = 0; i < fields->Count(); ++i)
+        source.FieldNames << fields->Item(i)->Name();
+    QStringList formats;
+    for (int column = 0; column < list->ColumnCount(); ++column) {
+        source.Fields.push_back(list->ColumnField(column));
+        formats << cRecordList::ColumnTagPart(list->ColumnTag(column), 2).trimmed();
+    }
+    const qint64 rows = list->RowCount();
+    source.Positions.reserve(size_t(rows));
+    for (qint64 row = 0; row < rows; ++row)
+        source.Positions.push_back(list->RowPosition(row));
+    source.CellText = [formats](int column, const QVariant& value) {
+        return cRecordListModel::CellTextOf(value, formats[column]);
+    };
+    const std::shared_ptr<Recordset> records = m_recordset;
+    bool written = false;
+    RunLongWork(
+        LoadString(10625), QString(),
+        [&](cWorkControl& control) { written = ExportRecords(path, *records, source, control); },
+        [records] { records->Interrupt(); });
+    if (written)
+        VoiceOutput(1, 0, FillPlaceholders(LoadString(10624), {QString::number(rows), QDir::toNativeSeparators(path)}));
+}
+
 void fApplication::mnuFileExit_Click()
 {
     close();
@@ -702,6 +808,8 @@ bool fApplication::RefuseReadOnly() const
     ErrorStorage error;
     error.Number = JetError::ReadOnly;
     error.Description = JetErrorDescription(JetError::ReadOnly);
+    if (m_setting && IsAccessFile(m_setting->DatabaseFile()))
+        error.Description += u' ' + LoadString(10629);
     error.Source = QStringLiteral("DAO.Recordset");
     ShowOkMessage(FormatErrorMessage(error));
     return true;

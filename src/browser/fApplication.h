@@ -62,6 +62,9 @@ public:
     // Menu commands.
     void mnuFileOpen_Click();
     void mnuFileProperties_Click();
+    void mnuNewDB_Click();
+    void mnuSaveAs_Click();
+    void mnuExport_Click();
     void mnuFileExit_Click();
     void mnuViewAllRecords_Click();
     void mnuViewFilter_Click();

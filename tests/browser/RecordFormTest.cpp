@@ -371,7 +371,8 @@ TEST_F(RecordFormTest, AnAccessFileRefusesChangesBeforeAnythingIsTyped)
             PressInDialog(box, Qt::Key_Return);
         });
         Press(key, modifiers);
-        EXPECT_EQ(message, QStringLiteral("3027 (0xBD3)\nDatabázi nebo objekt nelze aktualizovat. Je jen pro čtení."))
+        EXPECT_EQ(message, QStringLiteral("3027 (0xBD3)\nDatabázi nebo objekt nelze aktualizovat. Je jen pro čtení. "
+                                          "Upravitelnou kopii vytvoří příkaz Uložit jako."))
             << "the box, not the record form, comes first";
         EXPECT_NE(code, fRecord::kWindowCodeNew);
     }

@@ -1,0 +1,213 @@
+#include "DataTestSupport.h"
+
+#include "cWorkControl.h"
+#include "mDatabaseCopy.h"
+#include "mExport.h"
+#include "mJetErrors.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+class ExportTest : public DatabaseTest {
+protected:
+    static QByteArray Bytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    static void Write(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    static ExportSource Source(Recordset& rs, std::vector<int> fields, std::vector<qint64> positions)
+    {
+        ExportSource source;
+        for (qint32 i = 0; i < rs.Fields()->Count(); ++i)
+            source.FieldNames << rs.Fields()->Item(i)->Name();
+        source.Fields = std::move(fields);
+        source.Positions = std::move(positions);
+        source.CellText = [](int, const QVariant& value) { return value.isNull() ? QString() : value.toString(); };
+        return source;
+    }
+    // Nothing but the files the test made: no temporary is left behind.
+    QStringList Files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
+};
+
+} // namespace
+
+TEST_F(ExportTest, LinesFollowTheGivenOrderAndColumnsAndQuoteOnlyWhatWouldBreakTheColumns)
+{
+    auto db = CreateOsoby();
+    AddPerson(*db, {1, QStringLiteral("Adam"), QStringLiteral("Novák"), {}, {}, {}, QStringLiteral("plain")});
+    AddPerson(*db, {2, QStringLiteral("Eva"), QStringLiteral("a;b"), {}, {}, {}, QStringLiteral("řekl \"ne\"")});
+    AddPerson(*db, {3, QStringLiteral("Jan"), QStringLiteral("x\r\ny"), {}, {}, {}, QStringLiteral("")});
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
+    rs->setAbsolutePosition(1);
+    const QString path = PathOf(QStringLiteral("out.txt"));
+    Write(path, "old");
+
+    // The grid hides Příjmení's neighbours and shows its rows sorted the other way.
+    cWorkControl control;
+    ASSERT_TRUE(ExportRecords(path, *rs, Source(*rs, {1, 2, 6}, {2, 1, 0}), control));
+    EXPECT_EQ(Bytes(path), QStringLiteral("Id;Jméno;Příjmení;Narozen;Plat;Aktivní;Poznámka;\r\n\r\n"
+                                          "Jan;\"x\r\ny\";;\r\n"
+                                          "Eva;\"a;b\";\"řekl \"\"ne\"\"\";\r\n"
+                                          "Adam;Novák;plain;\r\n")
+                               .toUtf8());
+    EXPECT_EQ(rs->AbsolutePosition(), 1); // the grid's record stays current
+    EXPECT_EQ(control.Percent(), 100);
+
+    // A name holding the separator is quoted too; no rows leave the header and the empty line.
+    QString line;
+    AppendExportValue(line, QStringLiteral("Cena; Kč"));
+    AppendExportValue(line, QString());
+    EXPECT_EQ(line, QStringLiteral("\"Cena; Kč\";;"));
+    auto none = db->OpenRecordset(QStringLiteral("SELECT Id FROM Osoby WHERE Id > 10"));
+    ASSERT_TRUE(ExportRecords(path, *none, Source(*none, {0}, {}), control));
+    EXPECT_EQ(Bytes(path), QByteArray("Id;\r\n\r\n"));
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("osoby.db"), QStringLiteral("out.txt")}));
+}
+
+TEST_F(ExportTest, AFailureOrAStopLeavesTheOldFileWhole)
+{
+    auto db = CreateOsoby();
+    for (int id = 1; id <= 3; ++id)
+        AddPerson(*db, {id, QStringLiteral("P%1").arg(id), {}, {}, {}, {}, {}});
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Osoby"));
+    rs->RecordCount();
+    rs->Rest();
+    const QString path = PathOf(QStringLiteral("out.txt"));
+    Write(path, "old");
+
+    // A record deleted by another program after the grid was filled: the export fails
+    // rather than write a line that is not the record.
+    RawExec(PathOf(QStringLiteral("osoby.db")), "DELETE FROM Osoby WHERE Id = 3");
+    cWorkControl control;
+    EXPECT_EQ(ErrorOf([&] { ExportRecords(path, *rs, Source(*rs, {0, 1}, {0, 1, 2}), control); }),
+              JetError::RecordDeleted);
+    EXPECT_EQ(Bytes(path), QByteArray("old"));
+
+    cWorkControl stopped;
+    stopped.RequestStop();
+    EXPECT_FALSE(ExportRecords(path, *rs, Source(*rs, {0}, {0, 1}), stopped));
+    EXPECT_EQ(Bytes(path), QByteArray("old"));
+
+    // A target that cannot be made at all.
+    EXPECT_EQ(ErrorOf([&] { ExportRecords(PathOf(QStringLiteral("no/such/out.txt")), *rs, Source(*rs, {0}, {0}), control); }),
+              JetError::FileLocked);
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("osoby.db"), QStringLiteral("out.txt")}));
+}
+
+TEST(ExportNames, TheExtensionIsAddedUnlessPresentInExactCase)
+{
+    EXPECT_EQ(WithExtension(QStringLiteral("/d/report"), QStringLiteral(".txt")), QStringLiteral("/d/report.txt"));
+    EXPECT_EQ(WithExtension(QStringLiteral("/d/report.txt"), QStringLiteral(".txt")), QStringLiteral("/d/report.txt"));
+    EXPECT_EQ(WithExtension(QStringLiteral("/d/report.TXT"), QStringLiteral(".txt")), QStringLiteral("/d/report.TXT.txt"));
+}
+
+TEST_F(ExportTest, AFileCopyIsWholeOrAbsentAndNeverOntoItself)
+{
+    CreateOsoby()->Close();
+    const QString source = PathOf(QStringLiteral("osoby.db"));
+    const QString target = PathOf(QStringLiteral("kopie.mdb"));
+    Write(target, "old");
+    cWorkControl control;
+    ASSERT_TRUE(CopyDatabaseFile(source, target, control));
+    EXPECT_EQ(FileDigest(target), FileDigest(source));
+
+    const QByteArray before = FileDigest(source);
+    EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(source, source, control); }), JetError::InvalidOperation);
+    EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(source, PathOf(QStringLiteral("./osoby.db")), control); }),
+              JetError::InvalidOperation);
+    EXPECT_EQ(FileDigest(source), before);
+    EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(PathOf(QStringLiteral("gone.mdb")), target, control); }),
+              JetError::FileNotFound);
+
+    Write(target, "old");
+    cWorkControl stopped;
+    stopped.RequestStop();
+    EXPECT_FALSE(CopyDatabaseFile(source, target, stopped));
+    EXPECT_EQ(Bytes(target), QByteArray("old"));
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("kopie.mdb"), QStringLiteral("osoby.db")}));
+}
+
+class AccessCopyTest : public ExportTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(AccessCopyTest, EveryTableAndValueArrivesEditableAndTheOriginalIsUntouched)
+{
+    const QString original = QStringLiteral(QUARNEL_TESTDATA "/") + QString::fromUtf8(GetParam());
+    const QByteArray before = FileDigest(original);
+    ASSERT_TRUE(IsAccessFile(original));
+    auto source = DBEngine::Instance().OpenDatabase(original);
+    const QString target = PathOf(QStringLiteral("kopie.mdb"));
+    cWorkControl control;
+    ASSERT_TRUE(CopyToQuarnelDatabase(*source, target, control));
+    EXPECT_FALSE(IsAccessFile(target));
+
+    auto copy = DBEngine::Instance().OpenDatabase(target);
+    EXPECT_FALSE(copy->ReadOnly());
+    int tables = 0;
+    QString editable;
+    for (const auto& table : *source->TableDefs()) {
+        if ((quint32(table->Attributes()) & 0x80000002u) != 0 || !table->Connect().isEmpty())
+            continue;
+        ++tables;
+        const QString sql = QStringLiteral("SELECT * FROM [%1]").arg(table->Name());
+        auto from = source->OpenRecordset(sql);
+        auto to = copy->OpenRecordset(sql);
+        ASSERT_EQ(to->RecordCount(), from->RecordCount()) << table->Name().toStdString();
+        ASSERT_EQ(to->Fields()->Count(), from->Fields()->Count());
+        for (qint32 i = 0; i < from->Fields()->Count(); ++i) {
+            const Field& a = *from->Fields()->Item(i);
+            const Field& b = *to->Fields()->Item(i);
+            EXPECT_EQ(b.Name(), a.Name());
+            EXPECT_EQ(b.Type(), a.Type()) << a.Name().toStdString();
+        }
+        for (qint64 row = 0; row < from->RecordCount(); ++row) {
+            from->setAbsolutePosition(qint32(row));
+            to->setAbsolutePosition(qint32(row));
+            for (qint32 i = 0; i < from->Fields()->Count(); ++i)
+                ASSERT_EQ(to->FieldValue(i), from->FieldValue(i))
+                    << table->Name().toStdString() << " row " << row << " field " << i;
+        }
+        if (editable.isEmpty() && to->Updatable() && to->RecordCount() > 0)
+            editable = table->Name();
+    }
+    EXPECT_GT(tables, 0);
+    ASSERT_FALSE(editable.isEmpty());
+    auto rs = copy->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(editable));
+    rs->Delete(); // the first record: a change the original refuses with 3027
+    EXPECT_EQ(rs->RecordCount() + 1, source->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(editable))->RecordCount());
+    copy->Close();
+    source->Close();
+    EXPECT_EQ(FileDigest(original), before);
+    EXPECT_EQ(Files(), QStringList({QStringLiteral("kopie.mdb")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AccessCopyTest,
+                         ::testing::Values("nwind.mdb", "testV2000.mdb", "testV2007.accdb"));
+
+TEST_F(ExportTest, TheAccessCopyKeepsTheSelectQueriesAndAStopLeavesNothing)
+{
+    auto source = DBEngine::Instance().OpenDatabase(QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb"));
+    const QString target = PathOf(QStringLiteral("kopie.mdb"));
+    cWorkControl stopped;
+    stopped.RequestStop();
+    EXPECT_FALSE(CopyToQuarnelDatabase(*source, target, stopped));
+    EXPECT_TRUE(Files().isEmpty());
+
+    cWorkControl control;
+    ASSERT_TRUE(CopyToQuarnelDatabase(*source, target, control));
+    auto copy = DBEngine::Instance().OpenDatabase(target);
+    QStringList stored;
+    for (const auto& query : *copy->QueryDefs())
+        stored << query->Name();
+    ASSERT_FALSE(stored.isEmpty());
+    for (const QString& name : stored)
+        EXPECT_NO_THROW(copy->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(name))->RecordCount())
+            << name.toStdString();
+}
