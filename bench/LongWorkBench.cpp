@@ -88,7 +88,7 @@ void FilterOnTheServer(const QString& connect, const QString& folder, qint64 row
                 QStringLiteral("-d"), QStringLiteral("postgres"), QStringLiteral("-c"),
                 QStringLiteral("DROP TABLE IF EXISTS velka; CREATE TABLE velka AS SELECT g AS id, "
                                "(ARRAY['Jana','Petr','Marie','Tomáš','Lucie','Jiří','Eva','Václav','Kateřina','Ondřej',"
-                               "'Zuzana','Martin','Hana','Lukáš','Šárka','Čestmír'])[1 + (g * 7919) % 16] || ' ' || g "
+                               "'Zuzana','Martin','Hana','Lukáš','Šárka','Čestmír'])[1 + (g::bigint * 7919) % 16] || ' ' || g "
                                "AS jmeno, g % 1000 AS pocet FROM generate_series(1, %1) AS g; "
                                "ALTER TABLE velka ADD PRIMARY KEY (id); ANALYZE velka;")
                     .arg(rows)});
