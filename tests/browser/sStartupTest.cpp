@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "sStartup.h"
 
 #include <QFile>
 #include <QProcess>
@@ -64,4 +65,21 @@ TEST(Program, ATerminationSignalWhileABoxWaitsDismissesItAndStillSavesThePrefere
     // Without a voice server a box about it waits for an answer at start-up.
     RunAndSignal(registry, SIGTERM, QStringLiteral("none"));
     EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"FontName\"=\"Arial CE\""))) << registry.ReadFile().toStdString();
+}
+
+TEST(Program, AnswersHelpAndVersionWithoutADisplayAndTakesAnyOtherArgumentAsTheDatabase)
+{
+    for (const char* question : {"--help", "--version"}) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(QUARNEL_BINARY), {QString::fromLatin1(question)});
+        ASSERT_TRUE(program.waitForFinished(10000)) << question;
+        EXPECT_EQ(program.exitCode(), 0) << question;
+        EXPECT_TRUE(program.readAllStandardOutput().contains("quarnel")) << question;
+    }
+    // A file of that name is the database when it is reached by a path.
+    EXPECT_EQ(FindStartupDatabase(QStringLiteral("./--help")), QStringLiteral("./--help"));
 }
