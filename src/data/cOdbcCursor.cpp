@@ -79,6 +79,7 @@ void cOdbcCursor::Open()
     m_rows.clear();
     m_positions.clear();
     m_complete = false;
+    m_resultRows = -1;
 }
 
 // The table as the source names it: with its schema where the engine shows one.
@@ -215,6 +216,20 @@ bool cOdbcCursor::Fetch(qint64 position, QVariantList& row)
 qint64 cOdbcCursor::Count()
 {
     if (m_updatable) {
+        // Where the driver knows the size of the result it already holds, the keys are not
+        // read a second time from the source just to count them: on a large table that is a
+        // second pass over every row, on a filter a second search.
+        if (!m_complete && m_driver->Dialect().CountsResults) {
+            if (m_resultRows < 0 && m_forwardNext >= 0) {
+                try {
+                    m_resultRows = m_forward.RowCount();
+                } catch (const cRuntimeError&) {
+                    m_resultRows = -1;
+                }
+            }
+            if (m_resultRows >= 0)
+                return m_resultRows;
+        }
         CompleteKeys();
         return qint64(m_keys.size());
     }

@@ -149,6 +149,9 @@ void cOdbcDriver::Connect(const QString& connectText)
         m_dialect.BooleanWords = true;
         m_dialect.CaseInsensitiveLike = true;
         m_dialect.LikeClasses = OdbcDialect::Classes::Regex;
+        // psqlODBC reads the whole result at once and SQLRowCount gives its size (-1 when a
+        // data source fetches in pieces, and then the keys are counted).
+        m_dialect.CountsResults = true;
     } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
         m_dialect.LikeClasses = OdbcDialect::Classes::Glob;
         // Its driver writes a bound date with milliseconds, which then never equals a date

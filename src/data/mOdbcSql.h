@@ -16,6 +16,7 @@ struct OdbcDialect {
     QString Concat = QStringLiteral("||");
     bool Limit = true;                // TOP n as LIMIT n
     bool TextDates = false;           // dates kept as "YYYY-MM-DD HH:MM:SS" texts (SQLite)
+    bool CountsResults = false;       // the driver holds a query's whole result and tells its size
 };
 
 // One Jet statement for the source: [names] in the source's quotes, "texts" as 'texts',
