@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -23,11 +24,21 @@ struct FieldSchema {
     QString Collation;
 };
 
+struct IndexSchema {
+    QString Name;
+    QStringList Fields;
+    QList<bool> Descending; // per field
+    bool Primary = false;
+    bool Unique = false;
+};
+
 struct TableSchema {
     QString Name;
     qint32 Attributes = 0;
     QString Connect;
     QList<FieldSchema> Fields;
+    // Where the backend tells them; creating a table makes them.
+    QList<IndexSchema> Indexes;
 };
 
 struct QuerySchema {

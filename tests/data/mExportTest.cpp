@@ -212,6 +212,71 @@ TEST_F(ExportTest, TheAccessCopyKeepsTheSelectQueriesAndAStopLeavesNothing)
     for (const QString& name : stored)
         EXPECT_NO_THROW(copy->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(name))->RecordCount())
             << name.toStdString();
+
+    // The keys came along: a second order under an existing number is refused.
+    auto orders = copy->OpenRecordset(QStringLiteral("SELECT * FROM Orders"));
+    QVariantList first;
+    for (qint32 i = 0; i < orders->Fields()->Count(); ++i)
+        first << orders->FieldValue(i);
+    orders->AddNew();
+    for (qint32 i = 0; i < orders->Fields()->Count(); ++i)
+        orders->SetFieldValue(i, first[i]);
+    EXPECT_EQ(ErrorOf([&] { orders->Update(); }), 3022);
+    orders->CancelUpdate();
+    EXPECT_EQ(orders->RecordCount(), 830);
+}
+
+// Every key and index libmdb reports for a table is in the copy, on the same fields, unique
+// where it was; Jet 3, Jet 4 and ACE files alike.
+TEST_F(ExportTest, TheAccessCopyKeepsKeysAndIndexes)
+{
+    for (const char* name : {"nwind.mdb", "testV2000.mdb", "testV2007.accdb", "testV2010.accdb"}) {
+        SCOPED_TRACE(name);
+        auto source = DBEngine::Instance().OpenDatabase(QStringLiteral(QUARNEL_TESTDATA "/") + QLatin1String(name));
+        const QString target = PathOf(QLatin1String(name) + QLatin1String(".kopie"));
+        cWorkControl control;
+        ASSERT_TRUE(CopyToQuarnelDatabase(*source, target, control));
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(target.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        // What the copy has, as "table: fields" with "unique" or "primary" in front.
+        auto described = [db](const QString& table, const QString& index, bool primary) {
+            sqlite3_stmt* st = nullptr;
+            const QString sql = primary ? QStringLiteral("SELECT name, 1 FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk")
+                                        : QStringLiteral("SELECT name, (SELECT \"unique\" FROM pragma_index_list(?1) "
+                                                         "WHERE name = ?2) FROM pragma_index_info(?2) ORDER BY seqno");
+            sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
+            const QByteArray t = table.toUtf8(), i = (table + u'.' + index).toUtf8();
+            sqlite3_bind_text(st, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+            if (!primary)
+                sqlite3_bind_text(st, 2, i.constData(), int(i.size()), SQLITE_TRANSIENT);
+            QStringList fields;
+            bool unique = false;
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+                unique = sqlite3_column_int(st, 1) != 0;
+            }
+            sqlite3_finalize(st);
+            return (primary ? QStringLiteral("primary ") : unique ? QStringLiteral("unique ") : QString())
+                   + fields.join(u',');
+        };
+        int seen = 0;
+        for (const TableSchema& table : source->TableSchemas()) {
+            if (table.Attributes != 0)
+                continue;
+            for (const IndexSchema& index : table.Indexes) {
+                const QString wanted = (index.Primary ? QStringLiteral("primary ") : index.Unique ? QStringLiteral("unique ")
+                                                                                                 : QString())
+                                       + index.Fields.join(u',');
+                EXPECT_EQ(described(table.Name, index.Name, index.Primary), wanted)
+                    << table.Name.toStdString() << " " << index.Name.toStdString();
+                ++seen;
+            }
+        }
+        sqlite3_close(db);
+        if (QLatin1String(name) == QLatin1String("nwind.mdb")) {
+            EXPECT_GT(seen, 20);
+        }
+    }
 }
 
 namespace {
