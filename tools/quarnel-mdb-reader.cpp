@@ -8,6 +8,8 @@
 //   'O' one catalogue object: index u32, type i32, flags i32, name
 //   'C' the columns of the table just announced: count u32, then per column name,
 //       type i32, size i32, required u8, allowZeroLength u8 (2 = not stored), default
+//   'I' the indexes of the table just announced: count u32, then per index name,
+//       primary u8, unique u8, key count u32, per key column u32 (0-based), descending u8
 //   'E' end of the catalogue
 //   'R' one row: per column a u32 length (0xFFFFFFFF for Null) and the bytes
 //   'Z' end of a table's rows: count u32
@@ -181,9 +183,38 @@ void SendCatalog(MdbHandle* mdb, uint32_t pages)
                 PutText(columns, Prop(column, "DefaultValue"));
             }
         }
+        // Relationships are stored as indexes too (type 2): they are not the table's own.
+        std::string indexes;
+        std::vector<const MdbIndex*> own;
+        // The list is kept on the table; what the call returns differs between versions.
+        if (table && table->num_cols > 0)
+            mdb_read_indices(table);
+        GPtrArray* stored = table && table->num_cols > 0 ? table->indices : nullptr;
+        if (stored) {
+            for (unsigned n = 0; n < stored->len; ++n) {
+                const auto* index = static_cast<const MdbIndex*>(g_ptr_array_index(stored, n));
+                bool valid = index->index_type != 2 && index->num_keys > 0 && index->num_keys <= MDB_MAX_IDX_COLS;
+                for (unsigned k = 0; valid && k < index->num_keys; ++k)
+                    valid = index->key_col_num[k] >= 1 && unsigned(index->key_col_num[k]) <= table->num_cols;
+                if (valid)
+                    own.push_back(index);
+            }
+        }
+        PutU32(indexes, uint32_t(own.size()));
+        for (const MdbIndex* index : own) {
+            PutText(indexes, index->name);
+            indexes.push_back(char(index->index_type == 1 ? 1 : 0));
+            indexes.push_back(char((index->flags & MDB_IDX_UNIQUE) ? 1 : 0));
+            PutU32(indexes, index->num_keys);
+            for (unsigned k = 0; k < index->num_keys; ++k) {
+                PutU32(indexes, uint32_t(index->key_col_num[k] - 1));
+                indexes.push_back(char(index->key_col_order[k] == MDB_DESC ? 1 : 0));
+            }
+        }
         if (table)
             mdb_free_tabledef(table);
         Send('C', columns);
+        Send('I', indexes);
     }
     Send('E', std::string());
 }

@@ -10,6 +10,11 @@ Database::Database(std::shared_ptr<cDatabaseDriver> driver) : m_driver(std::move
 // Recordsets and definitions share the connection: it ends with the last of them.
 Database::~Database() = default;
 
+QList<TableSchema> Database::TableSchemas() const
+{
+    return Driver().Tables();
+}
+
 cDatabaseDriver& Database::Driver() const
 {
     if (!m_driver)

@@ -16,6 +16,8 @@ public:
     QString Name() const;
     bool ReadOnly() const;
     std::shared_ptr<class TableDefs> TableDefs();
+    // Every table as the backend describes it, with the keys and indexes it knows.
+    QList<TableSchema> TableSchemas() const;
     std::shared_ptr<class QueryDefs> QueryDefs();
     std::shared_ptr<TableDef> CreateTableDef(const QString& name = QString()) const;
     // With a name the query is stored at once; without one it waits for QueryDefs Append.

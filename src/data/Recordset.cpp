@@ -347,6 +347,11 @@ bool Recordset::ReadColumn(int field, ColumnValues& values, cWorkControl& contro
     return Cursor().ReadColumn(field, values, control);
 }
 
+std::unique_ptr<cBulkReader> Recordset::OpenBulkReader(const std::vector<int>& fields)
+{
+    return Cursor().OpenBulkReader(fields);
+}
+
 void Recordset::Interrupt() const
 {
     if (m_owner)

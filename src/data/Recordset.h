@@ -45,6 +45,8 @@ public:
     // One field of every record, for work on a whole column; false when stopped. The
     // current record stays as it was.
     bool ReadColumn(int field, ColumnValues& values, cWorkControl& control);
+    // Many records read straight from the backend, or null where it has no such reader.
+    std::unique_ptr<cBulkReader> OpenBulkReader(const std::vector<int>& fields);
     // Breaks into a call on this recordset running on another thread (it fails with 3059).
     void Interrupt() const;
     // The reader will read nothing for a while: what keeps other programs from writing goes.

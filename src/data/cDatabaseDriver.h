@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,11 +24,21 @@ struct FieldSchema {
     QString Collation;
 };
 
+struct IndexSchema {
+    QString Name;
+    QStringList Fields;
+    QList<bool> Descending; // per field
+    bool Primary = false;
+    bool Unique = false;
+};
+
 struct TableSchema {
     QString Name;
     qint32 Attributes = 0;
     QString Connect;
     QList<FieldSchema> Fields;
+    // Where the backend tells them; creating a table makes them.
+    QList<IndexSchema> Indexes;
 };
 
 struct QuerySchema {
@@ -35,6 +47,31 @@ struct QuerySchema {
 };
 
 class cWorkControl;
+
+// A stored value as the backend hands it out, before it becomes a field's value; Bytes
+// stay valid until the next record is read.
+enum class RawKind : quint8 { Null, Integer, Real, Text, Blob };
+struct RawCell {
+    RawKind Kind = RawKind::Null;
+    qint64 Integer = 0;
+    double Real = 0;
+    const char* Bytes = nullptr; // Text: UTF-8
+    int Size = 0;
+};
+
+// Reads many records for writing them out (export). Each lane reads on a connection of
+// its own, so the lanes can run on threads of their own at once.
+class cBulkReader {
+public:
+    virtual ~cBulkReader() = default;
+    virtual int Lanes() const = 0;
+    // Reads the records at positions[0, count) in that order on lane; record gets the
+    // fields the reader was opened for. A record gone meanwhile is 3167.
+    virtual void Read(int lane, const qint64* positions, qint64 count,
+                      const std::function<void(const RawCell* fields)>& record) = 0;
+    // The value Fetch gives for a raw cell of a field of that type.
+    virtual QVariant ValueOf(const RawCell& cell, int type) const = 0;
+};
 
 // One field of every record, for work on a whole column (sorting, searching): each
 // distinct stored value once, as Fetch gives it, and for each position the index of its
@@ -75,6 +112,13 @@ public:
     // Nothing is read for a while: a statement left open in the middle of its records
     // would keep other programs from writing to the database meanwhile.
     virtual void Rest() {}
+    // A reader of the given fields of many records, where the backend has one; the keyset
+    // is read to the end first.
+    virtual std::unique_ptr<cBulkReader> OpenBulkReader(const std::vector<int>& fields)
+    {
+        (void)fields;
+        return nullptr;
+    }
 };
 
 // One open database of one backend. Errors are thrown as cRuntimeError with the

@@ -577,6 +577,29 @@ void cMdbDriver::Load()
                 column.Size = int(columnSize);
                 m_objects.last().Columns << column;
             }
+        } else if (tag == 'I' && !m_objects.isEmpty()) {
+            Object& table = m_objects.last();
+            quint32 count = 0;
+            if (!read.U32(count) || count > 4096)
+                Damaged();
+            for (quint32 i = 0; i < count; ++i) {
+                IndexSchema index;
+                int primary = 0, unique = 0;
+                quint32 keys = 0;
+                if (!read.Text(index.Name) || !read.U8(primary) || !read.U8(unique) || !read.U32(keys) || keys > 64)
+                    Damaged();
+                index.Primary = primary == 1;
+                index.Unique = unique == 1 || index.Primary;
+                for (quint32 k = 0; k < keys; ++k) {
+                    quint32 column = 0;
+                    int descending = 0;
+                    if (!read.U32(column) || !read.U8(descending) || column >= quint32(table.Columns.size()))
+                        Damaged();
+                    index.Fields << table.Columns[qsizetype(column)].Name;
+                    index.Descending << (descending == 1);
+                }
+                table.Indexes << index;
+            }
         } else {
             Damaged();
         }
@@ -638,6 +661,7 @@ void cMdbDriver::Load()
                 field.SourceField = c.Name;
                 table.Fields << field;
             }
+            table.Indexes = stored->Indexes;
         } else {
             const QString connection = text(values, nulls, connect);
             const QString file = text(values, nulls, database);

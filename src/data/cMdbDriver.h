@@ -72,6 +72,7 @@ public:
         qint32 Flags = 0;
         QString Name;
         QList<Column> Columns;
+        QList<IndexSchema> Indexes;
     };
 
 private:

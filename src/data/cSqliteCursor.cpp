@@ -2,6 +2,7 @@
 
 #include "cCurrency.h"
 #include "cRuntimeError.h"
+#include "cSqliteBulkReader.h"
 #include "cSqliteDriver.h"
 #include "cWorkControl.h"
 #include "mConvert.h"
@@ -326,11 +327,11 @@ void cSqliteCursor::Open()
             try {
                 m_forwardSql = QStringLiteral("SELECT %1.rowid, %2 %3").arg(m_qualifier, selectList, from);
                 m_forward = cSqliteStatement(db, m_forwardSql);
-                m_point = cSqliteStatement(db, QStringLiteral("SELECT %1 FROM %2%3 WHERE %4.rowid = ?1")
-                                                   .arg(selectList, QuoteName(table->Name),
-                                                        shape.Alias.isEmpty() ? QString()
-                                                                              : QLatin1String(" AS ") + QuoteName(shape.Alias),
-                                                        m_qualifier));
+                m_pointSql = QStringLiteral("SELECT %1 FROM %2%3 WHERE %4.rowid = ?1")
+                                 .arg(selectList, QuoteName(table->Name),
+                                      shape.Alias.isEmpty() ? QString() : QLatin1String(" AS ") + QuoteName(shape.Alias),
+                                      m_qualifier);
+                m_point = cSqliteStatement(db, m_pointSql);
                 m_keysSql = QStringLiteral("SELECT %1.rowid %2").arg(m_qualifier, from);
                 m_updatable = true;
             } catch (const cRuntimeError&) {
@@ -805,6 +806,33 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
         values.Distinct.append(ValueOf(distinct->At(i), type));
     control.SetDone(count);
     return !control.StopRequested();
+}
+
+QVariant cSqliteCursor::ValueOfRaw(const RawCell& cell, int type)
+{
+    static constexpr int kKinds[] = {SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB};
+    RawValue raw;
+    raw.Kind = kKinds[int(cell.Kind)];
+    raw.Integer = cell.Integer;
+    raw.Real = cell.Real;
+    raw.Bytes = reinterpret_cast<const unsigned char*>(cell.Bytes);
+    raw.Size = cell.Size;
+    return ValueOf(raw, type);
+}
+
+std::unique_ptr<cBulkReader> cSqliteCursor::OpenBulkReader(const std::vector<int>& fields)
+{
+    // Only a table read by its row identity can be read again by ranges of keys on
+    // another connection.
+    if (!m_updatable || !m_materialised.isEmpty())
+        return nullptr;
+    for (const int field : fields) {
+        if (field < 0 || field >= m_fields.size())
+            RaiseJetError(JetError::ItemNotFound, {QString::number(field)}, QStringLiteral("DAO.Fields"));
+    }
+    CompleteKeys();
+    return std::make_unique<cSqliteBulkReader>(m_driver, m_forwardSql, int(m_fields.size()), m_pointSql, m_keys,
+                                               m_keysAscend, fields);
 }
 
 void cSqliteCursor::Rest()

@@ -30,6 +30,10 @@ public:
     void Requery() override;
     bool ReadColumn(int field, ColumnValues& values, cWorkControl& control) override;
     void Rest() override;
+    std::unique_ptr<cBulkReader> OpenBulkReader(const std::vector<int>& fields) override;
+
+    // A stored value as Fetch gives it for a field of that type.
+    static QVariant ValueOfRaw(const RawCell& cell, int type);
 
 private:
     void Open();
@@ -52,6 +56,7 @@ private:
     QString m_table;
     QString m_qualifier;
     QString m_keysSql;
+    QString m_pointSql; // one record of the table by its row identity
 
     // Updatable: the row identity of each position, complete once read to the end.
     std::vector<qint64> m_keys;

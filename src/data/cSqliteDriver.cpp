@@ -6,6 +6,7 @@
 #include "mJetErrors.h"
 #include "mJetSql.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -483,10 +484,40 @@ void cSqliteDriver::CreateTable(const TableSchema& table)
         seen.Fields << field;
         columns << ColumnDefinition(field);
     }
+    // An index's keys: its fields, each as the table spells it, in their order.
+    auto keysOf = [&](const IndexSchema& index) {
+        QStringList keys;
+        for (qsizetype k = 0; k < index.Fields.size(); ++k) {
+            const auto field = std::find_if(table.Fields.begin(), table.Fields.end(), [&](const FieldSchema& f) {
+                return f.Name.compare(index.Fields[k], Qt::CaseInsensitive) == 0;
+            });
+            if (field == table.Fields.end())
+                RaiseJetError(JetError::ItemNotFound, {index.Fields[k]});
+            keys << QuoteName(field->Name) + (index.Descending.value(k) ? QLatin1String(" DESC") : QLatin1String(""));
+        }
+        if (keys.isEmpty())
+            RaiseJetError(JetError::NoFields, {index.Name});
+        return keys.join(QLatin1String(", "));
+    };
+    bool primary = false;
+    for (const IndexSchema& index : table.Indexes) {
+        if (index.Primary && !primary) {
+            columns << QStringLiteral("PRIMARY KEY (%1)").arg(keysOf(index));
+            primary = true;
+        }
+    }
     InTransaction([&] {
         ExecSql(m_db, QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteName(table.Name), columns.join(QLatin1String(", "))));
         for (const FieldSchema& field : table.Fields)
             SetZeroLengthRule(table.Name, field);
+        // Index names are the table's own; the engine keeps one set for the whole file.
+        for (const IndexSchema& index : table.Indexes) {
+            if (index.Primary)
+                continue;
+            ExecSql(m_db, QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                              .arg(index.Unique ? QStringLiteral("UNIQUE ") : QString(),
+                                   QuoteName(table.Name + u'.' + index.Name), QuoteName(table.Name), keysOf(index)));
+        }
     });
 }
 

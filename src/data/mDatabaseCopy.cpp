@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QUuid>
 
@@ -128,12 +129,18 @@ bool CopyToQuarnelDatabase(Database& source, const QString& target, cWorkControl
         }
         control.SetTotal(total);
 
+        // Keys and indexes are known only to the source's own schema.
+        QHash<QString, QList<IndexSchema>> indexes;
+        for (const TableSchema& table : source.TableSchemas())
+            indexes.insert(table.Name, table.Indexes);
+
         qint64 done = 0;
         ExecSql(db, QStringLiteral("BEGIN"));
         for (qsizetype t = 0; t < tables.size(); ++t) {
             TableSchema schema = tables[t]->Schema();
             schema.Attributes = 0;
             schema.Connect.clear();
+            schema.Indexes = indexes.value(schema.Name);
             copy->CreateTable(schema);
             Recordset& rows = *sources[t];
             const auto fields = rows.Fields();

@@ -24,6 +24,11 @@ struct ExportSource {
     QStringList FieldNames;
     std::vector<int> Fields;       // the recordset field of each column
     std::vector<qint64> Positions; // one line per position, in this order
+    // Each column's display format: without CellText a cell shows as the grid shows it
+    // (GridTextOf), written straight from the stored value.
+    QStringList Formats;
+    // The text of a cell, where the caller wants its own; it may be called from two
+    // threads at once.
     std::function<QString(int column, const QVariant& value)> CellText;
 };
 
