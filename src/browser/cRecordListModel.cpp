@@ -1,5 +1,7 @@
 #include "cRecordListModel.h"
 
+#include "mGridText.h"
+
 #include "Recordset.h"
 #include "cRecordList.h"
 #include "cCurrency.h"
@@ -391,11 +393,8 @@ void cRecordListModel::RemovePositions(std::vector<qint64> positions)
 
 QString cRecordListModel::CellTextOf(const QVariant& value, const QString& format)
 {
-    if (!value.isValid() || value.isNull())
-        return {};
-    if (format.isEmpty() && value.typeId() == QMetaType::QString)
-        return value.toString(); // shown as it is; a million of them are sorted at once
-    return format.isEmpty() ? ValueToText(value) : Format(value, format);
+    // One rule for the grid and the export, which writes what the grid shows.
+    return GridTextOf(value, format);
 }
 
 QStringList cRecordListModel::ReadCurrent() const

@@ -767,9 +767,7 @@ void fApplication::mnuExport_Click()
     source.Positions.reserve(size_t(rows));
     for (qint64 row = 0; row < rows; ++row)
         source.Positions.push_back(list->RowPosition(row));
-    source.CellText = [formats](int column, const QVariant& value) {
-        return cRecordListModel::CellTextOf(value, formats[column]);
-    };
+    source.Formats = formats; // the grid's own texts, written straight from the stored values
     const std::shared_ptr<Recordset> records = m_recordset;
     bool written = false;
     RunLongWork(
