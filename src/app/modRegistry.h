@@ -22,6 +22,7 @@ constexpr long ERROR_SUCCESS = 0;
 constexpr long ERROR_FILE_NOT_FOUND = 2;
 constexpr long ERROR_ACCESS_DENIED = 5;
 constexpr long ERROR_WRITE_FAULT = 29;
+constexpr long ERROR_INVALID_PARAMETER = 87;
 
 // An open key: which root and which path below it.
 struct RegKey {
@@ -59,3 +60,6 @@ void DeleteRegKey(HKEY root, const QString& keyPath);
 QString RegText(const QVariant& value);
 // A stored number: decimal or &H hexadecimal text, or a 32-bit integer; nullopt otherwise.
 std::optional<qint32> RegLong(const QVariant& stored);
+// The 32-bit integer a value is written as REG_DWORD: flags -1/0, fractions rounded half to
+// even; nullopt for what is no number or lies outside 32 bits.
+std::optional<qint32> RegDword(const QVariant& value);

@@ -102,6 +102,18 @@ TEST(RegistryHive, DwordWritesAndMissingKeys)
     EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), -2, REG_DWORD), ERROR_SUCCESS);
     EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-2));
     EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"X\"=dword:fffffffe")));
+    // Flags and fractions converted as numbers, never a silent 0.
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), true, REG_DWORD), ERROR_SUCCESS);
+    EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"X\"=dword:ffffffff")));
+    SetRegValue(kKey, QStringLiteral("X"), 24.6, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(25));
+    SetRegValue(kKey, QStringLiteral("X"), 2.5, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(2)) << "half to even";
+    SetRegValue(kKey, QStringLiteral("X"), 4294967295.0, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-1)) << "a colour written unsigned";
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), 1e12, REG_DWORD), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), QStringLiteral("abc"), REG_DWORD), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-1)) << "what is no number writes nothing";
     EXPECT_EQ(SetRegValue(kKey, QStringLiteral("Y"), 1, REG_BINARY), ERROR_SUCCESS);
     EXPECT_FALSE(QueryRegValue(kKey, QStringLiteral("Y")).isValid()) << "other types write nothing";
     EXPECT_NE(CreateRegKey(kKey, HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
