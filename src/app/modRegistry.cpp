@@ -53,6 +53,18 @@ void SaveRegSetting(const QString& key, const QString& section, const QString& v
     SetRegValue(path, valueName, value, REG_SZ);
 }
 
+void SaveRegSettings(const QString& key, const QString& section, const QList<std::pair<QString, QVariant>>& values)
+{
+    QList<cRegistryHive::Value> stored;
+    for (const auto& [name, value] : values) {
+        cRegistryHive::Value text;
+        text.Name = name;
+        text.Text = RegText(value);
+        stored.append(text);
+    }
+    cRegistryHive::Current().WriteValues(JoinKeyPath(key, section), stored);
+}
+
 long CreateRegKey(const QString& keyPath, HKEY root)
 {
     RegKey key;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 #include <limits>
 #include <optional>
+#include <utility>
 
 // The registry access layer every stored value goes through. Only HKEY_CURRENT_USER
 // exists (the hive file of cRegistryHive); other roots open nothing and take no writes.
@@ -44,6 +46,10 @@ QVariant GetRegSetting(const QString& key, const QString& section, const QString
 // Writes Value as text; failures are not reported.
 void SaveRegSetting(const QString& key, const QString& section, const QString& valueName,
                     const QVariant& value);
+
+// Writes the values as text into one key in one rewrite of the hive, so that no other
+// program ever reads some of them changed and the others not; failures are not reported.
+void SaveRegSettings(const QString& key, const QString& section, const QList<std::pair<QString, QVariant>>& values);
 
 long CreateRegKey(const QString& keyPath, HKEY root = HKEY_CURRENT_USER);
 long SetRegValue(const QString& keyPath, const QString& valueName, const QVariant& value, int valueType);
