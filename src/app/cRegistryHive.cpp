@@ -40,33 +40,59 @@ QString NormaliseKey(QString key)
     return key;
 }
 
+// The text between two quotes: \\ and \" escape, \n and \r are line breaks, and any other
+// backslash is the text's own, as people write Windows paths by hand (C:\data).
+QString Unescape(QStringView inner)
+{
+    QString text;
+    text.reserve(inner.size());
+    for (qsizetype pos = 0; pos < inner.size(); ++pos) {
+        const QChar c = inner[pos];
+        if (c != u'\\' || pos + 1 == inner.size()) {
+            text += c;
+            continue;
+        }
+        const QChar next = inner[++pos];
+        if (next == u'\\' || next == u'"')
+            text += next;
+        else if (next == u'n')
+            text += u'\n';
+        else if (next == u'r')
+            text += u'\r';
+        else
+            text += c, text += next;
+    }
+    return text;
+}
+
 // A quoted text starting at pos; pos ends after the closing quote.
 std::optional<QString> ReadQuoted(QStringView line, qsizetype& pos)
 {
     if (pos >= line.size() || line[pos] != u'"')
         return std::nullopt;
-    QString text;
-    for (++pos; pos < line.size(); ++pos) {
-        const QChar c = line[pos];
-        if (c == u'"') {
-            ++pos;
+    for (qsizetype end = pos + 1; end < line.size(); ++end) {
+        if (line[end] == u'\\') {
+            ++end;
+        } else if (line[end] == u'"') {
+            QString text = Unescape(line.mid(pos + 1, end - pos - 1));
+            pos = end + 1;
             return text;
         }
-        if (c == u'\\' && pos + 1 < line.size()) {
-            const QChar next = line[++pos];
-            if (next == u'\\' || next == u'"')
-                text += next;
-            else if (next == u'n')
-                text += u'\n';
-            else if (next == u'r')
-                text += u'\r';
-            else // hand-written text such as C:\data keeps its backslash
-                text += c, text += next;
-            continue;
-        }
-        text += c;
     }
     return std::nullopt;
+}
+
+// A text value: quoted as written, or one whose closing quote reads as an escape because
+// a hand-written path ends in a backslash ("D:\data\"), which means that path.
+std::optional<QString> ReadTextData(QStringView data)
+{
+    qsizetype at = 0;
+    if (const auto quoted = ReadQuoted(data, at))
+        return data.mid(at).trimmed().isEmpty() ? quoted : std::nullopt;
+    data = data.trimmed();
+    if (data.size() < 2 || !data.startsWith(u'"') || !data.endsWith(u'"'))
+        return std::nullopt;
+    return Unescape(data.mid(1, data.size() - 2));
 }
 
 QString Quote(const QString& text)
@@ -102,6 +128,100 @@ bool IsHexByteList(QStringView data)
     return true;
 }
 
+// The key path a section line names, or nullopt when it names none of HKEY_CURRENT_USER.
+std::optional<QString> SectionPath(QStringView line)
+{
+    line = line.trimmed();
+    if (!line.startsWith(u'[') || !line.endsWith(u']'))
+        return std::nullopt;
+    const QStringView path = line.mid(1, line.size() - 2);
+    if (!path.startsWith(kRoot, Qt::CaseInsensitive))
+        return std::nullopt;
+    const QStringView rest = path.mid(kRoot.size());
+    if (!rest.isEmpty() && !rest.startsWith(u'\\'))
+        return std::nullopt;
+    return NormaliseKey(rest.toString());
+}
+
+// The data after "=": text, dword or hex (with its continuation lines joined).
+bool ReadData(QStringView data, cRegistryHive::Value& value)
+{
+    if (data.startsWith(u'"')) {
+        const auto text = ReadTextData(data);
+        if (!text)
+            return false;
+        value.Type = cRegistryHive::RegSz;
+        value.Text = *text;
+        return true;
+    }
+    if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
+        const QStringView digits = data.mid(6).trimmed();
+        bool ok = false;
+        value.Dword = digits.toUInt(&ok, 16);
+        value.Type = cRegistryHive::RegDword;
+        return ok && !digits.isEmpty() && digits.size() <= 8;
+    }
+    if (!data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive))
+        return false;
+    const qsizetype colon = data.indexOf(u':');
+    if (colon < 0)
+        return false;
+    const QStringView kind = data.left(colon);
+    bool ok = true;
+    if (kind.size() == 3)
+        value.Type = 3; // REG_BINARY
+    else if (kind.size() > 5 && kind[3] == u'(' && kind.endsWith(u')'))
+        value.Type = int(kind.mid(4, kind.size() - 5).toUInt(&ok, 16));
+    else
+        ok = false;
+    const QStringView bytes = data.mid(colon + 1).trimmed();
+    if (!ok || value.Type == cRegistryHive::RegSz || value.Type == cRegistryHive::RegDword || !IsHexByteList(bytes))
+        return false;
+    value.Raw = kind.toString() + u':' + bytes.toString();
+    return true;
+}
+
+// Bytes that no text holds: only such a file is not a hive at all.
+bool LooksBinary(const QByteArray& content)
+{
+    for (const char c : content) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v')
+            || byte == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+// The content as UTF-8: a UTF-16 export (as regedit writes them) is converted and a byte
+// order mark dropped; nullopt when it is not text.
+std::optional<QByteArray> AsUtf8Text(const QByteArray& content)
+{
+    QByteArray bytes = content;
+    const auto encoding = QStringConverter::encodingForData(content);
+    if (encoding && *encoding != QStringConverter::Utf8) {
+        QStringDecoder decoder(*encoding);
+        const QString text = decoder(content);
+        if (decoder.hasError())
+            return std::nullopt;
+        bytes = text.toUtf8();
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+    }
+    if (LooksBinary(bytes))
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> DecodeLine(const QByteArray& line)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder(line);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 } // namespace
 
 cRegistryHive::cRegistryHive(QString path) : m_path(std::move(path)) {}
@@ -127,131 +247,117 @@ cRegistryHive& cRegistryHive::Current()
 bool cRegistryHive::Parse(const QByteArray& content, QList<Key>& keys)
 {
     keys.clear();
-    QHash<QString, qsizetype> index;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder(content);
-    if (decoder.hasError())
+    const auto text = AsUtf8Text(content);
+    if (!text)
         return false;
-
-    const QList<QStringView> lines = QStringView(text).split(u'\n');
-    bool headerSeen = false;
-    Key* current = nullptr;
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        QStringView line = lines[n];
-        if (line.endsWith(u'\r'))
+    QList<QByteArray> lines = text->split('\n');
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
             line.chop(1);
-        if (line.trimmed().isEmpty() || line.startsWith(u';'))
-            continue;
-        if (!headerSeen) {
-            if (line.trimmed() != kHeader && line.trimmed() != kOldHeader)
-                return false;
-            headerSeen = true;
-            continue;
-        }
-        if (line.startsWith(u'[')) {
-            line = line.trimmed();
-            if (!line.endsWith(u']'))
-                return false;
-            const QStringView path = line.mid(1, line.size() - 2);
-            if (!path.startsWith(kRoot, Qt::CaseInsensitive))
-                return false;
-            const QStringView rest = path.mid(kRoot.size());
-            if (!rest.isEmpty() && !rest.startsWith(u'\\'))
-                return false;
-            const QString keyPath = NormaliseKey(rest.toString());
-            const qsizetype at = index.value(Folded(keyPath), keys.size());
-            if (at == keys.size()) {
-                index.insert(Folded(keyPath), at);
-                keys.append(Key{keyPath, {}});
-            }
-            current = &keys[at];
-            continue;
-        }
-        if (!current || (line[0] != u'"' && line[0] != u'@'))
-            return false;
+    }
 
+    QHash<QString, qsizetype> index;
+    qsizetype current = -1;
+    const auto startForeign = [&] {
+        keys.append(Key{QString(), {}, true});
+        current = keys.size() - 1;
+    };
+    const auto keep = [&](const QByteArray& bytes) {
+        if (current < 0)
+            startForeign();
+        Value kept;
+        kept.Type = KeptLine;
+        kept.Line = bytes;
+        keys[current].Values.append(kept);
+    };
+
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QByteArray& raw = lines[n];
+        const auto decoded = DecodeLine(raw); // a hand edit in a one-byte code page fails here
+        if (raw.trimmed().isEmpty() || (decoded && (decoded->trimmed() == kHeader || decoded->trimmed() == kOldHeader)))
+            continue;
+        if (raw.startsWith('[')) {
+            const auto path = decoded ? SectionPath(*decoded) : std::nullopt;
+            if (!path) {
+                startForeign();
+                keep(raw);
+                continue;
+            }
+            const qsizetype at = index.value(Folded(*path), keys.size());
+            if (at == keys.size()) {
+                index.insert(Folded(*path), at);
+                keys.append(Key{*path, {}});
+            }
+            current = at;
+            continue;
+        }
+        if (!decoded || current < 0 || keys[current].Foreign) {
+            keep(raw);
+            continue;
+        }
+
+        const QString& line = *decoded;
         Value value;
         qsizetype pos = 0;
-        if (line[0] == u'@') {
+        bool ok = true;
+        if (line.startsWith(u'@')) {
             pos = 1;
         } else {
             const auto name = ReadQuoted(line, pos);
-            if (!name)
-                return false;
-            value.Name = *name;
+            ok = name.has_value();
+            value.Name = name.value_or(QString());
         }
-        if (pos >= line.size() || line[pos] != u'=')
-            return false;
-        const QStringView data = line.mid(pos + 1);
-        if (data.startsWith(u'"')) {
-            qsizetype at = 0;
-            const auto quoted = ReadQuoted(data, at);
-            if (!quoted || !data.mid(at).trimmed().isEmpty())
-                return false;
-            value.Type = RegSz;
-            value.Text = *quoted;
-        } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-            const QStringView digits = data.mid(6).trimmed();
-            bool ok = false;
-            value.Dword = digits.toUInt(&ok, 16);
-            if (!ok || digits.isEmpty() || digits.size() > 8)
-                return false;
-            value.Type = RegDword;
-        } else if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
-            const qsizetype colon = data.indexOf(u':');
-            if (colon < 0)
-                return false;
-            const QStringView kind = data.left(colon);
-            bool ok = true;
-            if (kind.size() == 3)
-                value.Type = 3; // REG_BINARY
-            else if (kind.size() > 5 && kind[3] == u'(' && kind.endsWith(u')'))
-                value.Type = int(kind.mid(4, kind.size() - 5).toUInt(&ok, 16));
-            else
-                ok = false;
-            QString bytes = data.mid(colon + 1).toString();
-            // Long binary data continues on the next lines after a trailing backslash.
-            while (ok && bytes.trimmed().endsWith(u'\\') && n + 1 < lines.size()) {
-                bytes = bytes.trimmed();
-                bytes.chop(1);
-                QStringView next = lines[++n];
-                if (next.endsWith(u'\r'))
-                    next.chop(1);
-                bytes += next.trimmed();
+        ok = ok && pos < line.size() && line[pos] == u'=';
+        QString data = ok ? line.mid(pos + 1) : QString();
+        QByteArray group = raw;
+        // Long binary data continues on the next lines after a trailing backslash.
+        if (ok && data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
+            while (data.trimmed().endsWith(u'\\') && n + 1 < lines.size()) {
+                const auto next = DecodeLine(lines[n + 1]);
+                if (!next)
+                    break;
+                data = data.trimmed();
+                data.chop(1);
+                data += next->trimmed();
+                group += '\n' + lines[++n];
             }
-            if (!ok || value.Type == RegSz || value.Type == RegDword || !IsHexByteList(bytes))
-                return false;
-            value.Raw = kind.toString() + u':' + bytes.trimmed();
-        } else {
-            return false;
         }
-        if (Value* existing = FindValue(*current, value.Name))
+        if (!ok || !ReadData(data, value)) {
+            keep(group);
+            continue;
+        }
+        if (Value* existing = FindValue(keys[current], value.Name))
             *existing = value;
         else
-            current->Values.append(value);
+            keys[current].Values.append(value);
     }
-    return headerSeen;
+    return true;
 }
 
 QByteArray cRegistryHive::Serialise(const QList<Key>& keys)
 {
-    QString out = kHeader + QStringLiteral("\n\n");
+    QByteArray out = (kHeader + QStringLiteral("\n\n")).toUtf8();
     for (const Key& key : keys) {
-        out += u'[' + kRoot + (key.Path.isEmpty() ? QString() : u'\\' + key.Path) + QStringLiteral("]\n");
+        if (!key.Foreign)
+            out += (u'[' + kRoot + (key.Path.isEmpty() ? QString() : u'\\' + key.Path) + QStringLiteral("]\n")).toUtf8();
         for (const Value& value : key.Values) {
-            out += value.Name.isEmpty() ? QStringLiteral("@") : Quote(value.Name);
-            out += u'=';
+            if (value.Type == KeptLine) {
+                out += value.Line + '\n';
+                continue;
+            }
+            QString line = value.Name.isEmpty() ? QStringLiteral("@") : Quote(value.Name);
+            line += u'=';
             if (value.Type == RegSz)
-                out += Quote(value.Text);
+                line += Quote(value.Text);
             else if (value.Type == RegDword)
-                out += QStringLiteral("dword:%1").arg(value.Dword, 8, 16, QLatin1Char('0'));
+                line += QStringLiteral("dword:%1").arg(value.Dword, 8, 16, QLatin1Char('0'));
             else
-                out += value.Raw;
-            out += u'\n';
+                line += value.Raw;
+            out += line.toUtf8() + '\n';
         }
-        out += u'\n';
+        out += '\n';
     }
-    return out.toUtf8();
+    return out;
 }
 
 cRegistryHive::FileStamp cRegistryHive::Stamp() const
@@ -295,8 +401,10 @@ void cRegistryHive::Load(const FileStamp& stamp)
 void cRegistryHive::Reindex()
 {
     m_index.clear();
-    for (qsizetype i = 0; i < m_keys.size(); ++i)
-        m_index.insert(Folded(m_keys[i].Path), i);
+    for (qsizetype i = 0; i < m_keys.size(); ++i) {
+        if (!m_keys[i].Foreign)
+            m_index.insert(Folded(m_keys[i].Path), i);
+    }
 }
 
 template <typename Change>
@@ -319,6 +427,7 @@ bool cRegistryHive::Modify(Change change)
     }
     if (!change()) {
         Reindex();
+        m_loaded.reset(); // a change that failed half-way must not stand for the file
         return false;
     }
     Reindex();
@@ -340,7 +449,7 @@ qsizetype cRegistryHive::FindKey(const QString& key) const
 cRegistryHive::Value* cRegistryHive::FindValue(Key& key, const QString& name)
 {
     for (Value& value : key.Values) {
-        if (SameName(value.Name, name))
+        if (value.Type != KeptLine && SameName(value.Name, name))
             return &value;
     }
     return nullptr;
@@ -393,18 +502,42 @@ bool cRegistryHive::CreateKey(const QString& key)
     });
 }
 
+bool cRegistryHive::SetValue(qsizetype key, const Value& value)
+{
+    if (value.Type == KeptLine)
+        return false;
+    if (Value* existing = FindValue(m_keys[key], value.Name)) {
+        const QString name = existing->Name; // the first spelling stays
+        *existing = value;
+        existing->Name = name;
+    } else {
+        m_keys[key].Values.append(value);
+    }
+    return true;
+}
+
 bool cRegistryHive::WriteValue(const QString& key, const Value& value)
 {
     const QString path = NormaliseKey(key);
     return Modify([&] {
-        qsizetype index = FindKey(path);
-        if (index < 0) { // Windows refuses a value in a missing key
+        const qsizetype index = FindKey(path);
+        // Windows refuses a value in a missing key
+        return index >= 0 && SetValue(index, value);
+    });
+}
+
+bool cRegistryHive::WriteValues(const QString& key, const QList<Value>& values)
+{
+    const QString path = NormaliseKey(key);
+    return Modify([&] {
+        AddKeyWithParents(path);
+        const qsizetype index = FindKey(path);
+        if (index < 0)
             return false;
+        for (const Value& value : values) {
+            if (!SetValue(index, value))
+                return false;
         }
-        if (Value* existing = FindValue(m_keys[index], value.Name))
-            *existing = Value{existing->Name, value.Type, value.Text, value.Dword, value.Raw};
-        else
-            m_keys[index].Values.append(value);
         return true;
     });
 }

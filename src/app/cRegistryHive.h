@@ -15,6 +15,8 @@ class cRegistryHive {
 public:
     static constexpr int RegSz = 1;
     static constexpr int RegDword = 4;
+    // A line this program cannot read: hidden from reads, written back as it was.
+    static constexpr int KeptLine = -1;
 
     struct Value {
         QString Name;
@@ -22,6 +24,7 @@ public:
         QString Text;     // RegSz
         quint32 Dword = 0; // RegDword
         QString Raw;      // any other type: the data exactly as read, written back unchanged
+        QByteArray Line;  // KeptLine: the bytes of its lines, without line ends
     };
 
     explicit cRegistryHive(QString path);
@@ -38,13 +41,22 @@ public:
     // Writes answer whether the file now holds the change.
     bool CreateKey(const QString& key);
     bool WriteValue(const QString& key, const Value& value);
+    // All the values in one rewrite, the key and its parents created when missing: a reader
+    // sees either none of them or all.
+    bool WriteValues(const QString& key, const QList<Value>& values);
     // A key with subkeys, or a missing one, is not deleted.
     bool DeleteKey(const QString& key);
 
-    // Parsing and writing of the file's text; a false result means the text is not a hive.
+    // Parsing and writing of the file's text. People edit the file by hand, so reading is
+    // lenient: what cannot be read is kept to be written back, and a false result means only
+    // that the content is not text at all.
     struct Key {
         QString Path;
         QList<Value> Values;
+        // Lines outside any key this program can name: those before the first section, or a
+        // section of another root or with a broken section line (kept as its first line).
+        // Every value is a kept line, and the key has no path.
+        bool Foreign = false;
     };
     static bool Parse(const QByteArray& content, QList<Key>& keys);
     static QByteArray Serialise(const QList<Key>& keys);
@@ -68,6 +80,7 @@ private:
     void Reindex();
     qsizetype FindKey(const QString& key) const;
     static Value* FindValue(Key& key, const QString& name);
+    bool SetValue(qsizetype key, const Value& value);
     void AddKeyWithParents(const QString& key);
 
     QString m_path;

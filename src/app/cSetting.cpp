@@ -73,13 +73,14 @@ std::optional<cColumnDefinition> cSetting::FindColumnDef(const QString& fieldNam
 
 void cSetting::SetColumnDef(qint32 index, const cColumnDefinition& definition)
 {
-    const QString key = ColumnKey(index);
-    SaveRegSetting(kProgramKey, key, kField, definition.FieldName());
-    SaveRegSetting(kProgramKey, key, QStringLiteral("Caption"), definition.Caption());
-    SaveRegSetting(kProgramKey, key, QStringLiteral("Width"), definition.Width());
-    SaveRegSetting(kProgramKey, key, QStringLiteral("Action"), definition.Action());
-    SaveRegSetting(kProgramKey, key, QStringLiteral("Format"), definition.Format());
-    SaveRegSetting(kProgramKey, key, QStringLiteral("Visible"), definition.Visible());
+    // One rewrite: the grid of another running program must never see half a definition.
+    SaveRegSettings(kProgramKey, ColumnKey(index),
+                    {{kField, definition.FieldName()},
+                     {QStringLiteral("Caption"), definition.Caption()},
+                     {QStringLiteral("Width"), definition.Width()},
+                     {QStringLiteral("Action"), definition.Action()},
+                     {QStringLiteral("Format"), definition.Format()},
+                     {QStringLiteral("Visible"), definition.Visible()}});
 }
 
 QString cSetting::AboutName() const { return Read(kAbout, QStringLiteral("Name")); }

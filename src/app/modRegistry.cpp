@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 long RegOpenKeyEx(HKEY root, const QString& keyPath, RegKey& key)
 {
     key = RegKey{};
@@ -49,6 +51,18 @@ void SaveRegSetting(const QString& key, const QString& section, const QString& v
     const QString path = JoinKeyPath(key, section);
     CreateRegKey(path);
     SetRegValue(path, valueName, value, REG_SZ);
+}
+
+void SaveRegSettings(const QString& key, const QString& section, const QList<std::pair<QString, QVariant>>& values)
+{
+    QList<cRegistryHive::Value> stored;
+    for (const auto& [name, value] : values) {
+        cRegistryHive::Value text;
+        text.Name = name;
+        text.Text = RegText(value);
+        stored.append(text);
+    }
+    cRegistryHive::Current().WriteValues(JoinKeyPath(key, section), stored);
 }
 
 long CreateRegKey(const QString& keyPath, HKEY root)
@@ -106,7 +120,10 @@ long WriteRegValueEx(const RegKey& key, const QString& valueName, int valueType,
     if (valueType == REG_SZ) {
         stored.Text = RegText(value);
     } else if (valueType == REG_DWORD) {
-        stored.Dword = static_cast<quint32>(RegLong(value).value_or(0));
+        const auto number = RegDword(value);
+        if (!number)
+            return ERROR_INVALID_PARAMETER;
+        stored.Dword = static_cast<quint32>(*number);
     } else {
         return ERROR_SUCCESS;
     }
@@ -155,4 +172,39 @@ std::optional<qint32> RegLong(const QVariant& stored)
     if (!ok || number < std::numeric_limits<qint32>::min() || number > qint64(0xFFFFFFFFu))
         return std::nullopt;
     return static_cast<qint32>(static_cast<quint32>(number));
+}
+
+namespace {
+
+std::optional<qint32> FromWide(double number)
+{
+    // Colours written unsigned mean the same 32 bits as their signed form.
+    if (!std::isfinite(number) || number < std::numeric_limits<qint32>::min() || number > double(0xFFFFFFFFu))
+        return std::nullopt;
+    return static_cast<qint32>(static_cast<quint32>(static_cast<qint64>(number)));
+}
+
+} // namespace
+
+std::optional<qint32> RegDword(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? -1 : 0;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return FromWide(std::nearbyint(value.toDouble()));
+    case QMetaType::QString: {
+        if (const auto number = RegLong(value))
+            return number;
+        bool ok = false;
+        const double number = QLocale().toDouble(value.toString().trimmed(), &ok);
+        return ok ? FromWide(std::nearbyint(number)) : std::nullopt;
+    }
+    default: {
+        bool ok = false;
+        const qint64 number = value.toLongLong(&ok);
+        return ok ? FromWide(double(number)) : std::nullopt;
+    }
+    }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 #include <limits>
 #include <optional>
+#include <utility>
 
 // The registry access layer every stored value goes through. Only HKEY_CURRENT_USER
 // exists (the hive file of cRegistryHive); other roots open nothing and take no writes.
@@ -22,6 +24,7 @@ constexpr long ERROR_SUCCESS = 0;
 constexpr long ERROR_FILE_NOT_FOUND = 2;
 constexpr long ERROR_ACCESS_DENIED = 5;
 constexpr long ERROR_WRITE_FAULT = 29;
+constexpr long ERROR_INVALID_PARAMETER = 87;
 
 // An open key: which root and which path below it.
 struct RegKey {
@@ -44,6 +47,10 @@ QVariant GetRegSetting(const QString& key, const QString& section, const QString
 void SaveRegSetting(const QString& key, const QString& section, const QString& valueName,
                     const QVariant& value);
 
+// Writes the values as text into one key in one rewrite of the hive, so that no other
+// program ever reads some of them changed and the others not; failures are not reported.
+void SaveRegSettings(const QString& key, const QString& section, const QList<std::pair<QString, QVariant>>& values);
+
 long CreateRegKey(const QString& keyPath, HKEY root = HKEY_CURRENT_USER);
 long SetRegValue(const QString& keyPath, const QString& valueName, const QVariant& value, int valueType);
 // The value read, or an invalid QVariant (Empty).
@@ -59,3 +66,6 @@ void DeleteRegKey(HKEY root, const QString& keyPath);
 QString RegText(const QVariant& value);
 // A stored number: decimal or &H hexadecimal text, or a 32-bit integer; nullopt otherwise.
 std::optional<qint32> RegLong(const QVariant& stored);
+// The 32-bit integer a value is written as REG_DWORD: flags -1/0, fractions rounded half to
+// even; nullopt for what is no number or lies outside 32 bits.
+std::optional<qint32> RegDword(const QVariant& value);

@@ -65,13 +65,17 @@ bool ReadFlag(const QString& key, const QString& name, bool fallback)
 double ReadFontSize(double fallback)
 {
     const QVariant stored = GetRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QVariant());
-    if (stored.typeId() == QMetaType::Int)
-        return stored.toInt();
-    const QString text = stored.toString().trimmed();
     bool ok = false;
-    double size = QLocale().toDouble(text, &ok);
-    if (!ok) // written under another locale
-        size = QLocale::c().toDouble(text, &ok);
+    double size = 0;
+    if (stored.typeId() == QMetaType::Int) {
+        size = stored.toInt();
+        ok = true;
+    } else {
+        const QString text = stored.toString().trimmed();
+        size = QLocale().toDouble(text, &ok);
+        if (!ok) // written under another locale
+            size = QLocale::c().toDouble(text, &ok);
+    }
     return ok && size > 0 && size < 10000 ? size : fallback;
 }
 

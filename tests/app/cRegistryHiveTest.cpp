@@ -11,6 +11,17 @@
 namespace {
 const QString kKey = QStringLiteral("Software\\Korvi\\dBase");
 
+QByteArray Utf16Le(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+QByteArray RawFile(const ScopedRegistry& registry)
+{
+    QFile file(registry.Path());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList BadFilesIn(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral("HKCU.reg.bad-*")}, QDir::Files);
@@ -102,6 +113,18 @@ TEST(RegistryHive, DwordWritesAndMissingKeys)
     EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), -2, REG_DWORD), ERROR_SUCCESS);
     EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-2));
     EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"X\"=dword:fffffffe")));
+    // Flags and fractions converted as numbers, never a silent 0.
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), true, REG_DWORD), ERROR_SUCCESS);
+    EXPECT_TRUE(registry.ReadFile().contains(QStringLiteral("\"X\"=dword:ffffffff")));
+    SetRegValue(kKey, QStringLiteral("X"), 24.6, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(25));
+    SetRegValue(kKey, QStringLiteral("X"), 2.5, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(2)) << "half to even";
+    SetRegValue(kKey, QStringLiteral("X"), 4294967295.0, REG_DWORD);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-1)) << "a colour written unsigned";
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), 1e12, REG_DWORD), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetRegValue(kKey, QStringLiteral("X"), QStringLiteral("abc"), REG_DWORD), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(QueryRegValue(kKey, QStringLiteral("X")), QVariant(-1)) << "what is no number writes nothing";
     EXPECT_EQ(SetRegValue(kKey, QStringLiteral("Y"), 1, REG_BINARY), ERROR_SUCCESS);
     EXPECT_FALSE(QueryRegValue(kKey, QStringLiteral("Y")).isValid()) << "other types write nothing";
     EXPECT_NE(CreateRegKey(kKey, HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
@@ -135,6 +158,98 @@ TEST(RegistryHive, ReadsSeeWhatAnotherProgramWrote)
     EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontName"), QString()).toString(), QStringLiteral("B"));
 }
 
+TEST(RegistryHive, HandWrittenFilesAreReadAsMeant)
+{
+    ScopedRegistry registry;
+    // No header, a byte order mark, CRLF, Windows paths with their backslashes unescaped.
+    registry.WriteFile("\xEF\xBB\xBF[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\r\n"
+                       "\"WorkDir\"=\"D:\\data\\\"\r\n"
+                       "\"Empty\"=\"\\\"\r\n"
+                       "\"Quoted\"=\"say \\\"hi\\\"\"\r\n"
+                       "[HKEY_CURRENT_USER\\Software\\Korvi\\Common]\r\n"
+                       "\"Path\"=\"C:\\QTX98\"\r\n");
+    const auto expectValues = [&] {
+        EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("WorkDir"), QString()).toString(),
+                  QStringLiteral("D:\\data\\"));
+        EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("Empty"), QString()).toString(), QStringLiteral("\\"));
+        EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("Quoted"), QString()).toString(),
+                  QStringLiteral("say \"hi\""));
+        EXPECT_EQ(GetRegSetting(QStringLiteral("Software\\Korvi\\Common"), QString(), QStringLiteral("Path"), QString())
+                      .toString(), QStringLiteral("C:\\QTX98"));
+    };
+    expectValues();
+    SaveRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 1);
+    expectValues();
+    EXPECT_TRUE(RawFile(registry).startsWith("Windows Registry Editor Version 5.00\n"));
+    EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty());
+
+    // An export as regedit writes it: UTF-16 with a byte order mark. An empty file is a hive too.
+    const QString exported = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                            "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\r\n\"FontName\"=\"Šíp\"\r\n");
+    registry.WriteFile("\xFF\xFE" + Utf16Le(exported));
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontName"), QString()).toString(), QStringLiteral("Šíp"));
+    registry.WriteFile("");
+    SaveRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 1);
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 0).toString(), QStringLiteral("1"));
+    EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty());
+}
+
+struct Damage {
+    const char* Name;
+    QByteArray Bytes;
+};
+
+class DamagedHive : public ::testing::TestWithParam<Damage> {};
+
+// What cannot be read costs only itself: the values around it are read, and a write keeps
+// it where it was, byte for byte, for the person or program that wrote it.
+TEST_P(DamagedHive, LinesThatCannotBeReadAreSkippedAndKept)
+{
+    ScopedRegistry registry;
+    const QString common = QStringLiteral("Software\\Korvi\\Common");
+    registry.WriteFile("Windows Registry Editor Version 5.00\n\n"
+                       "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n\"Before\"=\"1\"\n"
+                       + GetParam().Bytes
+                       + "\n[HKEY_CURRENT_USER\\Software\\Korvi\\Common]\n\"After\"=\"2\"\n");
+    const auto expectValues = [&] {
+        EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("Before"), QString()).toString(), QStringLiteral("1"));
+        EXPECT_EQ(GetRegSetting(common, QString(), QStringLiteral("After"), QString()).toString(), QStringLiteral("2"));
+        EXPECT_FALSE(QueryRegValue(kKey, QStringLiteral("Lost")).isValid());
+        EXPECT_FALSE(QueryRegValue(common, QStringLiteral("Lost")).isValid());
+    };
+    expectValues();
+
+    SaveRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 1);
+    SaveRegSetting(common, QString(), QStringLiteral("ForeColor"), 2);
+    expectValues();
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 0).toString(), QStringLiteral("1"));
+    EXPECT_TRUE(RawFile(registry).contains(GetParam().Bytes + '\n'));
+    EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, DamagedHive,
+    ::testing::Values(
+        Damage{"Unterminated", "\"Lost\"=\"Ari"},
+        Damage{"OneByteCodePage", "\"Lost\"=\"P\xf8\xedli\xb9 \xbelu\xbbou\xe8k\xfd\""},
+        Damage{"LongDword", "\"Lost\"=dword:123456789"},
+        Damage{"BadHexOverTwoLines", "\"Lost\"=hex:01,zz,\\\n  03"},
+        Damage{"NoValue", "\"Lost\"\n; a note\nnot a value at all"},
+        Damage{"OtherRoot", "[HKEY_LOCAL_MACHINE\\Software\\Korvi\\dBase]\n\"Lost\"=\"x\""},
+        Damage{"UnclosedSection", "[HKEY_CURRENT_USER\\Software\\Korvi\n\"Lost\"=\"x\""},
+        Damage{"SectionInOneByteCodePage", "[HKEY_CURRENT_USER\\Software\\Korvi\\\x8akoda]\n\"Lost\"=\"x\""}),
+    [](const ::testing::TestParamInfo<Damage>& param) { return std::string(param.param.Name); });
+
+TEST(RegistryHive, ValuesBeforeAnySectionAreKeptAtTheTop)
+{
+    ScopedRegistry registry;
+    registry.WriteFile("\"Lost\"=\"x\"\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n\"Kept\"=\"y\"\n");
+    EXPECT_FALSE(QueryRegValue(kKey, QStringLiteral("Lost")).isValid());
+    SaveRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 1);
+    EXPECT_TRUE(RawFile(registry).startsWith("Windows Registry Editor Version 5.00\n\n\"Lost\"=\"x\"\n"));
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("Kept"), QString()).toString(), QStringLiteral("y"));
+}
+
 struct BadContent {
     const char* Name;
     QByteArray Bytes;
@@ -159,21 +274,13 @@ TEST_P(BadHive, GivesDefaultsAndIsMovedAsideBeforeTheNextWrite)
     EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 0).toString(), QStringLiteral("1"));
 }
 
+// Only what is not text at all: a hive with its values in it would not be moved aside.
 INSTANTIATE_TEST_SUITE_P(
     Registry, BadHive,
     ::testing::Values(
-        BadContent{"Garbage", QByteArray("\x7f" "ELF\x02\x01\x01 garbage", 16)},
-        BadContent{"Empty", QByteArray("")},
-        BadContent{"Truncated", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
-                                "\"FontName\"=\"Ari"},
-        BadContent{"InvalidUtf8", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
-                                  "\"FontName\"=\"Arial \xc3\x28 CE\"\n"},
-        BadContent{"UnclosedSection", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvi\n"},
-        BadContent{"ValueBeforeAnyKey", "Windows Registry Editor Version 5.00\n\"FontName\"=\"x\"\n"},
-        BadContent{"OtherRoot", "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n"},
-        BadContent{"LongDword", "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n"
-                                "\"Size\"=dword:123456789\n"},
-        BadContent{"NoHeader", "[HKEY_CURRENT_USER\\Software]\n\"a\"=\"no header\"\n"}),
+        BadContent{"Executable", QByteArray("\x7f" "ELF\x02\x01\x01 garbage", 16)},
+        BadContent{"Utf16WithoutMark", Utf16Le(QStringLiteral("[HKEY_CURRENT_USER]\n\"FontName\"=\"x\""))},
+        BadContent{"Utf16MarkThenBinary", QByteArray("\xFF\xFE" "[\0\x01\0\x02\x03\n\0", 10)}),
     [](const ::testing::TestParamInfo<BadContent>& param) { return std::string(param.param.Name); });
 
 TEST(RegistryHive, UnwritableFolderLeavesDefaultsAndReportsNothing)

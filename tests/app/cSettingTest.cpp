@@ -1,7 +1,11 @@
+#include "cRegistryHive.h"
 #include "cSetting.h"
 #include "modRegistry.h"
 #include "sMain.h"
 #include "TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -120,4 +124,38 @@ TEST(Setting, QueryIsCachedAndWrittenAtOnce)
     EXPECT_EQ(GetRegSetting(kProgramKey, QStringLiteral("Application"), QStringLiteral("Query"), QStringLiteral("x")),
               QVariant(QString()));
     EXPECT_EQ(cSetting().Query(), QString());
+}
+
+TEST(Setting, AnotherProgramNeverReadsHalfAColumnDefinition)
+{
+    ScopedRegistry registry;
+    QProcess writer;
+    writer.start(QStringLiteral(HIVE_WRITER), {QStringLiteral("columns"), QStringLiteral("150")});
+    ASSERT_TRUE(writer.waitForStarted());
+    int seen = 0;
+    QStringList mixed;
+    const auto look = [&] {
+        QFile file(registry.Path());
+        QList<cRegistryHive::Key> keys;
+        if (!file.open(QIODevice::ReadOnly) || !cRegistryHive::Parse(file.readAll(), keys))
+            return;
+        for (const cRegistryHive::Key& key : keys) {
+            if (key.Path.compare(kProgramKey + QStringLiteral("\\Column1"), Qt::CaseInsensitive) != 0)
+                continue;
+            QStringList numbers;
+            for (const cRegistryHive::Value& value : key.Values)
+                numbers.append(value.Text.right(value.Text.size() - (value.Name == QLatin1String("Width") ? 0 : 1)));
+            ++seen;
+            if (numbers.size() != 6 || numbers.count(numbers.first()) != 6)
+                mixed.append(numbers.join(u','));
+        }
+    };
+    do {
+        look();
+    } while (!writer.waitForFinished(1));
+    look();
+    ASSERT_EQ(writer.exitCode(), 0);
+    EXPECT_GT(seen, 0);
+    EXPECT_TRUE(mixed.isEmpty()) << mixed.first().toStdString();
+    EXPECT_EQ(cSetting().GetColumnDef(1, QString()).FieldName(), QStringLiteral("F149"));
 }

@@ -120,6 +120,11 @@ TEST(Preferences, ChangedValuesRoundTripAndTheSizeSurvivesALocaleChange)
     SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QStringLiteral("-3"));
     LoadAll();
     EXPECT_EQ(gFont.Size, 24) << "a size no font can have gives the default";
+    for (const int size : {0, -1}) {
+        SetRegValue(kProgramKey, QStringLiteral("FontSize"), size, REG_DWORD);
+        LoadAll();
+        EXPECT_EQ(gFont.Size, 24) << "REG_DWORD " << size << " falls back as the text does";
+    }
 }
 
 TEST(Preferences, HandWrittenValuesOfEveryForm)

@@ -20,6 +20,10 @@ foreach(action start stop)
 endforeach()
 set_tests_properties(data_postgres_start PROPERTIES FIXTURES_SETUP quarnel_postgres)
 set_tests_properties(data_postgres_stop PROPERTIES FIXTURES_CLEANUP quarnel_postgres)
+add_test(NAME data_postgres_private
+         COMMAND ${CMAKE_COMMAND} -DACTION=check -DFOLDER=${quarnel_postgres}
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/data/postgres-fixture.cmake)
+set_tests_properties(data_postgres_private PROPERTIES FIXTURES_REQUIRED quarnel_postgres)
 # The discovered tests that reach PostgreSQL need it; ctest reads this after their list.
 # They share its one database, so they take turns.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake [=[
