@@ -154,7 +154,7 @@ void frmEditActions::PrepareEdit(cSetting& setting, const QStringList& fields, c
     m_row = row;
     LoadActions();
     if (lstActions->count() == 0)
-        FillFields(QString());
+        FillFields(m_fields.value(0)); // as a new action starts
 }
 
 void frmEditActions::LoadActions()
