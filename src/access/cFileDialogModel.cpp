@@ -209,7 +209,9 @@ QList<QRegularExpression> cFileDialogModel::MaskPatterns(const QString& mask)
         part = part.trimmed();
         if (part.isEmpty())
             continue;
-        if (part == QStringLiteral("*.*") || part == QStringLiteral("*"))
+        // Programs here carry no ".exe": asked for one, the user may pick any file.
+        if (part == QStringLiteral("*.*") || part == QStringLiteral("*")
+            || part.compare(QStringLiteral("*.exe"), Qt::CaseInsensitive) == 0)
             return {}; // every file, also those without a dot
         patterns.append(QRegularExpression::fromWildcard(part, Qt::CaseInsensitive));
     }

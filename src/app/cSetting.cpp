@@ -83,6 +83,22 @@ void cSetting::SetColumnDef(qint32 index, const cColumnDefinition& definition)
                      {QStringLiteral("Visible"), definition.Visible()}});
 }
 
+std::unique_ptr<cActions> cSetting::Actions() const
+{
+    auto actions = std::make_unique<cActions>();
+    for (qint32 k = 1;; ++k) {
+        cAction action;
+        action.setkey(cActions::SectionOf(k));
+        action.setCaption(Read(action.key(), QStringLiteral("Caption")));
+        action.setAction(Read(action.key(), QStringLiteral("Action")));
+        action.setField(Read(action.key(), kField));
+        if (action.Caption().isEmpty() || action.Action().isEmpty())
+            break;
+        actions->Add(action);
+    }
+    return actions->count() > 0 ? std::move(actions) : nullptr;
+}
+
 QString cSetting::AboutName() const { return Read(kAbout, QStringLiteral("Name")); }
 QString cSetting::AboutComment() const { return Read(kAbout, QStringLiteral("Comment")); }
 QString cSetting::AboutVersion() const { return Read(kAbout, QStringLiteral("Version")); }

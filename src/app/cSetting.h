@@ -1,9 +1,11 @@
 #pragma once
 
+#include "cActions.h"
 #include "cColumnDefinition.h"
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // The application definition: what the main window shows and how. Only the query is
@@ -30,6 +32,10 @@ public:
     cColumnDefinition GetColumnDef(qint32 index, const QString& defaultCaption) const;
     std::optional<cColumnDefinition> FindColumnDef(const QString& fieldName) const;
     void SetColumnDef(qint32 index, const cColumnDefinition& definition);
+
+    // The actions as stored: Action1, Action2, … up to the first without a caption or a
+    // command. Null when there is none.
+    std::unique_ptr<cActions> Actions() const;
 
     QString AboutName() const;
     QString AboutComment() const;

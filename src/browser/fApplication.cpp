@@ -11,6 +11,8 @@
 #include "cStandardEditBox.h"
 #include "fRecord.h"
 #include "fRecordGoto.h"
+#include "fRunAction.h"
+#include "frmEditActions.h"
 #include "frmProperties.h"
 #include "frmRecordOrder.h"
 #include "frmTable.h"
@@ -22,6 +24,7 @@
 #include "mJetErrors.h"
 #include "mKeys.h"
 #include "mLongWork.h"
+#include "mActionRun.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
 #include "modCommon.h"
@@ -229,6 +232,8 @@ void fApplication::CreateMenus()
     NewSeparator(mnuRecOrd, "mnuRecordSeparator");
     mnuEditActions = NewAction(mnuRecOrd, "mnuEditActions", QStringLiteral("Akce..."),
                                QKeySequence(Qt::CTRL | Qt::Key_K));
+    mnuRecordRunAction = NewAction(mnuRecOrd, "mnuRecordRunAction", LoadString(10648) + QStringLiteral("..."),
+                                   QKeySequence(Qt::CTRL | Qt::Key_E));
     bar->addMenu(mnuRecOrd);
 
     mnuView = NewMenu(this, "mnuView", QString());
@@ -282,8 +287,10 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { mnuRecordDelete_Click(); }); });
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { mnuRecordGoto_Click(); }); });
     OnCommand(mnuRecOrder, [this] { Guarded([this] { mnuRecOrder_Click(); }); });
+    OnCommand(mnuEditActions, [this] { Guarded([this] { mnuEditActions_Click(); }); });
+    OnCommand(mnuRecordRunAction, [this] { Guarded([this] { mnuRecordRunAction_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuRecordModify, mnuEditActions, mnuFonts, mnuHelpAbout})
+    for (QAction* pending : {mnuRecordModify, mnuFonts, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -434,6 +441,8 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
                             i);
         }
     }
+
+    m_actions = m_setting->Actions();
 
     mnuViewAllRecords->setChecked(false);
     mnuViewFilter->setChecked(false);
@@ -980,6 +989,54 @@ void fApplication::mnuRecOrder_Click()
     }
 }
 
+void fApplication::mnuEditActions_Click()
+{
+    QStringList fields;
+    if (m_recordset) {
+        const auto all = m_recordset->Fields();
+        for (qint32 i = 0; i < all->Count(); ++i)
+            fields << all->Item(i)->Name();
+    }
+    frmEditActions form(this);
+    form.PrepareEdit(*m_setting, fields, SelectedActionRow());
+    ExecModal(form);
+    if (form.Result() == frmEditActions::ResultOk)
+        m_actions = m_setting->Actions();
+}
+
+void fApplication::mnuRecordRunAction_Click()
+{
+    const cActionRow current = SelectedActionRow();
+    const auto runnable = RunnableActions(m_actions.get(), current.Captions);
+    if (runnable.isEmpty()) {
+        VoiceOutput(2, 0, LoadString(10646));
+        return;
+    }
+    if (current.Texts.isEmpty()) {
+        VoiceOutput(2, 0, LoadString(10594));
+        return;
+    }
+    fRunAction chooser(this);
+    for (const auto& [number, column] : runnable)
+        chooser.AddAction(m_actions->item(number).Caption(), current.Captions.at(column - 1));
+    ExecModal(chooser);
+    if (chooser.Chosen() >= 0)
+        RunActionOnRow(m_actions->item(runnable.at(chooser.Chosen()).first), current,
+                       runnable.at(chooser.Chosen()).second);
+}
+
+cActionRow fApplication::SelectedActionRow() const
+{
+    cActionRow current;
+    const qint64 row = list->SelectedRow();
+    for (int i = 0; i < list->ColumnCount(); ++i) {
+        current.Captions << list->HeaderText(i);
+        if (row >= 0)
+            current.Texts << list->CellText(row, i);
+    }
+    return current;
+}
+
 bool fApplication::IsFormView() const
 {
     return fraFormView->isVisibleTo(this);
@@ -1156,8 +1213,9 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
         return true;
     }
     if (keyCode == Key::Return && shift == 0) {
-        // No column has actions until they can be defined.
-        VoiceOutput(2, 0, FillPlaceholders(LoadString(10592), {Text[column]->accessibleName()}));
+        const QString bound = cRecordList::ColumnTagPart(list->ColumnTag(column - 1), 0);
+        if (RunColumnActions(m_actions.get(), SelectedActionRow(), column, bound) == 0)
+            VoiceOutput(2, 0, FillPlaceholders(LoadString(10592), {Text[column]->accessibleName()}));
         return true;
     }
     return false;

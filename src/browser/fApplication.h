@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class cActions;
+struct cActionRow;
 class cRecordList;
 class cSetting;
 class cStandardEditBox;
@@ -80,6 +82,9 @@ public:
     void mnuRecordDelete_Click();
     void mnuRecordGoto_Click();
     void mnuRecOrder_Click();
+    void mnuEditActions_Click();
+    // Runs one of the actions whose field is a column on the selected record.
+    void mnuRecordRunAction_Click();
 
     // Controls, named as the window's units.
     cRecordList* list = nullptr;
@@ -108,6 +113,7 @@ public:
     QAction* mnuRecordDelete = nullptr;
     QAction* mnuRecordGoto = nullptr;
     QAction* mnuEditActions = nullptr;
+    QAction* mnuRecordRunAction = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuFonts = nullptr;
     QAction* mnuViewAllRecords = nullptr;
@@ -154,6 +160,8 @@ private:
     void EnableDatabaseMenus(bool enable);
     void SelectRowFromForm(qint64 row, int column);
     void SortInOrder(Qt::SortOrder order);
+    // The columns' captions and the selected row's texts, for the actions.
+    cActionRow SelectedActionRow() const;
     bool FieldBoxKeyDown(int column, int keyCode, int shift);
     void FieldBoxFocused(int column);
     void FieldBoxLeft(int column);
@@ -168,6 +176,7 @@ private:
     std::shared_ptr<Database> m_database;
     std::shared_ptr<Recordset> m_recordset;
     std::unique_ptr<cSetting> m_setting;
+    std::unique_ptr<cActions> m_actions;
     std::unique_ptr<cStandardEditBox> my_EditBox;
     int m_currentColumn = 0;
     bool m_unloaded = false;
