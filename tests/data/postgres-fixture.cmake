@@ -66,7 +66,9 @@ elseif(ACTION STREQUAL "check")
   endforeach()
   # As root another user can be tried: it must not get in.
   if(uid STREQUAL "0")
-    execute_process(COMMAND runuser -u daemon -- psql -X -w -h ${FOLDER} -U quarnel -d postgres -Atc "SELECT 1"
+    # In the C locale, so that the refusal is read whatever language the run is in.
+    execute_process(COMMAND runuser -u daemon -- env LC_ALL=C LANG=C psql -X -w -h ${FOLDER} -U quarnel -d postgres
+                            -Atc "SELECT 1"
                     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output TIMEOUT 60)
     if(result EQUAL 0 OR NOT output MATCHES "Permission denied")
       message(FATAL_ERROR "The user daemon was not turned away at the socket: ${result}\n${output}")
