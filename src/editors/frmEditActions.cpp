@@ -130,11 +130,11 @@ frmEditActions::frmEditActions(QWidget* parent) : QDialog(parent)
             return;
         m_new = false;
         ShowAction(row + 1);
-        if (m_announced == lstActions)
+        if (m_focus.Announced() == lstActions)
             VoiceOutput(2, 0, lstActions->item(row)->text());
     });
     connect(lstField, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (m_announced == lstField && row >= 0)
+        if (m_focus.Announced() == lstField && row >= 0)
             VoiceOutput(2, 0, lstField->item(row)->text());
     });
 
@@ -197,7 +197,7 @@ void frmEditActions::FillFields(const QString& field)
 void frmEditActions::showEvent(QShowEvent* event)
 {
     m_result = ResultNone;
-    m_announced = nullptr;
+    m_focus.Forget();
     // With nothing stored yet the user starts a new action at once.
     if (lstActions->count() > 0) {
         lstActions->setFocus();
@@ -309,36 +309,12 @@ void frmEditActions::reject()
     done(ResultNone);
 }
 
-void frmEditActions::AnnounceFocus(QWidget* control)
-{
-    if (auto* list = qobject_cast<QListWidget*>(control)) {
-        const QListWidgetItem* item = list->currentItem();
-        VoiceFocus(list->accessibleName(), item ? item->text() : QString(), WindowHandle(list), WindowHandle(this), 0,
-                   true, true, 0);
-        BrailleRole(kRoleListItem);
-    } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
-        VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), WindowHandle(this), 0, true, true, 0);
-        BrailleRole(kRoleText);
-    } else {
-        VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), WindowHandle(this), 0, true, true, 0);
-    }
-}
-
 bool frmEditActions::eventFilter(QObject* watched, QEvent* event)
 {
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
-        if (event->type() == QEvent::FocusIn) {
-            // Showing the dialog moves the focus before the window is active and again
-            // after: a control is announced once, when the user is really on it.
-            if (isActiveWindow() && control != m_announced) {
-                m_announced = control;
-                AnnounceFocus(control);
-            }
-        } else if (event->type() == QEvent::FocusOut) {
-            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && control == m_announced)
-                m_announced = nullptr;
-        } else if (event->type() == QEvent::KeyPress && control == lstActions) {
+        m_focus.Watch(control, event);
+        if (event->type() == QEvent::KeyPress && control == lstActions) {
             auto* key = static_cast<QKeyEvent*>(event);
             const int keyCode = KeyCodeOf(key);
             if (ShiftOf(key) == 0) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cFocusAnnouncer.h"
+
 #include "mActionRun.h"
 
 #include <QDialog>
@@ -71,14 +73,13 @@ private:
     void cmdBrowse_Click();
     void cmdOK_Click();
     void cmdCancel_Click();
-    void AnnounceFocus(QWidget* control);
 
     cSetting* m_setting = nullptr;
     QStringList m_fields;
     cActionRow m_row;
     std::unique_ptr<cActions> m_actions;
     std::vector<std::unique_ptr<cStandardTextBox>> m_wrappers;
-    QWidget* m_announced = nullptr;
+    cFocusAnnouncer m_focus{this};
     bool m_new = false;
     int m_result = ResultNone;
 };

@@ -66,6 +66,11 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     SetWindowCode(this, kWindowCode);
     setWindowTitle(QStringLiteral("Dotaz SQL"));
     setModal(true);
+    // The list is said by its entry alone; an empty one says there is no query.
+    m_focus.ListCaption = false;
+    m_focus.ListEntry = [](const QListWidget* list) {
+        return list->currentItem() ? list->currentItem()->text() : kNoQuery;
+    };
 
     // Created in the order the Tab key visits them.
     lstQuery = new QListWidget(this);
@@ -231,7 +236,7 @@ void frmProperties::cmdRemove_Click()
     // The entry that took its place, or the last one.
     const auto queries = m_database->QueryDefs();
     FillList(queries->Count() > 0 ? queries->Item(std::min(row, int(queries->Count()) - 1))->Name() : QString());
-    m_announced = nullptr;
+    m_focus.Forget();
     lstQuery->setFocus();
 }
 
@@ -286,7 +291,7 @@ void frmProperties::showEvent(QShowEvent* event)
 {
     // A form opened again starts where a new one does.
     m_result = ResultCancel;
-    m_announced = nullptr;
+    m_focus.Forget();
     lstQuery->setFocus();
     QDialog::showEvent(event);
 }
@@ -297,36 +302,12 @@ void frmProperties::SpeakEntry() const
     VoiceOutput(2, 0, item ? item->text() : kNoQuery);
 }
 
-void frmProperties::AnnounceFocus(QWidget* control)
-{
-    if (control == lstQuery) {
-        const QListWidgetItem* item = lstQuery->currentItem();
-        VoiceFocus(QString(), item ? item->text() : kNoQuery, WindowHandle(lstQuery), WindowHandle(this), 0, true,
-                   true, 0);
-        BrailleRole(kRoleListItem);
-    } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
-        VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), WindowHandle(this), 0, true, true, 0);
-        BrailleRole(kRoleText);
-    } else {
-        VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), WindowHandle(this), 0, true, true, 0);
-    }
-}
-
 bool frmProperties::eventFilter(QObject* watched, QEvent* event)
 {
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
-        if (event->type() == QEvent::FocusIn) {
-            // Showing the form moves the focus before the window is active and again
-            // after: a control is announced once, when the user is really on it.
-            if (isActiveWindow() && control != m_announced) {
-                m_announced = control;
-                AnnounceFocus(control);
-            }
-        } else if (event->type() == QEvent::FocusOut) {
-            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && control == m_announced)
-                m_announced = nullptr;
-        } else if (event->type() == QEvent::KeyPress && control == lstQuery) {
+        m_focus.Watch(control, event);
+        if (event->type() == QEvent::KeyPress && control == lstQuery) {
             m_listKey = KeyCodeOf(static_cast<QKeyEvent*>(event));
         } else if (event->type() == QEvent::KeyRelease && control == lstQuery) {
             // Only a key pressed in the list: the release of the keys that opened the form

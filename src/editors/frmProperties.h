@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cFocusAnnouncer.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -61,7 +63,6 @@ private:
     void cmdSave_Click();
     void cmdOK_Click();
     void EndNewQuery();
-    void AnnounceFocus(QWidget* control);
     void SpeakEntry() const;
 
     cSetting* m_setting = nullptr;
@@ -69,7 +70,7 @@ private:
     std::function<bool()> m_apply;
     std::unique_ptr<cStandardTextBox> m_nameWrapper;
     std::unique_ptr<cStandardTextBox> m_queryWrapper;
-    QWidget* m_announced = nullptr;
+    cFocusAnnouncer m_focus{this};
     int m_listKey = 0; // pressed in the list and not yet released
     bool m_newQuery = false;
     int m_result = ResultCancel;

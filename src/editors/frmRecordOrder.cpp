@@ -85,7 +85,7 @@ frmRecordOrder::frmRecordOrder(QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmRecordOrder::reject);
     connect(lstField, &QListWidget::itemDoubleClicked, this, &frmRecordOrder::cmdInsert_Click);
     connect(lstField, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (m_announced == lstField && row >= 0)
+        if (m_focus.Announced() == lstField && row >= 0)
             VoiceOutput(2, 0, lstField->item(row)->text());
     });
 
@@ -122,7 +122,7 @@ void frmRecordOrder::showEvent(QShowEvent* event)
 {
     // A form opened again starts where a new one does.
     m_result = ResultCancel;
-    m_announced = nullptr;
+    m_focus.Forget();
     if (lstField->count() > 0 && lstField->currentRow() < 0)
         lstField->setCurrentRow(0);
     lstField->setFocus();
@@ -160,37 +160,12 @@ void frmRecordOrder::reject()
     done(ResultCancel);
 }
 
-void frmRecordOrder::AnnounceFocus(QWidget* control)
-{
-    if (control == lstField) {
-        const QListWidgetItem* item = lstField->currentItem();
-        VoiceFocus(lstField->accessibleName(), item ? item->text() : QString(), WindowHandle(lstField),
-                   WindowHandle(this), 0, true, true, 0);
-        BrailleRole(kRoleListItem);
-    } else if (control == txtResult) {
-        VoiceFocus(txtResult->accessibleName(), txtResult->text(), WindowHandle(txtResult), WindowHandle(this), 0,
-                   true, true, 0);
-        BrailleRole(kRoleText);
-    } else {
-        VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), WindowHandle(this), 0, true, true, 0);
-    }
-}
-
 bool frmRecordOrder::eventFilter(QObject* watched, QEvent* event)
 {
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
-        if (event->type() == QEvent::FocusIn) {
-            // Showing the dialog moves the focus before the window is active and again
-            // after: a control is announced once, when the user is really on it.
-            if (isActiveWindow() && control != m_announced) {
-                m_announced = control;
-                AnnounceFocus(control);
-            }
-        } else if (event->type() == QEvent::FocusOut) {
-            if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && control == m_announced)
-                m_announced = nullptr;
-        } else if (event->type() == QEvent::KeyPress && control == lstField) {
+        m_focus.Watch(control, event);
+        if (event->type() == QEvent::KeyPress && control == lstField) {
             auto* key = static_cast<QKeyEvent*>(event);
             const int keyCode = KeyCodeOf(key);
             // Enter is left to the default button: it confirms.

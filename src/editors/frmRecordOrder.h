@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cFocusAnnouncer.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -53,10 +55,9 @@ private:
     void cmdInsert_Click();
     void cmdClear_Click();
     void cmdOK_Click();
-    void AnnounceFocus(QWidget* control);
 
     std::unique_ptr<cStandardTextBox> m_resultWrapper;
-    QWidget* m_announced = nullptr;
+    cFocusAnnouncer m_focus{this};
     QString m_table;
     int m_result = ResultCancel;
 };

@@ -1,0 +1,37 @@
+#include "cFocusAnnouncer.h"
+
+#include "modCommon.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListWidget>
+
+void cFocusAnnouncer::Watch(QWidget* control, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (m_window->isActiveWindow() && control != m_announced) {
+            m_announced = control;
+            Announce(control);
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        // A popup (a menu) takes the focus only for a moment: the control is not left.
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && control == m_announced)
+            m_announced = nullptr;
+    }
+}
+
+void cFocusAnnouncer::Announce(QWidget* control) const
+{
+    const qint32 window = WindowHandle(m_window);
+    if (auto* list = qobject_cast<QListWidget*>(control)) {
+        const QListWidgetItem* item = list->currentItem();
+        const QString entry = ListEntry ? ListEntry(list) : item ? item->text() : QString();
+        VoiceFocus(ListCaption ? list->accessibleName() : QString(), entry, WindowHandle(list), window, 0, true, true, 0);
+        BrailleRole(kRoleListItem);
+    } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), window, 0, true, true, 0);
+        BrailleRole(kRoleText);
+    } else {
+        VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), window, 0, true, true, 0);
+    }
+}
