@@ -706,18 +706,23 @@ void fApplication::mnuNewDB_Click()
     ApplySetting(path, false);
 }
 
+QString fApplication::AskFileToWrite(const QString& mask, int requestId, const QString& extension)
+{
+    const QString text = mask + QStringLiteral("||") + gWorkDir + u'|' + LoadString(requestId);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileSave), text) != 1)
+        return {};
+    const QString chosen = TakeSelectedFile();
+    gWorkDir = FolderOf(chosen);
+    return chosen.isEmpty() ? QString() : WithExtension(chosen, extension);
+}
+
 void fApplication::mnuSaveAs_Click()
 {
     if (!m_setting)
         return;
-    const QString text = QStringLiteral("*.mdb||") + gWorkDir + u'|' + LoadString(10622);
-    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileSave), text) != 1)
+    const QString path = AskFileToWrite(QStringLiteral("*.mdb"), 10622, QStringLiteral(".mdb"));
+    if (path.isEmpty())
         return;
-    const QString chosen = TakeSelectedFile();
-    gWorkDir = FolderOf(chosen);
-    if (chosen.isEmpty())
-        return;
-    const QString path = WithExtension(chosen, QStringLiteral(".mdb"));
     const QString file = m_setting->DatabaseFile();
     const std::shared_ptr<Database> database = m_database;
     // An Access file becomes a database the user can edit; it is read where it is open.
@@ -752,14 +757,9 @@ void fApplication::mnuExport_Click()
 {
     if (!m_recordset)
         return;
-    const QString text = QStringLiteral("*.txt||") + gWorkDir + u'|' + LoadString(10621);
-    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileSave), text) != 1)
+    const QString path = AskFileToWrite(QStringLiteral("*.txt"), 10621, QStringLiteral(".txt"));
+    if (path.isEmpty())
         return;
-    const QString chosen = TakeSelectedFile();
-    gWorkDir = FolderOf(chosen);
-    if (chosen.isEmpty())
-        return;
-    const QString path = WithExtension(chosen, QStringLiteral(".txt"));
 
     // The grid's rows in its order, read straight from the recordset on the worker: the
     // texts are the grid's own formatting of the same values.

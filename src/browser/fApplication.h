@@ -158,6 +158,8 @@ private:
     // The record source of sql, opened and counted as long work; null when stopped.
     std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
     void EnableDatabaseMenus(bool enable);
+    // The save dialog's file, with the extension by the exact-case rule; empty when cancelled.
+    QString AskFileToWrite(const QString& mask, int requestId, const QString& extension);
     void SelectRowFromForm(qint64 row, int column);
     void SortInOrder(Qt::SortOrder order);
     // The columns' captions and the selected row's texts, for the actions.
