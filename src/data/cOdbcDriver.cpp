@@ -176,7 +176,8 @@ void cOdbcDriver::Close()
 {
     m_watchdog->Stop();
     if (m_dbc != SQL_NULL_HDBC) {
-        SQLDisconnect(m_dbc);
+        if (OdbcOk(SQLDisconnect(m_dbc)))
+            m_watchdog->MarkDisconnected();
         SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
         m_dbc = SQL_NULL_HDBC;
     }

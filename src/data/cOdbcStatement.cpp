@@ -299,8 +299,15 @@ cOdbcStatement::cOdbcStatement(SQLHDBC dbc, int queryTimeout, std::shared_ptr<cO
 
 cOdbcStatement::~cOdbcStatement()
 {
-    if (m_stmt != SQL_NULL_HSTMT)
+    Free();
+}
+
+void cOdbcStatement::Free()
+{
+    // A recordset may outlive its database's Close; the disconnect freed this handle.
+    if (m_stmt != SQL_NULL_HSTMT && !(m_watchdog && m_watchdog->Disconnected()))
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+    m_stmt = SQL_NULL_HSTMT;
 }
 
 cOdbcStatement::cOdbcStatement(cOdbcStatement&& other) noexcept
@@ -313,8 +320,7 @@ cOdbcStatement::cOdbcStatement(cOdbcStatement&& other) noexcept
 cOdbcStatement& cOdbcStatement::operator=(cOdbcStatement&& other) noexcept
 {
     if (this != &other) {
-        if (m_stmt != SQL_NULL_HSTMT)
-            SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
+        Free();
         m_stmt = other.m_stmt;
         m_watchdog = std::move(other.m_watchdog);
         m_parameters = std::move(other.m_parameters);

@@ -67,6 +67,10 @@ public:
     // The last call was broken into by Cancel.
     bool Cancelled() const { return m_cancelled; }
     bool Fired() const { return m_fired; }
+    // The connection is gone, and with it every statement the driver allocated on it: a
+    // statement that outlives it must not be freed again.
+    void MarkDisconnected() { m_disconnected = true; }
+    bool Disconnected() const { return m_disconnected; }
     int Seconds() const { return m_seconds; }
 
 private:
@@ -79,6 +83,7 @@ private:
     QList<int> m_sockets;
     int m_seconds = 0;
     std::atomic<qint64> m_deadline{0}; // steady milliseconds; 0 while no call waits
+    std::atomic<bool> m_disconnected{false};
     std::atomic<bool> m_fired{false};
     std::mutex m_activeMutex;
     SQLHSTMT m_active = SQL_NULL_HSTMT;
@@ -136,6 +141,7 @@ public:
 
 private:
     void Check(SQLRETURN rc) const;
+    void Free();
     QByteArray ReadAll(int column, SQLSMALLINT cType, bool& null);
 
     SQLHSTMT m_stmt = SQL_NULL_HSTMT;
