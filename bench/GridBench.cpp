@@ -313,9 +313,12 @@ int main(int argc, char** argv)
             Grid grid = OpenGrid(large, false, db->OpenRecordset(sql));
             found = grid.List->RowCount();
         });
+        // As the user waits for it: the grid shown and painted, against the whole source shown.
+        const double filteredShown = Best(3, [&] { OpenGrid(large, true, db->OpenRecordset(sql)); });
         std::printf("(7) a filter on a text column finding %lld of %lld rows: %.3f s, against opening them all %.3f s "
-                    "(ratio %.3f)\n",
-                    static_cast<long long>(found), static_cast<long long>(rows), filtered, open, filtered / open);
+                    "(ratio %.3f); shown and painted %.3f s against %.3f s (ratio %.3f)\n",
+                    static_cast<long long>(found), static_cast<long long>(rows), filtered, open, filtered / open,
+                    filteredShown, openShown, filteredShown / openShown);
         // The same on the key, which the file keeps in order: no row but the one found is read.
         const QString byKey = FilteredQuery(QStringLiteral("SELECT * FROM Velka"),
                                             JetFilterTerm(QStringLiteral("Id"), 4, QStringLiteral("424242")));

@@ -313,6 +313,7 @@ void cSqliteCursor::Open()
     probe = cSqliteStatement();
 
     m_updatable = false;
+    m_narrowed = false;
     const JetSelectShape shape = AnalyseSelect(m_sql);
     if (shape.Updatable) {
         const auto table = m_driver->FindTable(shape.Table);
@@ -334,6 +335,7 @@ void cSqliteCursor::Open()
                 m_point = cSqliteStatement(db, m_pointSql);
                 m_keysSql = QStringLiteral("SELECT %1.rowid %2").arg(m_qualifier, from);
                 m_updatable = true;
+                m_narrowed = AnalyseJetClauses(m_jetSql).ConditionStart >= 0;
             } catch (const cRuntimeError&) {
                 // A table without a row identity is read as any other query.
                 m_point = cSqliteStatement();
@@ -462,6 +464,13 @@ bool cSqliteCursor::Fetch(qint64 position, QVariantList& row)
         return false;
     if (!m_materialised.isEmpty())
         return position < m_count && FetchByKey(position, row);
+    // A narrowed source's first record could lie far into the table, and the count that
+    // follows reads the keys anyway: one pass for both, not up to two.
+    if (m_narrowed && !m_complete && position == 0 && m_forwardNext == 0) {
+        CompleteKeys();
+        m_forward.Reset();
+        m_forwardNext = -1;
+    }
     if (m_forwardNext == position && (!m_complete || position < Count()))
         return FetchForward(position, row) || (m_updatable && position < qint64(m_keys.size()) && FetchByKey(position, row));
     if (m_updatable) {

@@ -53,6 +53,7 @@ private:
     QString m_forwardSql; // what m_forward runs
     QList<FieldSchema> m_fields;
     bool m_updatable = false; // keyed by the table's row identity
+    bool m_narrowed = false;  // a top-level WHERE: reading in order may pass over most of the table
     QString m_table;
     QString m_qualifier;
     QString m_keysSql;
