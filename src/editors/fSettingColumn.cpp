@@ -11,6 +11,7 @@
 #include "sMain.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -123,6 +124,9 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
 
+    // The drop-down lists are named too, for a screen reader that walks into them.
+    cmbOrder->view()->setAccessibleName(cmbOrder->accessibleName());
+    cmbAction->view()->setAccessibleName(cmbAction->accessibleName());
     m_nameWrapper = CreateStandardTextBox(txtName, 0);
     m_lenWrapper = CreateStandardTextBox(txtLen, 0);
     m_widthWrapper = CreateStandardTextBox(txtWidth, 0);
@@ -183,6 +187,7 @@ void fSettingColumn::PrepareEdit(cSetting* setting, const Field& field, const cC
 
     cmbAction->clear();
     cmbAction->addItem(QString());
+    cmbAction->setItemData(0, LoadString(10683), Qt::AccessibleTextRole);
     cmbAction->setCurrentIndex(0);
     if (const auto actions = setting ? setting->Actions() : nullptr) {
         for (const cAction& action : *actions) {
