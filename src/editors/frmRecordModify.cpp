@@ -561,10 +561,20 @@ void frmRecordModify::txtOrder_Click()
         return;
     }
     const auto fields = table->Fields();
-    const cColumnDefinition first = m_setting->GetColumnDef(1, fields->Item(0)->Name());
-    const cColumnDefinition second = m_setting->GetColumnDef(2, fields->Item(1)->Name());
-    m_setting->SetColumnDef(1, second);
-    m_setting->SetColumnDef(2, first);
+    const QString names[2] = {fields->Item(0)->Name(), fields->Item(1)->Name()};
+    cColumnDefinition columns[2] = {m_setting->GetColumnDef(1, names[0]), m_setting->GetColumnDef(2, names[1])};
+    // A place never stored gets a shown column of a field the other does not name: an
+    // empty place would end the grid's lookup there.
+    for (int i : {0, 1}) {
+        if (!columns[i].FieldName().isEmpty())
+            continue;
+        const QString& other = columns[1 - i].FieldName();
+        columns[i].setFieldName(names[i] == other ? names[1 - i] : names[i]);
+        columns[i].setCaption(columns[i].FieldName());
+        columns[i].setVisible(QStringLiteral("Show"));
+    }
+    m_setting->SetColumnDef(1, columns[1]);
+    m_setting->SetColumnDef(2, columns[0]);
     ChooseField(lstField->currentRow());
     VoiceOutput(2, 0, LoadString(10668));
 }

@@ -176,6 +176,10 @@ TEST_F(StructureTest, ADatabaseWithoutTablesOpensTheEditorAndThenTheTableMadeThe
     EXPECT_FALSE(spoken.join(u'|').contains(QStringLiteral("Tabulka Prázdná je vytvořena")));
     EXPECT_EQ(Headers(), QStringList{QStringLiteral("Druh")});
     EXPECT_EQ(Caption(), QStringLiteral("prazdna.mdb - Databáze"));
+    const auto made = DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("tabulka1"));
+    const auto field = made->Fields()->Item(0);
+    EXPECT_EQ(QStringLiteral("%1:%2:%3:%4").arg(field->Name()).arg(field->Type()).arg(field->Size()).arg(field->AllowZeroLength()),
+              QStringLiteral("nové:10:250:1"));
 }
 
 TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFollows)
@@ -188,6 +192,7 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
     cActions::Save(1, map);
     ASSERT_TRUE(Open(path));
     m_window->list->setFocus();
+    Press(Qt::Key_Down);
     QStringList messages;
     Design([&](frmRecordModify* editor) {
         PressInDialog(editor, Qt::Key_Tab);
@@ -258,6 +263,7 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
                                       QStringLiteral("Křestní")}));
     EXPECT_EQ(m_window->list->ColumnTag(3), QStringLiteral("Mapa|20%|"));
     EXPECT_EQ(m_window->list->RowCount(), 3);
+    EXPECT_EQ(m_window->list->SelectedRow(), 1) << "the row the user was on";
 }
 
 TEST_F(StructureTest, CancelStillShowsWhatChangedAndADeletedTableIsChosenAnew)

@@ -6,11 +6,12 @@
 #include "cMessageBoxForm.h"
 #include "cSetting.h"
 #include "frmRecordModify.h"
-#include "mDatabaseCopy.h"
+#include "mSampleData.h"
 #include "modCommon.h"
 
 #include <QAccessible>
 #include <QListWidget>
+#include <QPushButton>
 
 namespace {
 
@@ -56,39 +57,52 @@ TEST(StructureEditorEntries, LinkedTablesSayWhereTheyLiveAndSystemTablesAreNotLi
     EXPECT_FALSE(frmRecordModify::IsSystemTable(0x40000000));
 }
 
-TEST_F(StructureEditorTest, AnEmptyDatabaseGetsTheDefaultTableAndTheListsTakeTheKeysInOrder)
+TEST_F(StructureEditorTest, TheListsTakeTheKeysInOrderSpeakTheirEntriesAndColumnSettingsApplyAtOnce)
 {
-    const QString path = m_dir.filePath(QStringLiteral("prazdna.mdb"));
-    DBEngine::Instance().CreateDatabase(path, kCzechLocale)->Close();
-    QStringList tables, fields, unnamed, order;
+    const QString path = m_dir.filePath(QStringLiteral("lide.mdb"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT); CREATE TABLE Obce (Název TEXT);"));
+    QStringList tables, unnamed, order, spoken;
     int code = 0;
     const int result = Run(path, [&](frmRecordModify* form) {
         code = WindowCodeOf(form);
         tables = Entries(form->lstTable);
-        fields = Entries(form->lstField);
         for (QWidget* control : form->findChildren<QWidget*>()) {
             if (control->focusPolicy() != Qt::NoFocus
                 && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
                 unnamed << control->objectName();
         }
         order << form->focusWidget()->objectName() + u'=' + form->lstTable->currentItem()->text();
+        Clear();
+        PressInDialog(form, Qt::Key_Down);
+        PressInDialog(form, Qt::Key_Up);
+        PressInDialog(form, Qt::Key_Tab);
+        order << form->focusWidget()->objectName() + u'=' + form->lstField->currentItem()->text();
+        PressInDialog(form, Qt::Key_Down);
         PressInDialog(form, Qt::Key_Tab);
         order << form->focusWidget()->objectName();
+        PressInDialog(form, Qt::Key_Space); // Obec hidden
+        while (form->focusWidget() != form->txtOrder)
+            PressInDialog(form, Qt::Key_Tab);
+        PressInDialog(form, Qt::Key_Space);
+        spoken = Spoken();
         PressInDialog(form, Qt::Key_Escape);
     });
     EXPECT_EQ(result, frmRecordModify::ResultCancel);
     EXPECT_EQ(code, frmRecordModify::kWindowCode);
-    EXPECT_EQ(tables, QStringList{QStringLiteral("tabulka1")});
-    EXPECT_EQ(fields, QStringList{QStringLiteral("nové")});
-    EXPECT_EQ(order, (QStringList{QStringLiteral("lstTable=tabulka1"), QStringLiteral("lstField")}));
+    EXPECT_EQ(tables, (QStringList{QStringLiteral("Lidé"), QStringLiteral("Obce")}));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("lstTable=Lidé"), QStringLiteral("lstField=Jméno"),
+                                  QStringLiteral("chkVisible")}));
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
-    // Made at once, not at OK: the file holds it after Escape.
-    const auto field = DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("tabulka1"))->Fields()->Item(0);
-    EXPECT_EQ(field->Name(), QStringLiteral("nové"));
-    EXPECT_EQ(field->Type(), 10);
-    EXPECT_EQ(field->Size(), 250);
-    EXPECT_TRUE(field->AllowZeroLength());
-    EXPECT_FALSE(field->Required());
+    for (const char* said : {"2 0 Obce", "2 0 Lidé", "2 0 Obec", "2 0 nezaškrtnuto",
+                             "2 0 Nastavení sloupců 1 a 2 jsou prohozena."})
+        EXPECT_TRUE(spoken.contains(QString::fromUtf8(said))) << said << " in " << spoken.join(u'|').toStdString();
+    // Hidden at once, not at OK, in the first free place; exchanged, neither place is left
+    // empty, so the grid still finds both.
+    EXPECT_EQ(m_setting.GetColumnDef(2, QString()).FieldName(), QStringLiteral("Obec"));
+    EXPECT_EQ(m_setting.GetColumnDef(1, QString()).FieldName(), QStringLiteral("Jméno"));
+    ASSERT_TRUE(m_setting.FindColumnDef(QStringLiteral("Obec")));
+    EXPECT_EQ(m_setting.FindColumnDef(QStringLiteral("Obec"))->Visible(), QString());
+    EXPECT_EQ(m_setting.FindColumnDef(QStringLiteral("Jméno"))->Visible(), QStringLiteral("Show"));
 }
 
 TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAnyDialog)
