@@ -332,10 +332,18 @@ bool frmRecordModify::RefuseReadOnly() const
 bool frmRecordModify::Change(const std::function<void()>& work)
 {
     const std::shared_ptr<Database> database = m_database;
+    // Escape a moment before the end cannot undo a change already made: what counts is
+    // whether the work got through, not whether Escape was pressed.
+    bool made = false;
     try {
-        return RunLongWork(
-            LoadString(10660), LoadString(10661), [&](cWorkControl&) { work(); },
+        RunLongWork(
+            LoadString(10660), LoadString(10661),
+            [&](cWorkControl&) {
+                work();
+                made = true;
+            },
             [database] { database->Interrupt(); });
+        return made;
     } catch (const cRuntimeError&) {
         TellFailure();
         return false;

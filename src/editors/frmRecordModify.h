@@ -69,8 +69,8 @@ private:
     void ChooseField(int row);
     std::shared_ptr<TableDef> Table() const;
     std::shared_ptr<Field> ChosenField() const;
-    // Runs one change of the database as long work; false when it failed (told) or was
-    // stopped (said).
+    // Runs one change of the database as long work; true when it is made, false when it
+    // failed (told) or was stopped before it was made (said).
     bool Change(const std::function<void()>& work);
     bool RefuseReadOnly() const;
     // A table with one field asked for in the field dialog; true when it exists now.
