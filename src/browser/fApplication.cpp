@@ -722,8 +722,13 @@ void fApplication::mnuRecordModify_Click()
     // Every change is made already, also when the editor ends with Cancel: the window
     // shows the structure as it is now. A table shown and then deleted is chosen anew.
     const bool gone = tableShown && !editor.TableNames().contains(shown, Qt::CaseInsensitive);
-    if (!ApplySetting(m_setting->DatabaseFile(), !gone))
+    const QString file = m_setting->DatabaseFile();
+    // A query of a table that is gone fails (and says so): then as at start-up.
+    if (!ApplySetting(file, !gone) && (gone || !ApplySetting(file, false))) {
+        // Nothing is open now: the commands that need a database are refused.
+        EnableDatabaseMenus(false);
         return;
+    }
     if (formView && !IsFormView())
         mnuViewAsForm_Click();
     if (row >= 0 && row < list->RowCount()) {

@@ -286,4 +286,26 @@ TEST_F(StructureTest, CancelStillShowsWhatChangedAndADeletedTableIsChosenAnew)
     EXPECT_EQ(Headers(), QStringList{QStringLiteral("Název")});
     EXPECT_EQ(m_window->list->RowCount(), 1);
     EXPECT_EQ(SqliteRows(path, "SELECT name FROM sqlite_master WHERE name = 'Lidé'"), QStringList{});
+
+    // A query of a table deleted there fails, says so, and the window opens as at start-up.
+    m_window->Setting()->setQuery(QStringLiteral("SELECT Název FROM Obce WHERE Název <> 'x'"));
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    QStringList messages;
+    Design([&](frmRecordModify* editor) {
+        WhenModal([](QDialog* name) {
+            TypeInDialog(name, QStringLiteral("Kraje"));
+            WhenModal([](QDialog* field) { PressInDialog(field, Qt::Key_Return); });
+            PressInDialog(name, Qt::Key_Return);
+        });
+        PressInDialog(editor, Qt::Key_Insert);
+        MoveTo(editor, editor->lstTable, QStringLiteral("Obce"));
+        WhenModal([](QDialog* question) { PressInDialog(question, Qt::Key_Return); });
+        PressInDialog(editor, Qt::Key_Delete);
+        Answer(messages);
+        PressInDialog(editor, Qt::Key_Return);
+    });
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("3078"))) << messages[0].toStdString(); // no such table
+    EXPECT_EQ(Headers(), QStringList{QStringLiteral("nové")});
+    EXPECT_TRUE(m_window->mnuRecordModify->isEnabled());
 }
