@@ -8,7 +8,10 @@
 #include "cSetting.h"
 #include "fApplication.h"
 #include "frmRecordModify.h"
+#include "OdbcTestSupport.h"
 #include "mDatabaseCopy.h"
+#include "modRegistry.h"
+#include "sMain.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -308,4 +311,51 @@ TEST_F(StructureTest, CancelStillShowsWhatChangedAndADeletedTableIsChosenAnew)
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("3078"))) << messages[0].toStdString(); // no such table
     EXPECT_EQ(Headers(), QStringList{QStringLiteral("nové")});
     EXPECT_TRUE(m_window->mnuRecordModify->isEnabled());
+}
+
+TEST_F(StructureTest, AnOdbcSourceRefusesAChangeInTheEnginesWordsAndStaysAsItWas)
+{
+    PrepareOdbc();
+    const QString file = m_dir.filePath(QStringLiteral("osoby.db"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE osoby (id INTEGER PRIMARY KEY, jmeno VARCHAR(20));"
+                               "INSERT INTO osoby VALUES (1, 'Jana');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    SaveRegSetting(kProgramKey, QStringLiteral("Application"), QStringLiteral("Type"),
+                   QStringLiteral("ODBC;DRIVER=%1;Database=%2").arg(OdbcDriverPath(QStringLiteral("libsqlite3odbc.so")), file));
+    ASSERT_TRUE(Open(file));
+    QStringList tables, fields, messages;
+    Design([&](frmRecordModify* editor) {
+        for (int i = 0; i < editor->lstTable->count(); ++i)
+            tables << editor->lstTable->item(i)->text();
+        PressInDialog(editor, Qt::Key_Tab);
+        WhenModal([&messages](QDialog* dialog) {
+            TypeInDialog(dialog, QStringLiteral("vek"));
+            Answer(messages);
+            PressInDialog(dialog, Qt::Key_Return);
+        });
+        PressInDialog(editor, Qt::Key_Insert);
+        MoveTo(editor, editor->lstField, QStringLiteral("jmeno"));
+        WhenModal([&messages](QDialog* question) {
+            messages << MessageOf(question);
+            Answer(messages);
+            PressInDialog(question, Qt::Key_Return);
+        });
+        PressInDialog(editor, Qt::Key_Delete);
+        for (int i = 0; i < editor->lstField->count(); ++i)
+            fields << editor->lstField->item(i)->text();
+        PressInDialog(editor, Qt::Key_Escape);
+    });
+    EXPECT_EQ(tables, QStringList{QStringLiteral("osoby")});
+    EXPECT_EQ(fields, (QStringList{QStringLiteral("id"), QStringLiteral("jmeno")}));
+    ASSERT_EQ(messages.size(), 3);
+    // The driver's words, whatever they are: told, not swallowed.
+    EXPECT_FALSE(messages[0].isEmpty());
+    EXPECT_EQ(messages[1], QStringLiteral("Smazat jmeno?"));
+    EXPECT_FALSE(messages[2].isEmpty());
+    EXPECT_EQ(SqliteRows(file, "SELECT * FROM osoby"), QStringList{QStringLiteral("1,Jana")});
+    EXPECT_EQ(Headers(), (QStringList{QStringLiteral("id"), QStringLiteral("jmeno")}));
 }
