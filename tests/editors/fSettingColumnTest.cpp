@@ -48,38 +48,7 @@ protected:
     cSetting m_setting;
 };
 
-QStringList Entries(const QListWidget* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 } // namespace
-
-TEST_F(FieldDialogTest, TypesAreOfferedInTheirOrderAndFoundByTheirText)
-{
-    fSettingColumn form;
-    EXPECT_EQ(form.GetDataType(), 0) << "nothing chosen";
-    form.PopulateCmbType();
-    EXPECT_EQ(Entries(form.lstDataType),
-              (QStringList{QStringLiteral("Text"), QStringLiteral("Long - Dlouhé celé číslo"),
-                           QStringLiteral("Integer - Celé číslo"), QStringLiteral("Double - Číslo, dvojitá přesnost"),
-                           QStringLiteral("Single - Číslo, jednoduchá přesnost"), QStringLiteral("Date - Datum"),
-                           QStringLiteral("Currency - Měna"), QStringLiteral("Boolean - Ano/Ne")}));
-    QList<int> types;
-    for (int row = 0; row < form.lstDataType->count(); ++row) {
-        form.lstDataType->setCurrentRow(row);
-        types << form.GetDataType();
-        EXPECT_EQ(fSettingColumn::TypeOfText(form.lstDataType->item(row)->text()), types.last());
-    }
-    EXPECT_EQ(types, (QList<int>{10, 4, 3, 7, 6, 8, 5, 1}));
-    // Past the gap at 30009, and a type without a text is its number.
-    EXPECT_EQ(fSettingColumn::TypeOfText(QStringLiteral("Text")), 10);
-    EXPECT_EQ(fSettingColumn::TextOfType(12), QStringLiteral("12"));
-    EXPECT_EQ(fSettingColumn::TypeOfText(QStringLiteral("Byte - Bajt")), 2);
-}
 
 TEST_F(FieldDialogTest, AnExistingFieldShowsItsTypeFlagsActionAndWidth)
 {
