@@ -196,6 +196,8 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
     ASSERT_TRUE(Open(path));
     m_window->list->setFocus();
     Press(Qt::Key_Down);
+    const bool zeroLengthBefore = DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Lidé"))
+                                      ->Fields()->Item(QStringLiteral("Jméno"))->AllowZeroLength();
     QStringList messages;
     Design([&](frmRecordModify* editor) {
         PressInDialog(editor, Qt::Key_Tab);
@@ -219,6 +221,8 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
             Answer(messages);
         });
         Properties(editor, QStringLiteral("Křestní"), [](QDialog* dialog) {
+            TabTo(dialog, "Check1_0");
+            PressInDialog(dialog, Qt::Key_Space);
             TabTo(dialog, "Check1_1");
             PressInDialog(dialog, Qt::Key_Space);
         });
@@ -257,6 +261,9 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
                            QStringLiteral("Obec:10:0"), QStringLiteral("Věk:4:0"), QStringLiteral("L:4:0"),
                            QStringLiteral("D:7:0"), QStringLiteral("Dt:8:0"), QStringLiteral("B:1:0"),
                            QStringLiteral("Křestní:10:1")}));
+    EXPECT_NE(DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Lidé"))->Fields()->Item(
+                  QStringLiteral("Křestní"))->AllowZeroLength(),
+              zeroLengthBefore);
     EXPECT_EQ(SqliteRows(path, "SELECT \"Křestní\", \"Obec\", \"Věk\" FROM \"Lidé\" ORDER BY \"Křestní\""),
               (QStringList{QStringLiteral("Adam,Brno,NULL"), QStringLiteral("Marie,Chrudim,30"),
                            QStringLiteral("Petr,Hradec,40")}));
