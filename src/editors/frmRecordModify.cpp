@@ -533,6 +533,12 @@ void frmRecordModify::cmdProps_Click()
                       && changed.AllowZeroLength == field->AllowZeroLength() && moveTo == position;
     const QString oldName = field->Name();
     const bool altered = same || Change([&] { field->Alter(changed, moveTo == position ? -1 : moveTo); });
+    try {
+        // A field that moved is at its new place only in the table as read again.
+        table->Fields()->Refresh();
+    } catch (const cRuntimeError&) {
+        TellFailure();
+    }
     // The column follows the field under the name it has now.
     cColumnDefinition column = dialog.GetColumnSetting();
     column.setFieldName(oldName);

@@ -196,6 +196,7 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
     ASSERT_TRUE(Open(path));
     m_window->list->setFocus();
     Press(Qt::Key_Down);
+    QString moved;
     const bool zeroLengthBefore = DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Lidé"))
                                       ->Fields()->Item(QStringLiteral("Jméno"))->AllowZeroLength();
     QStringList messages;
@@ -214,6 +215,8 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
             TabTo(dialog, "cmbOrder");
             PressInDialog(dialog, Qt::Key_End);
         });
+        moved = editor->lstField->item(editor->lstField->count() - 1)->text() + u'/'
+                + editor->lstField->currentItem()->text();
         // Required: refused over a Null, done where every row has a value.
         Properties(editor, QStringLiteral("Věk"), [&messages](QDialog* dialog) {
             TabTo(dialog, "Check1_1");
@@ -256,6 +259,7 @@ TEST_F(StructureTest, FieldsAreAddedChangedAndDeletedWithTheirDataAndTheGridFoll
               QStringLiteral("Pole 'Věk' nemůže obsahovat hodnotu Null, protože je povinné. Zadejte do pole hodnotu."));
     EXPECT_EQ(messages[1], QStringLiteral("Smazat Obec?"));
     EXPECT_EQ(messages[2], QStringLiteral("Pole 'Obec' nelze odstranit, je součástí indexu, klíče nebo relace."));
+    EXPECT_EQ(moved, QStringLiteral("Křestní/Křestní")) << "a moved field is listed at its place, and chosen";
     EXPECT_EQ(Fields(path, QStringLiteral("Lidé")),
               (QStringList{QStringLiteral("T:10:0"), QStringLiteral("C:5:0"), QStringLiteral("I:3:0"),
                            QStringLiteral("Obec:10:0"), QStringLiteral("Věk:4:0"), QStringLiteral("L:4:0"),
