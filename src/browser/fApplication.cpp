@@ -14,6 +14,7 @@
 #include "fRunAction.h"
 #include "frmEditActions.h"
 #include "frmProperties.h"
+#include "frmRecordModify.h"
 #include "frmRecordOrder.h"
 #include "frmTable.h"
 #include "mDatabaseCopy.h"
@@ -270,6 +271,7 @@ void fApplication::CreateMenus()
 
     OnCommand(mnuFileOpen, [this] { Guarded([this] { mnuFileOpen_Click(); }); });
     OnCommand(mnuFileProperties, [this] { Guarded([this] { mnuFileProperties_Click(); }); });
+    OnCommand(mnuRecordModify, [this] { Guarded([this] { mnuRecordModify_Click(); }); });
     OnCommand(mnuNewDB, [this] { Guarded([this] { mnuNewDB_Click(); }); });
     OnCommand(mnuSaveAs, [this] { Guarded([this] { mnuSaveAs_Click(); }); });
     OnCommand(mnuExport, [this] { Guarded([this] { mnuExport_Click(); }); });
@@ -290,7 +292,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuEditActions, [this] { Guarded([this] { mnuEditActions_Click(); }); });
     OnCommand(mnuRecordRunAction, [this] { Guarded([this] { mnuRecordRunAction_Click(); }); });
     // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuRecordModify, mnuFonts, mnuHelpAbout})
+    for (QAction* pending : {mnuFonts, mnuHelpAbout})
         OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
 }
 
@@ -388,8 +390,15 @@ bool fApplication::ApplySetting(const QString& fileName, bool keepQuery)
         if (chooser.TableCount() == 0) {
             mnuFileProperties->setEnabled(true);
             mnuRecordModify->setEnabled(true);
-            // The structure editor would let the user create a table here; until it
-            // exists the user is told why nothing opens.
+            // The user makes a table in the structure editor; the database opens with it.
+            database->Close();
+            cSetting editing;
+            editing.setDatabaseFile(file);
+            frmRecordModify editor(this);
+            editor.PrepareSetting(&editing);
+            ExecModal(editor);
+            if (!editor.TableNames().isEmpty())
+                return ApplySetting(file, keepQuery);
             ShowOkMessage(FillPlaceholders(LoadString(10590), {file}));
             return false;
         }
@@ -687,6 +696,46 @@ void fApplication::mnuFileProperties_Click()
     // fills the grid with its first row selected and shows the view of ViewStyle.
     form.SetApply([this] { return ApplySetting(QString(), true); });
     ExecModal(form);
+}
+
+void fApplication::mnuRecordModify_Click()
+{
+    if (!m_setting) {
+        VoiceOutput(2, 0, LoadString(10595));
+        return;
+    }
+    const bool formView = IsFormView();
+    const qint64 row = list->SelectedRow();
+    const QString shown = m_setting->SelectedTable();
+    const bool tableShown = !shown.isEmpty()
+                            && m_setting->Query() == QStringLiteral("Select * From ") + JetBracketName(shown);
+    // The editor changes the tables on a connection of its own: ours lets go of them.
+    list->ClearColumns();
+    list->SetRecordset(nullptr);
+    m_recordset.reset();
+    if (m_database)
+        m_database->Close();
+    m_database.reset();
+    frmRecordModify editor(this);
+    editor.PrepareSetting(m_setting.get());
+    ExecModal(editor);
+    // Every change is made already, also when the editor ends with Cancel: the window
+    // shows the structure as it is now. A table shown and then deleted is chosen anew.
+    const bool gone = tableShown && !editor.TableNames().contains(shown, Qt::CaseInsensitive);
+    const QString file = m_setting->DatabaseFile();
+    // A query of a table that is gone fails (and says so): then as at start-up.
+    if (!ApplySetting(file, !gone) && (gone || !ApplySetting(file, false))) {
+        // Nothing is open now: the commands that need a database are refused.
+        EnableDatabaseMenus(false);
+        return;
+    }
+    if (formView && !IsFormView())
+        mnuViewAsForm_Click();
+    if (row >= 0 && row < list->RowCount()) {
+        list->SelectOnlyRow(row);
+        ShowSelectedInForm();
+        ItemClick(row);
+    }
 }
 
 void fApplication::mnuNewDB_Click()

@@ -64,6 +64,7 @@ public:
     // Menu commands.
     void mnuFileOpen_Click();
     void mnuFileProperties_Click();
+    void mnuRecordModify_Click();
     void mnuNewDB_Click();
     void mnuSaveAs_Click();
     void mnuExport_Click();

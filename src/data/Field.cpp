@@ -69,8 +69,14 @@ void Field::setAllowZeroLength(bool allow)
     Change([&](FieldSchema& f) { f.AllowZeroLength = allow; });
 }
 
+void Field::Alter(const FieldSchema& changed, qint32 position)
+{
+    Change([&](FieldSchema& f) { f = changed; }, position);
+}
+
 void Field::setOrdinalPosition(qint32 position)
 {
+    m_ordinalSet = true;
     if (m_table && m_table->Appended)
         Change([](FieldSchema&) {}, position);
     else

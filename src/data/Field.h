@@ -32,6 +32,11 @@ public:
     void setAllowZeroLength(bool allow);
     qint32 OrdinalPosition() const { return m_ordinal; }
     void setOrdinalPosition(qint32 position);
+    // Whether a position was given: 0 is the first place, not "wherever".
+    bool OrdinalPositionSet() const { return m_ordinalSet; }
+    // Several properties and the position (−1 keeps it) in one change, made whole or not
+    // at all.
+    void Alter(const FieldSchema& changed, qint32 position = -1);
 
     QVariant Value() const;
     void setValue(const QVariant& value);
@@ -45,6 +50,7 @@ private:
 
     FieldSchema m_schema;
     qint32 m_ordinal = 0;
+    bool m_ordinalSet = false;
     std::shared_ptr<TableLink> m_table;
     std::weak_ptr<Recordset> m_recordset;
     int m_index = -1;

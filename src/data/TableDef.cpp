@@ -18,7 +18,7 @@ void Fields::Append(const std::shared_ptr<Field>& field)
     if (IndexOf(field->Name()) >= 0)
         RaiseJetError(JetError::DuplicateField, {field->Name()}, QStringLiteral("DAO.Fields"));
     if (m_table->Appended) {
-        const qint32 position = field->OrdinalPosition() > 0 ? field->OrdinalPosition() : -1;
+        const qint32 position = field->OrdinalPositionSet() ? field->OrdinalPosition() : -1;
         m_table->Driver->AddField(m_table->Table, field->Schema(), position);
         field->AttachToTable(m_table);
         Refresh();

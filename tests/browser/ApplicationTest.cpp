@@ -530,12 +530,18 @@ TEST_F(ApplicationTest, FailuresToOpenAreReportedWithTheFileName)
     EXPECT_TRUE(message.contains(QStringLiteral("Nelze získat data z databáze."))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("Chyba v souboru '%1'.").arg(path)));
 
-    // A database without user tables says so instead of vanishing.
+    // A database without user tables opens the structure editor; left without a table
+    // there, it says so instead of vanishing.
     DBEngine::Instance().CreateDatabase(m_dir.filePath(QStringLiteral("prazdna.mdb")),
                                         QStringLiteral(";LANGID=0x0405;CP=1250;COUNTRY=0"))->Close();
-    WhenModal([&](QDialog* box) {
-        message = MessageOf(box);
-        PressInDialog(box, Qt::Key_Return);
+    WhenModal([&](QDialog* editor) {
+        WhenModal([](QDialog* question) { PressInDialog(question, Qt::Key_Return); });
+        PressInDialog(editor, Qt::Key_Delete); // the default table it made
+        WhenModal([&](QDialog* box) {
+            message = MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+        PressInDialog(editor, Qt::Key_Escape);
     });
     EXPECT_FALSE(m_window->ApplySetting(m_dir.filePath(QStringLiteral("prazdna.mdb")), false));
     EXPECT_TRUE(message.contains(QStringLiteral("neobsahuje žádnou tabulku"))) << message.toStdString();

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "cColumnDefinition.h"
+#include "cFocusAnnouncer.h"
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+
+class Field;
+class cSetting;
+class cStandardComboBox;
+class cStandardTextBox;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// One field of a table with the display settings of its column. The caller reads the
+// controls once the dialog has closed with OK.
+class fSettingColumn : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kWindowCode = 2621;
+    enum : int { ResultOk = 1, ResultCancel = 2 };
+
+    explicit fSettingColumn(QWidget* parent = nullptr);
+    ~fSettingColumn() override;
+
+    // A new field: the name "nové", Text of 250; only what a new field takes is offered.
+    void PrepareNew();
+    // An existing field with its column: its type and length are shown, not changed.
+    void PrepareEdit(cSetting* setting, const Field& field, const cColumnDefinition& column);
+    void PopulateCmbType();
+    // The type of the chosen entry; 0 with none chosen.
+    int GetDataType() const;
+    // The held definition with the caption, action and width the user chose.
+    cColumnDefinition GetColumnSetting() const;
+    int Result() const { return m_result; }
+
+    // The type a text of the list stands for, by the string table; 0 for none.
+    static int TypeOfText(const QString& text);
+    static QString TextOfType(int type);
+
+    QLabel* lblName = nullptr;
+    QLineEdit* txtName = nullptr;
+    QLabel* lblLen = nullptr;
+    QLineEdit* txtLen = nullptr;
+    QLabel* lblDataType = nullptr;
+    QListWidget* lstDataType = nullptr;
+    std::array<QCheckBox*, 2> Check1{};
+    QLabel* lblOrder = nullptr;
+    QComboBox* cmbOrder = nullptr;
+    QLabel* lblAction = nullptr;
+    QComboBox* cmbAction = nullptr;
+    QGroupBox* fraWidth = nullptr;
+    QCheckBox* chkWidthAuto = nullptr;
+    QLabel* lblWidth = nullptr;
+    QLineEdit* txtWidth = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void cmdOK_Click();
+    void chkWidthAuto_Click();
+    void ShowWidth(const QString& width);
+
+    cSetting* m_setting = nullptr;
+    cColumnDefinition m_column;
+    std::unique_ptr<cStandardTextBox> m_nameWrapper;
+    std::unique_ptr<cStandardTextBox> m_lenWrapper;
+    std::unique_ptr<cStandardTextBox> m_widthWrapper;
+    std::unique_ptr<cStandardComboBox> m_orderWrapper;
+    std::unique_ptr<cStandardComboBox> m_actionWrapper;
+    cFocusAnnouncer m_focus{this};
+    int m_result = ResultCancel;
+};
+
+// What a check box says of itself after its name.
+QString CheckStateText(const QCheckBox* box);

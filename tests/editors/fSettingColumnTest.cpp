@@ -1,0 +1,152 @@
+#include "VoiceTestSupport.h"
+
+#include "DBEngine.h"
+#include "Field.h"
+#include "TestSupport.h"
+#include "cActions.h"
+#include "cSetting.h"
+#include "fSettingColumn.h"
+#include "frmNewField.h"
+#include "mConvert.h"
+#include "modCommon.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class FieldDialogTest : public VoiceLogTest {
+protected:
+    void SetUp() override
+    {
+        VoiceLogTest::SetUp();
+        for (int k = 1; k <= 3; ++k) {
+            cAction action;
+            action.setCaption(k == 3 ? QStringLiteral("Mapa") : QStringLiteral("Mapa%1").arg(k));
+            action.setAction(QStringLiteral("prog|%1").arg(k));
+            cActions::Save(k, action);
+        }
+    }
+
+    static Field MakeField(int type, bool allowZero = false, bool required = false)
+    {
+        FieldSchema schema;
+        schema.Name = QStringLiteral("Obec");
+        schema.Type = type;
+        schema.Size = 40;
+        schema.AllowZeroLength = allowZero;
+        schema.Required = required;
+        return Field(schema);
+    }
+
+    ScopedRegistry m_registry;
+    cSetting m_setting;
+};
+
+} // namespace
+
+TEST_F(FieldDialogTest, AnExistingFieldShowsItsTypeFlagsActionAndWidth)
+{
+    cColumnDefinition column;
+    column.setAction(QStringLiteral("Mapa"));
+    column.setWidth(QStringLiteral("20%"));
+    {
+        fSettingColumn form;
+        form.PrepareEdit(&m_setting, MakeField(JetType::Date, false, true), column);
+        EXPECT_EQ(form.lstDataType->currentItem()->text(), QStringLiteral("Date - Datum"));
+        EXPECT_EQ(form.txtLen->text(), QStringLiteral("8"));
+        EXPECT_FALSE(form.Check1[0]->isChecked());
+        EXPECT_TRUE(form.Check1[1]->isChecked());
+        EXPECT_EQ(form.cmbAction->currentText(), QStringLiteral("Mapa"));
+        EXPECT_FALSE(form.chkWidthAuto->isChecked());
+        EXPECT_TRUE(form.txtWidth->isEnabled());
+        EXPECT_EQ(form.GetColumnSetting().Width(), QStringLiteral("20%"));
+    }
+    // A Byte or Memo field shows Text; an action that does not exist leaves none chosen.
+    column.setAction(QStringLiteral("Nikde"));
+    column.setWidth(QStringLiteral("Auto"));
+    for (int type : {int(JetType::Byte), 12}) {
+        fSettingColumn form;
+        form.PrepareEdit(&m_setting, MakeField(type, true), column);
+        EXPECT_EQ(form.lstDataType->currentRow(), 0);
+        EXPECT_TRUE(form.Check1[0]->isChecked());
+        EXPECT_EQ(form.GetColumnSetting().Action(), QString());
+        EXPECT_TRUE(form.chkWidthAuto->isChecked());
+        EXPECT_FALSE(form.txtWidth->isEnabled());
+    }
+}
+
+TEST_F(FieldDialogTest, KeysSetTheNameWidthAndActionAndEachControlIsNamedAndSpoken)
+{
+    cColumnDefinition column;
+    column.setFieldName(QStringLiteral("Obec"));
+    column.setVisible(QStringLiteral("Show"));
+    column.setAction(QStringLiteral("Mapa2"));
+    fSettingColumn form;
+    form.PrepareEdit(&m_setting, MakeField(JetType::Text), column);
+    QStringList unnamed, spoken;
+    QString focus;
+    WhenModal([&](QDialog* dialog) {
+        focus = dialog->focusWidget()->objectName();
+        for (QWidget* control : dialog->findChildren<QWidget*>()) {
+            if (control->focusPolicy() != Qt::NoFocus && control->isVisibleTo(dialog)
+                && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
+                unnamed << control->objectName();
+        }
+        TypeInDialog(dialog, QStringLiteral("Město"));
+        while (dialog->focusWidget() != form.cmbAction)
+            PressInDialog(dialog, Qt::Key_Tab);
+        Clear();
+        PressInDialog(dialog, Qt::Key_Up); // Mapa2 -> Mapa1
+        PressInDialog(dialog, Qt::Key_Tab);
+        PressInDialog(dialog, Qt::Key_Space); // Auto off: the box opens
+        PressInDialog(dialog, Qt::Key_Tab);
+        TypeInDialog(dialog, QStringLiteral("abc"));
+        PressInDialog(dialog, Qt::Key_Return); // refused: the box stays for a correction
+        spoken = Spoken();
+        TypeInDialog(dialog, QStringLiteral("1500"));
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), fSettingColumn::ResultOk);
+    EXPECT_EQ(focus, QStringLiteral("txtName"));
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Mapa1")));
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 nezaškrtnuto")));
+    EXPECT_TRUE(spoken.last().contains(QStringLiteral("Šířka sloupce musí být číslo")));
+    const cColumnDefinition chosen = form.GetColumnSetting();
+    EXPECT_EQ(chosen.Caption(), QStringLiteral("Město"));
+    EXPECT_EQ(chosen.Action(), QStringLiteral("Mapa1"));
+    EXPECT_EQ(chosen.Width(), QStringLiteral("1500"));
+    EXPECT_EQ(chosen.Visible(), QStringLiteral("Show")) << "the rest of the definition is kept";
+    EXPECT_EQ(WindowCodeOf(&form), fSettingColumn::kWindowCode);
+}
+
+TEST_F(FieldDialogTest, TheNameDialogTakesOnlyANameAndSaysWhyEnterWaits)
+{
+    frmNewField form;
+    QStringList spoken;
+    QString typed;
+    WhenModal([&](QDialog* dialog) {
+        Clear();
+        PressInDialog(dialog, Qt::Key_Return);
+        spoken = Spoken();
+        TypeInDialog(dialog, QStringLiteral("Zvířata"));
+        typed = form.txtFieldName->text();
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), frmNewField::ResultOk);
+    EXPECT_EQ(spoken, QStringList{QStringLiteral("2 0 Zadejte název.")});
+    EXPECT_EQ(typed, QStringLiteral("Zvířata"));
+    EXPECT_EQ(WindowCodeOf(&form), frmNewField::kWindowCode);
+
+    WhenModal([](QDialog* dialog) {
+        TypeInDialog(dialog, QStringLiteral("x"));
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(form.exec(), frmNewField::ResultCancel);
+}

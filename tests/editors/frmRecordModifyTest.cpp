@@ -1,0 +1,192 @@
+#include "VoiceTestSupport.h"
+
+#include "DBEngine.h"
+#include "Database.h"
+#include "TestSupport.h"
+#include "cMessageBoxForm.h"
+#include "cSetting.h"
+#include "Recordset.h"
+#include "frmRecordModify.h"
+#include "mLongWork.h"
+#include "mSampleData.h"
+#include "modCommon.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class StructureEditorTest : public VoiceLogTest {
+protected:
+    int Run(const QString& file, const std::function<void(frmRecordModify*)>& answer)
+    {
+        m_setting.setDatabaseFile(file);
+        frmRecordModify form;
+        form.PrepareSetting(&m_setting);
+        WhenModal([&](QDialog* dialog) { answer(qobject_cast<frmRecordModify*>(dialog)); });
+        const int result = form.exec();
+        m_tables = form.TableNames();
+        return result;
+    }
+
+    ScopedRegistry m_registry;
+    cSetting m_setting;
+    QStringList m_tables;
+};
+
+QStringList Entries(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+} // namespace
+
+TEST(StructureEditorEntries, LinkedTablesSayWhereTheyLiveAndSystemTablesAreNotListed)
+{
+    EXPECT_EQ(frmRecordModify::TableEntry(QStringLiteral("Lidé"), 0, QString()), QStringLiteral("Lidé"));
+    EXPECT_EQ(frmRecordModify::TableEntry(QStringLiteral("Zákazníci"), 0x20000000, QStringLiteral("ODBC;DSN=x")),
+              QStringLiteral("Zákazníci -> ODBC"));
+    EXPECT_EQ(frmRecordModify::TableEntry(QStringLiteral("Sklad"), 0x40000000, QStringLiteral(";DATABASE=c:\\a.mdb")),
+              QStringLiteral("Sklad -> Jet"));
+    EXPECT_EQ(frmRecordModify::TableEntry(QStringLiteral("Staré"), 0x40000000, QStringLiteral("dBASE IV;DATABASE=c:\\")),
+              QStringLiteral("Staré -> dBASE IV"));
+    EXPECT_TRUE(frmRecordModify::IsSystemTable(qint32(0x80000000u)));
+    EXPECT_TRUE(frmRecordModify::IsSystemTable(2));
+    EXPECT_FALSE(frmRecordModify::IsSystemTable(0x40000000));
+}
+
+TEST_F(StructureEditorTest, TheListsTakeTheKeysInOrderSpeakTheirEntriesAndColumnSettingsApplyAtOnce)
+{
+    const QString path = m_dir.filePath(QStringLiteral("lide.mdb"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT); CREATE TABLE Obce (Název TEXT);"));
+    QStringList tables, unnamed, order, spoken;
+    int code = 0;
+    const int result = Run(path, [&](frmRecordModify* form) {
+        code = WindowCodeOf(form);
+        tables = Entries(form->lstTable);
+        for (QWidget* control : form->findChildren<QWidget*>()) {
+            if (control->focusPolicy() != Qt::NoFocus
+                && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
+                unnamed << control->objectName();
+        }
+        order << form->focusWidget()->objectName() + u'=' + form->lstTable->currentItem()->text();
+        Clear();
+        PressInDialog(form, Qt::Key_Down);
+        PressInDialog(form, Qt::Key_Up);
+        PressInDialog(form, Qt::Key_Tab);
+        order << form->focusWidget()->objectName() + u'=' + form->lstField->currentItem()->text();
+        PressInDialog(form, Qt::Key_Down);
+        PressInDialog(form, Qt::Key_Tab);
+        order << form->focusWidget()->objectName();
+        PressInDialog(form, Qt::Key_Space); // Obec hidden
+        while (form->focusWidget() != form->txtOrder)
+            PressInDialog(form, Qt::Key_Tab);
+        PressInDialog(form, Qt::Key_Space);
+        spoken = Spoken();
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    EXPECT_EQ(result, frmRecordModify::ResultCancel);
+    EXPECT_EQ(code, frmRecordModify::kWindowCode);
+    EXPECT_EQ(tables, (QStringList{QStringLiteral("Lidé"), QStringLiteral("Obce")}));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("lstTable=Lidé"), QStringLiteral("lstField=Jméno"),
+                                  QStringLiteral("chkVisible")}));
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(u' ').toStdString();
+    for (const char* said : {"2 0 Obce", "2 0 Lidé", "2 0 Obec", "2 0 nezaškrtnuto",
+                             "2 0 Nastavení sloupců 1 a 2 jsou prohozena."})
+        EXPECT_TRUE(spoken.contains(QString::fromUtf8(said))) << said << " in " << spoken.join(u'|').toStdString();
+    // Hidden at once, not at OK, in the first free place; exchanged, neither place is left
+    // empty, so the grid still finds both.
+    EXPECT_EQ(m_setting.GetColumnDef(2, QString()).FieldName(), QStringLiteral("Obec"));
+    EXPECT_EQ(m_setting.GetColumnDef(1, QString()).FieldName(), QStringLiteral("Jméno"));
+    ASSERT_TRUE(m_setting.FindColumnDef(QStringLiteral("Obec")));
+    EXPECT_EQ(m_setting.FindColumnDef(QStringLiteral("Obec"))->Visible(), QString());
+    EXPECT_EQ(m_setting.FindColumnDef(QStringLiteral("Jméno"))->Visible(), QStringLiteral("Show"));
+}
+
+TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAnyDialog)
+{
+    QStringList tables, messages;
+    const auto refused = [&messages](QDialog* box) {
+        messages << qobject_cast<cMessageBoxForm*>(box)->Message();
+        PressInDialog(box, Qt::Key_Return);
+    };
+    Run(QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb"), [&](frmRecordModify* form) {
+        tables = Entries(form->lstTable);
+        for (Qt::Key key : {Qt::Key_Insert, Qt::Key_Delete}) {
+            WhenModal(refused);
+            PressInDialog(form, key); // in the table list
+        }
+        PressInDialog(form, Qt::Key_Tab);
+        for (Qt::Key key : {Qt::Key_Insert, Qt::Key_Delete}) {
+            WhenModal(refused);
+            PressInDialog(form, key); // in the field list
+        }
+        WhenModal(refused);
+        PressInDialog(form, Qt::Key_Return, Qt::AltModifier);
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(tables.contains(QStringLiteral("Order Details")));
+    EXPECT_TRUE(tables.contains(QStringLiteral("Umsätze")));
+    EXPECT_FALSE(tables.join(u' ').contains(QStringLiteral("MSys")));
+    ASSERT_EQ(messages.size(), 5);
+    for (const QString& message : messages) {
+        EXPECT_TRUE(message.contains(QStringLiteral("3027"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("Upravitelnou kopii vytvoří příkaz Uložit jako."))) << message.toStdString();
+    }
+}
+
+TEST_F(StructureEditorTest, EscapeStopsAFieldBeingPutFirstAndTheTableStaysAsItWas)
+{
+    // A field in front rebuilds the table: on a million rows far longer than the moment
+    // quick work is given.
+    const QString path = m_dir.filePath(QStringLiteral("velka.mdb"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT);"
+                                                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                                  "WHERE i < 1000000) INSERT INTO Lidé SELECT 'Jméno ' || i, 'Brno' FROM n;"));
+    QStringList fields, spoken, messages;
+    Run(path, [&](frmRecordModify* form) {
+        PressInDialog(form, Qt::Key_Tab);
+        WhenModal([&](QDialog* dialog) {
+            TypeInDialog(dialog, QStringLiteral("Věk"));
+            while (dialog->focusWidget()->objectName() != QLatin1String("cmbOrder"))
+                PressInDialog(dialog, Qt::Key_Tab);
+            PressInDialog(dialog, Qt::Key_Home);
+            Clear();
+            // Escape once the change runs; a box it might bring is kept and answered.
+            auto* watch = new QTimer(form);
+            QObject::connect(watch, &QTimer::timeout, form, [watch] {
+                if (LongWorkRunning()) {
+                    watch->stop();
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                }
+            });
+            watch->start(5);
+            WhenModal(
+                [&messages](QDialog* box) {
+                    if (auto* message = qobject_cast<cMessageBoxForm*>(box)) {
+                        messages << message->Message();
+                        PressInDialog(box, Qt::Key_Return);
+                    }
+                },
+                5000, true);
+            PressInDialog(dialog, Qt::Key_Return);
+        });
+        PressInDialog(form, Qt::Key_Insert);
+        spoken = Spoken();
+        fields = Entries(form->lstField);
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Přerušeno."))) << spoken.join(u'|').toStdString();
+    EXPECT_FALSE(spoken.join(u'|').contains(QStringLiteral("Věk")));
+    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(fields, (QStringList{QStringLiteral("Jméno"), QStringLiteral("Obec")}));
+    const auto db = DBEngine::Instance().OpenDatabase(path);
+    EXPECT_EQ(db->TableDefs()->Item(QStringLiteral("Lidé"))->Fields()->Count(), 2);
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Lidé"))->FieldValue(0).toLongLong(), 1000000);
+}
