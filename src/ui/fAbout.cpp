@@ -55,6 +55,8 @@ fAbout::fAbout(QWidget* parent) : QDialog(parent)
         text->setTabChangesFocus(true);
         text->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
         text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        // Otherwise its viewport claims the focus too, and AT-SPI shows two focused objects.
+        text->viewport()->setFocusProxy(nullptr);
         // The label names its box, as its frame ties them together.
         label->setBuddy(text);
         text->setAccessibleName(label->text().remove(u'&').remove(u':'));

@@ -86,6 +86,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     txtCopyright->setReadOnly(true);
     txtCopyright->setTabChangesFocus(true);
     txtCopyright->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    txtCopyright->viewport()->setFocusProxy(nullptr); // or AT-SPI shows two focused objects
     txtCopyright->setAccessibleName(LoadString(13005).remove(u'&').remove(u':'));
     cmdOK = new QPushButton(LoadString(1), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
