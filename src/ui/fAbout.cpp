@@ -2,6 +2,7 @@
 
 #include "cSetting.h"
 #include "frmAbout.h"
+#include "mFitToScreen.h"
 #include "mPrepareForm.h"
 #include "mStandardTextBox.h"
 #include "mStringTable.h"
@@ -32,7 +33,7 @@ fAbout::fAbout(QWidget* parent) : QDialog(parent)
     setWindowTitle(LoadString(13000));
 
     // At a large font the rows scroll instead of being cut off.
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = m_page = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setFocusPolicy(Qt::NoFocus);
@@ -95,7 +96,7 @@ void fAbout::SetFont(const cStdFont& font)
         const int lines = QFontMetrics(Text[row]->font()).lineSpacing();
         Text[row]->setMinimumHeight(lines * 2 + 2 * Text[row]->frameWidth() + 8);
     }
-    resize(QFontMetrics(this->font()).averageCharWidth() * 50, sizeHint().height());
+    FitToScreen(this, m_page, QFontMetrics(this->font()).averageCharWidth() * 50);
 }
 
 void fAbout::SetColor(qint32 foreForm, qint32 backForm, qint32 fore, qint32 back)

@@ -43,6 +43,7 @@ protected:
 private:
     cFocusAnnouncer m_focus{this};
     QWidget* m_announced = nullptr;
+    class QScrollArea* m_page = nullptr;
     std::vector<std::unique_ptr<cStandardTextBox>> m_wrappers;
 };
 

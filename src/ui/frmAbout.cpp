@@ -1,5 +1,6 @@
 #include "frmAbout.h"
 
+#include "mFitToScreen.h"
 #include "mPrepareForm.h"
 #include "mStandardTextBox.h"
 #include "mStringTable.h"
@@ -133,7 +134,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     }());
     const int lines = QFontMetrics(txtCopyright->font()).lineSpacing();
     txtCopyright->setMinimumHeight(lines * 4 + 2 * txtCopyright->frameWidth() + 8);
-    resize(QFontMetrics(font()).averageCharWidth() * 50, sizeHint().height());
+    // Wrapped texts take the width of about fifty characters, not of their longest line.
+    FitToScreen(this, scroll, QFontMetrics(font()).averageCharWidth() * 50);
 }
 
 frmAbout::~frmAbout() = default;

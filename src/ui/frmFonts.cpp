@@ -1,5 +1,6 @@
 #include "frmFonts.h"
 
+#include "mFitToScreen.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
 #include "mStandardTextBox.h"
@@ -201,6 +202,7 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
     UpdateSample();
+    FitToScreen(this, scroll);
 }
 
 frmFonts::~frmFonts() = default;
