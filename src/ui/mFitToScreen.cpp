@@ -6,10 +6,24 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
-void FitToScreen(QDialog* dialog, QScrollArea* page, int width)
+QScrollArea* NewScrollingPage(QDialog* dialog)
+{
+    auto* scroll = new QScrollArea(dialog);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(new QWidget);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    return scroll;
+}
+
+void FitToScreen(QDialog* dialog, QScrollArea* page, int width, int height)
 {
     dialog->ensurePolished();
     QSize wanted = dialog->sizeHint();
@@ -26,6 +40,7 @@ void FitToScreen(QDialog* dialog, QScrollArea* page, int width)
         wanted.setHeight(dialog->sizeHint().height() - page->sizeHint().height()
                          + page->widget()->heightForWidth(std::max(inner, 1)));
     }
+    wanted.setHeight(std::max(wanted.height(), height));
     const QScreen* screen = dialog->screen();
     if (screen)
         wanted = wanted.boundedTo(screen->availableGeometry().size() * 0.9);

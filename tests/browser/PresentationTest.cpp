@@ -1,4 +1,5 @@
 #include "ApplicationHarness.h"
+#include "../ui/ClippedControls.h"
 
 #include "cRecordList.h"
 #include "cMenuStyle.h"
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -143,4 +145,56 @@ TEST_F(ApplicationTest, TheViewMenuShowsEveryCaptionWhole)
             << caption.toStdString();
     }
     PressInMenu(Qt::Key_Escape);
+}
+
+TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
+{
+    SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), 40);
+    const QString path = MakeDatabase(QStringLiteral("dva.mdb"),
+                                      QString::fromUtf8(kPeopleScript)
+                                          + QStringLiteral("CREATE TABLE \"Obce s rozšířenou působností\" (\"Název\" VARCHAR(30));"));
+    QStringList clipped;
+    const auto check = [&](QDialog* dialog) {
+        for (const QString& control : ClippedControls(dialog))
+            clipped << dialog->windowTitle() + QStringLiteral(": ") + control;
+        // A window manager keeps a larger window to the screen, cutting off its edges.
+        const QSize screen = dialog->screen()->availableGeometry().size();
+        if (dialog->width() > screen.width() || dialog->height() > screen.height())
+            clipped << dialog->windowTitle() + QStringLiteral(": larger than the screen");
+    };
+    WhenModal([&](QDialog* chooser) {
+        check(chooser);
+        ChooseTable(chooser, QStringLiteral("Lidé"));
+    });
+    ASSERT_TRUE(Open(path));
+    ASSERT_EQ(gFont.Size, 40);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> commands[] = {
+        {Qt::Key_G, Qt::ControlModifier}, // go to record
+        {Qt::Key_N, Qt::ControlModifier}, // new record
+        {Qt::Key_F, Qt::ControlModifier}, // filter
+        {Qt::Key_K, Qt::ControlModifier}, // actions
+        {Qt::Key_Q, Qt::ControlModifier}, // stored queries
+    };
+    for (const auto& [key, modifiers] : commands) {
+        QString title;
+        WhenModal([&](QDialog* dialog) {
+            title = dialog->windowTitle();
+            check(dialog);
+            PressInDialog(dialog, Qt::Key_Escape);
+        });
+        m_window->list->setFocus();
+        Press(key, modifiers);
+        EXPECT_FALSE(title.isEmpty()) << QKeySequence(key | modifiers).toString().toStdString();
+    }
+    // The choice of fields, the last item of the View menu.
+    WhenModal([&](QDialog* dialog) {
+        check(dialog);
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    m_window->list->setFocus();
+    Press(Qt::Key_Z, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressInMenu(Qt::Key_Up);
+    PressInMenu(Qt::Key_Return);
+    EXPECT_EQ(clipped, QStringList());
 }

@@ -1,3 +1,4 @@
+#include "ClippedControls.h"
 #include "TestSupport.h"
 #include "fAbout.h"
 #include "fFileOpen.h"
@@ -8,59 +9,15 @@
 #include "frmMsg3.h"
 #include "sMain.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QScreen>
 #include <QApplication>
-#include <QLabel>
-#include <QScrollArea>
 #include <QTest>
 
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-
-bool InsideScrollArea(const QWidget* widget, const QWidget* window)
-{
-    for (const QWidget* parent = widget->parentWidget(); parent && parent != window; parent = parent->parentWidget())
-        if (qobject_cast<const QScrollArea*>(parent))
-            return true;
-    return false;
-}
-
-// The labels and buttons of a shown window whose text does not fit them, or that lie
-// (partly) outside the window where nothing scrolls them into sight.
-QStringList Clipped(QWidget* window)
-{
-    QStringList clipped;
-    for (QWidget* control : window->findChildren<QWidget*>()) {
-        if (!control->isVisible() || control->isWindow())
-            continue;
-        const QString name = control->objectName().isEmpty() ? control->metaObject()->className() : control->objectName();
-        const auto* label = qobject_cast<QLabel*>(control);
-        if (label && !label->text().isEmpty()) {
-            const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
-                                                : label->sizeHint().width() <= label->width()
-                                                      && label->minimumSizeHint().height() <= label->height();
-            if (!fits)
-                clipped << name + QStringLiteral(" (text)");
-        }
-        const auto* button = qobject_cast<QAbstractButton*>(control);
-        if (button && !button->text().isEmpty()) {
-            const QFontMetrics metrics(button->font());
-            const int text = metrics.horizontalAdvance(QString(button->text()).remove(u'&'));
-            if (text > button->width() || metrics.height() > button->height())
-                clipped << name + QStringLiteral(" (text)");
-        }
-        if ((label || button) && !InsideScrollArea(control, window)) {
-            const QRect area(control->mapTo(window, QPoint(0, 0)), control->size());
-            if (!window->rect().contains(area))
-                clipped << name + QStringLiteral(" (outside)");
-        }
-    }
-    return clipped;
-}
 
 class LayoutTest : public ::testing::TestWithParam<double> {
 protected:
@@ -78,7 +35,7 @@ protected:
         const QSize screen = QApplication::primaryScreen()->availableGeometry().size();
         form.resize(form.size().boundedTo(screen));
         QApplication::processEvents();
-        QStringList clipped = Clipped(&form);
+        QStringList clipped = ClippedControls(&form);
         if (form.width() > screen.width() || form.height() > screen.height())
             clipped << QStringLiteral("larger than the screen: %1x%2").arg(form.width()).arg(form.height());
 
