@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -52,6 +53,7 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
         PressInDialog(dialog, Qt::Key_Tab);                    // size
         PressInDialog(dialog, Qt::Key_Up, Qt::ShiftModifier);  // +10
         PressInDialog(dialog, Qt::Key_Tab);                    // bold
+        PressInDialog(dialog, Qt::Key_Space);
         PressInDialog(dialog, Qt::Key_Tab);                    // italic
         PressInDialog(dialog, Qt::Key_Tab);                    // text colour
         PressInDialog(dialog, Qt::Key_Tab);                    // the colours
@@ -70,6 +72,9 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
     EXPECT_EQ(gFont.Size, before + 10);
     EXPECT_EQ(gForeColor, 0x0000FF);
     EXPECT_EQ(gBackColor, 0xFFFFFF);
+    EXPECT_TRUE(gFont.Bold);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 červená"))) << Spoken().join(u'|').toStdString();
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 zaškrtnuto")));
     // The grid and the form's boxes in red on white; the form's captions as before.
     EXPECT_EQ(m_window->list->palette().color(QPalette::Text), QColor(Qt::red));
     EXPECT_EQ(m_window->list->palette().color(QPalette::Base), QColor(Qt::white));
@@ -79,6 +84,12 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
     EXPECT_EQ(m_window->Text[1]->font().pointSizeF(), before + 10);
     EXPECT_EQ(m_window->Label[1]->palette().color(QPalette::WindowText), ColourFromNumber(gForeColorForm));
     EXPECT_NE(m_window->Label[1]->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // Every dialog opened afterwards takes the new choice too.
+    {
+        frmFonts next(m_window, m_window);
+        EXPECT_EQ(next.txtSize->palette().color(QPalette::Text), QColor(Qt::red));
+        EXPECT_TRUE(next.chkBold->isChecked());
+    }
     Unload();
     const QString hive = m_registry->ReadFile();
     EXPECT_TRUE(hive.contains(QStringLiteral("\"ForeColor\"=\"255\""))) << hive.toStdString();

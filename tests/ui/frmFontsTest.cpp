@@ -5,7 +5,6 @@
 #include "sMain.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,7 +16,7 @@
 
 namespace {
 
-constexpr qint32 kRed = 0x0000FF, kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kBlack = 0;
+constexpr qint32 kYellow = 0x00FFFF, kBlack = 0;
 
 // The dialog over a stand-in main window with a label and a box, in yellow on black.
 class FontsTest : public VoiceLogTest {
@@ -33,12 +32,8 @@ protected:
         gForeColorForm = qint32(0x80000012u);
         gBackColorForm = qint32(0x8000000Fu);
         auto* layout = new QVBoxLayout(&m_main);
-        m_label = new QLabel(QStringLiteral("Jméno"), &m_main);
-        m_label->setObjectName(QStringLiteral("Label1"));
-        m_box = new QLineEdit(&m_main);
-        m_box->setObjectName(QStringLiteral("Text1"));
-        layout->addWidget(m_label);
-        layout->addWidget(m_box);
+        layout->addWidget(new QLabel(QStringLiteral("Jméno"), &m_main));
+        layout->addWidget(new QLineEdit(&m_main));
         ApplyColoursToForm(&m_main, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
         m_main.show();
     }
@@ -58,8 +53,6 @@ protected:
 
     std::tuple<cStdFont, qint32, qint32, qint32, qint32> m_saved;
     QWidget m_main;
-    QLabel* m_label = nullptr;
-    QLineEdit* m_box = nullptr;
 };
 
 } // namespace
@@ -104,49 +97,6 @@ TEST_F(FontsTest, ButtonsStopAtOneAndAHundred)
     form.picDown_Click();
     EXPECT_EQ(form.SampleSize(), 1);
     EXPECT_EQ(form.txtSample->font().pointSize(), 1);
-}
-
-TEST_F(FontsTest, OkGivesTheMainWindowsBoxesTheColoursWhileLabelsKeepTheForms)
-{
-    const QColor labelFore = m_label->palette().color(QPalette::WindowText);
-    QString sampleText, sampleBack;
-    bool boldSample = false;
-    const int result = Run([&](frmFonts* form) {
-        form->activateWindow();
-        QTest::keyClick(form->FontList, Qt::Key_Tab);      // size
-        PressInDialog(form, Qt::Key_Tab);                    // bold
-        PressInDialog(form, Qt::Key_Space);
-        PressInDialog(form, Qt::Key_Tab);                    // italic
-        PressInDialog(form, Qt::Key_Tab);                    // text colour
-        PressInDialog(form, Qt::Key_Tab);                    // colours, on yellow
-        PressInDialog(form, Qt::Key_Up);
-        PressInDialog(form, Qt::Key_Up);                     // red
-        PressInDialog(form, Qt::Key_Tab, Qt::ShiftModifier); // back to the options
-        PressInDialog(form, Qt::Key_Down);                   // background colour
-        PressInDialog(form, Qt::Key_Tab);
-        PressInDialog(form, Qt::Key_End);                    // white
-        sampleText = form->txtSample->palette().color(QPalette::Text).name();
-        sampleBack = form->txtSample->palette().color(QPalette::Base).name();
-        boldSample = form->txtSample->font().bold();
-        PressInDialog(form, Qt::Key_Return);
-    });
-    EXPECT_EQ(result, frmFonts::ResultOk);
-    EXPECT_EQ(sampleText, QStringLiteral("#ff0000"));
-    EXPECT_EQ(sampleBack, QStringLiteral("#ffffff"));
-    EXPECT_TRUE(boldSample);
-    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 červená"))) << Spoken().join(u'|').toStdString();
-    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 zaškrtnuto")));
-    EXPECT_EQ(gForeColor, kRed);
-    EXPECT_EQ(gBackColor, kWhite);
-    EXPECT_TRUE(gFont.Bold);
-    EXPECT_EQ(m_box->palette().color(QPalette::Text), QColor(Qt::red));
-    EXPECT_EQ(m_box->palette().color(QPalette::Base), QColor(Qt::white));
-    EXPECT_TRUE(m_box->font().bold());
-    EXPECT_EQ(m_label->palette().color(QPalette::WindowText), labelFore);
-    // Every dialog opened afterwards takes the new choice too.
-    frmFonts next(&m_main);
-    EXPECT_EQ(next.txtSize->palette().color(QPalette::Text), QColor(Qt::red));
-    EXPECT_TRUE(next.chkBold->isChecked());
 }
 
 TEST_F(FontsTest, TextInTheBackgroundColourIsRefused)
