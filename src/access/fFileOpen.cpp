@@ -23,6 +23,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -79,6 +80,12 @@ fFileOpen::fFileOpen(QWidget* parent)
     cbFilter->setModel(lstMask);
     // Their names are their owners'; an unnamed popup list leaves a screen reader mute.
     cbSearch->view()->setAccessibleName(LoadString(800));
+    // A long path or mask must not widen the dialog past the screen: the boxes take the
+    // room the window has.
+    for (QComboBox* box : {cbSearch, cbFilter}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(6);
+    }
     cbFilter->view()->setAccessibleName(LoadString(802));
     Command1 = new QPushButton(LoadString(805), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -92,22 +99,33 @@ fFileOpen::fFileOpen(QWidget* parent)
     Label1 = MakeLabel(this, QStringLiteral("Label1"), LoadString(801), Text1);
     lblCriteria = MakeLabel(this, QStringLiteral("lblCriteria"), LoadString(802), cbFilter);
 
-    auto* layout = new QVBoxLayout(this);
+    // At a large font on a small screen the dialog scrolls instead of cutting controls off.
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    auto* page = new QWidget;
+    scroll->setWidget(page);
+    (new QVBoxLayout(this))->addWidget(scroll);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The caption above its box: at a large font the row then still holds the box and
+    // the button beside it.
+    layout->addWidget(frmSearch);
     auto* search = new QHBoxLayout;
-    search->addWidget(frmSearch);
     search->addWidget(cbSearch, 1);
     search->addWidget(Picture2);
     layout->addLayout(search);
     layout->addWidget(Frame1);
     layout->addWidget(ListView1, 1);
     m_grid = new QGridLayout;
-    m_grid->addWidget(Label1, 0, 0);
-    m_grid->addWidget(Text1, 0, 1);
-    m_grid->addWidget(Command1, 0, 2);
-    m_grid->addWidget(lblCriteria, 1, 0);
-    m_grid->addWidget(cbFilter, 1, 1);
-    m_grid->addWidget(Command2, 1, 2);
-    m_grid->setColumnStretch(1, 1);
+    m_grid->addWidget(Label1, 0, 0, 1, 2);
+    m_grid->addWidget(Text1, 1, 0);
+    m_grid->addWidget(Command1, 1, 1);
+    m_grid->addWidget(lblCriteria, 2, 0, 1, 2);
+    m_grid->addWidget(cbFilter, 3, 0);
+    m_grid->addWidget(Command2, 3, 1);
+    m_grid->setColumnStretch(0, 1);
     layout->addLayout(m_grid);
 
     m_text1Wrapper = CreateStandardTextBox(Text1, 0);

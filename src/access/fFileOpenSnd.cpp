@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 fFileOpenSnd::fFileOpenSnd(QWidget* parent)
     : fFileOpen(parent)
@@ -17,7 +18,7 @@ fFileOpenSnd::fFileOpenSnd(QWidget* parent)
     SetWindowCode(this, WindowCode::SoundFile);
     optSnd = new QGroupBox(LoadString(802), this);
     optSnd->setObjectName(QStringLiteral("optSnd"));
-    auto* row = new QHBoxLayout(optSnd);
+    auto* row = new QVBoxLayout(optSnd); // one a line: the masks are long
     const QStringList masks = SoundMasks();
     for (int index = 0; index < masks.size(); ++index) {
         auto* option = new QRadioButton(masks.at(index), optSnd);
@@ -32,7 +33,7 @@ fFileOpenSnd::fFileOpenSnd(QWidget* parent)
             ChooseMask(option->text());
         });
     }
-    ExtraRow()->addWidget(optSnd, 2, 0, 1, 3);
+    ExtraRow()->addWidget(optSnd, ExtraRow()->rowCount(), 0, 1, ExtraRow()->columnCount());
     ApplyFontToForm(this, gFont);
 }
 

@@ -8,6 +8,11 @@
 #include "cRecordListModel.h"
 #include "cRuntimeError.h"
 #include "cSetting.h"
+#include "cListAccessible.h"
+#include "cMenuStyle.h"
+#include "fAbout.h"
+#include "frmAbout.h"
+#include "frmFonts.h"
 #include "cStandardEditBox.h"
 #include "fRecord.h"
 #include "fRecordGoto.h"
@@ -90,11 +95,6 @@ QString SpokenCaption(const QAction* item)
     return caption.trimmed();
 }
 
-void SayNotYetAvailable(const QAction* item)
-{
-    VoiceOutput(2, 0, FillPlaceholders(LoadString(10591), {SpokenCaption(item)}));
-}
-
 // The form view's field box: the caret starts at the beginning of the value however the
 // focus came, where a line edit would select the whole value on Tab.
 class cFieldBox : public QLineEdit {
@@ -132,6 +132,7 @@ fApplication::fApplication(QWidget* parent) : QMainWindow(parent)
         panel->setPalette(statusBar()->palette());
     fraFormView->setPalette(picFormView->palette());
     ApplyMenuLook();
+    cListAccessible::Install();
     qApp->installEventFilter(this);
     resize(1000, 700);
     CreateVoice(); // without a server the program runs silent
@@ -260,6 +261,11 @@ void fApplication::CreateMenus()
                                         QKeySequence(Qt::CTRL | Qt::Key_F1));
     NewSeparator(mnuHelp, "mnuHelpSeparator");
     mnuHelpAbout = NewAction(mnuHelp, "mnuHelpAbout", QString());
+    mnuHelpAboutDefinition = NewAction(mnuHelp, "mnuHelpAboutDefinition", LoadString(10706));
+    mnuHelpAboutDefinition->setVisible(false);
+    // Offered only while the definition has About texts; they are read afresh each time.
+    connect(mnuHelp, &QMenu::aboutToShow, this,
+            [this] { mnuHelpAboutDefinition->setVisible(m_setting && HasAboutTexts(*m_setting)); });
     bar->addMenu(mnuHelp);
 
     for (QAction* checkable : {mnuViewAllRecords, mnuViewFilter, mnuViewOrderBySortAZ, mnuViewOrderBySortZA,
@@ -291,22 +297,14 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecOrder, [this] { Guarded([this] { mnuRecOrder_Click(); }); });
     OnCommand(mnuEditActions, [this] { Guarded([this] { mnuEditActions_Click(); }); });
     OnCommand(mnuRecordRunAction, [this] { Guarded([this] { mnuRecordRunAction_Click(); }); });
-    // Commands whose dialogs are not here yet say so, and leave every check as it was.
-    for (QAction* pending : {mnuFonts, mnuHelpAbout})
-        OnCommand(pending, [pending] { SayNotYetAvailable(pending); });
+    OnCommand(mnuFonts, [this] { mnuFonts_Click(); });
+    OnCommand(mnuHelpAbout, [this] { mnuHelpAbout_Click(); });
+    OnCommand(mnuHelpAboutDefinition, [this] { mnuHelpAboutDefinition_Click(); });
 }
 
 void fApplication::ApplyMenuLook()
 {
-    const QFont font(QStringLiteral("Arial"), 20);
-    const QColor fore = ColourFromNumber(gForeMenuColor);
-    const QColor back = ColourFromNumber(gBackMenuColor);
-    menuBar()->setFont(font);
-    PaintControl(menuBar(), fore, back);
-    for (QMenu* menu : findChildren<QMenu*>()) {
-        menu->setFont(font);
-        PaintControl(menu, fore, back);
-    }
+    InstallMenuStyle(this, gForeMenuColor, gBackMenuColor);
 }
 
 void fApplication::InitMainWindow()
@@ -624,6 +622,7 @@ void fApplication::PrepareOrderByMenu()
     }
     mnuViewOrderByColumn[0]->setVisible(list->ColumnCount() == 0);
     UpdateOrderByChecks();
+    RefreshMenus(this);
 }
 
 void fApplication::UpdateOrderByChecks()
@@ -1353,6 +1352,31 @@ QString fApplication::WhyShortcutCannotRun(const QKeyEvent* key) const
 }
 
 // ---- unload ----
+
+void fApplication::mnuFonts_Click()
+{
+    frmFonts form(this, this);
+    ExecModal(form);
+    if (form.Result() != frmFonts::ResultOk)
+        return;
+    // The status bar's panels and the form view's surface keep the look the window gave them.
+    for (QLabel* panel : {keyFullPath, keyFilter, keyPosition})
+        panel->setPalette(statusBar()->palette());
+    fraFormView->setPalette(picFormView->palette());
+    LayoutWindow();
+}
+
+void fApplication::mnuHelpAbout_Click()
+{
+    frmAbout form(this);
+    form.SetIcon(windowIcon());
+    ExecModal(form);
+}
+
+void fApplication::mnuHelpAboutDefinition_Click()
+{
+    ShowAbout(this, m_setting.get());
+}
 
 void fApplication::Unload()
 {

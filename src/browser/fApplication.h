@@ -84,6 +84,10 @@ public:
     void mnuRecordGoto_Click();
     void mnuRecOrder_Click();
     void mnuEditActions_Click();
+    void mnuFonts_Click();
+    void mnuHelpAbout_Click();
+    // The About box of the application the definition describes.
+    void mnuHelpAboutDefinition_Click();
     // Runs one of the actions whose field is a column on the selected record.
     void mnuRecordRunAction_Click();
 
@@ -131,6 +135,7 @@ public:
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpAboutApplication = nullptr;
     QAction* mnuHelpAbout = nullptr;
+    QAction* mnuHelpAboutDefinition = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "frmEditActions.h"
 
 #include "cSetting.h"
+#include "mFitToScreen.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
 #include "mStandardTextBox.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -108,7 +110,8 @@ frmEditActions::frmEditActions(QWidget* parent) : QDialog(parent)
     auto* columns = new QHBoxLayout;
     columns->addLayout(listColumn, 1);
     columns->addLayout(details, 2);
-    auto* layout = new QVBoxLayout(this);
+    QScrollArea* scroll = NewScrollingPage(this);
+    auto* layout = new QVBoxLayout(scroll->widget());
     layout->addLayout(columns, 1);
     layout->addLayout(buttons);
 
@@ -142,7 +145,7 @@ frmEditActions::frmEditActions(QWidget* parent) : QDialog(parent)
     // Before the preferences are read both colours are 0: the form keeps the style's.
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
-    resize(900, 600);
+    FitToScreen(this, scroll, 900, 600);
 }
 
 frmEditActions::~frmEditActions() = default;

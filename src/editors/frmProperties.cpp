@@ -5,6 +5,7 @@
 #include "cRuntimeError.h"
 #include "cSetting.h"
 #include "mErrorMessage.h"
+#include "mFitToScreen.h"
 #include "mKeys.h"
 #include "mPrepareForm.h"
 #include "mStandardTextBox.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -96,7 +98,8 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     boxes->addWidget(txtName, 0, 1);
     boxes->addWidget(Label2, 1, 0);
     boxes->addWidget(txtQuery, 1, 1);
-    auto* layout = new QVBoxLayout(this);
+    QScrollArea* scroll = NewScrollingPage(this);
+    auto* layout = new QVBoxLayout(scroll->widget());
     layout->addWidget(lblQuery);
     layout->addWidget(lstQuery, 1);
     layout->addLayout(boxes);
@@ -120,7 +123,7 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     // Before the preferences are read both colours are 0: the form keeps the style's.
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
-    resize(900, 600);
+    FitToScreen(this, scroll, 900, 600);
 }
 
 frmProperties::~frmProperties() = default;

@@ -1,0 +1,48 @@
+#include "mFitToScreen.h"
+
+#include <QDialog>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+QScrollArea* NewScrollingPage(QDialog* dialog)
+{
+    auto* scroll = new QScrollArea(dialog);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(new QWidget);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    return scroll;
+}
+
+void FitToScreen(QDialog* dialog, QScrollArea* page, int width, int height)
+{
+    dialog->ensurePolished();
+    QSize wanted = dialog->sizeHint();
+    if (QWidget* content = page->widget()) {
+        // The dialog's own hint counts the page at the scroll area's small hint.
+        const QSize extra = content->sizeHint() - page->sizeHint();
+        const int bar = dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        wanted += QSize(std::max(0, extra.width()) + bar, std::max(0, extra.height()) + bar);
+    }
+    wanted.setWidth(std::max(wanted.width(), width));
+    if (width > 0 && page->widget() && page->widget()->hasHeightForWidth()) {
+        // Wrapped texts are less tall at the wider width.
+        const int inner = width - (dialog->sizeHint().width() - page->sizeHint().width());
+        wanted.setHeight(dialog->sizeHint().height() - page->sizeHint().height()
+                         + page->widget()->heightForWidth(std::max(inner, 1)));
+    }
+    wanted.setHeight(std::max(wanted.height(), height));
+    const QScreen* screen = dialog->screen();
+    if (screen)
+        wanted = wanted.boundedTo(screen->availableGeometry().size() * 0.9);
+    dialog->resize(wanted);
+}

@@ -1,0 +1,211 @@
+#include "ApplicationHarness.h"
+#include "../ui/ClippedControls.h"
+
+#include "cRecordList.h"
+#include "cMenuStyle.h"
+#include "fAbout.h"
+#include "fApplication.h"
+#include "frmAbout.h"
+#include "frmFonts.h"
+#include "mPrepareForm.h"
+#include "modRegistry.h"
+#include "sMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+
+namespace {
+
+// The menu the keys opened.
+QMenu* OpenMenu()
+{
+    QApplication::processEvents();
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+// Keys go to the open menu, as the window system gives them to it.
+void PressInMenu(Qt::Key key)
+{
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr) << "no menu is open";
+    QTest::keyClick(menu, key);
+}
+
+} // namespace
+
+TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStored)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    const double before = gFont.Size;
+    m_window->list->setFocus();
+    QString title;
+    WhenModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        PressInDialog(dialog, Qt::Key_Tab);                    // size
+        PressInDialog(dialog, Qt::Key_Up, Qt::ShiftModifier);  // +10
+        PressInDialog(dialog, Qt::Key_Tab);                    // bold
+        PressInDialog(dialog, Qt::Key_Space);
+        PressInDialog(dialog, Qt::Key_Tab);                    // italic
+        PressInDialog(dialog, Qt::Key_Tab);                    // text colour
+        PressInDialog(dialog, Qt::Key_Tab);                    // the colours
+        PressInDialog(dialog, Qt::Key_Home);
+        PressInDialog(dialog, Qt::Key_Down);                   // red
+        PressInDialog(dialog, Qt::Key_Tab, Qt::ShiftModifier);
+        PressInDialog(dialog, Qt::Key_Down);                   // background colour
+        PressInDialog(dialog, Qt::Key_Tab);
+        PressInDialog(dialog, Qt::Key_End);                    // white
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    Press(Qt::Key_Z, Qt::AltModifier); // View; its first item is the fonts dialog
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressInMenu(Qt::Key_Return);
+    EXPECT_EQ(title, QStringLiteral("Fonty"));
+    EXPECT_EQ(gFont.Size, before + 10);
+    EXPECT_EQ(gForeColor, 0x0000FF);
+    EXPECT_EQ(gBackColor, 0xFFFFFF);
+    EXPECT_TRUE(gFont.Bold);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 červená"))) << Spoken().join(u'|').toStdString();
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 zaškrtnuto")));
+    // The grid and the form's boxes in red on white; the form's captions as before.
+    EXPECT_EQ(m_window->list->palette().color(QPalette::Text), QColor(Qt::red));
+    EXPECT_EQ(m_window->list->palette().color(QPalette::Base), QColor(Qt::white));
+    Press(Qt::Key_F12);
+    ASSERT_TRUE(m_window->IsFormView());
+    EXPECT_EQ(m_window->Text[1]->palette().color(QPalette::Text), QColor(Qt::red));
+    EXPECT_EQ(m_window->Text[1]->font().pointSizeF(), before + 10);
+    EXPECT_EQ(m_window->Label[1]->palette().color(QPalette::WindowText), ColourFromNumber(gForeColorForm));
+    EXPECT_NE(m_window->Label[1]->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // Every dialog opened afterwards takes the new choice too.
+    {
+        frmFonts next(m_window, m_window);
+        EXPECT_EQ(next.txtSize->palette().color(QPalette::Text), QColor(Qt::red));
+        EXPECT_TRUE(next.chkBold->isChecked());
+    }
+    Unload();
+    const QString hive = m_registry->ReadFile();
+    EXPECT_TRUE(hive.contains(QStringLiteral("\"ForeColor\"=\"255\""))) << hive.toStdString();
+    EXPECT_TRUE(hive.contains(QStringLiteral("\"FontSize\"=\"%1\"").arg(before + 10))) << hive.toStdString();
+}
+
+TEST_F(ApplicationTest, AboutBoxesOpenFromTheHelpMenu)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    m_window->list->setFocus();
+    // Without About texts in the definition only the program's own About is offered.
+    QStringList spoken;
+    WhenModal([&](QDialog* dialog) {
+        spoken = Spoken();
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    Press(Qt::Key_N, Qt::AltModifier);
+    QMenu* help = OpenMenu();
+    ASSERT_NE(help, nullptr);
+    EXPECT_FALSE(m_window->mnuHelpAboutDefinition->isVisible());
+    Clear();
+    PressInMenu(Qt::Key_Up); // the last item
+    PressInMenu(Qt::Key_Return);
+    EXPECT_EQ(spoken.filter(QRegularExpression(QStringLiteral("^1 0 Quarnel, Verze \\d+\\.\\d+\\.\\d+, Copyright"))).size(), 1)
+        << spoken.join(u'|').toStdString();
+
+    SaveRegSetting(kProgramKey, QStringLiteral("About"), QStringLiteral("Name"), QStringLiteral("Adresář"));
+    QString title, name;
+    WhenModal([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        if (auto* form = qobject_cast<fAbout*>(dialog))
+            name = form->Text[1]->toPlainText();
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    m_window->list->setFocus();
+    Press(Qt::Key_N, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    EXPECT_TRUE(m_window->mnuHelpAboutDefinition->isVisible());
+    PressInMenu(Qt::Key_Up);
+    PressInMenu(Qt::Key_Return);
+    EXPECT_EQ(title, QStringLiteral("About - Aplikace 'lide.mdb - Databáze'"));
+    EXPECT_EQ(name, QStringLiteral("Adresář"));
+}
+
+TEST_F(ApplicationTest, TheViewMenuShowsEveryCaptionWhole)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    m_window->list->setFocus();
+    Press(Qt::Key_Z, Qt::AltModifier);
+    QMenu* view = OpenMenu();
+    ASSERT_NE(view, nullptr);
+    auto* style = qobject_cast<cMenuStyle*>(view->style());
+    ASSERT_NE(style, nullptr);
+    const QFontMetrics metrics(style->MenuFont());
+    for (QAction* item : view->actions()) {
+        if (item->isSeparator() || !item->isVisible())
+            continue;
+        QString keys;
+        const QString caption = cMenuStyle::DrawnCaption(item->text(), item->isCheckable(), &keys).remove(u'&');
+        if (keys.isEmpty())
+            keys = item->shortcut().toString(QKeySequence::NativeText);
+        EXPECT_GE(view->actionGeometry(item).width(),
+                  metrics.horizontalAdvance(caption) + (keys.isEmpty() ? 0 : metrics.horizontalAdvance(keys)))
+            << caption.toStdString();
+    }
+    PressInMenu(Qt::Key_Escape);
+}
+
+TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
+{
+    SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), 40);
+    const QString path = MakeDatabase(QStringLiteral("dva.mdb"),
+                                      QString::fromUtf8(kPeopleScript)
+                                          + QStringLiteral("CREATE TABLE \"Obce s rozšířenou působností\" (\"Název\" VARCHAR(30));"));
+    QStringList clipped;
+    const auto check = [&](QDialog* dialog) {
+        for (const QString& control : ClippedControls(dialog))
+            clipped << dialog->windowTitle() + QStringLiteral(": ") + control;
+        // A window manager keeps a larger window to the screen, cutting off its edges.
+        const QSize screen = dialog->screen()->availableGeometry().size();
+        if (dialog->width() > screen.width() || dialog->height() > screen.height())
+            clipped << dialog->windowTitle() + QStringLiteral(": larger than the screen");
+    };
+    WhenModal([&](QDialog* chooser) {
+        check(chooser);
+        ChooseTable(chooser, QStringLiteral("Lidé"));
+    });
+    ASSERT_TRUE(Open(path));
+    ASSERT_EQ(gFont.Size, 40);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> commands[] = {
+        {Qt::Key_G, Qt::ControlModifier}, // go to record
+        {Qt::Key_N, Qt::ControlModifier}, // new record
+        {Qt::Key_F, Qt::ControlModifier}, // filter
+        {Qt::Key_K, Qt::ControlModifier}, // actions
+        {Qt::Key_Q, Qt::ControlModifier}, // stored queries
+    };
+    for (const auto& [key, modifiers] : commands) {
+        QString title;
+        WhenModal([&](QDialog* dialog) {
+            title = dialog->windowTitle();
+            check(dialog);
+            PressInDialog(dialog, Qt::Key_Escape);
+        });
+        m_window->list->setFocus();
+        Press(key, modifiers);
+        EXPECT_FALSE(title.isEmpty()) << QKeySequence(key | modifiers).toString().toStdString();
+    }
+    // The choice of fields, the last item of the View menu.
+    WhenModal([&](QDialog* dialog) {
+        check(dialog);
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    m_window->list->setFocus();
+    Press(Qt::Key_Z, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressInMenu(Qt::Key_Up);
+    PressInMenu(Qt::Key_Return);
+    EXPECT_EQ(clipped, QStringList());
+}
