@@ -6,6 +6,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mStringTable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -37,7 +38,7 @@ int gHelperTimeout = 10000;
 enum MdbType {
     kMdbBool = 1, kMdbByte = 2, kMdbInt = 3, kMdbLong = 4, kMdbMoney = 5, kMdbFloat = 6, kMdbDouble = 7,
     kMdbDate = 8, kMdbBinary = 9, kMdbText = 10, kMdbOle = 11, kMdbMemo = 12, kMdbGuid = 15, kMdbNumeric = 16,
-    kMdbComplex = 18
+    kMdbComplex = 18, kMdbExtendedDate = 20
 };
 constexpr int kMdbTableObject = 1;
 // MSysObjects types.
@@ -54,17 +55,19 @@ int JetTypeOf(int mdbType)
     case kMdbBool: return JetType::Boolean;
     case kMdbByte: return JetType::Byte;
     case kMdbInt: return JetType::Integer;
-    case kMdbLong:
-    case kMdbComplex: return JetType::Long;
+    case kMdbLong: return JetType::Long;
     case kMdbMoney: return JetType::Currency;
     case kMdbFloat: return JetType::Single;
-    case kMdbDate: return JetType::Date;
+    case kMdbDate:
+    case kMdbExtendedDate: return JetType::Date;
     case kMdbBinary: return JetType::Binary;
     case kMdbText: return JetType::Text;
     case kMdbOle: return JetType::LongBinary;
     case kMdbMemo: return JetType::Memo;
     case kMdbGuid: return JetType::Guid;
-    default: return JetType::Double; // Double, and Decimal as its nearest the copy holds
+    case kMdbDouble:
+    case kMdbNumeric: return JetType::Double; // Decimal as its nearest the copy holds
+    default: return JetType::Text; // attachments, multiple values, kinds to come: named, not read
     }
 }
 
@@ -75,7 +78,7 @@ bool SameName(const QString& a, const QString& b)
 
 QString Bracket(const QString& name)
 {
-    return u'[' + name + u']';
+    return JetBracketName(name);
 }
 
 // The helper's payloads, read with every length checked.
@@ -139,7 +142,11 @@ QByteArray DateText(double value)
     qint64 days = qint64(day);
     if (seconds >= 86400) {
         seconds -= 86400;
-        days += value < 0 ? -1 : 1;
+        ++days; // midnight of the next day, before 1899 as after: the time counts forwards
+        if (days > 2958465) { // the last second of 9999 rounded up: no later day to carry into
+            days = 2958465;
+            seconds = 86399;
+        }
     }
     const QDate date = QDate(1899, 12, 30).addDays(days);
     if (!date.isValid() || date.year() < 100 || date.year() > 9999)
@@ -573,6 +580,10 @@ void cMdbDriver::Load()
                 if (!read.Text(column.Name) || !read.U32(type) || !read.U32(columnSize) || !read.U8(column.Required)
                     || !read.U8(column.AllowZeroLength) || !read.Text(column.DefaultValue))
                     Damaged();
+                int calculated = 0;
+                if (!read.U8(calculated))
+                    Damaged();
+                column.Calculated = calculated == 1;
                 column.MdbType = int(type);
                 column.Size = int(columnSize);
                 m_objects.last().Columns << column;
@@ -625,9 +636,12 @@ void cMdbDriver::Load()
         return at < 0 || nulls[at] ? QString() : QString::fromUtf8(values[at]);
     };
     QList<QPair<qint32, QString>> queries;
+    QHash<qint32, QString> objectNames;
     ReadRows(*objects, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
         const int objectType = integer(values[type]); // forms and reports are negative
         const QString objectName = text(values, nulls, name);
+        if (id >= 0 && !nulls[id])
+            objectNames.insert(integer(values[id]), objectName);
         const qint32 objectFlags = flags >= 0 ? integer(values[flags]) : 0;
         if (objectType == kTypeQuery) {
             if (!objectName.startsWith(u'~')) // the hidden record sources of forms and reports
@@ -654,6 +668,14 @@ void cMdbDriver::Load()
                            : c.MdbType == kMdbBool ? 1 : c.MdbType == kMdbNumeric ? 16 : FixedSize(c.MdbType);
                 if (c.MdbType == kMdbBinary)
                     field.Size = c.Size;
+                if (c.Calculated) {
+                    field.Type = JetType::Text; // the stand-in text, not the stored result
+                    field.Size = 255;
+                } else if (field.Type == JetType::Text && c.MdbType != kMdbText) {
+                    field.Size = 255;
+                } else if (c.MdbType == kMdbExtendedDate) {
+                    field.Size = 8;
+                }
                 field.Required = c.Required == 1;
                 field.AllowZeroLength = (field.Type == JetType::Text || field.Type == JetType::Memo) && c.AllowZeroLength != 0;
                 field.DefaultValue = c.DefaultValue;
@@ -678,6 +700,48 @@ void cMdbDriver::Load()
     // The query texts need MSysQueries, read when first asked for.
     for (const auto& query : queries)
         m_queryIds.insert(query.second, query.first);
+    ReadComplexKinds(objectNames);
+}
+
+// ACE keeps an attachment or a field of several values in tables of its own; the field's
+// row holds only a key. MSysComplexColumns tells which kind each such field is.
+void cMdbDriver::ReadComplexKinds(const QHash<qint32, QString>& objectNames)
+{
+    const Object* complex = FindTableObject(QStringLiteral("MSysComplexColumns"));
+    if (!complex)
+        return;
+    QHash<QString, int> column;
+    for (int i = 0; i < complex->Columns.size(); ++i)
+        column.insert(complex->Columns[i].Name.toCaseFolded(), i);
+    const int name = column.value(QStringLiteral("columnname"), -1), kind = column.value(QStringLiteral("complextypeobjectid"), -1),
+              table = column.value(QStringLiteral("conceptualtableid"), -1);
+    if (name < 0 || kind < 0 || table < 0)
+        return;
+    auto integer = [](const QByteArray& value) { return value.size() == 4 ? qFromLittleEndian<qint32>(value.constData()) : 0; };
+    ReadRows(*complex, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+        if (nulls[name] || nulls[kind] || nulls[table])
+            return;
+        const QString kindName = objectNames.value(integer(values[kind]));
+        const bool attachment = kindName.compare(QLatin1String("MSysComplexType_Attachment"), Qt::CaseInsensitive) == 0;
+        m_complexKinds.insert((objectNames.value(integer(values[table])) + u'\n' + QString::fromUtf8(values[name])).toCaseFolded(),
+                              LoadString(attachment ? 10720 : 10721));
+    });
+}
+
+QString cMdbDriver::StandIn(const Object& table, int column) const
+{
+    const Column& c = table.Columns[column];
+    if (c.Calculated)
+        return LoadString(10722);
+    switch (c.MdbType) {
+    case kMdbBool: case kMdbByte: case kMdbInt: case kMdbLong: case kMdbMoney: case kMdbFloat: case kMdbDouble:
+    case kMdbDate: case kMdbBinary: case kMdbText: case kMdbOle: case kMdbMemo: case kMdbGuid: case kMdbNumeric:
+        return QString();
+    case kMdbComplex:
+        return m_complexKinds.value((table.Name + u'\n' + c.Name).toCaseFolded(), LoadString(10721));
+    case kMdbExtendedDate: return LoadString(10723);
+    default: return LoadString(10724);
+    }
 }
 
 const cMdbDriver::Object* cMdbDriver::FindTableObject(const QString& name) const
@@ -766,9 +830,11 @@ void cMdbDriver::CopyTable(const Object& table)
     }
     sqlite3* db = Memory().Handle();
     QStringList definitions, marks;
+    QList<QByteArray> standIns;
     for (qsizetype i = 0; i < table.Columns.size(); ++i) {
+        standIns << StandIn(table, int(i)).toUtf8();
         FieldSchema field;
-        field.Type = JetTypeOf(table.Columns[i].MdbType);
+        field.Type = schema && i < schema->Fields.size() ? schema->Fields[i].Type : JetTypeOf(table.Columns[i].MdbType);
         field.Size = schema && i < schema->Fields.size() ? schema->Fields[i].Size : 255;
         if (field.Type == JetType::Text && (field.Size <= 0 || field.Size > 255))
             field.Type = JetType::Memo;
@@ -793,12 +859,15 @@ void cMdbDriver::CopyTable(const Object& table)
                     sqlite3_bind_null(statement, at);
                     continue;
                 }
+                if (!standIns[i].isEmpty()) {
+                    sqlite3_bind_text(statement, at, standIns[i].constData(), int(standIns[i].size()), SQLITE_STATIC);
+                    continue;
+                }
                 switch (table.Columns[i].MdbType) {
                 case kMdbBool: sqlite3_bind_int64(statement, at, b[0] ? -1 : 0); break;
                 case kMdbByte: sqlite3_bind_int64(statement, at, b[0]); break;
                 case kMdbInt: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint16>(b)); break;
-                case kMdbLong:
-                case kMdbComplex: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint32>(b)); break;
+                case kMdbLong: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint32>(b)); break;
                 case kMdbMoney: sqlite3_bind_double(statement, at, double(qFromLittleEndian<qint64>(b)) / 10000.0); break;
                 case kMdbFloat: {
                     float value = 0;
@@ -816,11 +885,10 @@ void cMdbDriver::CopyTable(const Object& table)
                 case kMdbDate: {
                     double value = 0;
                     std::memcpy(&value, b, 8);
-                    const QByteArray date = DateText(qFromLittleEndian(value));
+                    QByteArray date = DateText(qFromLittleEndian(value));
                     if (date.isEmpty())
-                        sqlite3_bind_null(statement, at);
-                    else
-                        sqlite3_bind_text(statement, at, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+                        date = LoadString(10723).toUtf8(); // never a wrong date, never a Null that is not one
+                    sqlite3_bind_text(statement, at, date.constData(), int(date.size()), SQLITE_TRANSIENT);
                     break;
                 }
                 case kMdbGuid: {

@@ -65,6 +65,7 @@ public:
         int Required = 2; // 0 no, 1 yes, 2 not stored
         int AllowZeroLength = 2;
         QString DefaultValue;
+        bool Calculated = false;
     };
     struct Object {
         quint32 Index = 0;
@@ -82,6 +83,10 @@ private:
     // Streams a table's rows; each row's values, as the helper sent them, go to onRow.
     void ReadRows(const Object& table, const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow);
     void CopyTable(const Object& table);
+    // What the copy shows for a value the engine can name but not read; empty for the
+    // kinds it reads.
+    QString StandIn(const Object& table, int column) const;
+    void ReadComplexKinds(const QHash<qint32, QString>& tableIds);
     // Makes ready what the text names; returns the error of the first stored query it
     // names that the copy cannot run (number 0 when there is none).
     QPair<int, QString> CopyWhatIsNamed(const QString& jetSql, int depth);
@@ -100,6 +105,7 @@ private:
     QList<QuerySchema> m_queries;
     bool m_queriesRead = false;
     QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
+    QHash<QString, QString> m_complexKinds; // "table\ncolumn", case-folded: attachment or several values
     std::shared_ptr<cSqliteDriver> m_memory;
     std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
     cMdbHelper* m_reading = nullptr; // the helper while rows come from it, under m_interruptMutex
