@@ -205,7 +205,11 @@ QString ParameterType(int type)
     }
 }
 
-QString BuildQuerySql(const QList<QueryRow>& rows)
+// MSysQueries' query types.
+constexpr int kQueryCrosstab = 6;
+constexpr int kQueryPassThrough = 8;
+
+QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crosstab = nullptr)
 {
     int type = 1;
     int flags = 0;
@@ -246,7 +250,10 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         case 6: columnRows << &row; break;
         case 7: joins << &row; break;
         case 8: where << row.Expression; break;
-        case 9: groupBy << row.Expression; break;
+        case 9:
+            if (!(type == kQueryCrosstab && row.Flag == 1)) // a crosstab's pivot is grouped by apart
+                groupBy << row.Expression;
+            break;
         case 10: having << row.Expression; break;
         case 11:
             orderBy << row.Expression + (row.Name1 == QLatin1String("D") ? QLatin1String(" DESC") : QLatin1String(""));
@@ -306,9 +313,24 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     if (flags & 0x01)
         selectList << QStringLiteral("*");
     QStringList assignments, targets;
+    QString transform, pivot;
     for (const QueryRow* column : columnRows) {
         if (type == 4) {
-            assignments << column->Name1 + QLatin1String(" = ") + column->Expression;
+            // Access keeps the field to set in Name2.
+            assignments << (column->Name1.isEmpty() ? column->Name2 : column->Name1) + QLatin1String(" = ") + column->Expression;
+            continue;
+        }
+        if (type == kQueryCrosstab && column->Flag != 2) {
+            // 1 the pivot, 2 a row heading, anything else the value
+            if (column->Flag == 1) {
+                pivot = column->Expression;
+            } else {
+                transform = column->Expression;
+                if (crosstab)
+                    crosstab->ValueName = column->Name1;
+                if (!column->Name1.isEmpty())
+                    transform += QLatin1String(" AS ") + Bracket(column->Name1);
+            }
             continue;
         }
         if (type == 3 && !column->Name2.isEmpty())
@@ -323,6 +345,19 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     else if (flags & 0x02)
         predicate.prepend(QLatin1String("DISTINCT "));
     const QString fromText = from.join(QLatin1String(", "));
+    if (type == kQueryCrosstab) {
+        if (crosstab) {
+            crosstab->Value = transform.left(transform.size() - (crosstab->ValueName.isEmpty() ? 0 : 4 + Bracket(crosstab->ValueName).size()));
+            crosstab->Pivot = pivot;
+            crosstab->Headings = selectList;
+            crosstab->From = fromText;
+            crosstab->Where = where.join(QLatin1String(" AND "));
+            crosstab->GroupBy = groupBy.join(QLatin1String(", "));
+            crosstab->Having = having.join(QLatin1String(" AND "));
+            crosstab->OrderBy = orderBy.join(QLatin1String(", "));
+        }
+        sql += QLatin1String("TRANSFORM ") + transform + u'\n';
+    }
     switch (type) {
     case 3:
         sql += QLatin1String("INSERT INTO ") + Bracket(target)
@@ -347,9 +382,48 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         sql += QLatin1String("\nHAVING ") + having.join(QLatin1String(" AND "));
     if (!orderBy.isEmpty())
         sql += QLatin1String("\nORDER BY ") + orderBy.join(QLatin1String(", "));
+    if (type == kQueryCrosstab)
+        sql += QLatin1String("\nPIVOT ") + pivot;
     if (flags & 0x04)
         sql += QLatin1String("\nWITH OWNERACCESS OPTION");
     return sql;
+}
+
+// Where a call's argument list opens, when the whole expression is one call Name(...):
+// -1 otherwise. Texts and bracketed names may hold parentheses.
+qsizetype OuterCallOpen(const QString& expression)
+{
+    const QString e = expression.trimmed();
+    qsizetype open = -1;
+    int depth = 0;
+    for (qsizetype i = 0; i < e.size(); ++i) {
+        const QChar c = e[i];
+        if (c == u'\'' || c == u'"') {
+            const qsizetype close = e.indexOf(c, i + 1);
+            if (close < 0)
+                return -1;
+            i = close;
+        } else if (c == u'[') {
+            const qsizetype close = e.indexOf(u']', i + 1);
+            if (close < 0)
+                return -1;
+            i = close;
+        } else if (c == u'(') {
+            if (open < 0) {
+                open = i;
+                static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\s*$"));
+                if (!name.match(e.left(i)).hasMatch())
+                    return -1;
+            }
+            ++depth;
+        } else if (c == u')') {
+            if (--depth == 0 && i != e.size() - 1)
+                return -1;
+        } else if (open < 0 && !c.isLetterOrNumber() && c != u'_' && !c.isSpace()) {
+            return -1;
+        }
+    }
+    return open >= 0 && depth == 0 ? expression.indexOf(u'(') : -1;
 }
 
 } // namespace
@@ -953,8 +1027,16 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
                 m_broken.insert(key, inner);
             } else {
                 try {
+                    if (m_passThrough.contains(key))
+                        throw cRuntimeError(JetError::InvalidOperation, LoadString(10725).arg(query.Name), kSource);
+                    QString select = query.Sql;
+                    if (m_crosstabs.contains(key)) {
+                        select = CrosstabSelect(m_crosstabs.value(key));
+                        if (select.isEmpty())
+                            throw cRuntimeError(JetError::InvalidOperation, LoadString(10726).arg(query.Name), kSource);
+                    }
                     ExecSql(Memory().Handle(),
-                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(query.Sql)));
+                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(select)));
                     cSqliteStatement(Memory().Handle(), QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(QuoteName(query.Name)));
                 } catch (const cRuntimeError& e) {
                     m_broken.insert(key, qMakePair(e.Number(), e.Description()));
@@ -967,6 +1049,86 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
             failure = m_broken.value(key);
     }
     return failure;
+}
+
+QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
+{
+    const qsizetype open = OuterCallOpen(crosstab.Value);
+    if (open < 0 || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
+        return QString();
+    const QString function = crosstab.Value.left(open).trimmed();
+    QString argument = crosstab.Value.mid(open + 1).trimmed();
+    argument.chop(1); // the closing parenthesis
+    if (argument.trimmed() == u'*')
+        argument = QStringLiteral("1");
+    QStringList columns = crosstab.Headings;
+    auto add = [&](const QString& condition, const QString& name) {
+        columns << function + QLatin1String("(IIf(") + condition + QLatin1String(", ") + argument + QLatin1String(", Null)) AS ")
+                       + Bracket(name);
+    };
+    auto select = [&] {
+        QString sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + QLatin1String(" FROM ") + crosstab.From;
+        if (!crosstab.Where.isEmpty())
+            sql += QLatin1String(" WHERE ") + crosstab.Where;
+        if (!crosstab.GroupBy.isEmpty())
+            sql += QLatin1String(" GROUP BY ") + crosstab.GroupBy;
+        if (!crosstab.Having.isEmpty())
+            sql += QLatin1String(" HAVING ") + crosstab.Having;
+        if (!crosstab.OrderBy.isEmpty())
+            sql += QLatin1String(" ORDER BY ") + crosstab.OrderBy;
+        return sql;
+    };
+    // "PIVOT x In (a, b)" names its columns itself, in its own order, whether or not rows have them.
+    static const QRegularExpression fixed(QStringLiteral("^(.*\\S)\\s+In\\s*\\(([^()]*)\\)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch headed = fixed.match(crosstab.Pivot);
+    if (headed.hasMatch()) {
+        static const QRegularExpression item(QStringLiteral("\\s*(\"[^\"]*\"|'[^']*'|[^,]+?)\\s*(,|$)"));
+        const QString pivot = headed.captured(1);
+        for (auto it = item.globalMatch(headed.captured(2)); it.hasNext();) {
+            const QString literal = it.next().captured(1);
+            if (literal.isEmpty())
+                continue;
+            const bool quoted = literal.startsWith(u'"') || literal.startsWith(u'\'');
+            add(u'(' + pivot + QLatin1String(") = ") + literal, quoted ? literal.mid(1, literal.size() - 2) : literal);
+        }
+        return select();
+    }
+    // The pivot's values, in the order Jet gives its columns.
+    QString values = QLatin1String("SELECT DISTINCT ") + crosstab.Pivot + QLatin1String(" FROM ") + crosstab.From;
+    if (!crosstab.Where.isEmpty())
+        values += QLatin1String(" WHERE ") + crosstab.Where;
+    values += QLatin1String(" ORDER BY 1");
+    cSqliteStatement statement(Memory().Handle(), TranslateJetSql(values));
+    while (statement.Step()) {
+        QString condition, name;
+        switch (sqlite3_column_type(statement.get(), 0)) {
+        case SQLITE_NULL:
+            condition = u'(' + crosstab.Pivot + QLatin1String(") Is Null");
+            name = QStringLiteral("<>");
+            break;
+        case SQLITE_INTEGER:
+            name = QString::number(statement.Int(0));
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = ") + name;
+            break;
+        case SQLITE_FLOAT: {
+            const double number = sqlite3_column_double(statement.get(), 0);
+            name = QString::number(number, 'g', 17);
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = ") + name;
+            break;
+        }
+        case SQLITE_TEXT: {
+            name = statement.Text(0);
+            QString literal = name;
+            literal.replace(u'\'', QLatin1String("''"));
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = '") + literal + u'\'';
+            break;
+        }
+        default: return QString(); // a binary value names no column
+        }
+        add(condition, name);
+    }
+    return select();
 }
 
 QList<TableSchema> cMdbDriver::Tables()
@@ -1008,8 +1170,20 @@ QList<QuerySchema> cMdbDriver::Queries()
         row.Expression = text(expression);
         rows[number(values[objectId])] << row;
     });
-    for (QuerySchema& query : m_queries)
-        query.Sql = BuildQuerySql(rows.value(m_queryIds.value(query.Name)));
+    for (QuerySchema& query : m_queries) {
+        const QList<QueryRow> parts = rows.value(m_queryIds.value(query.Name));
+        int type = 0;
+        for (const QueryRow& row : parts) {
+            if (row.Attribute == 1)
+                type = row.Flag;
+        }
+        Crosstab crosstab;
+        query.Sql = BuildQuerySql(parts, &crosstab);
+        if (type == kQueryCrosstab)
+            m_crosstabs.insert(query.Name.toCaseFolded(), crosstab);
+        else if (type == kQueryPassThrough)
+            m_passThrough.insert(query.Name.toCaseFolded());
+    }
     return m_queries;
 }
 
@@ -1028,6 +1202,15 @@ void cMdbDriver::AlterQuery(const QString&, const QuerySchema&) { RaiseJetError(
 std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
 {
     RequireOpen();
+    // A crosstab's own text is not SQL the copy knows; the stored query of that text is.
+    const QString text = sql.trimmed();
+    if (text.startsWith(QLatin1String("TRANSFORM"), Qt::CaseInsensitive)) {
+        for (const QuerySchema& query : Queries()) {
+            if (m_crosstabs.contains(query.Name.toCaseFolded()) && query.Sql.trimmed() == text)
+                return OpenCursor(QLatin1String("SELECT * FROM ") + Bracket(query.Name));
+        }
+        throw cRuntimeError(JetError::InvalidOperation, LoadString(10727), kSource);
+    }
     const QPair<int, QString> broken = CopyWhatIsNamed(sql, 0);
     try {
         return Memory().OpenCursor(sql);

@@ -76,6 +76,19 @@ public:
         QList<IndexSchema> Indexes;
     };
 
+    // A stored crosstab query in its parts, as Jet SQL.
+    struct Crosstab {
+        QString Value; // the aggregate whose results fill the pivot's columns
+        QString ValueName;
+        QString Pivot;
+        QStringList Headings;
+        QString From, Where, GroupBy, Having, OrderBy;
+    };
+    // The crosstab as a plain SELECT over the pivot's values as they are now in the copy;
+    // empty when its value is not one aggregate of one argument, which no SELECT can
+    // spread over columns faithfully.
+    QString CrosstabSelect(const Crosstab& crosstab);
+
 private:
     explicit cMdbDriver(QString path);
     void Load();
@@ -105,6 +118,8 @@ private:
     QList<QuerySchema> m_queries;
     bool m_queriesRead = false;
     QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
+    QHash<QString, Crosstab> m_crosstabs; // by case-folded name
+    QSet<QString> m_passThrough; // case-folded names of queries a server is to run
     QHash<QString, QString> m_complexKinds; // "table\ncolumn", case-folded: attachment or several values
     std::shared_ptr<cSqliteDriver> m_memory;
     std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
