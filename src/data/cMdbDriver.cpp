@@ -994,14 +994,14 @@ void cMdbDriver::CopyTable(const Object& table)
 // only looks like one costs a needless copy, never a wrong result.
 QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth)
 {
-    static const QRegularExpression names(QStringLiteral("\\[([^\\]]+)\\]|`([^`]+)`|([\\w]+)"),
+    static const QRegularExpression names(QStringLiteral("\\[((?:[^\\]]|\\]\\])+)\\]|`([^`]+)`|([\\w]+)"),
                                           QRegularExpression::UseUnicodePropertiesOption);
     QSet<QString> words;
     for (auto it = names.globalMatch(jetSql); it.hasNext();) {
         const auto match = it.next();
         for (int group = 1; group <= 3; ++group) {
             if (match.capturedLength(group) > 0)
-                words.insert(match.captured(group).toCaseFolded());
+                words.insert(match.captured(group).replace(QLatin1String("]]"), QLatin1String("]")).toCaseFolded());
         }
     }
     for (const TableSchema& table : std::as_const(m_tables)) {

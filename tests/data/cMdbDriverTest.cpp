@@ -257,6 +257,34 @@ private:
     QByteArray m_payload, m_all;
 };
 
+// A file read by a helper that replays the frames given; it keeps its input open, as the
+// helper does, until the engine lets it go.
+std::shared_ptr<Database> OpenReplayed(const QString& folder, const cFrames& frames)
+{
+    QFile file(folder + QStringLiteral("/replayed.frames"));
+    if (!file.open(QIODevice::WriteOnly))
+        return nullptr;
+    file.write(frames.Bytes());
+    file.close();
+    QFile replay(folder + QStringLiteral("/replay"));
+    if (!replay.open(QIODevice::WriteOnly))
+        return nullptr;
+    replay.write("#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n");
+    replay.close();
+    replay.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray before = qgetenv("QUARNEL_MDB_READER");
+    qputenv("QUARNEL_MDB_READER", replay.fileName().toLocal8Bit());
+    std::shared_ptr<Database> db;
+    try {
+        db = OpenMdb(file.fileName());
+    } catch (...) {
+        qputenv("QUARNEL_MDB_READER", before);
+        throw;
+    }
+    qputenv("QUARNEL_MDB_READER", before);
+    return db;
+}
+
 } // namespace
 
 // A helper that only replays frames stands for one reading a file of ACE
@@ -305,23 +333,8 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAreNeverWrong)
     }
     f.U32(7);
     f.End('Z');
-    QFile frames(PathOf(QStringLiteral("ace2010.frames")));
-    ASSERT_TRUE(frames.open(QIODevice::WriteOnly));
-    frames.write(f.Bytes());
-    frames.close();
-
-    // It keeps its input open, as the helper does, until the engine lets it go.
-    QFile replay(PathOf(QStringLiteral("replay")));
-    ASSERT_TRUE(replay.open(QIODevice::WriteOnly));
-    replay.write("#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n");
-    replay.close();
-    replay.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    struct Helper {
-        QByteArray Before = qgetenv("QUARNEL_MDB_READER");
-        explicit Helper(const QString& path) { qputenv("QUARNEL_MDB_READER", path.toLocal8Bit()); }
-        ~Helper() { qputenv("QUARNEL_MDB_READER", Before); }
-    } helper(replay.fileName());
-    auto db = OpenMdb(frames.fileName());
+    auto db = OpenReplayed(m_dir.path(), f);
+    ASSERT_NE(db, nullptr);
     auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Věci"));
 
     auto fields = db->TableDefs()->Item(QStringLiteral("Věci"))->Fields();
@@ -346,6 +359,34 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAreNeverWrong)
     };
     EXPECT_EQ(read, (QList<QVariant>{LoadString(10723), at(1899, 12, 29, 6), at(1899, 12, 30, 12), at(9999, 12, 31, 23, 59, 59),
                                      at(100, 1, 1), at(1899, 12, 30), LoadString(10723)}));
+}
+
+// Access itself allows no "]" in a name; a damaged or foreign file may hold one all the same.
+TEST_F(MdbDriver, ANameWithAClosingBracketIsReachedEscaped)
+{
+    cFrames f;
+    f.U32(1), f.U32(0x0409), f.U32(1252), f.U32(64);
+    f.End('H');
+    f.Table(0, QStringLiteral("MSysObjects"), {{QStringLiteral("Id"), 4, 4, false}, {QStringLiteral("Name"), 10, 510, false},
+                                                {QStringLiteral("Type"), 3, 2, false}});
+    f.Table(1, QStringLiteral("Sklad ]2[ kopie"), {{QStringLiteral("Kusů]"), 4, 4, false}});
+    f.End('E');
+    for (const auto& [id, name] : QList<std::pair<qint32, QString>>{{1, QStringLiteral("MSysObjects")}, {2, QStringLiteral("Sklad ]2[ kopie")}}) {
+        f.Long(id), f.Value(name.toUtf8()), f.Value(QByteArray("\x01\x00", 2));
+        f.End('R');
+    }
+    f.U32(2);
+    f.End('Z');
+    f.Long(5);
+    f.End('R');
+    f.U32(1);
+    f.End('Z');
+    auto db = OpenReplayed(m_dir.path(), f);
+    ASSERT_NE(db, nullptr);
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT [Kusů]]] FROM [Sklad ]]2[ kopie]"));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields()->Item(0)->Name(), QStringLiteral("Kusů]"));
+    EXPECT_EQ(rs->Fields()->Item(0)->Value().toInt(), 5);
 }
 
 TEST_F(MdbDriver, ValuesKeepTheirTypesNullsAndNonAsciiText)
