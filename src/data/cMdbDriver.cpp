@@ -313,7 +313,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
     if (flags & 0x01)
         selectList << QStringLiteral("*");
     QStringList assignments, targets;
-    QString transform, pivot;
+    QString value, valueName, pivot;
     for (const QueryRow* column : columnRows) {
         if (type == 4) {
             // Access keeps the field to set in Name2.
@@ -325,11 +325,8 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
             if (column->Flag == 1) {
                 pivot = column->Expression;
             } else {
-                transform = column->Expression;
-                if (crosstab)
-                    crosstab->ValueName = column->Name1;
-                if (!column->Name1.isEmpty())
-                    transform += QLatin1String(" AS ") + Bracket(column->Name1);
+                value = column->Expression;
+                valueName = column->Name1;
             }
             continue;
         }
@@ -347,7 +344,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
     const QString fromText = from.join(QLatin1String(", "));
     if (type == kQueryCrosstab) {
         if (crosstab) {
-            crosstab->Value = transform.left(transform.size() - (crosstab->ValueName.isEmpty() ? 0 : 4 + Bracket(crosstab->ValueName).size()));
+            crosstab->Value = value;
             crosstab->Pivot = pivot;
             crosstab->Headings = selectList;
             crosstab->From = fromText;
@@ -356,7 +353,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
             crosstab->Having = having.join(QLatin1String(" AND "));
             crosstab->OrderBy = orderBy.join(QLatin1String(", "));
         }
-        sql += QLatin1String("TRANSFORM ") + transform + u'\n';
+        sql += QLatin1String("TRANSFORM ") + value + (valueName.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(valueName)) + u'\n';
     }
     switch (type) {
     case 3:

@@ -79,7 +79,6 @@ public:
     // A stored crosstab query in its parts, as Jet SQL.
     struct Crosstab {
         QString Value; // the aggregate whose results fill the pivot's columns
-        QString ValueName;
         QString Pivot;
         QStringList Headings;
         QString From, Where, GroupBy, Having, OrderBy;
