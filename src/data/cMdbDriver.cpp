@@ -32,6 +32,7 @@
 namespace {
 
 const QString kSource = QStringLiteral("DAO.Database");
+constexpr int kTotalInWhere = 3096; // Jet's number for an aggregate in WHERE
 int gHelperTimeout = 10000;
 
 // libmdb's type codes.
@@ -1050,6 +1051,14 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
 
 QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
 {
+    // Jet refuses a total among a crosstab's conditions; the copy would only fail on it
+    // with a message of its own. A subquery may total, so a condition with one is left be.
+    static const QRegularExpression total(QStringLiteral("(?<![\\w.\\]])(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QString conditions = crosstab.Where;
+    conditions.remove(QRegularExpression(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]")));
+    if (total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive))
+        throw cRuntimeError(kTotalInWhere, LoadString(10728).arg(crosstab.Where), kSource);
     const qsizetype open = OuterCallOpen(crosstab.Value);
     if (open < 0 || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
         return QString();
