@@ -12,7 +12,6 @@
 namespace {
 
 const QString kNwind = QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb");
-const QString kJet4 = QStringLiteral(QUARNEL_TESTDATA "/testV2000.mdb");
 const QStringList kNorthwindTables = {QStringLiteral("Shippers"), QStringLiteral("Employees"), QStringLiteral("Products"),
                                       QStringLiteral("Orders")};
 
@@ -76,31 +75,6 @@ public:
         return m_northwind;
     }
     QString NorthwindFile() const override { return m_path; }
-    // Table1 laid out and filled through the engine from the Jet 4 file.
-    std::shared_ptr<Database> Kinds() override
-    {
-        if (!m_kinds) {
-            m_kindsPath = ProgramFolder().filePath(QStringLiteral("kinds.db"));
-            QFile::remove(m_kindsPath);
-            auto db = DBEngine::Instance().CreateDatabase(m_kindsPath, QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
-            auto source = DBEngine::Instance().OpenDatabase(kJet4);
-            auto table = db->CreateTableDef(QStringLiteral("Table1"));
-            for (const auto& field : *source->TableDefs()->Item(QStringLiteral("Table1"))->Fields())
-                table->Fields()->Append(table->CreateField(field->Name(), field->Type(), field->Size()));
-            db->TableDefs()->Append(table);
-            auto from = source->OpenRecordset(QStringLiteral("SELECT * FROM Table1"));
-            auto to = db->OpenRecordset(QStringLiteral("SELECT * FROM Table1"));
-            for (; !from->Eof(); from->MoveNext()) {
-                to->AddNew();
-                for (int i = 0; i < from->Fields()->Count(); ++i)
-                    to->Fields()->Item(i)->setValue(from->Fields()->Item(i)->Value());
-                to->Update();
-            }
-            m_kinds = db;
-        }
-        return m_kinds;
-    }
-    QString KindsFile() const override { return m_kindsPath; }
     std::shared_ptr<Database> People(const QString& folder) override
     {
         return CreateOsobyFile(folder + QStringLiteral("/osoby.db"));
@@ -117,8 +91,6 @@ public:
 private:
     std::shared_ptr<Database> m_northwind;
     QString m_path;
-    std::shared_ptr<Database> m_kinds;
-    QString m_kindsPath;
 };
 
 class cAccessFileBackend : public cEngineBackend {
@@ -324,7 +296,7 @@ std::vector<cEngineBackend*> KindsBackends()
     static cKindsFileBackend jet4("AccessJet4", "testV2000.mdb");
     static cKindsFileBackend ace2007("AccessAce2007", "testV2007.accdb");
     static cKindsFileBackend ace2010("AccessAce2010", "testV2010.accdb");
-    return {EngineBackends()[0], &jet4, &ace2007, &ace2010};
+    return {&jet4, &ace2007, &ace2010};
 }
 
 std::shared_ptr<Database> CreateOsobyFile(const QString& path)

@@ -58,7 +58,7 @@ public:
 // PostgreSQL through psqlODBC.
 std::vector<cEngineBackend*> EngineBackends();
 
-// The Kinds backends: the SQLite file, and each genuine Jet 4 and ACE file that holds Table1.
+// The Kinds backends: each genuine Jet 4 and ACE file that holds Table1.
 std::vector<cEngineBackend*> KindsBackends();
 
 // Makes the Osoby table of the SQLite file backend.
