@@ -387,41 +387,72 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
     return sql;
 }
 
-// Where a call's argument list opens, when the whole expression is one call Name(...):
-// -1 otherwise. Texts and bracketed names may hold parentheses.
-qsizetype OuterCallOpen(const QString& expression)
+// A crosstab's value for one pivot column: each total in it taken over the rows that
+// belong to the column alone, and Null, as Jet leaves a cell, where none does (Count
+// included). Empty when the value holds no total, or First or Last, whose rows the
+// condition cannot pick out while keeping their order.
+QString SpreadTotals(const QString& value, const QString& condition)
 {
-    const QString e = expression.trimmed();
-    qsizetype open = -1;
-    int depth = 0;
-    for (qsizetype i = 0; i < e.size(); ++i) {
-        const QChar c = e[i];
-        if (c == u'\'' || c == u'"') {
-            const qsizetype close = e.indexOf(c, i + 1);
-            if (close < 0)
-                return -1;
-            i = close;
-        } else if (c == u'[') {
-            const qsizetype close = e.indexOf(u']', i + 1);
-            if (close < 0)
-                return -1;
-            i = close;
-        } else if (c == u'(') {
-            if (open < 0) {
-                open = i;
-                static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\s*$"));
-                if (!name.match(e.left(i)).hasMatch())
-                    return -1;
-            }
-            ++depth;
-        } else if (c == u')') {
-            if (--depth == 0 && i != e.size() - 1)
-                return -1;
-        } else if (open < 0 && !c.isLetterOrNumber() && c != u'_' && !c.isSpace()) {
-            return -1;
+    static const QRegularExpression total(QStringLiteral("^(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    // Past a text or bracketed name that starts at i, or -1 when it does not end.
+    auto skip = [&](qsizetype i) {
+        const QChar close = value[i] == u'[' ? QChar(u']') : value[i];
+        const qsizetype at = value.indexOf(close, i + 1);
+        return at < 0 ? -1 : at + 1;
+    };
+    const QString in = QLatin1String("IIf(") + condition + QLatin1String(", ");
+    QString out;
+    int totals = 0;
+    for (qsizetype i = 0; i < value.size();) {
+        const QChar c = value[i];
+        if (c == u'"' || c == u'\'' || c == u'[') {
+            const qsizetype next = skip(i);
+            if (next < 0)
+                return QString();
+            out += value.mid(i, next - i);
+            i = next;
+            continue;
         }
+        const bool wordStart = (c.isLetter() || c == u'_') && (i == 0 || !(value[i - 1].isLetterOrNumber() || value[i - 1] == u'_'
+                                                                           || value[i - 1] == u'.' || value[i - 1] == u']'));
+        const QRegularExpressionMatch call = wordStart ? total.match(value.mid(i)) : QRegularExpressionMatch();
+        if (!call.hasMatch()) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const QString function = call.captured(1);
+        if (function.compare(QLatin1String("First"), Qt::CaseInsensitive) == 0
+            || function.compare(QLatin1String("Last"), Qt::CaseInsensitive) == 0)
+            return QString();
+        const qsizetype open = i + call.capturedLength(0);
+        qsizetype at = open;
+        for (int depth = 1; depth > 0; ) {
+            if (at >= value.size())
+                return QString();
+            const QChar d = value[at];
+            if (d == u'"' || d == u'\'' || d == u'[') {
+                at = skip(at);
+                if (at < 0)
+                    return QString();
+                continue;
+            }
+            depth += d == u'(' ? 1 : d == u')' ? -1 : 0;
+            ++at;
+        }
+        QString argument = value.mid(open, at - 1 - open).trimmed();
+        if (argument == u'*')
+            argument = QStringLiteral("1");
+        const QString spread = function + u'(' + in + argument + QLatin1String(", Null))");
+        if (function.compare(QLatin1String("Count"), Qt::CaseInsensitive) == 0)
+            out += QLatin1String("IIf(Sum(") + in + QLatin1String("1, 0)) = 0, Null, ") + spread + u')';
+        else
+            out += spread;
+        ++totals;
+        i = at;
     }
-    return open >= 0 && depth == 0 ? expression.indexOf(u'(') : -1;
+    return totals > 0 ? out : QString();
 }
 
 } // namespace
@@ -1059,18 +1090,11 @@ QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
     conditions.remove(QRegularExpression(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]")));
     if (total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive))
         throw cRuntimeError(kTotalInWhere, LoadString(10728).arg(crosstab.Where), kSource);
-    const qsizetype open = OuterCallOpen(crosstab.Value);
-    if (open < 0 || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
+    if (SpreadTotals(crosstab.Value, QStringLiteral("True")).isEmpty() || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
         return QString();
-    const QString function = crosstab.Value.left(open).trimmed();
-    QString argument = crosstab.Value.mid(open + 1).trimmed();
-    argument.chop(1); // the closing parenthesis
-    if (argument.trimmed() == u'*')
-        argument = QStringLiteral("1");
     QStringList columns = crosstab.Headings;
     auto add = [&](const QString& condition, const QString& name) {
-        columns << function + QLatin1String("(IIf(") + condition + QLatin1String(", ") + argument + QLatin1String(", Null)) AS ")
-                       + Bracket(name);
+        columns << SpreadTotals(crosstab.Value, condition) + QLatin1String(" AS ") + Bracket(name);
     };
     auto select = [&] {
         QString sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + QLatin1String(" FROM ") + crosstab.From;

@@ -84,8 +84,8 @@ public:
         QString From, Where, GroupBy, Having, OrderBy;
     };
     // The crosstab as a plain SELECT over the pivot's values as they are now in the copy;
-    // empty when its value is not one aggregate of one argument, which no SELECT can
-    // spread over columns faithfully.
+    // empty when no SELECT can spread its value over columns faithfully (no total in it,
+    // or First or Last).
     QString CrosstabSelect(const Crosstab& crosstab);
 
 private:

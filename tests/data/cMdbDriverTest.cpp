@@ -750,6 +750,34 @@ TEST_F(MdbDriver, ACrosstabSpreadsItsValueOverThePivotsColumns)
 
     auto byText = db->OpenRecordset(db->QueryDefs()->Item(name)->SQL());
     EXPECT_EQ(byText->RecordCount(), rs->RecordCount()) << "its own text opens it too";
+
+    // A cell no row falls into is Null whatever the total, Count included; an expression
+    // around the total sees that Null. ALFKI shipped 4, 1 and 1 orders by the three
+    // shippers, CENTC one by the third.
+    auto driver = cMdbDriver::Open(kNwind);
+    cMdbDriver::Crosstab crosstab;
+    crosstab.Headings = {QStringLiteral("CustomerID")};
+    crosstab.From = QStringLiteral("Orders");
+    crosstab.Where = QStringLiteral("CustomerID In ('ALFKI', 'CENTC')");
+    crosstab.GroupBy = crosstab.OrderBy = QStringLiteral("CustomerID");
+    crosstab.Pivot = QStringLiteral("ShipVia In (1, 2, 3)");
+    auto cells = [&](const QString& value) {
+        crosstab.Value = value;
+        auto spread = db->OpenRecordset(driver->CrosstabSelect(crosstab));
+        QStringList all;
+        for (; !spread->Eof(); spread->MoveNext()) {
+            for (int i = 1; i <= 3; ++i) {
+                const QVariant cell = spread->Fields()->Item(i)->Value();
+                all << (cell.isValid() ? cell.toString() : QStringLiteral("Null"));
+            }
+        }
+        return all.join(u' ');
+    };
+    EXPECT_EQ(cells(QStringLiteral("Count(*)")), QStringLiteral("4 1 1 Null Null 1"));
+    EXPECT_EQ(cells(QStringLiteral("Nz(Count([OrderID]), 0) * 10")), QStringLiteral("40 10 10 0 0 10"));
+    EXPECT_EQ(cells(QStringLiteral("Max(OrderID) - Min(OrderID)")), QStringLiteral("368 0 0 Null Null 0"));
+    EXPECT_TRUE(driver->CrosstabSelect((crosstab.Value = QStringLiteral("First(OrderID)"), crosstab)).isEmpty())
+        << "the first row of a cell is not the first of its group";
     try {
         db->OpenRecordset(QStringLiteral("TRANSFORM Count(*) SELECT CustomerID FROM Orders GROUP BY CustomerID PIVOT ShipVia"));
         ADD_FAILURE() << "a crosstab text of no stored query ran";
