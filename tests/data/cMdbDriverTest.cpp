@@ -713,6 +713,11 @@ TEST_F(MdbDriver, StoredQueriesOfEveryKindAreListedAndOnlyReadingOnesRun)
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM UnionQuery")); }), JetError::TooFewParameters);
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM CrosstabQuery")); }), 3096)
         << "an aggregate in its WHERE";
+    auto stored = db->QueryDefs()->Item(QStringLiteral("SelectQuery"));
+    EXPECT_EQ(ErrorOf([&] { stored->setSQL(QStringLiteral("SELECT * FROM Table2")); }), JetError::ReadOnly);
+    EXPECT_EQ(ErrorOf([&] { stored->setName(QStringLiteral("Jiný")); }), JetError::ReadOnly);
+    EXPECT_EQ(ErrorOf([&] { db->QueryDefs()->Delete(QStringLiteral("DeleteQuery")); }), JetError::ReadOnly);
+    EXPECT_EQ(db->QueryDefs()->Count(), 9);
     for (const char* made : {"Table4", "Table5"})
         EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Item(QLatin1String(made)); }), JetError::ItemNotFound) << made;
     db->Close();
