@@ -387,6 +387,17 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
     return sql;
 }
 
+// Whether a WHERE condition totals, which Jet refuses; the copy would only fail on it with
+// a message of its own. A subquery may total, so a condition with one is left be.
+bool TotalsInWhere(QString conditions)
+{
+    static const QRegularExpression total(QStringLiteral("(?<![\\w.\\]])(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]"));
+    conditions.remove(quoted);
+    return total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive);
+}
+
 // A crosstab's value for one pivot column: each total in it taken over the rows that
 // belong to the column alone, and Null, as Jet leaves a cell, where none does (Count
 // included). Empty when the value holds no total, or First or Last, whose rows the
@@ -1058,6 +1069,8 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
                 try {
                     if (m_passThrough.contains(key))
                         throw cRuntimeError(JetError::InvalidOperation, LoadString(10725).arg(query.Name), kSource);
+                    if (m_totalsInWhere.contains(key))
+                        throw cRuntimeError(kTotalInWhere, LoadString(10728).arg(m_totalsInWhere.value(key)), kSource);
                     QString select = query.Sql;
                     if (m_crosstabs.contains(key)) {
                         select = CrosstabSelect(m_crosstabs.value(key));
@@ -1082,14 +1095,6 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
 
 QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
 {
-    // Jet refuses a total among a crosstab's conditions; the copy would only fail on it
-    // with a message of its own. A subquery may total, so a condition with one is left be.
-    static const QRegularExpression total(QStringLiteral("(?<![\\w.\\]])(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
-                                          QRegularExpression::CaseInsensitiveOption);
-    QString conditions = crosstab.Where;
-    conditions.remove(QRegularExpression(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]")));
-    if (total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive))
-        throw cRuntimeError(kTotalInWhere, LoadString(10728).arg(crosstab.Where), kSource);
     if (SpreadTotals(crosstab.Value, QStringLiteral("True")).isEmpty() || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
         return QString();
     QStringList columns = crosstab.Headings;
@@ -1203,10 +1208,15 @@ QList<QuerySchema> cMdbDriver::Queries()
     for (QuerySchema& query : m_queries) {
         const QList<QueryRow> parts = rows.value(m_queryIds.value(query.Name));
         int type = 0;
+        QStringList where;
         for (const QueryRow& row : parts) {
             if (row.Attribute == 1)
                 type = row.Flag;
+            else if (row.Attribute == 8)
+                where << row.Expression;
         }
+        if (TotalsInWhere(where.join(u' ')))
+            m_totalsInWhere.insert(query.Name.toCaseFolded(), where.join(QLatin1String(" AND ")));
         Crosstab crosstab;
         query.Sql = BuildQuerySql(parts, &crosstab);
         if (type == kQueryCrosstab)

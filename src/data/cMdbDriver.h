@@ -119,6 +119,7 @@ private:
     QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
     QHash<QString, Crosstab> m_crosstabs; // by case-folded name
     QSet<QString> m_passThrough; // case-folded names of queries a server is to run
+    QHash<QString, QString> m_totalsInWhere; // case-folded name: the conditions, which total
     QHash<QString, QString> m_complexKinds; // "table\ncolumn", case-folded: attachment or several values
     std::shared_ptr<cSqliteDriver> m_memory;
     std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
