@@ -7,7 +7,8 @@
 //   'H' jet version, language, code page, page count (four u32)
 //   'O' one catalogue object: index u32, type i32, flags i32, name
 //   'C' the columns of the table just announced: count u32, then per column name,
-//       type i32, size i32, required u8, allowZeroLength u8 (2 = not stored), default
+//       type i32, size i32, required u8, allowZeroLength u8 (2 = not stored), default,
+//       calculated u8 (1 when Access computes the value from an expression)
 //   'I' the indexes of the table just announced: count u32, then per index name,
 //       primary u8, unique u8, key count u32, per key column u32 (0-based), descending u8
 //   'E' end of the catalogue
@@ -15,7 +16,8 @@
 //   'Z' end of a table's rows: count u32
 //   'X' failure: a message
 // Texts are UTF-8 with a u32 length. Fixed-size values are the stored little-endian bytes;
-// texts, memos and decimals UTF-8; binaries and OLE objects as stored.
+// texts, memos and decimals UTF-8; binaries, OLE objects and kinds libmdb does not know
+// as stored.
 // Commands on stdin, one a line: "R <object index>" streams that table's rows.
 
 // glib is C++-aware only when included outside mdbtools.h's extern "C".
@@ -23,6 +25,8 @@
 #include <iconv.h>
 
 #include <mdbtools.h>
+
+#include "mJetText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -90,6 +94,8 @@ struct Reader {
     {
         if (length == 0)
             return std::string();
+        if (Mdb->f->jet_version != MDB_VER_JET3)
+            return JetTextToUtf8(reinterpret_cast<const unsigned char*>(data), length);
         std::vector<char> out(length * 3 + 8);
         const int written = mdb_unicode2ascii(Mdb, data, length, out.data(), length * 3 + 4);
         return std::string(out.data(), size_t(written > 0 ? written : 0));
@@ -181,6 +187,7 @@ void SendCatalog(MdbHandle* mdb, uint32_t pages)
                 columns.push_back(char(YesNo(Prop(column, "Required"))));
                 columns.push_back(char(YesNo(Prop(column, "AllowZeroLength"))));
                 PutText(columns, Prop(column, "DefaultValue"));
+                columns.push_back(char(Prop(column, "Expression").empty() ? 0 : 1));
             }
         }
         // Relationships are stored as indexes too (type 2): they are not the table's own.
@@ -308,6 +315,8 @@ void SendRows(const Reader& reader, unsigned index)
             default:
                 if (fixed > 0 && field->siz >= fixed)
                     PutBytes(row, data, size_t(fixed));
+                else if (fixed == 0)
+                    PutBytes(row, data, size_t(field->siz)); // a kind the engine only names
                 else
                     PutU32(row, 0xFFFFFFFFu);
                 break;

@@ -6,6 +6,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mStringTable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -31,13 +32,14 @@
 namespace {
 
 const QString kSource = QStringLiteral("DAO.Database");
+constexpr int kTotalInWhere = 3096; // Jet's number for an aggregate in WHERE
 int gHelperTimeout = 10000;
 
 // libmdb's type codes.
 enum MdbType {
     kMdbBool = 1, kMdbByte = 2, kMdbInt = 3, kMdbLong = 4, kMdbMoney = 5, kMdbFloat = 6, kMdbDouble = 7,
     kMdbDate = 8, kMdbBinary = 9, kMdbText = 10, kMdbOle = 11, kMdbMemo = 12, kMdbGuid = 15, kMdbNumeric = 16,
-    kMdbComplex = 18
+    kMdbComplex = 18, kMdbExtendedDate = 20
 };
 constexpr int kMdbTableObject = 1;
 // MSysObjects types.
@@ -54,17 +56,19 @@ int JetTypeOf(int mdbType)
     case kMdbBool: return JetType::Boolean;
     case kMdbByte: return JetType::Byte;
     case kMdbInt: return JetType::Integer;
-    case kMdbLong:
-    case kMdbComplex: return JetType::Long;
+    case kMdbLong: return JetType::Long;
     case kMdbMoney: return JetType::Currency;
     case kMdbFloat: return JetType::Single;
-    case kMdbDate: return JetType::Date;
+    case kMdbDate:
+    case kMdbExtendedDate: return JetType::Date;
     case kMdbBinary: return JetType::Binary;
     case kMdbText: return JetType::Text;
     case kMdbOle: return JetType::LongBinary;
     case kMdbMemo: return JetType::Memo;
     case kMdbGuid: return JetType::Guid;
-    default: return JetType::Double; // Double, and Decimal as its nearest the copy holds
+    case kMdbDouble:
+    case kMdbNumeric: return JetType::Double; // Decimal as its nearest the copy holds
+    default: return JetType::Text; // attachments, multiple values, kinds to come: named, not read
     }
 }
 
@@ -75,7 +79,7 @@ bool SameName(const QString& a, const QString& b)
 
 QString Bracket(const QString& name)
 {
-    return u'[' + name + u']';
+    return JetBracketName(name);
 }
 
 // The helper's payloads, read with every length checked.
@@ -139,7 +143,11 @@ QByteArray DateText(double value)
     qint64 days = qint64(day);
     if (seconds >= 86400) {
         seconds -= 86400;
-        days += value < 0 ? -1 : 1;
+        ++days; // midnight of the next day, before 1899 as after: the time counts forwards
+        if (days > 2958465) { // the last second of 9999 rounded up: no later day to carry into
+            days = 2958465;
+            seconds = 86399;
+        }
     }
     const QDate date = QDate(1899, 12, 30).addDays(days);
     if (!date.isValid() || date.year() < 100 || date.year() > 9999)
@@ -198,7 +206,11 @@ QString ParameterType(int type)
     }
 }
 
-QString BuildQuerySql(const QList<QueryRow>& rows)
+// MSysQueries' query types.
+constexpr int kQueryCrosstab = 6;
+constexpr int kQueryPassThrough = 8;
+
+QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crosstab = nullptr)
 {
     int type = 1;
     int flags = 0;
@@ -239,7 +251,10 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         case 6: columnRows << &row; break;
         case 7: joins << &row; break;
         case 8: where << row.Expression; break;
-        case 9: groupBy << row.Expression; break;
+        case 9:
+            if (!(type == kQueryCrosstab && row.Flag == 1)) // a crosstab's pivot is grouped by apart
+                groupBy << row.Expression;
+            break;
         case 10: having << row.Expression; break;
         case 11:
             orderBy << row.Expression + (row.Name1 == QLatin1String("D") ? QLatin1String(" DESC") : QLatin1String(""));
@@ -299,9 +314,21 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     if (flags & 0x01)
         selectList << QStringLiteral("*");
     QStringList assignments, targets;
+    QString value, valueName, pivot;
     for (const QueryRow* column : columnRows) {
         if (type == 4) {
-            assignments << column->Name1 + QLatin1String(" = ") + column->Expression;
+            // Access keeps the field to set in Name2.
+            assignments << (column->Name1.isEmpty() ? column->Name2 : column->Name1) + QLatin1String(" = ") + column->Expression;
+            continue;
+        }
+        if (type == kQueryCrosstab && column->Flag != 2) {
+            // 1 the pivot, 2 a row heading, anything else the value
+            if (column->Flag == 1) {
+                pivot = column->Expression;
+            } else {
+                value = column->Expression;
+                valueName = column->Name1;
+            }
             continue;
         }
         if (type == 3 && !column->Name2.isEmpty())
@@ -316,6 +343,19 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     else if (flags & 0x02)
         predicate.prepend(QLatin1String("DISTINCT "));
     const QString fromText = from.join(QLatin1String(", "));
+    if (type == kQueryCrosstab) {
+        if (crosstab) {
+            crosstab->Value = value;
+            crosstab->Pivot = pivot;
+            crosstab->Headings = selectList;
+            crosstab->From = fromText;
+            crosstab->Where = where.join(QLatin1String(" AND "));
+            crosstab->GroupBy = groupBy.join(QLatin1String(", "));
+            crosstab->Having = having.join(QLatin1String(" AND "));
+            crosstab->OrderBy = orderBy.join(QLatin1String(", "));
+        }
+        sql += QLatin1String("TRANSFORM ") + value + (valueName.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(valueName)) + u'\n';
+    }
     switch (type) {
     case 3:
         sql += QLatin1String("INSERT INTO ") + Bracket(target)
@@ -340,9 +380,90 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         sql += QLatin1String("\nHAVING ") + having.join(QLatin1String(" AND "));
     if (!orderBy.isEmpty())
         sql += QLatin1String("\nORDER BY ") + orderBy.join(QLatin1String(", "));
+    if (type == kQueryCrosstab)
+        sql += QLatin1String("\nPIVOT ") + pivot;
     if (flags & 0x04)
         sql += QLatin1String("\nWITH OWNERACCESS OPTION");
     return sql;
+}
+
+// Whether a WHERE condition totals, which Jet refuses; the copy would only fail on it with
+// a message of its own. A subquery may total, so a condition with one is left be.
+bool TotalsInWhere(QString conditions)
+{
+    static const QRegularExpression total(QStringLiteral("(?<![\\w.\\]])(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]"));
+    conditions.remove(quoted);
+    return total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive);
+}
+
+// A crosstab's value for one pivot column: each total in it taken over the rows that
+// belong to the column alone, and Null, as Jet leaves a cell, where none does (Count
+// included). Empty when the value holds no total, or First or Last, whose rows the
+// condition cannot pick out while keeping their order.
+QString SpreadTotals(const QString& value, const QString& condition)
+{
+    static const QRegularExpression total(QStringLiteral("^(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    // Past a text or bracketed name that starts at i, or -1 when it does not end.
+    auto skip = [&](qsizetype i) {
+        const QChar close = value[i] == u'[' ? QChar(u']') : value[i];
+        const qsizetype at = value.indexOf(close, i + 1);
+        return at < 0 ? -1 : at + 1;
+    };
+    const QString in = QLatin1String("IIf(") + condition + QLatin1String(", ");
+    QString out;
+    int totals = 0;
+    for (qsizetype i = 0; i < value.size();) {
+        const QChar c = value[i];
+        if (c == u'"' || c == u'\'' || c == u'[') {
+            const qsizetype next = skip(i);
+            if (next < 0)
+                return QString();
+            out += value.mid(i, next - i);
+            i = next;
+            continue;
+        }
+        const bool wordStart = (c.isLetter() || c == u'_') && (i == 0 || !(value[i - 1].isLetterOrNumber() || value[i - 1] == u'_'
+                                                                           || value[i - 1] == u'.' || value[i - 1] == u']'));
+        const QRegularExpressionMatch call = wordStart ? total.match(value.mid(i)) : QRegularExpressionMatch();
+        if (!call.hasMatch()) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const QString function = call.captured(1);
+        if (function.compare(QLatin1String("First"), Qt::CaseInsensitive) == 0
+            || function.compare(QLatin1String("Last"), Qt::CaseInsensitive) == 0)
+            return QString();
+        const qsizetype open = i + call.capturedLength(0);
+        qsizetype at = open;
+        for (int depth = 1; depth > 0; ) {
+            if (at >= value.size())
+                return QString();
+            const QChar d = value[at];
+            if (d == u'"' || d == u'\'' || d == u'[') {
+                at = skip(at);
+                if (at < 0)
+                    return QString();
+                continue;
+            }
+            depth += d == u'(' ? 1 : d == u')' ? -1 : 0;
+            ++at;
+        }
+        QString argument = value.mid(open, at - 1 - open).trimmed();
+        if (argument == u'*')
+            argument = QStringLiteral("1");
+        const QString spread = function + u'(' + in + argument + QLatin1String(", Null))");
+        if (function.compare(QLatin1String("Count"), Qt::CaseInsensitive) == 0)
+            out += QLatin1String("IIf(Sum(") + in + QLatin1String("1, 0)) = 0, Null, ") + spread + u')';
+        else
+            out += spread;
+        ++totals;
+        i = at;
+    }
+    return totals > 0 ? out : QString();
 }
 
 } // namespace
@@ -573,6 +694,10 @@ void cMdbDriver::Load()
                 if (!read.Text(column.Name) || !read.U32(type) || !read.U32(columnSize) || !read.U8(column.Required)
                     || !read.U8(column.AllowZeroLength) || !read.Text(column.DefaultValue))
                     Damaged();
+                int calculated = 0;
+                if (!read.U8(calculated))
+                    Damaged();
+                column.Calculated = calculated == 1;
                 column.MdbType = int(type);
                 column.Size = int(columnSize);
                 m_objects.last().Columns << column;
@@ -625,9 +750,12 @@ void cMdbDriver::Load()
         return at < 0 || nulls[at] ? QString() : QString::fromUtf8(values[at]);
     };
     QList<QPair<qint32, QString>> queries;
+    QHash<qint32, QString> objectNames;
     ReadRows(*objects, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
         const int objectType = integer(values[type]); // forms and reports are negative
         const QString objectName = text(values, nulls, name);
+        if (id >= 0 && !nulls[id])
+            objectNames.insert(integer(values[id]), objectName);
         const qint32 objectFlags = flags >= 0 ? integer(values[flags]) : 0;
         if (objectType == kTypeQuery) {
             if (!objectName.startsWith(u'~')) // the hidden record sources of forms and reports
@@ -654,6 +782,14 @@ void cMdbDriver::Load()
                            : c.MdbType == kMdbBool ? 1 : c.MdbType == kMdbNumeric ? 16 : FixedSize(c.MdbType);
                 if (c.MdbType == kMdbBinary)
                     field.Size = c.Size;
+                if (c.Calculated) {
+                    field.Type = JetType::Text; // the stand-in text, not the stored result
+                    field.Size = 255;
+                } else if (field.Type == JetType::Text && c.MdbType != kMdbText) {
+                    field.Size = 255;
+                } else if (c.MdbType == kMdbExtendedDate) {
+                    field.Size = 8;
+                }
                 field.Required = c.Required == 1;
                 field.AllowZeroLength = (field.Type == JetType::Text || field.Type == JetType::Memo) && c.AllowZeroLength != 0;
                 field.DefaultValue = c.DefaultValue;
@@ -678,6 +814,48 @@ void cMdbDriver::Load()
     // The query texts need MSysQueries, read when first asked for.
     for (const auto& query : queries)
         m_queryIds.insert(query.second, query.first);
+    ReadComplexKinds(objectNames);
+}
+
+// ACE keeps an attachment or a field of several values in tables of its own; the field's
+// row holds only a key. MSysComplexColumns tells which kind each such field is.
+void cMdbDriver::ReadComplexKinds(const QHash<qint32, QString>& objectNames)
+{
+    const Object* complex = FindTableObject(QStringLiteral("MSysComplexColumns"));
+    if (!complex)
+        return;
+    QHash<QString, int> column;
+    for (int i = 0; i < complex->Columns.size(); ++i)
+        column.insert(complex->Columns[i].Name.toCaseFolded(), i);
+    const int name = column.value(QStringLiteral("columnname"), -1), kind = column.value(QStringLiteral("complextypeobjectid"), -1),
+              table = column.value(QStringLiteral("conceptualtableid"), -1);
+    if (name < 0 || kind < 0 || table < 0)
+        return;
+    auto integer = [](const QByteArray& value) { return value.size() == 4 ? qFromLittleEndian<qint32>(value.constData()) : 0; };
+    ReadRows(*complex, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+        if (nulls[name] || nulls[kind] || nulls[table])
+            return;
+        const QString kindName = objectNames.value(integer(values[kind]));
+        const bool attachment = kindName.compare(QLatin1String("MSysComplexType_Attachment"), Qt::CaseInsensitive) == 0;
+        m_complexKinds.insert((objectNames.value(integer(values[table])) + u'\n' + QString::fromUtf8(values[name])).toCaseFolded(),
+                              LoadString(attachment ? 10720 : 10721));
+    });
+}
+
+QString cMdbDriver::StandIn(const Object& table, int column) const
+{
+    const Column& c = table.Columns[column];
+    if (c.Calculated)
+        return LoadString(10722);
+    switch (c.MdbType) {
+    case kMdbBool: case kMdbByte: case kMdbInt: case kMdbLong: case kMdbMoney: case kMdbFloat: case kMdbDouble:
+    case kMdbDate: case kMdbBinary: case kMdbText: case kMdbOle: case kMdbMemo: case kMdbGuid: case kMdbNumeric:
+        return QString();
+    case kMdbComplex:
+        return m_complexKinds.value((table.Name + u'\n' + c.Name).toCaseFolded(), LoadString(10721));
+    case kMdbExtendedDate: return LoadString(10723);
+    default: return LoadString(10724);
+    }
 }
 
 const cMdbDriver::Object* cMdbDriver::FindTableObject(const QString& name) const
@@ -766,9 +944,11 @@ void cMdbDriver::CopyTable(const Object& table)
     }
     sqlite3* db = Memory().Handle();
     QStringList definitions, marks;
+    QList<QByteArray> standIns;
     for (qsizetype i = 0; i < table.Columns.size(); ++i) {
+        standIns << StandIn(table, int(i)).toUtf8();
         FieldSchema field;
-        field.Type = JetTypeOf(table.Columns[i].MdbType);
+        field.Type = schema && i < schema->Fields.size() ? schema->Fields[i].Type : JetTypeOf(table.Columns[i].MdbType);
         field.Size = schema && i < schema->Fields.size() ? schema->Fields[i].Size : 255;
         if (field.Type == JetType::Text && (field.Size <= 0 || field.Size > 255))
             field.Type = JetType::Memo;
@@ -793,12 +973,15 @@ void cMdbDriver::CopyTable(const Object& table)
                     sqlite3_bind_null(statement, at);
                     continue;
                 }
+                if (!standIns[i].isEmpty()) {
+                    sqlite3_bind_text(statement, at, standIns[i].constData(), int(standIns[i].size()), SQLITE_STATIC);
+                    continue;
+                }
                 switch (table.Columns[i].MdbType) {
                 case kMdbBool: sqlite3_bind_int64(statement, at, b[0] ? -1 : 0); break;
                 case kMdbByte: sqlite3_bind_int64(statement, at, b[0]); break;
                 case kMdbInt: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint16>(b)); break;
-                case kMdbLong:
-                case kMdbComplex: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint32>(b)); break;
+                case kMdbLong: sqlite3_bind_int64(statement, at, qFromLittleEndian<qint32>(b)); break;
                 case kMdbMoney: sqlite3_bind_double(statement, at, double(qFromLittleEndian<qint64>(b)) / 10000.0); break;
                 case kMdbFloat: {
                     float value = 0;
@@ -816,11 +999,10 @@ void cMdbDriver::CopyTable(const Object& table)
                 case kMdbDate: {
                     double value = 0;
                     std::memcpy(&value, b, 8);
-                    const QByteArray date = DateText(qFromLittleEndian(value));
+                    QByteArray date = DateText(qFromLittleEndian(value));
                     if (date.isEmpty())
-                        sqlite3_bind_null(statement, at);
-                    else
-                        sqlite3_bind_text(statement, at, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+                        date = LoadString(10723).toUtf8(); // never a wrong date, never a Null that is not one
+                    sqlite3_bind_text(statement, at, date.constData(), int(date.size()), SQLITE_TRANSIENT);
                     break;
                 }
                 case kMdbGuid: {
@@ -852,14 +1034,14 @@ void cMdbDriver::CopyTable(const Object& table)
 // only looks like one costs a needless copy, never a wrong result.
 QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth)
 {
-    static const QRegularExpression names(QStringLiteral("\\[([^\\]]+)\\]|`([^`]+)`|([\\w]+)"),
+    static const QRegularExpression names(QStringLiteral("\\[((?:[^\\]]|\\]\\])+)\\]|`([^`]+)`|([\\w]+)"),
                                           QRegularExpression::UseUnicodePropertiesOption);
     QSet<QString> words;
     for (auto it = names.globalMatch(jetSql); it.hasNext();) {
         const auto match = it.next();
         for (int group = 1; group <= 3; ++group) {
             if (match.capturedLength(group) > 0)
-                words.insert(match.captured(group).toCaseFolded());
+                words.insert(match.captured(group).replace(QLatin1String("]]"), QLatin1String("]")).toCaseFolded());
         }
     }
     for (const TableSchema& table : std::as_const(m_tables)) {
@@ -885,8 +1067,18 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
                 m_broken.insert(key, inner);
             } else {
                 try {
+                    if (m_passThrough.contains(key))
+                        throw cRuntimeError(JetError::InvalidOperation, LoadString(10725).arg(query.Name), kSource);
+                    if (m_totalsInWhere.contains(key))
+                        throw cRuntimeError(kTotalInWhere, LoadString(10728).arg(m_totalsInWhere.value(key)), kSource);
+                    QString select = query.Sql;
+                    if (m_crosstabs.contains(key)) {
+                        select = CrosstabSelect(m_crosstabs.value(key));
+                        if (select.isEmpty())
+                            throw cRuntimeError(JetError::InvalidOperation, LoadString(10726).arg(query.Name), kSource);
+                    }
                     ExecSql(Memory().Handle(),
-                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(query.Sql)));
+                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(select)));
                     cSqliteStatement(Memory().Handle(), QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(QuoteName(query.Name)));
                 } catch (const cRuntimeError& e) {
                     m_broken.insert(key, qMakePair(e.Number(), e.Description()));
@@ -899,6 +1091,79 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
             failure = m_broken.value(key);
     }
     return failure;
+}
+
+QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
+{
+    if (SpreadTotals(crosstab.Value, QStringLiteral("True")).isEmpty() || crosstab.Pivot.isEmpty() || crosstab.From.isEmpty())
+        return QString();
+    QStringList columns = crosstab.Headings;
+    auto add = [&](const QString& condition, const QString& name) {
+        columns << SpreadTotals(crosstab.Value, condition) + QLatin1String(" AS ") + Bracket(name);
+    };
+    auto select = [&] {
+        QString sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + QLatin1String(" FROM ") + crosstab.From;
+        if (!crosstab.Where.isEmpty())
+            sql += QLatin1String(" WHERE ") + crosstab.Where;
+        if (!crosstab.GroupBy.isEmpty())
+            sql += QLatin1String(" GROUP BY ") + crosstab.GroupBy;
+        if (!crosstab.Having.isEmpty())
+            sql += QLatin1String(" HAVING ") + crosstab.Having;
+        if (!crosstab.OrderBy.isEmpty())
+            sql += QLatin1String(" ORDER BY ") + crosstab.OrderBy;
+        return sql;
+    };
+    // "PIVOT x In (a, b)" names its columns itself, in its own order, whether or not rows have them.
+    static const QRegularExpression fixed(QStringLiteral("^(.*\\S)\\s+In\\s*\\(([^()]*)\\)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch headed = fixed.match(crosstab.Pivot);
+    if (headed.hasMatch()) {
+        static const QRegularExpression item(QStringLiteral("\\s*(\"[^\"]*\"|'[^']*'|[^,]+?)\\s*(,|$)"));
+        const QString pivot = headed.captured(1);
+        for (auto it = item.globalMatch(headed.captured(2)); it.hasNext();) {
+            const QString literal = it.next().captured(1);
+            if (literal.isEmpty())
+                continue;
+            const bool quoted = literal.startsWith(u'"') || literal.startsWith(u'\'');
+            add(u'(' + pivot + QLatin1String(") = ") + literal, quoted ? literal.mid(1, literal.size() - 2) : literal);
+        }
+        return select();
+    }
+    // The pivot's values, in the order Jet gives its columns.
+    QString values = QLatin1String("SELECT DISTINCT ") + crosstab.Pivot + QLatin1String(" FROM ") + crosstab.From;
+    if (!crosstab.Where.isEmpty())
+        values += QLatin1String(" WHERE ") + crosstab.Where;
+    values += QLatin1String(" ORDER BY 1");
+    cSqliteStatement statement(Memory().Handle(), TranslateJetSql(values));
+    while (statement.Step()) {
+        QString condition, name;
+        switch (sqlite3_column_type(statement.get(), 0)) {
+        case SQLITE_NULL:
+            condition = u'(' + crosstab.Pivot + QLatin1String(") Is Null");
+            name = QStringLiteral("<>");
+            break;
+        case SQLITE_INTEGER:
+            name = QString::number(statement.Int(0));
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = ") + name;
+            break;
+        case SQLITE_FLOAT: {
+            const double number = sqlite3_column_double(statement.get(), 0);
+            name = QString::number(number, 'g', 17);
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = ") + name;
+            break;
+        }
+        case SQLITE_TEXT: {
+            name = statement.Text(0);
+            QString literal = name;
+            literal.replace(u'\'', QLatin1String("''"));
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = '") + literal + u'\'';
+            break;
+        }
+        default: return QString(); // a binary value names no column
+        }
+        add(condition, name);
+    }
+    return select();
 }
 
 QList<TableSchema> cMdbDriver::Tables()
@@ -940,8 +1205,25 @@ QList<QuerySchema> cMdbDriver::Queries()
         row.Expression = text(expression);
         rows[number(values[objectId])] << row;
     });
-    for (QuerySchema& query : m_queries)
-        query.Sql = BuildQuerySql(rows.value(m_queryIds.value(query.Name)));
+    for (QuerySchema& query : m_queries) {
+        const QList<QueryRow> parts = rows.value(m_queryIds.value(query.Name));
+        int type = 0;
+        QStringList where;
+        for (const QueryRow& row : parts) {
+            if (row.Attribute == 1)
+                type = row.Flag;
+            else if (row.Attribute == 8)
+                where << row.Expression;
+        }
+        if (TotalsInWhere(where.join(u' ')))
+            m_totalsInWhere.insert(query.Name.toCaseFolded(), where.join(QLatin1String(" AND ")));
+        Crosstab crosstab;
+        query.Sql = BuildQuerySql(parts, &crosstab);
+        if (type == kQueryCrosstab)
+            m_crosstabs.insert(query.Name.toCaseFolded(), crosstab);
+        else if (type == kQueryPassThrough)
+            m_passThrough.insert(query.Name.toCaseFolded());
+    }
     return m_queries;
 }
 
@@ -960,6 +1242,15 @@ void cMdbDriver::AlterQuery(const QString&, const QuerySchema&) { RaiseJetError(
 std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
 {
     RequireOpen();
+    // A crosstab's own text is not SQL the copy knows; the stored query of that text is.
+    const QString text = sql.trimmed();
+    if (text.startsWith(QLatin1String("TRANSFORM"), Qt::CaseInsensitive)) {
+        for (const QuerySchema& query : Queries()) {
+            if (m_crosstabs.contains(query.Name.toCaseFolded()) && query.Sql.trimmed() == text)
+                return OpenCursor(QLatin1String("SELECT * FROM ") + Bracket(query.Name));
+        }
+        throw cRuntimeError(JetError::InvalidOperation, LoadString(10727), kSource);
+    }
     const QPair<int, QString> broken = CopyWhatIsNamed(sql, 0);
     try {
         return Memory().OpenCursor(sql);

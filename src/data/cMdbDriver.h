@@ -65,6 +65,7 @@ public:
         int Required = 2; // 0 no, 1 yes, 2 not stored
         int AllowZeroLength = 2;
         QString DefaultValue;
+        bool Calculated = false;
     };
     struct Object {
         quint32 Index = 0;
@@ -75,6 +76,18 @@ public:
         QList<IndexSchema> Indexes;
     };
 
+    // A stored crosstab query in its parts, as Jet SQL.
+    struct Crosstab {
+        QString Value; // the aggregate whose results fill the pivot's columns
+        QString Pivot;
+        QStringList Headings;
+        QString From, Where, GroupBy, Having, OrderBy;
+    };
+    // The crosstab as a plain SELECT over the pivot's values as they are now in the copy;
+    // empty when no SELECT can spread its value over columns faithfully (no total in it,
+    // or First or Last).
+    QString CrosstabSelect(const Crosstab& crosstab);
+
 private:
     explicit cMdbDriver(QString path);
     void Load();
@@ -82,6 +95,10 @@ private:
     // Streams a table's rows; each row's values, as the helper sent them, go to onRow.
     void ReadRows(const Object& table, const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow);
     void CopyTable(const Object& table);
+    // What the copy shows for a value the engine can name but not read; empty for the
+    // kinds it reads.
+    QString StandIn(const Object& table, int column) const;
+    void ReadComplexKinds(const QHash<qint32, QString>& tableIds);
     // Makes ready what the text names; returns the error of the first stored query it
     // names that the copy cannot run (number 0 when there is none).
     QPair<int, QString> CopyWhatIsNamed(const QString& jetSql, int depth);
@@ -100,6 +117,10 @@ private:
     QList<QuerySchema> m_queries;
     bool m_queriesRead = false;
     QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
+    QHash<QString, Crosstab> m_crosstabs; // by case-folded name
+    QSet<QString> m_passThrough; // case-folded names of queries a server is to run
+    QHash<QString, QString> m_totalsInWhere; // case-folded name: the conditions, which total
+    QHash<QString, QString> m_complexKinds; // "table\ncolumn", case-folded: attachment or several values
     std::shared_ptr<cSqliteDriver> m_memory;
     std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
     cMdbHelper* m_reading = nullptr; // the helper while rows come from it, under m_interruptMutex

@@ -114,6 +114,29 @@ private:
     std::shared_ptr<Database> m_northwind;
 };
 
+// A genuine Jet 4 or ACE file with Table1 and no Northwind tables.
+class cKindsFileBackend : public cEngineBackend {
+public:
+    cKindsFileBackend(std::string name, const char* file) : m_name(std::move(name)), m_file(QStringLiteral(QUARNEL_TESTDATA "/") + QLatin1String(file)) {}
+    std::string Name() const override { return m_name; }
+    QString Missing() const override { return QFile::exists(m_file) ? QString() : QStringLiteral("%1 is missing").arg(m_file); }
+    bool ReadOnly() const override { return true; }
+    std::shared_ptr<Database> Northwind() override { return nullptr; }
+    std::shared_ptr<Database> Kinds() override
+    {
+        if (!m_kinds)
+            m_kinds = DBEngine::Instance().OpenDatabase(m_file);
+        return m_kinds;
+    }
+    QString KindsFile() const override { return m_file; }
+    std::shared_ptr<Database> People(const QString&) override { return nullptr; }
+
+private:
+    std::string m_name;
+    QString m_file;
+    std::shared_ptr<Database> m_kinds;
+};
+
 // A source through unixODBC; the tables are laid out in the source's own SQL.
 class cOdbcBackend : public cEngineBackend {
 public:
@@ -266,6 +289,14 @@ std::vector<cEngineBackend*> EngineBackends()
     static cOdbcSqliteBackend odbcSqlite;
     static cPostgresBackend postgres;
     return {&sqlite, &access, &odbcSqlite, &postgres};
+}
+
+std::vector<cEngineBackend*> KindsBackends()
+{
+    static cKindsFileBackend jet4("AccessJet4", "testV2000.mdb");
+    static cKindsFileBackend ace2007("AccessAce2007", "testV2007.accdb");
+    static cKindsFileBackend ace2010("AccessAce2010", "testV2010.accdb");
+    return {&jet4, &ace2007, &ace2010};
 }
 
 std::shared_ptr<Database> CreateOsobyFile(const QString& path)

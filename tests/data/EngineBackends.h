@@ -14,6 +14,9 @@
 // same standard tables, so that one test body serves them all:
 // - Northwind: Shippers, Employees, Products and Orders of nwind.mdb with every value,
 //   made once per test program and only read by the tests;
+// - Kinds: Table1 of the Jet 4 and ACE test files, one field of each kind (Text(50) A,
+//   Text(100) B, Byte C, Integer D, Long E, Double F, Date G, Currency H, Boolean I) and
+//   the two rows "a" and "abcdefg"; on the backends of KindsBackends();
 // - People: a fresh Osoby (Id Long key, Jméno Text(20) required without zero length,
 //   Příjmení Text(50), Narozen Date, Plat Currency, Aktivní Boolean, Poznámka Memo) with
 //   Jana, Petr and Nela, on backends that can be written.
@@ -37,6 +40,9 @@ public:
     virtual bool KeepsZeroLengthRule() const { return true; }
 
     virtual std::shared_ptr<Database> Northwind() = 0;
+    virtual std::shared_ptr<Database> Kinds() { return nullptr; }
+    // The file behind Kinds().
+    virtual QString KindsFile() const { return QString(); }
     // The file behind Northwind(), empty for a source that is not a file.
     virtual QString NorthwindFile() const { return QString(); }
     // A fresh People database in folder (which the test owns); never called when ReadOnly().
@@ -51,6 +57,9 @@ public:
 // Every backend: the SQLite file, the genuine Access file, the SQLite ODBC driver and
 // PostgreSQL through psqlODBC.
 std::vector<cEngineBackend*> EngineBackends();
+
+// The Kinds backends: each genuine Jet 4 and ACE file that holds Table1.
+std::vector<cEngineBackend*> KindsBackends();
 
 // Makes the Osoby table of the SQLite file backend.
 std::shared_ptr<Database> CreateOsobyFile(const QString& path);
@@ -67,3 +76,5 @@ void PrintTo(cEngineBackend* backend, std::ostream* os);
 
 #define INSTANTIATE_ENGINE_SUITE(Suite) \
     INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(EngineBackends()), EngineBackendName)
+#define INSTANTIATE_KINDS_SUITE(Suite) \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(KindsBackends()), EngineBackendName)
