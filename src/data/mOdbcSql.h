@@ -10,6 +10,9 @@ struct OdbcDialect {
     QChar Quote = u'"';               // the source's identifier quote
     bool BooleanWords = false;        // TRUE/FALSE where the source has a boolean type, else 1/0
     bool CaseInsensitiveLike = false; // ILIKE, for sources whose LIKE heeds case
+    // A backslash inside '…' may be an escape to the source (MySQL, PostgreSQL without
+    // standard_conforming_strings, any source not known otherwise): texts holding one are refused.
+    bool BackslashEscapes = true;
     // How a pattern with Jet's # or […] is written: a regular expression (~*), a GLOB, or
     // not at all (refused).
     enum class Classes { None, Regex, Glob } LikeClasses = Classes::None;
@@ -19,18 +22,19 @@ struct OdbcDialect {
     bool CountsResults = false;       // the driver holds a query's whole result and tells its size
 };
 
-// One Jet statement for the source: [names] in the source's quotes, "texts" as 'texts',
-// #dates# as {ts '…'}, True/Yes and False/No as the source's values, a LIKE pattern with
-// Jet's meaning (* ? # […] [!…], a literal % or _ escaped), & as the source's concatenation, DISTINCTROW dropped,
-// TOP n as LIMIT n. Text after a ';' is refused (3142); everything else is the source's
-// own SQL and passes unchanged.
+// One Jet statement for the source, read by the same tokenizer as on every backend (what
+// Jet cannot read is refused before anything is sent): [names] in the source's quotes,
+// "texts" as 'texts', #dates# as {ts '…'}, True/Yes and False/No as the source's values, a
+// LIKE pattern with Jet's meaning (* ? # […] [!…] ignoring case, a literal % or _
+// escaped), & as the source's concatenation, DISTINCTROW dropped, TOP n as LIMIT n. Text
+// after a ';' is refused (3142), and so is a text with a backslash where the source may
+// read it as an escape; blanks are put where the source would read two tokens as one (a
+// comment, a longer operator). Words, numbers and operators pass as written.
 // spell gives a [name] as the source spells it (Jet's names ignore case, most sources'
 // quoted names do not), or an empty text to keep it as written.
 QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
                                const std::function<QString(const QString&)>& spell = {});
 
-// The names a Jet text mentions: its words and [bracketed names], as written.
-QStringList NamesInJetSql(const QString& jetSql);
-
-// A name in the source's quotes.
+// A name in the source's quotes, the quote doubled inside. A source without quotes takes
+// only a plain word (ASCII letters, digits, "_"); any other name is refused (3125).
 QString QuoteOdbcName(const QString& name, QChar quote);
