@@ -73,11 +73,6 @@ bool SameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString Bracket(const QString& name)
-{
-    return u'[' + name + u']';
-}
-
 // The helper's payloads, read with every length checked.
 class cPayload {
 public:
@@ -219,7 +214,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
             target = row.Name1;
             written = row.Expression;
             break;
-        case 2: parameters << Bracket(row.Name1) + u' ' + ParameterType(row.Flag); break;
+        case 2: parameters << JetBracketName(row.Name1) + u' ' + ParameterType(row.Flag); break;
         case 3:
             flags = row.Flag;
             top = row.Name1;
@@ -229,9 +224,9 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
                 unionParts << row.Expression.trimmed();
             } else {
                 Source source;
-                source.Text = row.Expression.isEmpty() ? Bracket(row.Name1) : u'(' + row.Expression + u')';
+                source.Text = row.Expression.isEmpty() ? JetBracketName(row.Name1) : u'(' + row.Expression + u')';
                 if (!row.Name2.isEmpty())
-                    source.Text += QLatin1String(" AS ") + Bracket(row.Name2);
+                    source.Text += QLatin1String(" AS ") + JetBracketName(row.Name2);
                 source.Names << (row.Name2.isEmpty() ? row.Name1 : row.Name2);
                 sources << source;
             }
@@ -306,7 +301,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
         }
         if (type == 3 && !column->Name2.isEmpty())
             targets << column->Name2;
-        selectList << column->Expression + (column->Name1.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(column->Name1));
+        selectList << column->Expression + (column->Name1.isEmpty() ? QString() : QLatin1String(" AS ") + JetBracketName(column->Name1));
     }
     QString predicate;
     if (flags & 0x10)
@@ -318,7 +313,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     const QString fromText = from.join(QLatin1String(", "));
     switch (type) {
     case 3:
-        sql += QLatin1String("INSERT INTO ") + Bracket(target)
+        sql += QLatin1String("INSERT INTO ") + JetBracketName(target)
                + (targets.isEmpty() ? QString() : QLatin1String(" (") + targets.join(QLatin1String(", ")) + u')')
                + QLatin1String("\nSELECT ") + predicate + selectList.join(QLatin1String(", "));
         break;
@@ -327,7 +322,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows)
     default:
         sql += QLatin1String("SELECT ") + predicate + selectList.join(QLatin1String(", "));
         if (type == 2)
-            sql += QLatin1String(" INTO ") + Bracket(target);
+            sql += QLatin1String(" INTO ") + JetBracketName(target);
         break;
     }
     if (type != 4 && !fromText.isEmpty())
@@ -852,15 +847,15 @@ void cMdbDriver::CopyTable(const Object& table)
 // only looks like one costs a needless copy, never a wrong result.
 QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth)
 {
-    static const QRegularExpression names(QStringLiteral("\\[([^\\]]+)\\]|`([^`]+)`|([\\w]+)"),
-                                          QRegularExpression::UseUnicodePropertiesOption);
     QSet<QString> words;
-    for (auto it = names.globalMatch(jetSql); it.hasNext();) {
-        const auto match = it.next();
-        for (int group = 1; group <= 3; ++group) {
-            if (match.capturedLength(group) > 0)
-                words.insert(match.captured(group).toCaseFolded());
-        }
+    try {
+        for (const QString& name : NamesInJetSql(jetSql))
+            words.insert(name.toCaseFolded());
+    } catch (const cRuntimeError& e) {
+        // What Jet cannot read runs on no backend: the translation says why.
+        if (depth == 0)
+            throw;
+        return qMakePair(e.Number(), e.Description());
     }
     for (const TableSchema& table : std::as_const(m_tables)) {
         const QString key = table.Name.toCaseFolded();
