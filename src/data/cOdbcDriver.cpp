@@ -159,6 +159,7 @@ void cOdbcDriver::Connect(const QString& connectText)
             setting.ExecDirect(QStringLiteral("SHOW standard_conforming_strings"));
             m_dialect.BackslashEscapes = !setting.Fetch() || setting.Get(1, TextColumn()).toString() != QLatin1String("on");
         } catch (const cRuntimeError&) {
+            // Not known: texts with a backslash stay refused.
         }
     } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
         m_dialect.LikeClasses = OdbcDialect::Classes::Glob;

@@ -203,7 +203,6 @@ bool HasClasses(const std::vector<PatternItem>& items)
     });
 }
 
-
 // Letters outside ASCII: no LIKE is sure to fold their case.
 bool HasWideLetters(const std::vector<PatternItem>& items)
 {
