@@ -153,14 +153,9 @@ void cOdbcDriver::Connect(const QString& connectText)
         // psqlODBC reads the whole result at once and SQLRowCount gives its size (-1 when a
         // data source fetches in pieces, and then the keys are counted).
         m_dialect.CountsResults = true;
-        // Since 9.1 the server reads a backslash in '…' as itself, unless told otherwise.
-        try {
-            cOdbcStatement setting = NewStatement();
-            setting.ExecDirect(QStringLiteral("SHOW standard_conforming_strings"));
-            m_dialect.BackslashEscapes = !setting.Fetch() || setting.Get(1, TextColumn()).toString() != QLatin1String("on");
-        } catch (const cRuntimeError&) {
-            // Not known: texts with a backslash stay refused.
-        }
+        // Any query may switch standard_conforming_strings (set_config), so what the server
+        // said at connection is no guide: E'…' reads a backslash alike under either setting.
+        m_dialect.EscapeStrings = true;
     } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
         m_dialect.LikeClasses = OdbcDialect::Classes::Glob;
         m_dialect.BackslashEscapes = false;

@@ -26,6 +26,11 @@ constexpr char16_t kLikeEscape = u'!';
 
 QString SourceText(const QString& content, const OdbcDialect& dialect)
 {
+    if (dialect.EscapeStrings && content.contains(u'\\')) {
+        QString escaped = content;
+        escaped.replace(u'\\', QLatin1String("\\\\"));
+        return u'E' + JetQuoteText(escaped);
+    }
     if (dialect.BackslashEscapes && content.contains(u'\\'))
         throw cRuntimeError(JetError::SyntaxError, LoadString(10741).arg(Excerpt(content, 0)), kSource);
     return JetQuoteText(content);
@@ -227,7 +232,7 @@ QString LikeOperator(const QString& jetPattern, bool negated, const OdbcDialect&
         break;
     case OdbcDialect::Classes::Regex:
         // Its escapes are backslashes, which such a source would read in the text itself.
-        if (dialect.BackslashEscapes)
+        if (dialect.BackslashEscapes && !dialect.EscapeStrings)
             break;
         return (negated ? QStringLiteral("!~* ") : QStringLiteral("~* ")) + SourceText(RegexPattern(items), dialect);
     case OdbcDialect::Classes::Glob:

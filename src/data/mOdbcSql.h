@@ -10,9 +10,13 @@ struct OdbcDialect {
     QChar Quote = u'"';               // the source's identifier quote
     bool BooleanWords = false;        // TRUE/FALSE where the source has a boolean type, else 1/0
     bool CaseInsensitiveLike = false; // ILIKE, for sources whose LIKE heeds case
-    // A backslash inside '…' may be an escape to the source (MySQL, PostgreSQL without
-    // standard_conforming_strings, any source not known otherwise): texts holding one are refused.
+    // A backslash inside '…' may be an escape to the source (MySQL, any source not known
+    // otherwise): texts holding one are refused, unless EscapeStrings.
     bool BackslashEscapes = true;
+    // The source reads a backslash in E'…' as an escape whatever its session says
+    // (PostgreSQL, where any query may switch standard_conforming_strings): texts holding
+    // one are written so, the backslash doubled.
+    bool EscapeStrings = false;
     // How a pattern with Jet's # or […] is written: a regular expression (~*), a GLOB, or
     // not at all (refused).
     enum class Classes { None, Regex, Glob } LikeClasses = Classes::None;
@@ -28,7 +32,7 @@ struct OdbcDialect {
 // LIKE pattern with Jet's meaning (* ? # […] [!…] ignoring case, a literal % or _
 // escaped), & as the source's concatenation, DISTINCTROW dropped, TOP n as LIMIT n. Text
 // after a ';' is refused (3142), and so is a text with a backslash where the source may
-// read it as an escape; blanks are put where the source would read two tokens as one (a
+// read it as an escape and has no E'…'; blanks are put where the source would read two tokens as one (a
 // comment, a longer operator). Words, numbers and operators pass as written.
 // spell gives a [name] as the source spells it (Jet's names ignore case, most sources'
 // quoted names do not), or an empty text to keep it as written.

@@ -9,7 +9,7 @@ namespace {
 QString Postgres(const QString& jet)
 {
     OdbcDialect dialect;
-    dialect.BackslashEscapes = false;
+    dialect.EscapeStrings = true;
     dialect.BooleanWords = true;
     dialect.CaseInsensitiveLike = true;
     dialect.LikeClasses = OdbcDialect::Classes::Regex;
@@ -74,7 +74,7 @@ TEST(OdbcSql, LikePatternsKeepJetsMeaning)
     // The source's own wildcards are plain characters; Jet's bracketed ones too. The escape
     // is no backslash, which some sources read inside the text itself.
     EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '50%_!\\*[*][?][[]'"))),
-              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE '50!%!_!!\\%*?![' ESCAPE '!'")));
+              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE E'50!%!_!!\\\\%*?![' ESCAPE '!'")));
     // Case is ignored for every letter, not only as far as the server's locale folds it.
     EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'čap*' AND m NOT LIKE '[č-ž]*'"))),
               Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^[Čč]ap.*$' AND m !~* '^[č-žČ-Ž].*$'")));
@@ -82,7 +82,7 @@ TEST(OdbcSql, LikePatternsKeepJetsMeaning)
               Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Žž][Ee]*'")));
     // Digits and classes: a regular expression where the source has one, a GLOB on SQLite.
     EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'A#[a-c]*[!x^]?.' AND m NOT LIKE '[^-]'"))),
-              Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^A[0-9][a-c].*[^x^].\\.$' AND m !~* '^[-^]$'")));
+              Text(QStringLiteral("SELECT * FROM t WHERE n ~* E'^A[0-9][a-c].*[^x^].\\\\.$' AND m !~* '^[-^]$'")));
     EXPECT_EQ(Text(Glob(QStringLiteral("SELECT * FROM t WHERE n LIKE 'Nový#[!a-c]*' OR n NOT LIKE '[*]#'"))),
               Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Nn][Oo][Vv][Ýý][0-9][^a-cA-C]*' OR n NOT GLOB '[*][0-9]'")));
     EXPECT_EQ(ErrorOf([] { TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE n LIKE '#'"), OdbcDialect()); }),
@@ -156,7 +156,8 @@ TEST(OdbcSql, RefusesWhatTheSourceWouldReadOtherwise)
     OdbcDialect escaping;
     const QString smuggled = QStringLiteral("SELECT * FROM t WHERE a = '\\'' ; DELETE FROM t; --'");
     EXPECT_EQ(ErrorOf([&] { TranslateJetSqlForOdbc(smuggled, escaping); }), JetError::SyntaxError);
-    EXPECT_EQ(Postgres(smuggled), smuggled) << "one text to a server that reads it as Jet does";
+    EXPECT_EQ(Postgres(smuggled), QStringLiteral("SELECT * FROM t WHERE a = E'\\\\'' ; DELETE FROM t; --'"))
+        << "one text, read alike whatever the session says of backslashes";
     EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE a LIKE '1%*'"), escaping),
               QStringLiteral("SELECT * FROM t WHERE a LIKE '1!%%' ESCAPE '!'"));
 

@@ -396,6 +396,23 @@ TEST_P(OdbcSource, SmuggledStatementsNeverReachTheSource)
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << "nothing was deleted by the name";
 }
 
+// A query may change how the session reads a backslash; texts must mean the same after it.
+TEST_P(OdbcSource, ABackslashMeansItselfWhateverTheSessionSays)
+{
+    if (!Postgres())
+        GTEST_SKIP() << "only PostgreSQL lets a query change how it reads texts";
+    const QString smuggle = QStringLiteral("SELECT jméno FROM osoby WHERE jméno = '\\'' ; DELETE FROM osoby; --'");
+    const QString path = QStringLiteral("SELECT 'C:\\dir\\' & jméno AS p FROM osoby WHERE jméno LIKE '*\\*' OR id = 1");
+    for (const char* setting : {"on", "off", "on"}) {
+        Names(QStringLiteral("SELECT set_config('standard_conforming_strings', '%1', false)").arg(QLatin1String(setting)));
+        std::shared_ptr<Recordset> rs;
+        ErrorOf([&] { rs = db->OpenRecordset(smuggle); });
+        EXPECT_TRUE(!rs || rs->RecordCount() == 0) << setting;
+        EXPECT_EQ(Names(path), QStringList{QStringLiteral("C:\\dir\\Jana")}) << setting;
+        EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << setting;
+    }
+}
+
 TEST_P(OdbcSource, ReadOnlyOpeningRefusesChanges)
 {
     auto readOnly = DBEngine::Instance().OpenDatabase(QString(), false, true, m_connect);
