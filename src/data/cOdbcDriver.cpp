@@ -166,6 +166,7 @@ void cOdbcDriver::Connect(const QString& connectText)
         m_dialect.Concat = QStringLiteral("+");
         m_dialect.BackslashEscapes = false;
         m_dialect.Limit = false;
+        m_dialect.UnseparatedStatements = true;
     }
 }
 

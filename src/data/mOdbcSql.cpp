@@ -6,6 +6,8 @@
 #include "mJetSqlTokens.h"
 #include "mStringTable.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <vector>
 
@@ -241,6 +243,25 @@ QString LikeOperator(const QString& jetPattern, bool negated, const OdbcDialect&
     Syntax(QStringLiteral("LIKE '%1' (# a […] tento zdroj neumí)").arg(jetPattern));
 }
 
+// Words that begin a statement of their own on a source with UnseparatedStatements; a
+// SELECT or WITH is left alone, as a second query would read and change nothing.
+const QSet<QString>& StatementWords()
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char* word : {"ALTER", "BACKUP", "BEGIN", "BREAK", "BULK", "CHECKPOINT", "CLOSE", "COMMIT",
+                                 "CONTINUE", "CREATE", "DBCC", "DEALLOCATE", "DECLARE", "DELETE", "DENY", "DROP",
+                                 "DUMP", "EXEC", "EXECUTE", "FETCH", "GOTO", "GRANT", "IF", "INSERT", "KILL",
+                                 "LOAD", "MERGE", "OPEN", "PRINT", "RAISERROR", "READTEXT", "RECONFIGURE",
+                                 "RESTORE", "RETURN", "REVERT", "REVOKE", "ROLLBACK", "SAVE", "SET", "SETUSER",
+                                 "SHUTDOWN", "TRUNCATE", "UPDATE", "UPDATETEXT", "USE", "WAITFOR", "WHILE",
+                                 "WRITETEXT"})
+            set.insert(QString::fromLatin1(word));
+        return set;
+    }();
+    return words;
+}
+
 // Appends a piece, with a blank where the source would read the two as one.
 void Append(QString& out, const QString& piece)
 {
@@ -301,6 +322,8 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
         case Kind::Text: Append(out, SourceText(k.text, dialect)); break;
         case Kind::Date: Append(out, QStringLiteral("{ts '%1'}").arg(k.text)); break;
         case Kind::Word:
+            if (dialect.UnseparatedStatements && StatementWords().contains(k.upper))
+                RaiseJetError(JetError::TextAfterStatement, {}, kSource);
             if (IsWord(k, "TRUE") || IsWord(k, "YES")) {
                 Append(out, dialect.BooleanWords ? QStringLiteral("TRUE") : QStringLiteral("1"));
             } else if (IsWord(k, "FALSE") || IsWord(k, "NO")) {

@@ -22,6 +22,10 @@ struct OdbcDialect {
     enum class Classes { None, Regex, Glob } LikeClasses = Classes::None;
     QString Concat = QStringLiteral("||");
     bool Limit = true;                // TOP n as LIMIT n
+    // The source runs statements written one after another without a ';' (SQL Server):
+    // a word that would start one is refused wherever it stands. The source reserves
+    // each of them, so a name that is one reaches it only quoted, never as such a word.
+    bool UnseparatedStatements = false;
     bool TextDates = false;           // dates kept as "YYYY-MM-DD HH:MM:SS" texts (SQLite)
     bool CountsResults = false;       // the driver holds a query's whole result and tells its size
 };

@@ -170,4 +170,15 @@ TEST(OdbcSql, RefusesWhatTheSourceWouldReadOtherwise)
                   JetError::InvalidName)
             << name;
     EXPECT_EQ(ErrorOf([] { QuoteOdbcName(QStringLiteral("t; DROP TABLE u"), QChar()); }), JetError::InvalidName);
+
+    // A source that runs statements one after another without a ';' between them.
+    OdbcDialect batches;
+    batches.BackslashEscapes = false;
+    batches.UnseparatedStatements = true;
+    for (const char* sql : {"SELECT * FROM t DROP TABLE t", "SELECT a FROM t WHERE b = 1 exec xp_cmdshell 'x'",
+                            "SELECT (SELECT 1 TRUNCATE TABLE t) FROM t", "SELECT * FROM t Shutdown"})
+        EXPECT_EQ(ErrorOf([&] { TranslateJetSqlForOdbc(QString::fromUtf8(sql), batches); }), JetError::TextAfterStatement) << sql;
+    EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT [Drop], 'exec' FROM [Set] WHERE Right(a, 1) = 'x'"), batches),
+              QStringLiteral("SELECT \"Drop\", 'exec' FROM \"Set\" WHERE Right(a, 1) = 'x'"))
+        << "quoted names and texts are no statements";
 }
