@@ -146,6 +146,8 @@ TEST(JetSqlBackends, EveryBackendReadsTheSameStatement)
     }
     EXPECT_TRUE(InspectJetStatement(QStringLiteral("SELECT a FROM t WHERE b = 1 --; DELETE FROM t")).MoreStatements);
     EXPECT_EQ(Postgres(QStringLiteral("SELECT a --b, c/-d, e&-f FROM t")), QStringLiteral("SELECT a - -b, c/-d, e|| -f FROM t"));
+    const QString sqlite = TranslateJetSql(QStringLiteral("SELECT a --b, e/*f FROM t"));
+    EXPECT_TRUE(sqlite.contains(QLatin1String("a - -b")) && sqlite.contains(QLatin1String("e/ *f"))) << sqlite.toStdString();
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT $$'$$; DELETE FROM t; --'")); }), JetError::SyntaxError);
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT E'\\'' ; DELETE FROM t; --'")); }), JetError::SyntaxError);
 }
