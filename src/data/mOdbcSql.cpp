@@ -262,6 +262,32 @@ const QSet<QString>& StatementWords()
     return words;
 }
 
+// The pattern after the LIKE at t[at]: texts, joined by & (which binds tighter than LIKE);
+// at becomes its last token. Any other pattern (a field, arithmetic) is known only on the
+// source, whose wildcards are not Jet's, and is refused rather than read otherwise.
+QString LiteralPattern(const std::vector<Token>& t, qsizetype& at, const QString& jetSql)
+{
+    const qsizetype like = at;
+    QString pattern;
+    for (qsizetype part = NextSignificant(t, at);; part = NextSignificant(t, at)) {
+        if (part < 0 || t[part].kind != Kind::Text)
+            break;
+        pattern += t[part].text;
+        at = part;
+        const qsizetype after = NextSignificant(t, at);
+        if (after >= 0 && IsOp(t[after], "&")) {
+            at = after;
+            continue;
+        }
+        const bool composed = after >= 0 && (IsWord(t[after], "MOD") || IsOp(t[after], "+") || IsOp(t[after], "-")
+                                             || IsOp(t[after], "*") || IsOp(t[after], "/"));
+        if (!composed)
+            return pattern;
+        break;
+    }
+    throw cRuntimeError(JetError::SyntaxError, LoadString(10743).arg(Excerpt(jetSql, t[like].pos)), kSource);
+}
+
 // Appends a piece, with a blank where the source would read the two as one.
 void Append(QString& out, const QString& piece)
 {
@@ -331,19 +357,16 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
             } else if (IsWord(k, "DISTINCTROW")) {
                 // Jet's own; rows of one table are distinct anyway
             } else if (IsWord(k, "LIKE")) {
-                const qsizetype next = NextSignificant(t, i);
-                if (next < 0 || t[next].kind != Kind::Text) {
-                    Append(out, dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text);
-                    break;
-                }
                 // Jet's wildcards mean here what they mean in Jet, and the source's own
                 // (% and _) are plain characters.
+                qsizetype last = i;
+                const QString pattern = LiteralPattern(t, last, jetSql);
                 const qsizetype before = PreviousSignificant(t, i);
                 const bool negated = before >= 0 && IsWord(t[before], "NOT") && beforeNot >= 0;
                 if (negated)
                     out.truncate(beforeNot);
-                Append(out, LikeOperator(t[next].text, negated, dialect));
-                i = next;
+                Append(out, LikeOperator(pattern, negated, dialect));
+                i = last;
             } else if (IsWord(k, "TOP") && afterSelect && depth == 0 && dialect.Limit) {
                 const qsizetype count = NextSignificant(t, i);
                 if (count < 0 || t[count].kind != Kind::Number)

@@ -80,6 +80,12 @@ TEST(OdbcSql, LikePatternsKeepJetsMeaning)
               Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^[Čč]ap.*$' AND m !~* '^[č-žČ-Ž].*$'")));
     EXPECT_EQ(Text(Glob(QStringLiteral("SELECT * FROM t WHERE n LIKE 'Že*'"))),
               Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Žž][Ee]*'")));
+    // A pattern joined of texts is one pattern; one the source alone knows would take its wildcards.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'a' & \"*\" AND m LIKE 'b' ORDER BY n"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE 'a%' ESCAPE '!' AND m ILIKE 'b' ESCAPE '!' ORDER BY n")));
+    for (const char* sql : {"SELECT * FROM t WHERE n LIKE [m]", "SELECT * FROM t WHERE n LIKE 'a' & m",
+                            "SELECT * FROM t WHERE n LIKE 'a' + 'b'", "SELECT * FROM t WHERE n NOT LIKE"})
+        EXPECT_EQ(ErrorOf([&] { Postgres(QString::fromUtf8(sql)); }), JetError::SyntaxError) << sql;
     // Digits and classes: a regular expression where the source has one, a GLOB on SQLite.
     EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'A#[a-c]*[!x^]?.' AND m NOT LIKE '[^-]'"))),
               Text(QStringLiteral("SELECT * FROM t WHERE n ~* E'^A[0-9][a-c].*[^x^].\\\\.$' AND m !~* '^[-^]$'")));
