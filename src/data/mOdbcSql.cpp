@@ -310,9 +310,11 @@ QString QuoteOdbcName(const QString& name, QChar quote)
             throw cRuntimeError(JetError::InvalidName, LoadString(10742).arg(name), kSource);
         return name;
     }
+    // A driver that names "[" as its quote closes with "]".
+    const QChar close = quote == u'[' ? QChar(u']') : quote;
     QString escaped = name;
-    escaped.replace(quote, QString(2, quote));
-    return quote + escaped + quote;
+    escaped.replace(close, QString(2, close));
+    return quote + escaped + close;
 }
 
 QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,

@@ -178,6 +178,8 @@ TEST(OdbcSql, RefusesWhatTheSourceWouldReadOtherwise)
                   JetError::InvalidName)
             << name;
     EXPECT_EQ(ErrorOf([] { QuoteOdbcName(QStringLiteral("t; DROP TABLE u"), QChar()); }), JetError::InvalidName);
+    EXPECT_EQ(QuoteOdbcName(QStringLiteral("a]b`c"), u'['), QStringLiteral("[a]]b`c]"));
+    EXPECT_EQ(QuoteOdbcName(QStringLiteral("a]b`c"), u'`'), QStringLiteral("`a]b``c`"));
 
     // A source that runs statements one after another without a ';' between them.
     OdbcDialect batches;
