@@ -14,6 +14,7 @@ add_executable(jetsql_fuzz
   ${QUARNEL_ROOT}/src/data/mJetSqlTranslate.cpp
   ${QUARNEL_ROOT}/src/data/mJetSqlShape.cpp
   ${QUARNEL_ROOT}/src/data/mJetSqlFunctions.cpp
+  ${QUARNEL_ROOT}/src/data/mOdbcSql.cpp
   ${QUARNEL_ROOT}/src/data/cSqliteStatement.cpp
   ${QUARNEL_ROOT}/src/data/mJetErrors.cpp
   ${QUARNEL_ROOT}/src/common/mStringTable.cpp
