@@ -1,11 +1,13 @@
 // Arbitrary text (UTF-8, or raw UTF-16 after a first byte 0xFF) to the Jet SQL
-// translation. Besides the sanitizers it checks that what comes out is one SQLite
-// statement and never more: SQLite itself must find nothing but blanks after the first.
+// translations, for SQLite and for an ODBC source of SQLite's reading. Besides the
+// sanitizers it checks that what comes out is one SQLite statement and never more: SQLite
+// itself must find nothing but blanks after the first.
 // Read-only statements are also run for a few rows (bounded), so that the Jet functions
 // get fuzzed arguments.
 
 #include "cRuntimeError.h"
 #include "mJetSql.h"
+#include "mOdbcSql.h"
 
 #include <sqlite3.h>
 
@@ -53,6 +55,30 @@ bool Blank(const char16_t* p)
     return true;
 }
 
+// The statement sent to an ODBC source that reads SQL as SQLite does: prepared, never run.
+void CheckOdbcTranslation(sqlite3* db, const QString& jet)
+{
+    OdbcDialect dialect;
+    dialect.LikeClasses = OdbcDialect::Classes::Glob;
+    dialect.BackslashEscapes = false;
+    QString sql;
+    try {
+        sql = TranslateJetSqlForOdbc(jet, dialect);
+    } catch (const cRuntimeError& e) {
+        if (e.Number() < 3000 || e.Description().isEmpty())
+            std::abort();
+        return;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const void* tail = nullptr;
+    if (sqlite3_prepare16_v3(db, sql.utf16(), -1, 0, &stmt, &tail) == SQLITE_OK && stmt
+        && !Blank(static_cast<const char16_t*>(tail))) {
+        std::fprintf(stderr, "more than one statement for ODBC:\n%s\n", sql.toUtf8().constData());
+        std::abort();
+    }
+    sqlite3_finalize(stmt);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -69,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         jet = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     }
     AnalyseSelect(jet); // meant for translated text, but must bear anything
+    CheckOdbcTranslation(db, jet);
     QString sql;
     try {
         sql = TranslateJetSql(jet);

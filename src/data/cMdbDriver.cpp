@@ -77,11 +77,6 @@ bool SameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString Bracket(const QString& name)
-{
-    return JetBracketName(name);
-}
-
 // The helper's payloads, read with every length checked.
 class cPayload {
 public:
@@ -231,7 +226,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
             target = row.Name1;
             written = row.Expression;
             break;
-        case 2: parameters << Bracket(row.Name1) + u' ' + ParameterType(row.Flag); break;
+        case 2: parameters << JetBracketName(row.Name1) + u' ' + ParameterType(row.Flag); break;
         case 3:
             flags = row.Flag;
             top = row.Name1;
@@ -241,9 +236,9 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
                 unionParts << row.Expression.trimmed();
             } else {
                 Source source;
-                source.Text = row.Expression.isEmpty() ? Bracket(row.Name1) : u'(' + row.Expression + u')';
+                source.Text = row.Expression.isEmpty() ? JetBracketName(row.Name1) : u'(' + row.Expression + u')';
                 if (!row.Name2.isEmpty())
-                    source.Text += QLatin1String(" AS ") + Bracket(row.Name2);
+                    source.Text += QLatin1String(" AS ") + JetBracketName(row.Name2);
                 source.Names << (row.Name2.isEmpty() ? row.Name1 : row.Name2);
                 sources << source;
             }
@@ -333,7 +328,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
         }
         if (type == 3 && !column->Name2.isEmpty())
             targets << column->Name2;
-        selectList << column->Expression + (column->Name1.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(column->Name1));
+        selectList << column->Expression + (column->Name1.isEmpty() ? QString() : QLatin1String(" AS ") + JetBracketName(column->Name1));
     }
     QString predicate;
     if (flags & 0x10)
@@ -354,11 +349,11 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
             crosstab->Having = having.join(QLatin1String(" AND "));
             crosstab->OrderBy = orderBy.join(QLatin1String(", "));
         }
-        sql += QLatin1String("TRANSFORM ") + value + (valueName.isEmpty() ? QString() : QLatin1String(" AS ") + Bracket(valueName)) + u'\n';
+        sql += QLatin1String("TRANSFORM ") + value + (valueName.isEmpty() ? QString() : QLatin1String(" AS ") + JetBracketName(valueName)) + u'\n';
     }
     switch (type) {
     case 3:
-        sql += QLatin1String("INSERT INTO ") + Bracket(target)
+        sql += QLatin1String("INSERT INTO ") + JetBracketName(target)
                + (targets.isEmpty() ? QString() : QLatin1String(" (") + targets.join(QLatin1String(", ")) + u')')
                + QLatin1String("\nSELECT ") + predicate + selectList.join(QLatin1String(", "));
         break;
@@ -367,7 +362,7 @@ QString BuildQuerySql(const QList<QueryRow>& rows, cMdbDriver::Crosstab* crossta
     default:
         sql += QLatin1String("SELECT ") + predicate + selectList.join(QLatin1String(", "));
         if (type == 2)
-            sql += QLatin1String(" INTO ") + Bracket(target);
+            sql += QLatin1String(" INTO ") + JetBracketName(target);
         break;
     }
     if (type != 4 && !fromText.isEmpty())
@@ -1034,15 +1029,15 @@ void cMdbDriver::CopyTable(const Object& table)
 // only looks like one costs a needless copy, never a wrong result.
 QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth)
 {
-    static const QRegularExpression names(QStringLiteral("\\[((?:[^\\]]|\\]\\])+)\\]|`([^`]+)`|([\\w]+)"),
-                                          QRegularExpression::UseUnicodePropertiesOption);
     QSet<QString> words;
-    for (auto it = names.globalMatch(jetSql); it.hasNext();) {
-        const auto match = it.next();
-        for (int group = 1; group <= 3; ++group) {
-            if (match.capturedLength(group) > 0)
-                words.insert(match.captured(group).replace(QLatin1String("]]"), QLatin1String("]")).toCaseFolded());
-        }
+    try {
+        for (const QString& name : NamesInJetSql(jetSql))
+            words.insert(name.toCaseFolded());
+    } catch (const cRuntimeError& e) {
+        // What Jet cannot read runs on no backend: the translation says why.
+        if (depth == 0)
+            throw;
+        return qMakePair(e.Number(), e.Description());
     }
     for (const TableSchema& table : std::as_const(m_tables)) {
         const QString key = table.Name.toCaseFolded();
@@ -1099,7 +1094,7 @@ QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
         return QString();
     QStringList columns = crosstab.Headings;
     auto add = [&](const QString& condition, const QString& name) {
-        columns << SpreadTotals(crosstab.Value, condition) + QLatin1String(" AS ") + Bracket(name);
+        columns << SpreadTotals(crosstab.Value, condition) + QLatin1String(" AS ") + JetBracketName(name);
     };
     auto select = [&] {
         QString sql = QLatin1String("SELECT ") + columns.join(QLatin1String(", ")) + QLatin1String(" FROM ") + crosstab.From;
@@ -1247,7 +1242,7 @@ std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
     if (text.startsWith(QLatin1String("TRANSFORM"), Qt::CaseInsensitive)) {
         for (const QuerySchema& query : Queries()) {
             if (m_crosstabs.contains(query.Name.toCaseFolded()) && query.Sql.trimmed() == text)
-                return OpenCursor(QLatin1String("SELECT * FROM ") + Bracket(query.Name));
+                return OpenCursor(QLatin1String("SELECT * FROM ") + JetBracketName(query.Name));
         }
         throw cRuntimeError(JetError::InvalidOperation, LoadString(10727), kSource);
     }

@@ -4,6 +4,7 @@
 #include "cRuntimeError.h"
 #include "mConvert.h"
 #include "mJetErrors.h"
+#include "mJetSql.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -152,14 +153,20 @@ void cOdbcDriver::Connect(const QString& connectText)
         // psqlODBC reads the whole result at once and SQLRowCount gives its size (-1 when a
         // data source fetches in pieces, and then the keys are counted).
         m_dialect.CountsResults = true;
+        // Any query may switch standard_conforming_strings (set_config), so what the server
+        // said at connection is no guide: E'…' reads a backslash alike under either setting.
+        m_dialect.EscapeStrings = true;
     } else if (m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
         m_dialect.LikeClasses = OdbcDialect::Classes::Glob;
+        m_dialect.BackslashEscapes = false;
         // Its driver writes a bound date with milliseconds, which then never equals a date
         // literal nor a date other programs wrote.
         m_dialect.TextDates = true;
     } else if (m_dbms.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive)) {
         m_dialect.Concat = QStringLiteral("+");
+        m_dialect.BackslashEscapes = false;
         m_dialect.Limit = false;
+        m_dialect.UnseparatedStatements = true;
     }
 }
 
@@ -203,7 +210,7 @@ cOdbcStatement cOdbcDriver::NewStatement() const
 
 QString cOdbcDriver::Translate(const QString& jetSql)
 {
-    if (!jetSql.contains(u'[') && !jetSql.contains(u'`'))
+    if (!jetSql.contains(u'['))
         return TranslateJetSqlForOdbc(jetSql, m_dialect);
     const QStringList mentioned = NamesInJetSql(jetSql);
     if (!m_listedValid)

@@ -44,15 +44,13 @@ QString JetLiteral(const QVariant& value, int dataType)
         const QString day = when.date().toString(QStringLiteral("M/d/yyyy"));
         return u'#' + (time == QTime(0, 0) ? day : day + u' ' + clock) + u'#';
     }
-    case JetType::Guid: return u'\'' + value.toUuid().toString(QUuid::WithBraces) + u'\'';
+    case JetType::Guid: return JetQuoteText(value.toUuid().toString(QUuid::WithBraces));
     case JetType::Binary:
     case JetType::LongBinary:
     case JetType::VarBinary: RaiseJetError(JetError::Conversion);
     default: break;
     }
-    QString text = value.toString();
-    text.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + text + u'\'';
+    return JetQuoteText(value.toString());
 }
 
 QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typed)

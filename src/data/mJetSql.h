@@ -21,9 +21,16 @@ QString TranslateJetSql(const QString& jetSql);
 // A name as SQL built by the program writes it: in brackets, with a "]" inside doubled,
 // so that blanks, keywords and any other character stay part of the name.
 QString JetBracketName(const QString& name);
+// A text as a literal: in single quotes, a quote inside doubled. Jet, SQLite and ODBC
+// sources read it alike (but see OdbcDialect::BackslashEscapes).
+QString JetQuoteText(const QString& text);
 // The bracketed name opening at sql[open] ("["), "]]" inside read as "]": its content goes
 // to name and the index just past the closing bracket is returned; −1 when it is not closed.
 qsizetype ReadJetBracketedName(const QString& sql, qsizetype open, QString& name);
+
+// The names a Jet text mentions: its words and [bracketed names], as written. Throws as
+// the translation would for a text Jet cannot read.
+QStringList NamesInJetSql(const QString& jetSql);
 
 // The date and time inside a Jet date literal #…#: m/d[/y] (US order), yyyy-mm-dd, with
 // or without a time (h:mm[:ss] [AM|PM]), or a time alone on 30 December 1899.
@@ -33,6 +40,8 @@ struct JetDateTime {
     // "yyyy-MM-dd HH:mm:ss"
     QString Text() const;
 };
+// Jet's window for a year of two digits: 00–29 are 2000–2029, 30–99 are 1930–1999.
+int JetTwoDigitYear(int year);
 enum class JetDateParse { Ok, Syntax, Invalid };
 JetDateParse ParseJetDate(const QString& content, JetDateTime& result);
 

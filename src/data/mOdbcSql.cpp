@@ -3,134 +3,46 @@
 #include "cRuntimeError.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mJetSqlTokens.h"
+#include "mStringTable.h"
 
+#include <QSet>
 
 #include <algorithm>
 #include <vector>
+
+using namespace JetTokens;
 
 namespace {
 
 const QString kSource = QStringLiteral("Quarnel.Odbc");
 
-enum class Kind { Space, Word, Number, Text, Quoted, Bracketed, Date, Symbol };
-
-struct Token {
-    Kind kind;
-    QString text; // as written; for Text, Quoted, Bracketed and Date the content alone
-};
-
-bool IsWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c == u'$';
-}
+// Not the backslash: a source that reads it as an escape inside '…' would end the
+// text elsewhere than we do.
+constexpr char16_t kLikeEscape = u'!';
 
 [[noreturn]] void Syntax(const QString& what)
 {
     RaiseJetError(JetError::SyntaxError, {what}, kSource);
 }
 
-std::vector<Token> Tokenise(const QString& sql)
+QString SourceText(const QString& content, const OdbcDialect& dialect)
 {
-    std::vector<Token> tokens;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = sql[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && sql[i].isSpace())
-                ++i;
-            tokens.push_back({Kind::Space, sql.mid(start, i - start)});
-        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            while (i < n && sql[i] != u'\n')
-                ++i;
-            tokens.push_back({Kind::Space, QStringLiteral(" ")});
-        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
-            tokens.push_back({Kind::Space, QStringLiteral(" ")});
-        } else if (c == u'\'' || c == u'"' || c == u'`') {
-            QString content;
-            ++i;
-            bool closed = false;
-            while (i < n) {
-                if (sql[i] == c) {
-                    if (i + 1 < n && sql[i + 1] == c) {
-                        content += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                content += sql[i++];
-            }
-            if (!closed)
-                Syntax(sql.mid(start, 40));
-            tokens.push_back({c == u'`' ? Kind::Bracketed : c == u'"' ? Kind::Quoted : Kind::Text, content});
-        } else if (c == u'[') {
-            QString name;
-            const qsizetype end = ReadJetBracketedName(sql, i, name);
-            if (end < 0)
-                Syntax(sql.mid(start, 40));
-            tokens.push_back({Kind::Bracketed, name});
-            i = end;
-        } else if (c == u'#') {
-            const qsizetype close = sql.indexOf(u'#', i + 1);
-            if (close < 0)
-                Syntax(sql.mid(start, 40));
-            tokens.push_back({Kind::Date, sql.mid(i + 1, close - i - 1)});
-            i = close + 1;
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
-            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == u'.'
-                             || ((sql[i] == u'+' || sql[i] == u'-') && (sql[i - 1] == u'e' || sql[i - 1] == u'E'))))
-                ++i;
-            tokens.push_back({Kind::Number, sql.mid(start, i - start)});
-        } else if (IsWordChar(c)) {
-            while (i < n && IsWordChar(sql[i]))
-                ++i;
-            tokens.push_back({Kind::Word, sql.mid(start, i - start)});
-        } else {
-            tokens.push_back({Kind::Symbol, QString(c)});
-            ++i;
-        }
+    if (dialect.EscapeStrings && content.contains(u'\\')) {
+        QString escaped = content;
+        escaped.replace(u'\\', QLatin1String("\\\\"));
+        return u'E' + JetQuoteText(escaped);
     }
-    return tokens;
+    if (dialect.BackslashEscapes && content.contains(u'\\'))
+        throw cRuntimeError(JetError::SyntaxError, LoadString(10741).arg(Excerpt(content, 0)), kSource);
+    return JetQuoteText(content);
 }
 
-bool IsWord(const Token& t, const char* word)
+// A letter whose other case must be spelt out: everywhere for a GLOB, which heeds case;
+// outside ASCII for the rest, whose folding of other letters hangs on the server's locale.
+bool SpellOtherCase(QChar c, bool glob)
 {
-    return t.kind == Kind::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
-bool IsSymbol(const Token& t, char c)
-{
-    return t.kind == Kind::Symbol && t.text.size() == 1 && t.text[0] == QLatin1Char(c);
-}
-
-size_t NextSignificant(const std::vector<Token>& t, size_t i)
-{
-    ++i;
-    while (i < t.size() && t[i].kind == Kind::Space)
-        ++i;
-    return i;
-}
-
-QString TextLiteral(const QString& content)
-{
-    QString escaped = content;
-    escaped.replace(u'\'', QLatin1String("''"));
-    return u'\'' + escaped + u'\'';
-}
-
-// A Jet date literal as the ODBC timestamp escape.
-QString DateEscape(const QString& content)
-{
-    JetDateTime parsed;
-    if (ParseJetDate(content, parsed) != JetDateParse::Ok)
-        Syntax(u'#' + content + u'#');
-    return QStringLiteral("{ts '%1'}").arg(parsed.Text());
+    return c.toUpper() != c.toLower() && (glob || c.unicode() >= 0x80);
 }
 
 // One piece of a Jet LIKE pattern.
@@ -174,7 +86,8 @@ std::vector<PatternItem> ReadJetPattern(const QString& jet)
     return items;
 }
 
-// A pattern of literals, * and ? alone, as LIKE reads it with \ as its escape.
+// A pattern of literals, * and ? alone, as LIKE reads it with kLikeEscape as its escape
+// ("[" too: a class to some sources).
 QString LikePattern(const std::vector<PatternItem>& items)
 {
     QString out;
@@ -183,8 +96,8 @@ QString LikePattern(const std::vector<PatternItem>& items)
         case PatternItem::AnyRun: out += u'%'; break;
         case PatternItem::AnyChar: out += u'_'; break;
         default:
-            if (item.text == u'%' || item.text == u'_' || item.text == u'\\')
-                out += u'\\';
+            if (item.text == u'%' || item.text == u'_' || item.text == u'[' || item.text == kLikeEscape)
+                out += kLikeEscape;
             out += item.text;
         }
     }
@@ -193,7 +106,7 @@ QString LikePattern(const std::vector<PatternItem>& items)
 
 // A class's members as a bracket expression: ranges kept, the characters a bracket
 // expression gives a meaning placed where they are plain ("]" first, "^" not first, "-"
-// last). A GLOB heeds case, so there every letter also stands in its other case.
+// last), a letter in its other case too where SpellOtherCase says.
 QString BracketExpression(const PatternItem& item, bool regex)
 {
     QString members;
@@ -215,14 +128,14 @@ QString BracketExpression(const PatternItem& item, bool regex)
         if (i + 2 < text.size() && text[i + 1] == u'-') {
             const QChar from = text[i], to = text[i + 2];
             members += from + QStringLiteral("-") + to;
-            if (!regex && from.isLetter() && to.isLetter() && from.toUpper() != from.toLower())
+            if (from.isLetter() && to.isLetter() && SpellOtherCase(from, !regex) && SpellOtherCase(to, !regex))
                 members += (from.isUpper() ? from.toLower() : from.toUpper()) + QStringLiteral("-")
                            + (to.isUpper() ? to.toLower() : to.toUpper());
             i += 2;
             continue;
         }
         add(text[i]);
-        if (!regex && text[i].toUpper() != text[i].toLower()) {
+        if (SpellOtherCase(text[i], !regex)) {
             add(text[i].toUpper());
             add(text[i].toLower());
         }
@@ -256,7 +169,10 @@ QString RegexPattern(const std::vector<PatternItem>& items)
         case PatternItem::Literal:
             if (special.contains(item.text))
                 out += u'\\';
-            out += item.text;
+            if (SpellOtherCase(item.text[0], false))
+                out += QStringLiteral("[%1%2]").arg(item.text[0].toUpper(), item.text[0].toLower());
+            else
+                out += item.text;
         }
     }
     return out + u'$';
@@ -277,7 +193,7 @@ QString GlobPattern(const std::vector<PatternItem>& items)
             const QChar c = item.text[0];
             if (c == u'*' || c == u'?' || c == u'[')
                 out += u'[' + item.text + u']';
-            else if (c.toUpper() != c.toLower())
+            else if (SpellOtherCase(c, true))
                 out += QStringLiteral("[%1%2]").arg(c.toUpper(), c.toLower());
             else
                 out += item.text;
@@ -294,25 +210,111 @@ bool HasClasses(const std::vector<PatternItem>& items)
     });
 }
 
+// Letters outside ASCII: no LIKE is sure to fold their case.
+bool HasWideLetters(const std::vector<PatternItem>& items)
+{
+    return std::any_of(items.begin(), items.end(), [](const PatternItem& item) {
+        return std::any_of(item.text.begin(), item.text.end(), [](QChar c) { return SpellOtherCase(c, false); });
+    });
+}
+
+// The LIKE of one pattern: a LIKE of the source where that keeps Jet's meaning, else a
+// regular expression or a GLOB. negated: the NOT before it.
+QString LikeOperator(const QString& jetPattern, bool negated, const OdbcDialect& dialect)
+{
+    const std::vector<PatternItem> items = ReadJetPattern(jetPattern);
+    const bool classes = HasClasses(items);
+    const bool plain = !classes && (!HasWideLetters(items) || dialect.LikeClasses == OdbcDialect::Classes::None);
+    const QString no = negated ? QStringLiteral("NOT ") : QString();
+    if (plain)
+        return no + (dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE ") : QStringLiteral("LIKE "))
+               + SourceText(LikePattern(items), dialect) + QStringLiteral(" ESCAPE '%1'").arg(QChar(kLikeEscape));
+    switch (dialect.LikeClasses) {
+    case OdbcDialect::Classes::None:
+        break;
+    case OdbcDialect::Classes::Regex:
+        // Its escapes are backslashes, which such a source would read in the text itself.
+        if (dialect.BackslashEscapes && !dialect.EscapeStrings)
+            break;
+        return (negated ? QStringLiteral("!~* ") : QStringLiteral("~* ")) + SourceText(RegexPattern(items), dialect);
+    case OdbcDialect::Classes::Glob:
+        return no + QStringLiteral("GLOB ") + SourceText(GlobPattern(items), dialect);
+    }
+    Syntax(QStringLiteral("LIKE '%1' (# a […] tento zdroj neumí)").arg(jetPattern));
+}
+
+// Words that begin a statement of their own on a source with UnseparatedStatements; a
+// SELECT or WITH is left alone, as a second query would read and change nothing.
+const QSet<QString>& StatementWords()
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const char* word : {"ALTER", "BACKUP", "BEGIN", "BREAK", "BULK", "CHECKPOINT", "CLOSE", "COMMIT",
+                                 "CONTINUE", "CREATE", "DBCC", "DEALLOCATE", "DECLARE", "DELETE", "DENY", "DROP",
+                                 "DUMP", "EXEC", "EXECUTE", "FETCH", "GOTO", "GRANT", "IF", "INSERT", "KILL",
+                                 "LOAD", "MERGE", "OPEN", "PRINT", "RAISERROR", "READTEXT", "RECONFIGURE",
+                                 "RESTORE", "RETURN", "REVERT", "REVOKE", "ROLLBACK", "SAVE", "SET", "SETUSER",
+                                 "SHUTDOWN", "TRUNCATE", "UPDATE", "UPDATETEXT", "USE", "WAITFOR", "WHILE",
+                                 "WRITETEXT"})
+            set.insert(QString::fromLatin1(word));
+        return set;
+    }();
+    return words;
+}
+
+// The pattern after the LIKE at t[at]: texts, joined by & (which binds tighter than LIKE);
+// at becomes its last token. Any other pattern (a field, arithmetic) is known only on the
+// source, whose wildcards are not Jet's, and is refused rather than read otherwise.
+QString LiteralPattern(const std::vector<Token>& t, qsizetype& at, const QString& jetSql)
+{
+    const qsizetype like = at;
+    QString pattern;
+    for (qsizetype part = NextSignificant(t, at);; part = NextSignificant(t, at)) {
+        if (part < 0 || t[part].kind != Kind::Text)
+            break;
+        pattern += t[part].text;
+        at = part;
+        const qsizetype after = NextSignificant(t, at);
+        if (after >= 0 && IsOp(t[after], "&")) {
+            at = after;
+            continue;
+        }
+        const bool composed = after >= 0 && (IsWord(t[after], "MOD") || IsOp(t[after], "+") || IsOp(t[after], "-")
+                                             || IsOp(t[after], "*") || IsOp(t[after], "/"));
+        if (!composed)
+            return pattern;
+        break;
+    }
+    throw cRuntimeError(JetError::SyntaxError, LoadString(10743).arg(Excerpt(jetSql, t[like].pos)), kSource);
+}
+
+// Appends a piece, with a blank where the source would read the two as one.
+void Append(QString& out, const QString& piece)
+{
+    if (!out.isEmpty() && !piece.isEmpty() && NeedsBlank(out.back(), piece.front()))
+        out += u' ';
+    out += piece;
+}
+
 } // namespace
 
 QString QuoteOdbcName(const QString& name, QChar quote)
 {
-    if (quote.isSpace() || quote.isNull())
+    if (quote.isSpace() || quote.isNull()) {
+        // Without quotes only a plain word reaches the source as one name.
+        const bool plain = !name.isEmpty() && !IsDigit(name[0])
+                           && std::all_of(name.begin(), name.end(), [](QChar c) {
+                                  return c.unicode() < 0x80 && IsWordChar(c);
+                              });
+        if (!plain)
+            throw cRuntimeError(JetError::InvalidName, LoadString(10742).arg(name), kSource);
         return name;
-    QString escaped = name;
-    escaped.replace(quote, QString(2, quote));
-    return quote + escaped + quote;
-}
-
-QStringList NamesInJetSql(const QString& jetSql)
-{
-    QStringList names;
-    for (const Token& k : Tokenise(jetSql)) {
-        if (k.kind == Kind::Word || k.kind == Kind::Bracketed)
-            names << k.text;
     }
-    return names;
+    // A driver that names "[" as its quote closes with "]".
+    const QChar close = quote == u'[' ? QChar(u']') : quote;
+    QString escaped = name;
+    escaped.replace(close, QString(2, close));
+    return quote + escaped + close;
 }
 
 QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
@@ -320,91 +322,70 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
 {
     std::vector<Token> t = Tokenise(jetSql);
     // One statement: a ';' may stand only at the end.
-    int depth = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (IsSymbol(t[i], '('))
-            ++depth;
-        else if (IsSymbol(t[i], ')'))
-            --depth;
-        else if (IsSymbol(t[i], ';')) {
-            if (NextSignificant(t, i) < t.size())
-                RaiseJetError(JetError::TextAfterStatement, {}, kSource);
-            t.erase(t.begin() + qsizetype(i), t.end());
-            break;
-        }
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+        if (!IsOp(t[i], ";"))
+            continue;
+        if (NextSignificant(t, i) >= 0)
+            RaiseJetError(JetError::TextAfterStatement, {}, kSource);
+        t.resize(size_t(i));
+        break;
     }
     QString limit;
     QString out;
     bool afterSelect = false;
-    depth = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
+    qsizetype beforeNot = -1; // the length of out before the last NOT
+    int depth = 0;
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
         const Token& k = t[i];
-        if (IsSymbol(k, '('))
+        if (IsOp(k, "("))
             ++depth;
-        else if (IsSymbol(k, ')'))
+        else if (IsOp(k, ")"))
             --depth;
         switch (k.kind) {
-        case Kind::Bracketed: {
+        case Kind::Name: {
             const QString spelt = spell ? spell(k.text) : QString();
-            out += QuoteOdbcName(spelt.isEmpty() ? k.text : spelt, dialect.Quote);
+            Append(out, QuoteOdbcName(spelt.isEmpty() ? k.text : spelt, dialect.Quote));
             break;
         }
-        case Kind::Quoted:
-        case Kind::Text: out += TextLiteral(k.text); break;
-        case Kind::Date: out += DateEscape(k.text); break;
+        case Kind::Text: Append(out, SourceText(k.text, dialect)); break;
+        case Kind::Date: Append(out, QStringLiteral("{ts '%1'}").arg(k.text)); break;
         case Kind::Word:
+            if (dialect.UnseparatedStatements && StatementWords().contains(k.upper))
+                RaiseJetError(JetError::TextAfterStatement, {}, kSource);
             if (IsWord(k, "TRUE") || IsWord(k, "YES")) {
-                out += dialect.BooleanWords ? QStringLiteral("TRUE") : QStringLiteral("1");
+                Append(out, dialect.BooleanWords ? QStringLiteral("TRUE") : QStringLiteral("1"));
             } else if (IsWord(k, "FALSE") || IsWord(k, "NO")) {
-                out += dialect.BooleanWords ? QStringLiteral("FALSE") : QStringLiteral("0");
+                Append(out, dialect.BooleanWords ? QStringLiteral("FALSE") : QStringLiteral("0"));
             } else if (IsWord(k, "DISTINCTROW")) {
                 // Jet's own; rows of one table are distinct anyway
             } else if (IsWord(k, "LIKE")) {
-                const size_t next = NextSignificant(t, i);
-                if (next >= t.size() || (t[next].kind != Kind::Text && t[next].kind != Kind::Quoted)) {
-                    out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
-                    break;
-                }
                 // Jet's wildcards mean here what they mean in Jet, and the source's own
                 // (% and _) are plain characters.
-                const std::vector<PatternItem> items = ReadJetPattern(t[next].text);
-                i = next;
-                if (!HasClasses(items)) {
-                    out += dialect.CaseInsensitiveLike ? QStringLiteral("ILIKE") : k.text;
-                    out += u' ' + TextLiteral(LikePattern(items)) + QStringLiteral(" ESCAPE '\\'");
-                    break;
-                }
-                if (dialect.LikeClasses == OdbcDialect::Classes::None)
-                    RaiseJetError(JetError::SyntaxError,
-                                  {QStringLiteral("LIKE '%1' (# a […] tento zdroj neumí)").arg(t[next].text)}, kSource);
-                // NOT LIKE becomes the operator's own negation.
-                const bool negated = out.endsWith(QLatin1String("NOT "), Qt::CaseInsensitive)
-                                     && (out.size() == 4 || !IsWordChar(out[out.size() - 5]));
+                qsizetype last = i;
+                const QString pattern = LiteralPattern(t, last, jetSql);
+                const qsizetype before = PreviousSignificant(t, i);
+                const bool negated = before >= 0 && IsWord(t[before], "NOT") && beforeNot >= 0;
                 if (negated)
-                    out.chop(4);
-                if (dialect.LikeClasses == OdbcDialect::Classes::Regex)
-                    out += (negated ? QStringLiteral("!~* ") : QStringLiteral("~* ")) + TextLiteral(RegexPattern(items));
-                else
-                    out += (negated ? QStringLiteral("NOT GLOB ") : QStringLiteral("GLOB ")) + TextLiteral(GlobPattern(items));
+                    out.truncate(beforeNot);
+                Append(out, LikeOperator(pattern, negated, dialect));
+                i = last;
             } else if (IsWord(k, "TOP") && afterSelect && depth == 0 && dialect.Limit) {
-                const size_t count = NextSignificant(t, i);
-                if (count >= t.size() || t[count].kind != Kind::Number)
+                const qsizetype count = NextSignificant(t, i);
+                if (count < 0 || t[count].kind != Kind::Number)
                     Syntax(QStringLiteral("TOP"));
-                if (const size_t percent = NextSignificant(t, count); percent < t.size() && IsWord(t[percent], "PERCENT"))
+                if (const qsizetype percent = NextSignificant(t, count); percent >= 0 && IsWord(t[percent], "PERCENT"))
                     RaiseJetError(JetError::InvalidOperation, {}, kSource);
                 limit = t[count].text;
                 i = count;
             } else {
-                out += k.text;
+                if (IsWord(k, "NOT"))
+                    beforeNot = out.size();
+                Append(out, k.text);
             }
             break;
-        case Kind::Symbol:
-            if (IsSymbol(k, '&'))
-                out += dialect.Concat;
-            else
-                out += k.text;
-            break;
-        default: out += k.text; break;
+        case Kind::Op: Append(out, IsOp(k, "&") ? dialect.Concat : k.text); break;
+        case Kind::Space:
+        case Kind::Number: Append(out, k.text); break;
         }
         if (k.kind != Kind::Space)
             afterSelect = depth == 0 && (IsWord(k, "SELECT") || IsWord(k, "DISTINCT") || IsWord(k, "DISTINCTROW")

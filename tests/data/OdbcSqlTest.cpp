@@ -9,6 +9,7 @@ namespace {
 QString Postgres(const QString& jet)
 {
     OdbcDialect dialect;
+    dialect.EscapeStrings = true;
     dialect.BooleanWords = true;
     dialect.CaseInsensitiveLike = true;
     dialect.LikeClasses = OdbcDialect::Classes::Regex;
@@ -18,6 +19,7 @@ QString Postgres(const QString& jet)
 QString Glob(const QString& jet)
 {
     OdbcDialect dialect;
+    dialect.BackslashEscapes = false;
     dialect.LikeClasses = OdbcDialect::Classes::Glob;
     return TranslateJetSqlForOdbc(jet, dialect);
 }
@@ -48,7 +50,7 @@ TEST(OdbcSql, NamesTextsAndDatesTakeTheSourcesForm)
     EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE d = #2:30 PM#")),
               QStringLiteral("SELECT * FROM t WHERE d = {ts '1899-12-30 14:30:00'}"));
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT * FROM t WHERE d = #2/30/2020#")); }), JetError::SyntaxError);
-    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT [a FROM t")); }), JetError::SyntaxError);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT [a FROM t")); }), 3126);
 }
 
 TEST(OdbcSql, JetWordsAndOperatorsBecomeTheSources)
@@ -58,7 +60,7 @@ TEST(OdbcSql, JetWordsAndOperatorsBecomeTheSources)
     EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE a = Yes"), OdbcDialect()),
               QStringLiteral("SELECT * FROM t WHERE a = 1"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '*a?b*' AND m NOT LIKE \"x*\"")),
-              QStringLiteral("SELECT * FROM t WHERE n ILIKE '%a_b%' ESCAPE '\\' AND m NOT ILIKE 'x%' ESCAPE '\\'"));
+              QStringLiteral("SELECT * FROM t WHERE n ILIKE '%a_b%' ESCAPE '!' AND m NOT ILIKE 'x%' ESCAPE '!'"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT a & ' ' & b FROM t")), QStringLiteral("SELECT a || ' ' || b FROM t"));
     EXPECT_EQ(Postgres(QStringLiteral("SELECT DISTINCTROW TOP 5 a FROM t ORDER BY a")).simplified(),
               QStringLiteral("SELECT a FROM t ORDER BY a LIMIT 5"));
@@ -69,12 +71,24 @@ TEST(OdbcSql, JetWordsAndOperatorsBecomeTheSources)
 
 TEST(OdbcSql, LikePatternsKeepJetsMeaning)
 {
-    // The source's own wildcards are plain characters; Jet's bracketed ones too.
-    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '50%_\\*[*][?]'"))),
-              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE '50\\%\\_\\\\%*?' ESCAPE '\\'")));
+    // The source's own wildcards are plain characters; Jet's bracketed ones too. The escape
+    // is no backslash, which some sources read inside the text itself.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE '50%_!\\*[*][?][[]'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE E'50!%!_!!\\\\%*?![' ESCAPE '!'")));
+    // Case is ignored for every letter, not only as far as the server's locale folds it.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'čap*' AND m NOT LIKE '[č-ž]*'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^[Čč]ap.*$' AND m !~* '^[č-žČ-Ž].*$'")));
+    EXPECT_EQ(Text(Glob(QStringLiteral("SELECT * FROM t WHERE n LIKE 'Že*'"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Žž][Ee]*'")));
+    // A pattern joined of texts is one pattern; one the source alone knows would take its wildcards.
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'a' & \"*\" AND m LIKE 'b' ORDER BY n"))),
+              Text(QStringLiteral("SELECT * FROM t WHERE n ILIKE 'a%' ESCAPE '!' AND m ILIKE 'b' ESCAPE '!' ORDER BY n")));
+    for (const char* sql : {"SELECT * FROM t WHERE n LIKE [m]", "SELECT * FROM t WHERE n LIKE 'a' & m",
+                            "SELECT * FROM t WHERE n LIKE 'a' + 'b'", "SELECT * FROM t WHERE n NOT LIKE"})
+        EXPECT_EQ(ErrorOf([&] { Postgres(QString::fromUtf8(sql)); }), JetError::SyntaxError) << sql;
     // Digits and classes: a regular expression where the source has one, a GLOB on SQLite.
     EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT * FROM t WHERE n LIKE 'A#[a-c]*[!x^]?.' AND m NOT LIKE '[^-]'"))),
-              Text(QStringLiteral("SELECT * FROM t WHERE n ~* '^A[0-9][a-c].*[^x^].\\.$' AND m !~* '^[-^]$'")));
+              Text(QStringLiteral("SELECT * FROM t WHERE n ~* E'^A[0-9][a-c].*[^x^].\\\\.$' AND m !~* '^[-^]$'")));
     EXPECT_EQ(Text(Glob(QStringLiteral("SELECT * FROM t WHERE n LIKE 'Nový#[!a-c]*' OR n NOT LIKE '[*]#'"))),
               Text(QStringLiteral("SELECT * FROM t WHERE n GLOB '[Nn][Oo][Vv][Ýý][0-9][^a-cA-C]*' OR n NOT GLOB '[*][0-9]'")));
     EXPECT_EQ(ErrorOf([] { TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE n LIKE '#'"), OdbcDialect()); }),
@@ -86,7 +100,8 @@ TEST(OdbcSql, OneStatementOnly)
 {
     EXPECT_EQ(Postgres(QStringLiteral("SELECT 1;  ")), QStringLiteral("SELECT 1"));
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1; DROP TABLE t")); }), JetError::TextAfterStatement);
-    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1; -- nothing\n")); }), 0);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1; -- nothing\n")); }), JetError::TextAfterStatement)
+        << "Jet has no comments";
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT 1;;")); }), JetError::TextAfterStatement);
     EXPECT_EQ(Postgres(QStringLiteral("SELECT 'a;b', [c;d] FROM t")), QStringLiteral("SELECT 'a;b', \"c;d\" FROM t"));
     EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("  ")); }), JetError::InvalidOperation);
@@ -106,5 +121,74 @@ TEST(JetNames, BracketedNamesReadBackWhole)
         EXPECT_EQ(Postgres(sql), QStringLiteral("Select * From \"%1\"").arg(name)) << name.toStdString();
     }
     EXPECT_EQ(JetBracketName(QStringLiteral("a]b")), QStringLiteral("[a]]b]"));
-    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT * FROM [a]]")); }), JetError::SyntaxError);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT * FROM [a]]")); }), 3126);
+}
+
+// Every backend reads a text with the one tokenizer: what one refuses the others refuse,
+// and what one reads as a single statement is a single statement to all of them.
+TEST(JetSqlBackends, EveryBackendReadsTheSameStatement)
+{
+    const char* const texts[] = {
+        "SELECT a --b FROM t",                     // Jet has no comments: a minus minus b
+        "SELECT a FROM t WHERE b = 1 --; DELETE FROM t",
+        "SELECT a /* b */ FROM t",
+        "SELECT a \\ 2 FROM t",
+        "SELECT `a` FROM t",
+        "SELECT $$'$$; DELETE FROM t; --'",
+        "SELECT E'\\'' ; DELETE FROM t; --'",
+        "SELECT a FROM t WHERE b = N'x'",
+        "SELECT a FROM t WHERE b = ?",
+        "SELECT a FROM t WHERE b LIKE'x*'",
+        "SELECT [a FROM t",
+    };
+    for (const char* text : texts) {
+        const QString jet = QString::fromUtf8(text);
+        const int sqlite = ErrorOf([&] { TranslateJetSql(jet); });
+        EXPECT_EQ(ErrorOf([&] { Postgres(jet); }), sqlite) << text;
+        EXPECT_EQ(ErrorOf([&] { NamesInJetSql(jet); }), sqlite == 3142 ? 0 : sqlite) << text;
+        if (sqlite == 0) {
+            EXPECT_FALSE(InspectJetStatement(jet).MoreStatements) << text;
+        }
+    }
+    EXPECT_TRUE(InspectJetStatement(QStringLiteral("SELECT a FROM t WHERE b = 1 --; DELETE FROM t")).MoreStatements);
+    EXPECT_EQ(Postgres(QStringLiteral("SELECT a --b, c/-d, e&-f FROM t")), QStringLiteral("SELECT a - -b, c/-d, e|| -f FROM t"));
+    const QString sqlite = TranslateJetSql(QStringLiteral("SELECT a --b, e/*f FROM t"));
+    EXPECT_TRUE(sqlite.contains(QLatin1String("a - -b")) && sqlite.contains(QLatin1String("e/ *f"))) << sqlite.toStdString();
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT $$'$$; DELETE FROM t; --'")); }), JetError::SyntaxError);
+    EXPECT_EQ(ErrorOf([] { Postgres(QStringLiteral("SELECT E'\\'' ; DELETE FROM t; --'")); }), JetError::SyntaxError);
+}
+
+TEST(OdbcSql, RefusesWhatTheSourceWouldReadOtherwise)
+{
+    // A source that takes a backslash for an escape would end this text at the second quote.
+    OdbcDialect escaping;
+    const QString smuggled = QStringLiteral("SELECT * FROM t WHERE a = '\\'' ; DELETE FROM t; --'");
+    EXPECT_EQ(ErrorOf([&] { TranslateJetSqlForOdbc(smuggled, escaping); }), JetError::SyntaxError);
+    EXPECT_EQ(Postgres(smuggled), QStringLiteral("SELECT * FROM t WHERE a = E'\\\\'' ; DELETE FROM t; --'"))
+        << "one text, read alike whatever the session says of backslashes";
+    EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM t WHERE a LIKE '1%*'"), escaping),
+              QStringLiteral("SELECT * FROM t WHERE a LIKE '1!%%' ESCAPE '!'"));
+
+    // Without quotes for names only a plain word can be a name.
+    OdbcDialect unquoted;
+    unquoted.Quote = u' ';
+    EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT [a_1] FROM [t]"), unquoted), QStringLiteral("SELECT a_1 FROM t"));
+    for (const char* name : {"[t; DROP TABLE u]", "[a b]", "[1a]", "[čas]", "[a\"b]"})
+        EXPECT_EQ(ErrorOf([&] { TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM ") + QString::fromUtf8(name), unquoted); }),
+                  JetError::InvalidName)
+            << name;
+    EXPECT_EQ(ErrorOf([] { QuoteOdbcName(QStringLiteral("t; DROP TABLE u"), QChar()); }), JetError::InvalidName);
+    EXPECT_EQ(QuoteOdbcName(QStringLiteral("a]b`c"), u'['), QStringLiteral("[a]]b`c]"));
+    EXPECT_EQ(QuoteOdbcName(QStringLiteral("a]b`c"), u'`'), QStringLiteral("`a]b``c`"));
+
+    // A source that runs statements one after another without a ';' between them.
+    OdbcDialect batches;
+    batches.BackslashEscapes = false;
+    batches.UnseparatedStatements = true;
+    for (const char* sql : {"SELECT * FROM t DROP TABLE t", "SELECT a FROM t WHERE b = 1 exec xp_cmdshell 'x'",
+                            "SELECT (SELECT 1 TRUNCATE TABLE t) FROM t", "SELECT * FROM t Shutdown"})
+        EXPECT_EQ(ErrorOf([&] { TranslateJetSqlForOdbc(QString::fromUtf8(sql), batches); }), JetError::TextAfterStatement) << sql;
+    EXPECT_EQ(TranslateJetSqlForOdbc(QStringLiteral("SELECT [Drop], 'exec' FROM [Set] WHERE Right(a, 1) = 'x'"), batches),
+              QStringLiteral("SELECT \"Drop\", 'exec' FROM \"Set\" WHERE Right(a, 1) = 'x'"))
+        << "quoted names and texts are no statements";
 }

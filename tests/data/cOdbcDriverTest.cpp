@@ -364,6 +364,55 @@ TEST_P(OdbcSource, BadSqlAndSecondStatementsAreErrors)
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << "nothing ran";
 }
 
+// Texts the source reads as two statements where Jet reads one: refused before anything
+// is sent, by the source's own rules or by the engine's, and nothing is deleted.
+TEST_P(OdbcSource, SmuggledStatementsNeverReachTheSource)
+{
+    const char* const attempts[] = {
+        "SELECT $$'$$; DELETE FROM osoby; --'",
+        "SELECT E'\\'' ; DELETE FROM osoby; --'",
+        "SELECT jméno FROM osoby WHERE jméno = E'\\'' ; DELETE FROM osoby; --'",
+        "SELECT jméno FROM osoby WHERE jméno = 'x' --'; DELETE FROM osoby; --'",
+        "SELECT jméno FROM osoby WHERE jméno = '\\'' ; DELETE FROM osoby; --'",
+    };
+    for (const char* sql : attempts) {
+        std::shared_ptr<Recordset> rs;
+        ErrorOf([&] { rs = db->OpenRecordset(QString::fromUtf8(sql)); });
+        EXPECT_TRUE(!rs || rs->RecordCount() == 0) << sql;
+    }
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << "nothing was deleted";
+    EXPECT_EQ(Names(QStringLiteral("SELECT jméno FROM osoby WHERE jméno LIKE 'J*' OR jméno LIKE '*\\*'")),
+              QStringList{QStringLiteral("Jana")})
+        << "a backslash in a text is a plain character to a source that reads it so";
+
+    // A source without quotes for names would take this one raw.
+    OdbcDialect unquoted;
+    unquoted.Quote = u' ';
+    QString sent;
+    EXPECT_EQ(ErrorOf([&] { sent = TranslateJetSqlForOdbc(QStringLiteral("SELECT * FROM [osoby; DELETE FROM osoby]"), unquoted); }),
+              JetError::InvalidName);
+    if (!sent.isEmpty())
+        ErrorOf([&] { RunOdbcSql(m_connect, {sent}); });
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << "nothing was deleted by the name";
+}
+
+// A query may change how the session reads a backslash; texts must mean the same after it.
+TEST_P(OdbcSource, ABackslashMeansItselfWhateverTheSessionSays)
+{
+    if (!Postgres())
+        GTEST_SKIP() << "only PostgreSQL lets a query change how it reads texts";
+    const QString smuggle = QStringLiteral("SELECT jméno FROM osoby WHERE jméno = '\\'' ; DELETE FROM osoby; --'");
+    const QString path = QStringLiteral("SELECT 'C:\\dir\\' & jméno AS p FROM osoby WHERE jméno LIKE '*\\*' OR id = 1");
+    for (const char* setting : {"on", "off", "on"}) {
+        Names(QStringLiteral("SELECT set_config('standard_conforming_strings', '%1', false)").arg(QLatin1String(setting)));
+        std::shared_ptr<Recordset> rs;
+        ErrorOf([&] { rs = db->OpenRecordset(smuggle); });
+        EXPECT_TRUE(!rs || rs->RecordCount() == 0) << setting;
+        EXPECT_EQ(Names(path), QStringList{QStringLiteral("C:\\dir\\Jana")}) << setting;
+        EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM osoby"))->RecordCount(), 3) << setting;
+    }
+}
+
 TEST_P(OdbcSource, ReadOnlyOpeningRefusesChanges)
 {
     auto readOnly = DBEngine::Instance().OpenDatabase(QString(), false, true, m_connect);
