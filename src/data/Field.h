@@ -32,6 +32,9 @@ public:
     void setAllowZeroLength(bool allow);
     qint32 OrdinalPosition() const { return m_ordinal; }
     void setOrdinalPosition(qint32 position);
+    // Several properties and the position (−1 to keep it) at once: a table rewritten once
+    // rather than once for each; control: see cDatabaseDriver.
+    void Alter(const FieldSchema& changed, qint32 position = -1, cWorkControl* control = nullptr);
 
     QVariant Value() const;
     void setValue(const QVariant& value);
@@ -41,7 +44,7 @@ public:
     void AttachToRecordset(std::weak_ptr<Recordset> recordset, int index);
 
 private:
-    template <typename Edit> void Change(Edit edit, int position = -1);
+    template <typename Edit> void Change(Edit edit, int position = -1, cWorkControl* control = nullptr);
 
     FieldSchema m_schema;
     qint32 m_ordinal = 0;
