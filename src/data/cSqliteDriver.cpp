@@ -124,12 +124,21 @@ public:
     {
         if (!m_control)
             return;
+        // A table too small for the handler to be called at all stops here.
+        if (m_control->StopRequested())
+            RaiseJetError(JetError::Cancelled);
         cSqliteStatement count(m_db, countSql);
-        m_control->SetTotal(count.Step() ? count.Int(0) : -1);
+        m_total = count.Step() ? count.Int(0) : -1;
+        m_control->SetTotal(m_total);
         m_control->SetDone(0);
     }
-    // A copy's rows read so far are its full-scan steps.
-    void Watch(sqlite3_stmt* copy) { m_copy = copy; }
+    // A copy's rows read so far are its full-scan steps; none once it is over.
+    void Watch(sqlite3_stmt* copy)
+    {
+        m_copy = copy;
+        if (!copy && m_control && m_total >= 0)
+            m_control->SetDone(m_total);
+    }
 
 private:
     static int OnProgress(void* context)
@@ -145,6 +154,7 @@ private:
     sqlite3* m_db;
     cWorkControl* m_control;
     sqlite3_stmt* m_copy = nullptr;
+    qint64 m_total = -1;
 };
 
 cSqliteDriver::cSqliteDriver(sqlite3* db, QString path, bool readOnly)
@@ -713,7 +723,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
             if (changed.Required && !current.Required)
                 refuseIf(column + QLatin1String(" IS NULL"), JetError::Required);
             if (JetType::IsText(changed.Type) && !changed.AllowZeroLength && (current.AllowZeroLength || retyped))
-                refuseIf(column + QLatin1String(" = ''"), JetError::ZeroLength);
+                refuseIf(column + QLatin1String(" = '' COLLATE BINARY"), JetError::ZeroLength);
             if (changed.Type == JetType::Text && retyped)
                 refuseIf(QStringLiteral("length(%1) > %2").arg(column).arg(changed.Size), JetError::FieldTooSmall);
             if (moved || retyped || required || defaulted) {
