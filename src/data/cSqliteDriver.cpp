@@ -604,10 +604,19 @@ SqliteTableText cSqliteDriver::TableText(const TableSchema& table)
     std::optional<SqliteTableText> text;
     if (read.Step())
         text = SplitCreateTable(read.Text(0));
-    bool fits = text && text->Columns.size() == table.Fields.size();
-    for (qsizetype i = 0; fits && i < table.Fields.size(); ++i) {
+    // SQLite's own view of the columns: names, and which are generated (never copied).
+    QList<QPair<QString, bool>> columns;
+    {
+        cSqliteStatement list(m_db, QStringLiteral("SELECT name, hidden IN (2, 3) FROM pragma_table_xinfo(?)"));
+        list.Bind(1, table.Name);
+        while (list.Step())
+            columns.append({list.Text(0), list.Int(1) != 0});
+    }
+    bool fits = text && text->Columns.size() == columns.size();
+    for (qsizetype i = 0; fits && i < columns.size(); ++i) {
         const auto column = SplitColumnDefinition(text->Columns[i]);
-        fits = column && SameName(column->Name, table.Fields[i].Name);
+        fits = column && SameName(column->Name, columns[i].first)
+               && column->Has(SqliteColumnText::Kind::Generated) == columns[i].second;
     }
     if (!fits)
         throw cRuntimeError(JetError::InvalidOperation, FillPlaceholders(LoadString(10780), {table.Name}),
@@ -724,7 +733,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
                 refuseIf(column + QLatin1String(" IS NULL"), JetError::Required);
             if (JetType::IsText(changed.Type) && !changed.AllowZeroLength && (current.AllowZeroLength || retyped))
                 refuseIf(column + QLatin1String(" = '' COLLATE BINARY"), JetError::ZeroLength);
-            if (changed.Type == JetType::Text && retyped)
+            if (changed.Type == JetType::Text && retyped && (current.Type != JetType::Text || changed.Size < current.Size))
                 refuseIf(QStringLiteral("length(%1) > %2").arg(column).arg(changed.Size), JetError::FieldTooSmall);
             if (moved || retyped || required || defaulted) {
                 SqliteTableText text = TableText(*table);

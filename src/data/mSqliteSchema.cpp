@@ -145,6 +145,9 @@ bool StartsColumnConstraint(const cTokens& t, qsizetype i)
         return false;
     if (t.IsWord(i, "AS") && t.IsWord(i - 1, "ALWAYS"))
         return false;
+    // GENERATED alone is a type name ("b generated" declares b of type "generated").
+    if (t.IsWord(i, "GENERATED") && !t.IsWord(i + 1, "ALWAYS"))
+        return false;
     for (const char* word : {"CONSTRAINT", "PRIMARY", "NOT", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
                              "REFERENCES", "GENERATED", "AS"}) {
         if (t.IsWord(i, word))
@@ -172,7 +175,7 @@ std::optional<SqliteColumnText::Kind> KindOf(const cTokens& t, qsizetype i)
         return Kind::Collate;
     if (t.IsWord(i, "REFERENCES"))
         return Kind::References;
-    if (t.IsWord(i, "GENERATED") || t.IsWord(i, "AS"))
+    if ((t.IsWord(i, "GENERATED") && t.IsWord(i + 1, "ALWAYS")) || t.IsWord(i, "AS"))
         return Kind::Generated;
     return std::nullopt;
 }

@@ -142,6 +142,10 @@ TEST(SqliteSchema, TakesApartNastyDefinitionsPieceByPiece)
     EXPECT_EQ(kinds(*signedDefault), (QList<Kind>{Kind::Default, Kind::Generated}));
     for (const QString& column : table->Columns)
         EXPECT_EQ(SplitColumnDefinition(column)->Definition(), column) << "every piece is kept verbatim";
+    const auto typeNamedLikeAClause = SplitColumnDefinition(QStringLiteral("b generated NOT NULL"));
+    ASSERT_TRUE(typeNamedLikeAClause);
+    EXPECT_EQ(typeNamedLikeAClause->Type, QStringLiteral("generated")) << "as SQLite reads it: a type, copied";
+    EXPECT_EQ(typeNamedLikeAClause->Constraints.size(), 1);
 
     // What it cannot take apart safely it does not take apart at all.
     for (const char* bad : {"CREATE TABLE t (a TEXT DEFAULT 'open)", "CREATE TABLE t (a /* open)",

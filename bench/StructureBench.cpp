@@ -1,0 +1,115 @@
+// Structure changes on a table of 100,000 records, each against the time SQLite itself
+// needs to copy that table (a new table of the same definition, INSERT … SELECT, commit),
+// both timed in this run on the same file.
+//   StructureBench [rows]   (default 100,000)
+#include "BenchSupport.h"
+
+#include "DBEngine.h"
+#include "cSqliteDriver.h"
+#include "mConvert.h"
+#include "mSampleData.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+std::shared_ptr<Field> FieldOf(Database& db, const QString& name)
+{
+    db.TableDefs()->Refresh();
+    return db.TableDefs()->Item(QStringLiteral("Velka"))->Fields()->Item(name);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 rows = argc > 1 ? QByteArray(argv[1]).toLongLong() : 100000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("velka.db"));
+    GenerateLargeDatabase(path, rows);
+
+    // The baseline runs next to each change, so a busy moment of the shared machine
+    // weighs on both sides of the ratio alike.
+    auto baseline = cSqliteDriver::Open(path, false);
+    QString create;
+    {
+        cSqliteStatement read(baseline->Handle(), QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Velka'"));
+        read.Step();
+        create = read.Text(0).replace(QLatin1String("CREATE TABLE Velka"), QLatin1String("CREATE TABLE Kopie"));
+    }
+    auto copyTable = [&] {
+        sqlite3* raw = baseline->Handle();
+        const auto start = bench::Clock::now();
+        ExecSql(raw, QStringLiteral("BEGIN"));
+        ExecSql(raw, create);
+        ExecSql(raw, QStringLiteral("INSERT INTO Kopie SELECT * FROM Velka"));
+        ExecSql(raw, QStringLiteral("COMMIT"));
+        const double seconds = bench::Seconds(start);
+        ExecSql(raw, QStringLiteral("DROP TABLE Kopie"));
+        return seconds;
+    };
+
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    struct Change {
+        const char* Name;
+        std::function<void()> Forth;
+        std::function<void()> Back;
+    };
+    auto alter = [&](const char* field, auto edit) {
+        auto f = FieldOf(*db, QString::fromUtf8(field));
+        FieldSchema changed = f->Schema();
+        edit(changed);
+        f->Alter(changed);
+    };
+    const Change changes[] = {
+        {"add at position 2",
+         [&] {
+             auto table = db->TableDefs()->Item(QStringLiteral("Velka"));
+             auto field = table->CreateField(QStringLiteral("Nove"), JetType::Text, 20);
+             field->setOrdinalPosition(2);
+             table->Fields()->Append(field);
+         },
+         [&] { db->TableDefs()->Item(QStringLiteral("Velka"))->Fields()->Delete(QStringLiteral("Nove")); }},
+        {"drop (ALTER TABLE DROP COLUMN)",
+         [&] { db->TableDefs()->Item(QStringLiteral("Velka"))->Fields()->Delete(QStringLiteral("Podil")); },
+         [&] {
+             auto table = db->TableDefs()->Item(QStringLiteral("Velka"));
+             table->Fields()->Append(table->CreateField(QStringLiteral("Podil"), JetType::Double));
+         }},
+        {"rename (in place)", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setName(QStringLiteral("Obec")); },
+         [&] { FieldOf(*db, QStringLiteral("Obec"))->setName(QStringLiteral("Mesto")); }},
+        {"move", [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(0); },
+         [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(7); }},
+        {"required", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(true); },
+         [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(false); }},
+        {"zero length forbidden", [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(false); },
+         [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(true); }},
+        {"size 50 -> 100 -> 50", [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 100; }); },
+         [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 50; }); }},
+        {"type Long -> Double -> Long", [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Double; }); },
+         [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Long; }); }},
+    };
+    double worst = 0;
+    for (const Change& change : changes) {
+        double copy = 1e300, forth = 1e300, back = 1e300;
+        for (int run = 0; run < 5; ++run) {
+            copy = std::min(copy, copyTable());
+            auto start = bench::Clock::now();
+            change.Forth();
+            forth = std::min(forth, bench::Seconds(start));
+            start = bench::Clock::now();
+            change.Back();
+            back = std::min(back, bench::Seconds(start));
+        }
+        worst = std::max({worst, forth / copy, back / copy});
+        std::printf("%-32s %.3f s (%.2fx), back %.3f s (%.2fx); SQLite's copy of %lld rows %.3f s\n", change.Name,
+                    forth, forth / copy, back, back / copy, rows, copy);
+    }
+    std::printf("worst ratio %.2fx (goal <= 3x)\n", worst);
+    return 0;
+}
