@@ -408,3 +408,20 @@ TEST_F(TableRebuild, EveryChangeKeepsEveryRowAndValue)
     EXPECT_TEXT(differences(now, then), same) << "dropped";
     EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
 }
+
+TEST_F(TableRebuild, AChangeThatBreaksARelationIsUndone)
+{
+    path = PathOf(QStringLiteral("kody.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE kody (kod TEXT PRIMARY KEY);
+        CREATE TABLE pouziti (id INTEGER PRIMARY KEY, kod TEXT REFERENCES kody (kod));
+        INSERT INTO kody VALUES ('01');
+        INSERT INTO pouziti VALUES (1, '01');)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    const QStringList master = Master();
+    // '01' becomes the number 1, which no longer finds the text '01' it referred to.
+    EXPECT_EQ(ErrorOf([&] { FieldOf(QStringLiteral("pouziti"), QStringLiteral("kod"))->setType(JetType::Long); }),
+              JetError::RelatedRecords);
+    EXPECT_TEXT(Master(), master);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT typeof(kod), kod FROM pouziti")), QStringLiteral("text|01"));
+}
