@@ -744,6 +744,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
                         return std::find(kinds.begin(), kinds.end(), c.What) != kinds.end();
                     });
                 };
+                const QString oldType = definition->Type;
                 if (retyped)
                     definition->Type = DeclaredTypeOf(changed);
                 if (required) {
@@ -757,10 +758,20 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
                         definition->Constraints.append({Kind::Default, QLatin1String("DEFAULT ")
                                                                            + DefaultLiteral(changed.DefaultValue)});
                 }
+                // A new type of the same affinity, or a rule the rows were just checked
+                // against, leaves every stored value as it is: only the text changes. A
+                // default does not: rows older than their column read it as their value.
+                const QString lossy = retyped ? ConversionLoss(changed) : QString();
+                const bool inPlace = !moved && !defaulted && !text.Strict
+                                     && (!retyped || (AffinityOf(oldType) == AffinityOf(definition->Type)
+                                                      && !IsKeyColumn(table->Name, changed.Name)));
                 text.Columns[index] = definition->Definition();
                 if (moved)
                     text.Columns.move(index, position);
-                Rebuild(table->Name, text, QString(), retyped ? ConversionLoss(changed) : QString(), progress);
+                if (inPlace && !lossy.isEmpty())
+                    refuseIf(lossy, JetError::Conversion);
+                if (!inPlace || !ReplaceDefinition(table->Name, text))
+                    Rebuild(table->Name, text, QString(), lossy, progress);
             }
             SetZeroLengthRule(table->Name, changed);
         });
@@ -838,6 +849,52 @@ qint64 cSqliteDriver::BrokenRelations(const QString& table)
         return -1;
     }
     return broken;
+}
+
+bool cSqliteDriver::IsKeyColumn(const QString& table, const QString& column)
+{
+    cSqliteStatement key(m_db, QStringLiteral("SELECT pk FROM pragma_table_info(?) WHERE name = ?"));
+    key.Bind(1, table);
+    key.Bind(2, column);
+    return key.Step() && key.Int(0) > 0;
+}
+
+// SQLite's way to change a table's rules without touching its rows: its definition text
+// is replaced and the schema version moved on, so every connection reads it anew. False
+// when the file does not allow its definitions to be written (defensive mode).
+bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableText& text)
+{
+    // A text SQLite would not take would leave the whole file unreadable: it makes a
+    // table of its own first.
+    ExecSql(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
+    ExecSql(m_db, text.Create(QuoteName(kRebuildTable)));
+    ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(kRebuildTable)));
+    qint64 version = 0;
+    {
+        cSqliteStatement read(m_db, QStringLiteral("PRAGMA schema_version"));
+        if (read.Step())
+            version = read.Int(0);
+    }
+    ExecSql(m_db, QStringLiteral("PRAGMA writable_schema = ON"));
+    bool written = false;
+    try {
+        try {
+            cSqliteStatement write(m_db, QStringLiteral("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?"));
+            write.Bind(1, text.Create(QuoteName(table)));
+            write.Bind(2, table);
+            write.Run();
+            written = sqlite3_changes(m_db) == 1;
+        } catch (const cRuntimeError&) {
+            written = false;
+        }
+        if (written)
+            ExecSql(m_db, QStringLiteral("PRAGMA schema_version = %1").arg(version + 1));
+    } catch (...) {
+        sqlite3_exec(m_db, "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr);
+        throw;
+    }
+    ExecSql(m_db, QStringLiteral("PRAGMA writable_schema = OFF"));
+    return written;
 }
 
 // SQLite's way to change what ALTER TABLE cannot: a new table from the edited CREATE

@@ -233,6 +233,7 @@ std::optional<SqliteTableText> SplitCreateTable(const QString& sql)
         if (t[i].Kind != TokenKind::Word && t[i].Kind != TokenKind::Comma)
             return std::nullopt;
         result.WithoutRowid = result.WithoutRowid || t.IsWord(i, "WITHOUT");
+        result.Strict = result.Strict || t.IsWord(i, "STRICT");
     }
     if (result.Columns.isEmpty())
         return std::nullopt;
@@ -322,4 +323,19 @@ std::optional<SqliteColumnText> SplitColumnDefinition(const QString& definition)
         column.Constraints.append({*kind, t.Span(begin, i - 1)});
     }
     return column;
+}
+
+// SQLite's rules, in their order: the first that matches decides.
+SqliteAffinity AffinityOf(const QString& declaredType)
+{
+    const QString type = declaredType.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return SqliteAffinity::Integer;
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT")))
+        return SqliteAffinity::Text;
+    if (type.contains(QLatin1String("BLOB")) || type.trimmed().isEmpty())
+        return SqliteAffinity::Blob;
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) || type.contains(QLatin1String("DOUB")))
+        return SqliteAffinity::Real;
+    return SqliteAffinity::Numeric;
 }

@@ -15,6 +15,7 @@ struct SqliteTableText {
     QStringList Constraints; // table constraints (PRIMARY KEY, UNIQUE, CHECK, FOREIGN KEY)
     QString Options;         // what follows the closing parenthesis (WITHOUT ROWID, STRICT)
     bool WithoutRowid = false;
+    bool Strict = false;
     // The statement for a table of another name with these pieces.
     QString Create(const QString& quotedName) const;
 };
@@ -41,3 +42,7 @@ struct SqliteColumnText {
 
 // Nothing when a piece of the definition is not one SQLite's grammar allows there.
 std::optional<SqliteColumnText> SplitColumnDefinition(const QString& definition);
+
+// How SQLite stores the values of a column of this declared type.
+enum class SqliteAffinity { Integer, Text, Blob, Real, Numeric };
+SqliteAffinity AffinityOf(const QString& declaredType);

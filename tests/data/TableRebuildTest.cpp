@@ -1,6 +1,7 @@
 #include "DataTestSupport.h"
 #include "EngineBackends.h"
 
+#include "cSqliteDriver.h"
 #include "cWorkControl.h"
 #include "mJetErrors.h"
 #include "mSqliteSchema.h"
@@ -424,4 +425,61 @@ TEST_F(TableRebuild, AChangeThatBreaksARelationIsUndone)
               JetError::RelatedRecords);
     EXPECT_TEXT(Master(), master);
     EXPECT_TEXT(Raw(path, QStringLiteral("SELECT typeof(kod), kod FROM pouziti")), QStringLiteral("text|01"));
+}
+
+// A longer text, a rule the rows keep or a type of the same storage changes only the
+// table's definition; a connection that read the old one sees the new one, a refusal
+// leaves both as they were, and a file whose definitions may not be written is rebuilt.
+TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
+{
+    path = PathOf(QStringLiteral("misto.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE t (a INTEGER, b VARCHAR(10) COLLATE NOCASE CHECK (b <> 'x'), c TEXT);
+        CREATE INDEX t_b ON t (b);
+        INSERT INTO t VALUES (1, 'jedna', 'c'), (40000, 'dva', NULL);
+        DELETE FROM t WHERE a = 1;
+        INSERT INTO t (rowid, a, b) VALUES (7, 2, 'TRI');)");
+    const QStringList rows = Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid"));
+    sqlite3* other = OpenRaw(path);
+    ASSERT_EQ(sqlite3_exec(other, "SELECT * FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    auto driver = cSqliteDriver::Open(path, false);
+    auto fieldOf = [&](const char* name) {
+        const auto table = driver->FindTable(QStringLiteral("t"));
+        for (const FieldSchema& field : table->Fields) {
+            if (field.Name == QLatin1String(name))
+                return field;
+        }
+        return FieldSchema();
+    };
+
+    FieldSchema b = fieldOf("b");
+    b.Size = 20;
+    b.Required = true;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, -1);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a INTEGER, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid")), rows);
+    EXPECT_EQ(sqlite3_exec(other, "INSERT INTO t (a) VALUES (5)", nullptr, nullptr, nullptr), SQLITE_CONSTRAINT)
+        << "a connection that had read the old definition";
+    sqlite3_close(other);
+    EXPECT_EQ(fieldOf("b").Size, 20);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT count(*) FROM t WHERE b = 'tri'")), QStringLiteral("1"))
+        << "the index and the collation";
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+
+    const QStringList master = Master();
+    FieldSchema a = fieldOf("a");
+    a.Type = JetType::Integer;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1); }), JetError::Conversion)
+        << "40000 is no Integer";
+    EXPECT_TEXT(Master(), master);
+    EXPECT_EQ(fieldOf("a").Type, JetType::Long);
+
+    sqlite3_db_config(driver->Handle(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    a = fieldOf("a");
+    a.Required = true;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1);
+    EXPECT_TRUE(fieldOf("a").Required);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid")), rows);
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
