@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -22,6 +23,34 @@ std::shared_ptr<Field> FieldOf(Database& db, const QString& name)
 {
     db.TableDefs()->Refresh();
     return db.TableDefs()->Item(QStringLiteral("Velka"))->Fields()->Item(name);
+}
+
+// Wall time, and the processor time of this process: on a machine shared with other
+// work the second moves less, though it leaves out the waits for the disk.
+struct Spent {
+    double Wall = 1e300;
+    double Cpu = 1e300;
+    void KeepBest(const Spent& other)
+    {
+        Wall = std::min(Wall, other.Wall);
+        Cpu = std::min(Cpu, other.Cpu);
+    }
+};
+
+double CpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+template <typename Work>
+Spent Measure(Work work)
+{
+    const double cpu = CpuSeconds();
+    const auto start = bench::Clock::now();
+    work();
+    return {bench::Seconds(start), CpuSeconds() - cpu};
 }
 
 } // namespace
@@ -49,14 +78,14 @@ int main(int argc, char** argv)
             create = read.Text(0).replace(QRegularExpression(QStringLiteral("^CREATE TABLE \"?Velka\"?")),
                                           QStringLiteral("CREATE TABLE Kopie"));
         }
-        const auto start = bench::Clock::now();
-        ExecSql(raw, QStringLiteral("BEGIN"));
-        ExecSql(raw, create);
-        ExecSql(raw, QStringLiteral("INSERT INTO Kopie SELECT * FROM Velka"));
-        ExecSql(raw, QStringLiteral("COMMIT"));
-        const double seconds = bench::Seconds(start);
+        const Spent spent = Measure([&] {
+            ExecSql(raw, QStringLiteral("BEGIN"));
+            ExecSql(raw, create);
+            ExecSql(raw, QStringLiteral("INSERT INTO Kopie SELECT * FROM Velka"));
+            ExecSql(raw, QStringLiteral("COMMIT"));
+        });
         ExecSql(raw, QStringLiteral("DROP TABLE Kopie"));
-        return seconds;
+        return spent;
     };
 
     auto db = DBEngine::Instance().OpenDatabase(path);
@@ -90,31 +119,29 @@ int main(int argc, char** argv)
          [&] { FieldOf(*db, QStringLiteral("Obec"))->setName(QStringLiteral("Mesto")); }},
         {"move", [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(0); },
          [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(7); }},
-        {"required", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(true); },
+        {"required (in place)", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(true); },
          [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(false); }},
         {"zero length forbidden", [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(false); },
          [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(true); }},
-        {"size 50 -> 100 -> 50", [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 100; }); },
+        {"size 50 -> 100 -> 50 (in place)", [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 100; }); },
          [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 50; }); }},
         {"type Long -> Double -> Long", [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Double; }); },
          [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Long; }); }},
     };
-    double worst = 0;
+    double worst = 0, worstCpu = 0;
     for (const Change& change : changes) {
-        double copy = 1e300, forth = 1e300, back = 1e300;
+        Spent copy, forth, back;
         for (int run = 0; run < 5; ++run) {
-            copy = std::min(copy, copyTable());
-            auto start = bench::Clock::now();
-            change.Forth();
-            forth = std::min(forth, bench::Seconds(start));
-            start = bench::Clock::now();
-            change.Back();
-            back = std::min(back, bench::Seconds(start));
+            copy.KeepBest(copyTable());
+            forth.KeepBest(Measure(change.Forth));
+            back.KeepBest(Measure(change.Back));
         }
-        worst = std::max({worst, forth / copy, back / copy});
-        std::printf("%-32s %.3f s (%.2fx), back %.3f s (%.2fx); SQLite's copy of %lld rows %.3f s\n", change.Name,
-                    forth, forth / copy, back, back / copy, rows, copy);
+        worst = std::max({worst, forth.Wall / copy.Wall, back.Wall / copy.Wall});
+        worstCpu = std::max({worstCpu, forth.Cpu / copy.Cpu, back.Cpu / copy.Cpu});
+        std::printf("%-32s %.3f s (%.2fx, cpu %.2fx), back %.3f s (%.2fx, cpu %.2fx); SQLite's copy of %lld rows %.3f s\n",
+                    change.Name, forth.Wall, forth.Wall / copy.Wall, forth.Cpu / copy.Cpu, back.Wall,
+                    back.Wall / copy.Wall, back.Cpu / copy.Cpu, rows, copy.Wall);
     }
-    std::printf("worst ratio %.2fx (goal <= 3x)\n", worst);
+    std::printf("worst ratio %.2fx, of processor time %.2fx (goal <= 3x)\n", worst, worstCpu);
     return 0;
 }
