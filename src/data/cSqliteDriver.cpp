@@ -26,6 +26,7 @@ const QString kQueriesTable = QStringLiteral("QSysQueries");
 const QString kDatabaseTable = QStringLiteral("QSysDatabase");
 const QString kCollation = QStringLiteral("QUARNEL");
 const QString kRebuildTable = QStringLiteral("QSysRebuild");
+const QString kConversionRule = QStringLiteral("QSysConversion");
 constexpr qint32 kMaxTextSize = 255;
 // Identifies the engine's own files among other SQLite files ("QRNL").
 constexpr int kApplicationId = 0x51524E4C;
@@ -851,6 +852,13 @@ qint64 cSqliteDriver::BrokenRelations(const QString& table)
     return broken;
 }
 
+bool cSqliteDriver::SchemaWritable() const
+{
+    int defensive = 0;
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    return defensive == 0;
+}
+
 bool cSqliteDriver::IsKeyColumn(const QString& table, const QString& column)
 {
     cSqliteStatement key(m_db, QStringLiteral("SELECT pk FROM pragma_table_info(?) WHERE name = ?"));
@@ -864,6 +872,8 @@ bool cSqliteDriver::IsKeyColumn(const QString& table, const QString& column)
 // when the file does not allow its definitions to be written (defensive mode).
 bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableText& text)
 {
+    if (!SchemaWritable())
+        return false;
     // A text SQLite would not take would leave the whole file unreadable: it makes a
     // table of its own first.
     ExecSql(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
@@ -944,26 +954,41 @@ void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, c
     }
     const QString copied = ((identity.isEmpty() ? QStringList() : QStringList{identity}) + targets).join(QLatin1String(", "));
     const qint64 brokenBefore = BrokenRelations(table);
+    // Values the new type could not take are found as they are copied, by a rule of the
+    // new table that goes once the table stands; where definitions may not be written,
+    // by a search after the copy.
+    const bool guarded = !lossy.isEmpty() && SchemaWritable();
+    SqliteTableText created = text;
+    if (guarded)
+        created.Constraints << QStringLiteral("CONSTRAINT %1 CHECK (NOT (%2))").arg(QuoteName(kConversionRule), lossy);
 
     ExecSql(m_db, QStringLiteral("PRAGMA legacy_alter_table = ON"));
     try {
         ExecSql(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
-        ExecSql(m_db, text.Create(QuoteName(kRebuildTable)));
+        ExecSql(m_db, created.Create(QuoteName(kRebuildTable)));
         progress.Copying(QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
         {
             cSqliteStatement copy(m_db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
                                             .arg(QuoteName(kRebuildTable), copied, QuoteName(table)));
             progress.Watch(copy.get());
-            copy.Run();
+            try {
+                copy.Run();
+            } catch (const cRuntimeError& e) {
+                if (guarded && e.Number() == JetError::RuleViolated && e.Description().contains(kConversionRule))
+                    RaiseJetError(JetError::Conversion);
+                throw;
+            }
             progress.Watch(nullptr);
         }
-        if (!lossy.isEmpty()) {
+        if (!lossy.isEmpty() && !guarded) {
             cSqliteStatement find(m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QuoteName(kRebuildTable), lossy));
             if (find.Step())
                 RaiseJetError(JetError::Conversion);
         }
         ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table)));
         ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(kRebuildTable), QuoteName(table)));
+        if (guarded && !ReplaceDefinition(table, text))
+            RaiseJetError(JetError::InvalidOperation);
         for (const QString& sql : dependents)
             ExecSql(m_db, sql);
         if (sequence) {

@@ -72,6 +72,7 @@ private:
     void Rebuild(const QString& table, const SqliteTableText& text, const QString& added, const QString& lossy,
                  cStructureProgress& progress);
     static QString ConversionLoss(const FieldSchema& field);
+    bool SchemaWritable() const;
     bool IsKeyColumn(const QString& table, const QString& column);
     bool ReplaceDefinition(const QString& table, const SqliteTableText& text);
     QList<Relation> Relations();

@@ -436,7 +436,7 @@ TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
     RawExec(path, R"(
         CREATE TABLE t (a INTEGER, b VARCHAR(10) COLLATE NOCASE CHECK (b <> 'x'), c TEXT);
         CREATE INDEX t_b ON t (b);
-        INSERT INTO t VALUES (1, 'jedna', 'c'), (40000, 'dva', NULL);
+        INSERT INTO t VALUES (1, 'jedna', 'c'), (40000, 'dva', 'čtyři');
         DELETE FROM t WHERE a = 1;
         INSERT INTO t (rowid, a, b) VALUES (7, 2, 'TRI');)");
     const QStringList rows = Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid"));
@@ -474,12 +474,26 @@ TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
         << "40000 is no Integer";
     EXPECT_TEXT(Master(), master);
     EXPECT_EQ(fieldOf("a").Type, JetType::Long);
+    a.Type = JetType::Double;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a DOUBLE, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"))
+        << "copied, and the check of the copy gone";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, typeof(a) FROM t ORDER BY rowid")),
+                (QStringList{QStringLiteral("2|40000.0|real"), QStringLiteral("7|2.0|real")}));
 
     sqlite3_db_config(driver->Handle(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     a = fieldOf("a");
     a.Required = true;
     driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1);
     EXPECT_TRUE(fieldOf("a").Required);
-    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid")), rows);
+    FieldSchema c = fieldOf("c");
+    c.Type = JetType::Long;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("c"), c, -1); }), JetError::Conversion)
+        << "'čtyři' is no number";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, b, c FROM t ORDER BY rowid")),
+                (QStringList{QStringLiteral("2|dva|čtyři"), QStringLiteral("7|TRI|")}));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a DOUBLE NOT NULL, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"));
     EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
