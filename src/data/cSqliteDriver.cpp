@@ -985,7 +985,22 @@ void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, c
             if (find.Step())
                 RaiseJetError(JetError::Conversion);
         }
-        ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table)));
+        {
+            // Wiping every page of the old table would cost more than copying it, and would
+            // hide nothing: its values all stand in the new one.
+            cSqliteStatement mode(m_db, QStringLiteral("PRAGMA secure_delete"));
+            const qint64 secure = mode.Step() ? mode.Int(0) : 0;
+            if (secure == 1)
+                ExecSql(m_db, QStringLiteral("PRAGMA secure_delete = FAST"));
+            try {
+                ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table)));
+            } catch (...) {
+                sqlite3_exec(m_db, QStringLiteral("PRAGMA secure_delete = %1").arg(secure).toUtf8().constData(), nullptr,
+                             nullptr, nullptr);
+                throw;
+            }
+            ExecSql(m_db, QStringLiteral("PRAGMA secure_delete = %1").arg(secure));
+        }
         ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(kRebuildTable), QuoteName(table)));
         if (guarded && !ReplaceDefinition(table, text))
             RaiseJetError(JetError::InvalidOperation);
