@@ -785,8 +785,10 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
 QString cSqliteDriver::ConversionLoss(const FieldSchema& field)
 {
     const QString column = QuoteName(field.Name);
+    // Only an integer equals its own cast to one: a fraction, a text or a blob does not.
+    // Cheaper than typeof(), as it is evaluated for every row copied.
     auto integer = [&](qint64 low, qint64 high) {
-        return QStringLiteral("typeof(%1) NOT IN ('integer', 'null') OR %1 NOT BETWEEN %2 AND %3").arg(column).arg(low).arg(high);
+        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)").arg(column).arg(low).arg(high);
     };
     switch (field.Type) {
     case JetType::Boolean: return integer(-1, 1);

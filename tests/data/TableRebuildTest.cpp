@@ -481,6 +481,10 @@ TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
         << "copied, and the check of the copy gone";
     EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, typeof(a) FROM t ORDER BY rowid")),
                 (QStringList{QStringLiteral("2|40000.0|real"), QStringLiteral("7|2.0|real")}));
+    RawExec(path, "UPDATE t SET a = 2.5 WHERE rowid = 7");
+    a.Type = JetType::Long;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1); }), JetError::Conversion)
+        << "2.5 is no whole number";
 
     sqlite3_db_config(driver->Handle(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     a = fieldOf("a");
