@@ -133,11 +133,13 @@ public:
         m_control->SetTotal(m_total);
         m_control->SetDone(0);
     }
-    // A copy's rows read so far are its full-scan steps; none once it is over.
-    void Watch(sqlite3_stmt* copy)
+    // A copy's rows read so far are its full-scan steps; the statement must not be
+    // looked at once it is gone, finished or not.
+    void Watch(sqlite3_stmt* copy) { m_copy = copy; }
+    void Copied()
     {
-        m_copy = copy;
-        if (!copy && m_control && m_total >= 0)
+        m_copy = nullptr;
+        if (m_control && m_total >= 0)
             m_control->SetDone(m_total);
     }
 
@@ -976,11 +978,15 @@ void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, c
             try {
                 copy.Run();
             } catch (const cRuntimeError& e) {
+                progress.Watch(nullptr);
                 if (guarded && e.Number() == JetError::RuleViolated && e.Description().contains(kConversionRule))
                     RaiseJetError(JetError::Conversion);
                 throw;
+            } catch (...) {
+                progress.Watch(nullptr);
+                throw;
             }
-            progress.Watch(nullptr);
+            progress.Copied();
         }
         if (!lossy.isEmpty() && !guarded) {
             cSqliteStatement find(m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QuoteName(kRebuildTable), lossy));
