@@ -501,3 +501,49 @@ TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
                 QStringLiteral("CREATE TABLE \"t\" (a DOUBLE NOT NULL, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"));
     EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
+
+// A stop while the rows are being copied undoes the change. The table's own rule calls a
+// function that asks for the stop halfway through the copy.
+TEST_F(TableRebuild, AStopDuringTheCopyLeavesTheTableAsItWas)
+{
+    struct Stopper {
+        cWorkControl* Control = nullptr;
+        int Calls = 0;
+    } stopper;
+    auto check = [](sqlite3_context* context, int, sqlite3_value**) {
+        auto* self = static_cast<Stopper*>(sqlite3_user_data(context));
+        if (self->Control && ++self->Calls == 1000)
+            self->Control->RequestStop();
+        sqlite3_result_int(context, 1);
+    };
+    path = PathOf(QStringLiteral("zastaveni.sqlite"));
+    {
+        sqlite3* raw = OpenRaw(path);
+        sqlite3_create_function(raw, "hlidka", 1, SQLITE_UTF8, &stopper, check, nullptr, nullptr);
+        ASSERT_EQ(sqlite3_exec(raw, R"(
+            CREATE TABLE t (a INTEGER, b TEXT CHECK (hlidka(b)));
+            WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)
+            INSERT INTO t SELECT i, 'b' || i FROM n;)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    const QStringList rows = Raw(path, QStringLiteral("SELECT rowid, a, b FROM t ORDER BY rowid"));
+    const QStringList master = Master();
+    auto driver = cSqliteDriver::Open(path, false);
+    sqlite3_create_function(driver->Handle(), "hlidka", 1, SQLITE_UTF8, &stopper, check, nullptr, nullptr);
+    FieldSchema b = driver->FindTable(QStringLiteral("t"))->Fields.value(1);
+
+    cWorkControl control;
+    stopper.Control = &control;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, 0, &control); }),
+              JetError::Cancelled);
+    EXPECT_TRUE(stopper.Calls >= 1000 && stopper.Calls < 2000) << stopper.Calls << ": stopped while copying";
+    EXPECT_LT(control.Percent(), 100);
+    EXPECT_TEXT(Master(), master);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b FROM t ORDER BY rowid")), rows);
+
+    cWorkControl again;
+    stopper.Control = nullptr;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, 0, &again);
+    EXPECT_EQ(again.Percent(), 100);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, b, a FROM t ORDER BY rowid")).value(1999), QStringLiteral("2000|b2000|2000"));
+}
