@@ -7,12 +7,12 @@
 Field::Field(FieldSchema schema, qint32 ordinal) : m_schema(std::move(schema)), m_ordinal(ordinal) {}
 
 template <typename Edit>
-void Field::Change(Edit edit, int position)
+void Field::Change(Edit edit, int position, cWorkControl* control)
 {
     FieldSchema changed = m_schema;
     edit(changed);
     if (m_table && m_table->Appended)
-        m_table->Driver->AlterField(m_table->Table, m_schema.Name, changed, position);
+        m_table->Driver->AlterField(m_table->Table, m_schema.Name, changed, position, control);
     m_schema = changed;
     if (position >= 0)
         m_ordinal = position;
@@ -69,11 +69,6 @@ void Field::setAllowZeroLength(bool allow)
     Change([&](FieldSchema& f) { f.AllowZeroLength = allow; });
 }
 
-void Field::Alter(const FieldSchema& changed, qint32 position)
-{
-    Change([&](FieldSchema& f) { f = changed; }, position);
-}
-
 void Field::setOrdinalPosition(qint32 position)
 {
     m_ordinalSet = true;
@@ -81,6 +76,17 @@ void Field::setOrdinalPosition(qint32 position)
         Change([](FieldSchema&) {}, position);
     else
         m_ordinal = position;
+}
+
+void Field::Alter(const FieldSchema& changed, qint32 position, cWorkControl* control)
+{
+    if (m_table && m_table->Appended)
+        Change([&](FieldSchema& f) { f = changed; }, position, control);
+    else {
+        m_schema = changed;
+        if (position >= 0)
+            m_ordinal = position;
+    }
 }
 
 void Field::AttachToRecordset(std::weak_ptr<Recordset> recordset, int index)

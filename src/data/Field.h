@@ -34,9 +34,9 @@ public:
     void setOrdinalPosition(qint32 position);
     // Whether a position was given: 0 is the first place, not "wherever".
     bool OrdinalPositionSet() const { return m_ordinalSet; }
-    // Several properties and the position (−1 keeps it) in one change, made whole or not
-    // at all.
-    void Alter(const FieldSchema& changed, qint32 position = -1);
+    // Several properties and the position (−1 to keep it) at once: a table rewritten once
+    // rather than once for each; control: see cDatabaseDriver.
+    void Alter(const FieldSchema& changed, qint32 position = -1, cWorkControl* control = nullptr);
 
     QVariant Value() const;
     void setValue(const QVariant& value);
@@ -46,7 +46,7 @@ public:
     void AttachToRecordset(std::weak_ptr<Recordset> recordset, int index);
 
 private:
-    template <typename Edit> void Change(Edit edit, int position = -1);
+    template <typename Edit> void Change(Edit edit, int position = -1, cWorkControl* control = nullptr);
 
     FieldSchema m_schema;
     qint32 m_ordinal = 0;

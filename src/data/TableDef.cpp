@@ -11,7 +11,7 @@ void Fields::Load(const QList<FieldSchema>& schemas)
     }
 }
 
-void Fields::Append(const std::shared_ptr<Field>& field)
+void Fields::Append(const std::shared_ptr<Field>& field, cWorkControl* control)
 {
     if (!m_table)
         RaiseJetError(JetError::InvalidOperation, {}, QStringLiteral("DAO.Fields"));
@@ -19,7 +19,7 @@ void Fields::Append(const std::shared_ptr<Field>& field)
         RaiseJetError(JetError::DuplicateField, {field->Name()}, QStringLiteral("DAO.Fields"));
     if (m_table->Appended) {
         const qint32 position = field->OrdinalPositionSet() ? field->OrdinalPosition() : -1;
-        m_table->Driver->AddField(m_table->Table, field->Schema(), position);
+        m_table->Driver->AddField(m_table->Table, field->Schema(), position, control);
         field->AttachToTable(m_table);
         Refresh();
         return;
@@ -28,13 +28,13 @@ void Fields::Append(const std::shared_ptr<Field>& field)
     m_items << field;
 }
 
-void Fields::Delete(const QString& name)
+void Fields::Delete(const QString& name, cWorkControl* control)
 {
     const qsizetype index = IndexOf(name);
     if (!m_table || index < 0)
         RaiseJetError(JetError::ItemNotFound, {name}, QStringLiteral("DAO.Fields"));
     if (m_table->Appended) {
-        m_table->Driver->DropField(m_table->Table, m_items[index]->Name());
+        m_table->Driver->DropField(m_table->Table, m_items[index]->Name(), control);
         Refresh();
         return;
     }

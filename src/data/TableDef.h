@@ -20,9 +20,9 @@ public:
     explicit Fields(std::shared_ptr<TableLink> table) : m_table(std::move(table)) {}
 
     // On a table that exists the field is added to it at its OrdinalPosition (0-based;
-    // at the end when it is not set or past the end).
-    void Append(const std::shared_ptr<Field>& field);
-    void Delete(const QString& name);
+    // at the end when it is not set or past the end). control: see cDatabaseDriver.
+    void Append(const std::shared_ptr<Field>& field, cWorkControl* control = nullptr);
+    void Delete(const QString& name, cWorkControl* control = nullptr);
     void Refresh();
 
     void Load(const QList<FieldSchema>& schemas);

@@ -139,11 +139,15 @@ public:
 
     virtual void CreateTable(const TableSchema& table) = 0;
     virtual void DropTable(const QString& name) = 0;
-    virtual void AddField(const QString& table, const FieldSchema& field, int position) = 0;
-    virtual void DropField(const QString& table, const QString& field) = 0;
+    // control, when given, hears how far a change that rewrites the table has got, and
+    // may stop it: the change then fails with 3059 and nothing has changed.
+    virtual void AddField(const QString& table, const FieldSchema& field, int position,
+                          cWorkControl* control = nullptr) = 0;
+    virtual void DropField(const QString& table, const QString& field, cWorkControl* control = nullptr) = 0;
     // Changes a field in place: name, type, size, rules, default, and its position
     // (0-based, −1 to keep it); every row, index and key is kept.
-    virtual void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) = 0;
+    virtual void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
+                            cWorkControl* control = nullptr) = 0;
 
     virtual void CreateQuery(const QuerySchema& query) = 0;
     virtual void DropQuery(const QString& name) = 0;

@@ -1224,9 +1224,9 @@ QList<QuerySchema> cMdbDriver::Queries()
 
 void cMdbDriver::CreateTable(const TableSchema&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
 void cMdbDriver::DropTable(const QString&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
-void cMdbDriver::AddField(const QString&, const FieldSchema&, int) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
-void cMdbDriver::DropField(const QString&, const QString&) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
-void cMdbDriver::AlterField(const QString&, const QString&, const FieldSchema&, int)
+void cMdbDriver::AddField(const QString&, const FieldSchema&, int, cWorkControl*) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::DropField(const QString&, const QString&, cWorkControl*) { RaiseJetError(JetError::ReadOnly, {}, kSource); }
+void cMdbDriver::AlterField(const QString&, const QString&, const FieldSchema&, int, cWorkControl*)
 {
     RaiseJetError(JetError::ReadOnly, {}, kSource);
 }

@@ -454,19 +454,19 @@ void cOdbcDriver::DropTable(const QString&)
     RaiseJetError(JetError::InvalidOperation);
 }
 
-void cOdbcDriver::AddField(const QString&, const FieldSchema&, int)
+void cOdbcDriver::AddField(const QString&, const FieldSchema&, int, cWorkControl*)
 {
     RequireWritable();
     RaiseJetError(JetError::InvalidOperation);
 }
 
-void cOdbcDriver::DropField(const QString&, const QString&)
+void cOdbcDriver::DropField(const QString&, const QString&, cWorkControl*)
 {
     RequireWritable();
     RaiseJetError(JetError::InvalidOperation);
 }
 
-void cOdbcDriver::AlterField(const QString&, const QString&, const FieldSchema&, int)
+void cOdbcDriver::AlterField(const QString&, const QString&, const FieldSchema&, int, cWorkControl*)
 {
     RequireWritable();
     RaiseJetError(JetError::InvalidOperation);

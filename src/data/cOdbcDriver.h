@@ -41,9 +41,10 @@ public:
     QList<QuerySchema> Queries() override;
     void CreateTable(const TableSchema& table) override;
     void DropTable(const QString& name) override;
-    void AddField(const QString& table, const FieldSchema& field, int position) override;
-    void DropField(const QString& table, const QString& field) override;
-    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) override;
+    void AddField(const QString& table, const FieldSchema& field, int position, cWorkControl* control) override;
+    void DropField(const QString& table, const QString& field, cWorkControl* control) override;
+    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
+                    cWorkControl* control) override;
     void CreateQuery(const QuerySchema& query) override;
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;

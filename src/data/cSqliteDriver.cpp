@@ -5,6 +5,9 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mSqliteSchema.h"
+#include "mStringTable.h"
+#include "cWorkControl.h"
 
 #include <algorithm>
 #include <QDir>
@@ -23,6 +26,7 @@ const QString kQueriesTable = QStringLiteral("QSysQueries");
 const QString kDatabaseTable = QStringLiteral("QSysDatabase");
 const QString kCollation = QStringLiteral("QUARNEL");
 const QString kRebuildTable = QStringLiteral("QSysRebuild");
+const QString kConversionRule = QStringLiteral("QSysConversion");
 constexpr qint32 kMaxTextSize = 255;
 // Identifies the engine's own files among other SQLite files ("QRNL").
 constexpr int kApplicationId = 0x51524E4C;
@@ -98,6 +102,63 @@ QString DefaultText(const QString& literal)
 }
 
 } // namespace
+
+// Progress and stopping of one structure change, through SQLite's progress handler; it
+// is gone before the caller's transaction is undone, which it would otherwise break into.
+class cStructureProgress {
+public:
+    cStructureProgress(sqlite3* db, cWorkControl* control) : m_db(db), m_control(control)
+    {
+        if (m_control)
+            sqlite3_progress_handler(m_db, 1000, &cStructureProgress::OnProgress, this);
+    }
+    ~cStructureProgress()
+    {
+        if (m_control)
+            sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+    }
+    cStructureProgress(const cStructureProgress&) = delete;
+    cStructureProgress& operator=(const cStructureProgress&) = delete;
+
+    // The rows about to be copied are the whole of the work.
+    void Copying(const QString& countSql)
+    {
+        if (!m_control)
+            return;
+        // A table too small for the handler to be called at all stops here.
+        if (m_control->StopRequested())
+            RaiseJetError(JetError::Cancelled);
+        cSqliteStatement count(m_db, countSql);
+        m_total = count.Step() ? count.Int(0) : -1;
+        m_control->SetTotal(m_total);
+        m_control->SetDone(0);
+    }
+    // A copy's rows read so far are its full-scan steps; the statement must not be
+    // looked at once it is gone, finished or not.
+    void Watch(sqlite3_stmt* copy) { m_copy = copy; }
+    void Copied()
+    {
+        m_copy = nullptr;
+        if (m_control && m_total >= 0)
+            m_control->SetDone(m_total);
+    }
+
+private:
+    static int OnProgress(void* context)
+    {
+        auto* self = static_cast<cStructureProgress*>(context);
+        if (self->m_control->StopRequested())
+            return 1;
+        if (self->m_copy)
+            self->m_control->SetDone(sqlite3_stmt_status(self->m_copy, SQLITE_STMTSTATUS_FULLSCAN_STEP, 0));
+        return 0;
+    }
+
+    sqlite3* m_db;
+    cWorkControl* m_control;
+    sqlite3_stmt* m_copy = nullptr;
+    qint64 m_total = -1;
+};
 
 cSqliteDriver::cSqliteDriver(sqlite3* db, QString path, bool readOnly)
     : m_path(std::move(path)), m_db(db), m_readOnly(readOnly)
@@ -537,7 +598,36 @@ void cSqliteDriver::DropTable(const QString& name)
     });
 }
 
-void cSqliteDriver::AddField(const QString& tableName, const FieldSchema& field, int position)
+// The table's own CREATE TABLE text, taken apart; a text that cannot be taken apart
+// safely, or whose columns are not the ones SQLite lists, refuses the change.
+SqliteTableText cSqliteDriver::TableText(const TableSchema& table)
+{
+    cSqliteStatement read(m_db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    read.Bind(1, table.Name);
+    std::optional<SqliteTableText> text;
+    if (read.Step())
+        text = SplitCreateTable(read.Text(0));
+    // SQLite's own view of the columns: names, and which are generated (never copied).
+    QList<QPair<QString, bool>> columns;
+    {
+        cSqliteStatement list(m_db, QStringLiteral("SELECT name, hidden IN (2, 3) FROM pragma_table_xinfo(?)"));
+        list.Bind(1, table.Name);
+        while (list.Step())
+            columns.append({list.Text(0), list.Int(1) != 0});
+    }
+    bool fits = text && text->Columns.size() == columns.size();
+    for (qsizetype i = 0; fits && i < columns.size(); ++i) {
+        const auto column = SplitColumnDefinition(text->Columns[i]);
+        fits = column && SameName(column->Name, columns[i].first)
+               && column->Has(SqliteColumnText::Kind::Generated) == columns[i].second;
+    }
+    if (!fits)
+        throw cRuntimeError(JetError::InvalidOperation, FillPlaceholders(LoadString(10780), {table.Name}),
+                            QStringLiteral("DAO.Field"));
+    return *text;
+}
+
+void cSqliteDriver::AddField(const QString& tableName, const FieldSchema& field, int position, cWorkControl* control)
 {
     RequireWritable();
     const auto table = FindTable(tableName);
@@ -547,25 +637,24 @@ void cSqliteDriver::AddField(const QString& tableName, const FieldSchema& field,
     const qsizetype count = table->Fields.size();
     const bool atEnd = position < 0 || position >= count;
     WithoutForeignKeys([&] {
-    InTransaction([&] {
-        if (atEnd && !field.Required) {
-            ExecSql(m_db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteName(table->Name), ColumnDefinition(field)));
-        } else {
-            QList<FieldSchema> fields = table->Fields;
-            QStringList sources;
-            for (const FieldSchema& existing : fields)
-                sources << existing.Name;
-            const qsizetype at = atEnd ? count : position;
-            fields.insert(at, field);
-            sources.insert(at, QString());
-            Rebuild(*table, fields, sources);
-        }
-        SetZeroLengthRule(table->Name, field);
-    });
+        InTransaction([&] {
+            cStructureProgress progress(m_db, control);
+            if (atEnd && !field.Required) {
+                ExecSql(m_db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteName(table->Name), ColumnDefinition(field)));
+            } else {
+                SqliteTableText text = TableText(*table);
+                text.Columns.insert(atEnd ? count : position, ColumnDefinition(field));
+                Rebuild(table->Name, text, field.Name, {}, progress);
+            }
+            SetZeroLengthRule(table->Name, field);
+        });
     });
 }
 
-void cSqliteDriver::DropField(const QString& tableName, const QString& fieldName)
+// A field that an index, a key, a relation (either way), a rule, a trigger or a stored
+// query uses stays: SQLite refuses most of these itself, but not a relation from another
+// table nor one declared on the field itself.
+void cSqliteDriver::DropField(const QString& tableName, const QString& fieldName, cWorkControl* control)
 {
     RequireWritable();
     const auto table = FindTable(tableName);
@@ -575,7 +664,13 @@ void cSqliteDriver::DropField(const QString& tableName, const QString& fieldName
                                     [&](const FieldSchema& f) { return SameName(f.Name, fieldName); });
     if (found == table->Fields.end())
         RaiseJetError(JetError::ItemNotFound, {fieldName});
+    for (const Relation& relation : Relations()) {
+        if ((SameName(relation.Child, table->Name) && SameName(relation.ChildField, found->Name))
+            || (SameName(relation.Parent, table->Name) && SameName(relation.ParentField, found->Name)))
+            RaiseJetError(JetError::FieldInIndex, {found->Name});
+    }
     InTransaction([&] {
+        cStructureProgress progress(m_db, control);
         const int rc = sqlite3_exec(m_db, QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
                                               .arg(QuoteName(table->Name), QuoteName(found->Name)).toUtf8().constData(),
                                     nullptr, nullptr, nullptr);
@@ -596,7 +691,7 @@ void cSqliteDriver::DropField(const QString& tableName, const QString& fieldName
 }
 
 void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldName, const FieldSchema& changed,
-                               int position)
+                               int position, cWorkControl* control)
 {
     RequireWritable();
     auto table = FindTable(tableName);
@@ -609,154 +704,335 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
         RaiseJetError(JetError::ItemNotFound, {fieldName});
     CheckNewField(*table, changed, fieldName);
     const FieldSchema current = table->Fields[index];
+    const bool moved = position >= 0 && position != index && position < table->Fields.size();
+    const bool sized = changed.Type == JetType::Text || changed.Type == JetType::Binary;
+    const bool retyped = current.Type != changed.Type || (sized && current.Size != changed.Size);
+    const bool required = current.Required != changed.Required;
+    const bool defaulted = current.DefaultValue.trimmed() != changed.DefaultValue.trimmed();
     WithoutForeignKeys([&] {
-    InTransaction([&] {
-        if (current.Name != changed.Name) {
-            ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
-                              .arg(QuoteName(table->Name), QuoteName(current.Name), QuoteName(changed.Name)));
-            if (HasMetadata()) {
-                cSqliteStatement forget(m_db, QStringLiteral("DELETE FROM %1 WHERE TableName = ? AND FieldName = ?")
-                                                  .arg(kFieldsTable));
-                forget.Bind(1, table->Name);
-                forget.Bind(2, current.Name);
-                forget.Run();
+        InTransaction([&] {
+            cStructureProgress progress(m_db, control);
+            if (current.Name != changed.Name) {
+                ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
+                                  .arg(QuoteName(table->Name), QuoteName(current.Name), QuoteName(changed.Name)));
+                if (HasMetadata()) {
+                    cSqliteStatement forget(m_db, QStringLiteral("DELETE FROM %1 WHERE TableName = ? AND FieldName = ?")
+                                                      .arg(kFieldsTable));
+                    forget.Bind(1, table->Name);
+                    forget.Bind(2, current.Name);
+                    forget.Run();
+                }
+                table->Fields[index].Name = changed.Name;
             }
-            table->Fields[index].Name = changed.Name;
-        }
-        const bool moved = position >= 0 && position != index && position < table->Fields.size();
-        const bool reshaped = current.Type != changed.Type || (changed.Type == JetType::Text && current.Size != changed.Size)
-                              || current.Required != changed.Required
-                              || current.DefaultValue.trimmed() != changed.DefaultValue.trimmed();
-        if (moved || reshaped) {
-            QList<FieldSchema> fields = table->Fields;
-            QStringList sources;
-            for (const FieldSchema& field : fields)
-                sources << field.Name;
-            fields[index] = changed;
-            if (moved) {
-                fields.move(index, position);
-                sources.move(index, position);
+            // Rows that the new rules would refuse stay as they are, and so does the field.
+            const QString column = QuoteName(changed.Name);
+            auto refuseIf = [&](const QString& condition, int error) {
+                cSqliteStatement find(m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1")
+                                                .arg(QuoteName(table->Name), condition));
+                if (find.Step())
+                    RaiseJetError(error, {changed.Name});
+            };
+            if (changed.Required && !current.Required)
+                refuseIf(column + QLatin1String(" IS NULL"), JetError::Required);
+            if (JetType::IsText(changed.Type) && !changed.AllowZeroLength && (current.AllowZeroLength || retyped))
+                refuseIf(column + QLatin1String(" = '' COLLATE BINARY"), JetError::ZeroLength);
+            if (changed.Type == JetType::Text && retyped && (current.Type != JetType::Text || changed.Size < current.Size))
+                refuseIf(QStringLiteral("length(%1) > %2").arg(column).arg(changed.Size), JetError::FieldTooSmall);
+            if (moved || retyped || required || defaulted) {
+                SqliteTableText text = TableText(*table);
+                auto definition = SplitColumnDefinition(text.Columns[index]);
+                using Kind = SqliteColumnText::Kind;
+                auto drop = [&](std::initializer_list<Kind> kinds) {
+                    definition->Constraints.removeIf([&](const SqliteColumnText::Constraint& c) {
+                        return std::find(kinds.begin(), kinds.end(), c.What) != kinds.end();
+                    });
+                };
+                const QString oldType = definition->Type;
+                if (retyped)
+                    definition->Type = DeclaredTypeOf(changed);
+                if (required) {
+                    drop({Kind::NotNull, Kind::Null});
+                    if (changed.Required)
+                        definition->Constraints.append({Kind::NotNull, QStringLiteral("NOT NULL")});
+                }
+                if (defaulted) {
+                    drop({Kind::Default});
+                    if (!changed.DefaultValue.trimmed().isEmpty())
+                        definition->Constraints.append({Kind::Default, QLatin1String("DEFAULT ")
+                                                                           + DefaultLiteral(changed.DefaultValue)});
+                }
+                // A new type of the same affinity, or a rule the rows were just checked
+                // against, leaves every stored value as it is: only the text changes. A
+                // default does not: rows older than their column read it as their value.
+                const QString lossy = retyped ? ConversionLoss(changed) : QString();
+                const bool inPlace = !moved && !defaulted && !text.Strict
+                                     && (!retyped || (AffinityOf(oldType) == AffinityOf(definition->Type)
+                                                      && !IsKeyColumn(table->Name, changed.Name)));
+                text.Columns[index] = definition->Definition();
+                if (moved)
+                    text.Columns.move(index, position);
+                if (inPlace && !lossy.isEmpty())
+                    refuseIf(lossy, JetError::Conversion);
+                if (!inPlace || !ReplaceDefinition(table->Name, text))
+                    Rebuild(table->Name, text, QString(), lossy, progress);
             }
-            Rebuild(*table, fields, sources);
-        }
-        SetZeroLengthRule(table->Name, changed);
-    });
+            SetZeroLengthRule(table->Name, changed);
+        });
     });
 }
 
-// Rebuilds a table with new columns in place of the old ones, keeping every row with its
-// identity, every index, trigger, key and relation. sources names the old column each
-// new one is filled from (empty for a new column).
-void cSqliteDriver::Rebuild(const TableSchema& table, const QList<FieldSchema>& fields, const QStringList& sources)
+// A condition on the field after a change of its type that finds the values the new type
+// could not take as they were: SQLite would keep them in the column as they are, which
+// the engine would then read as something else.
+QString cSqliteDriver::ConversionLoss(const FieldSchema& field)
 {
-    // Indexes, triggers, keys and relations to carry over.
+    const QString column = QuoteName(field.Name);
+    // Only an integer equals its own cast to one: a fraction, a text or a blob does not.
+    // Cheaper than typeof(), as it is evaluated for every row copied.
+    auto integer = [&](qint64 low, qint64 high) {
+        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)").arg(column).arg(low).arg(high);
+    };
+    switch (field.Type) {
+    case JetType::Boolean: return integer(-1, 1);
+    case JetType::Byte: return integer(0, 255);
+    case JetType::Integer: return integer(-32768, 32767);
+    case JetType::Long: return integer(-2147483648LL, 2147483647LL);
+    case JetType::Currency:
+    case JetType::Single:
+    case JetType::Double: return QStringLiteral("typeof(%1) IN ('text', 'blob')").arg(column);
+    case JetType::Date:
+        return QStringLiteral("typeof(%1) NOT IN ('text', 'null') OR %1 NOT GLOB "
+                              "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'")
+            .arg(column);
+    default: return QString();
+    }
+}
+
+QList<cSqliteDriver::Relation> cSqliteDriver::Relations()
+{
+    QStringList tables;
+    {
+        cSqliteStatement list(m_db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        while (list.Step())
+            tables << list.Text(0);
+    }
+    QList<Relation> relations;
+    for (const QString& child : tables) {
+        cSqliteStatement keys(m_db, QStringLiteral("PRAGMA foreign_key_list(%1)").arg(QuoteName(child)));
+        while (keys.Step()) {
+            Relation relation{child, keys.Text(3), keys.Text(2), keys.Text(4)};
+            if (keys.IsNull(4)) { // the parent's primary key
+                cSqliteStatement parent(m_db, QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk = ? + 1"));
+                parent.Bind(1, relation.Parent);
+                parent.Bind(2, keys.Int(1));
+                if (parent.Step())
+                    relation.ParentField = parent.Text(0);
+            }
+            relations << relation;
+        }
+    }
+    return relations;
+}
+
+// Rows of the table, and of the tables that refer to it, whose relations do not hold;
+// −1 when they cannot be checked (a relation to a key that is not unique).
+qint64 cSqliteDriver::BrokenRelations(const QString& table)
+{
+    QStringList checked{table};
+    for (const Relation& relation : Relations()) {
+        if (SameName(relation.Parent, table) && !checked.contains(relation.Child, Qt::CaseInsensitive))
+            checked << relation.Child;
+    }
+    qint64 broken = 0;
+    try {
+        for (const QString& name : checked) {
+            cSqliteStatement check(m_db, QStringLiteral("PRAGMA foreign_key_check(%1)").arg(QuoteName(name)));
+            while (check.Step())
+                ++broken;
+        }
+    } catch (const cRuntimeError&) {
+        return -1;
+    }
+    return broken;
+}
+
+bool cSqliteDriver::SchemaWritable() const
+{
+    int defensive = 0;
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    return defensive == 0;
+}
+
+bool cSqliteDriver::IsKeyColumn(const QString& table, const QString& column)
+{
+    cSqliteStatement key(m_db, QStringLiteral("SELECT pk FROM pragma_table_info(?) WHERE name = ?"));
+    key.Bind(1, table);
+    key.Bind(2, column);
+    return key.Step() && key.Int(0) > 0;
+}
+
+// SQLite's way to change a table's rules without touching its rows: its definition text
+// is replaced and the schema version moved on, so every connection reads it anew. False
+// when the file does not allow its definitions to be written (defensive mode).
+bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableText& text)
+{
+    if (!SchemaWritable())
+        return false;
+    // A text SQLite would not take would leave the whole file unreadable: it makes a
+    // table of its own first.
+    ExecSql(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
+    ExecSql(m_db, text.Create(QuoteName(kRebuildTable)));
+    ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(kRebuildTable)));
+    qint64 version = 0;
+    {
+        cSqliteStatement read(m_db, QStringLiteral("PRAGMA schema_version"));
+        if (read.Step())
+            version = read.Int(0);
+    }
+    ExecSql(m_db, QStringLiteral("PRAGMA writable_schema = ON"));
+    bool written = false;
+    try {
+        try {
+            cSqliteStatement write(m_db, QStringLiteral("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?"));
+            write.Bind(1, text.Create(QuoteName(table)));
+            write.Bind(2, table);
+            write.Run();
+            written = sqlite3_changes(m_db) == 1;
+        } catch (const cRuntimeError&) {
+            written = false;
+        }
+        if (written)
+            ExecSql(m_db, QStringLiteral("PRAGMA schema_version = %1").arg(version + 1));
+    } catch (...) {
+        sqlite3_exec(m_db, "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr);
+        throw;
+    }
+    ExecSql(m_db, QStringLiteral("PRAGMA writable_schema = OFF"));
+    return written;
+}
+
+// SQLite's way to change what ALTER TABLE cannot: a new table from the edited CREATE
+// TABLE text, every row copied with its identity, the old table dropped, the new one
+// renamed, its indexes and triggers made again from their own texts, the AUTOINCREMENT
+// counter kept. added names the new column with no values; lossy finds values the copy
+// could not keep. Runs inside the caller's transaction with relations switched off.
+void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, const QString& added,
+                            const QString& lossy, cStructureProgress& progress)
+{
     QStringList dependents;
     {
         cSqliteStatement list(m_db, QStringLiteral("SELECT sql FROM sqlite_master WHERE tbl_name = ? AND type IN "
-                                                   "('index', 'trigger') AND sql IS NOT NULL"));
-        list.Bind(1, table.Name);
+                                                   "('index', 'trigger') AND sql IS NOT NULL ORDER BY rowid"));
+        list.Bind(1, table);
         while (list.Step())
             dependents << list.Text(0);
     }
-    QString createSql;
+    std::optional<qint64> sequence;
+    if (cSqliteStatement(m_db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'")).Step()) {
+        cSqliteStatement counter(m_db, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+        counter.Bind(1, table);
+        if (counter.Step())
+            sequence = counter.Int(0);
+    }
+    QStringList old;
     {
-        cSqliteStatement read(m_db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"));
-        read.Bind(1, table.Name);
-        if (read.Step())
-            createSql = read.Text(0);
+        cSqliteStatement columns(m_db, QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"));
+        columns.Bind(1, table);
+        while (columns.Step())
+            old << columns.Text(0);
     }
-    QList<QPair<int, QString>> keyColumns;
-    {
-        cSqliteStatement info(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(QuoteName(table.Name)));
-        while (info.Step()) {
-            if (info.Int(5) > 0)
-                keyColumns << qMakePair(int(info.Int(5)), info.Text(1));
+    QStringList targets;
+    for (const QString& definition : text.Columns) {
+        const auto column = SplitColumnDefinition(definition);
+        if (!column->Has(SqliteColumnText::Kind::Generated) && !SameName(column->Name, added))
+            targets << QuoteName(column->Name);
+    }
+    QString identity;
+    if (!text.WithoutRowid) {
+        for (const char* name : {"rowid", "_rowid_", "oid"}) {
+            if (!old.contains(QLatin1String(name), Qt::CaseInsensitive)) {
+                identity = QLatin1String(name);
+                break;
+            }
         }
     }
-    std::sort(keyColumns.begin(), keyColumns.end());
-    QStringList definitions;
-    QString rowidColumn;
-    if (keyColumns.size() == 1) {
-        const auto key = std::find_if(fields.begin(), fields.end(),
-                                      [&](const FieldSchema& f) { return SameName(f.Name, keyColumns[0].second); });
-        if (key != fields.end() && key->Type == JetType::Long)
-            rowidColumn = key->Name;
-    }
-    for (const FieldSchema& field : fields) {
-        QString definition = ColumnDefinition(field);
-        if (SameName(field.Name, rowidColumn)) {
-            definition = QuoteName(field.Name) + QLatin1String(" INTEGER PRIMARY KEY")
-                         + (createSql.contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive)
-                                ? QLatin1String(" AUTOINCREMENT") : QLatin1String(""));
-        }
-        definitions << definition;
-    }
-    if (!keyColumns.isEmpty() && rowidColumn.isEmpty()) {
-        QStringList names;
-        for (const auto& key : keyColumns)
-            names << QuoteName(key.second);
-        definitions << QStringLiteral("PRIMARY KEY (%1)").arg(names.join(QLatin1String(", ")));
-    }
-    {
-        cSqliteStatement indexes(m_db, QStringLiteral("PRAGMA index_list(%1)").arg(QuoteName(table.Name)));
-        QStringList uniques;
-        while (indexes.Step()) {
-            if (indexes.Text(3) == QLatin1String("u"))
-                uniques << indexes.Text(1);
-        }
-        for (const QString& index : uniques) {
-            cSqliteStatement columns(m_db, QStringLiteral("PRAGMA index_info(%1)").arg(QuoteName(index)));
-            QStringList names;
-            while (columns.Step())
-                names << QuoteName(columns.Text(2));
-            definitions << QStringLiteral("UNIQUE (%1)").arg(names.join(QLatin1String(", ")));
-        }
-    }
-    {
-        cSqliteStatement keys(m_db, QStringLiteral("PRAGMA foreign_key_list(%1)").arg(QuoteName(table.Name)));
-        QMap<qint64, QStringList> from, to;
-        QMap<qint64, QString> target, onUpdate, onDelete;
-        while (keys.Step()) {
-            const qint64 id = keys.Int(0);
-            target[id] = keys.Text(2);
-            from[id] << QuoteName(keys.Text(3));
-            if (!keys.IsNull(4))
-                to[id] << QuoteName(keys.Text(4));
-            onUpdate[id] = keys.Text(5);
-            onDelete[id] = keys.Text(6);
-        }
-        for (auto it = from.cbegin(); it != from.cend(); ++it) {
-            const qint64 id = it.key();
-            definitions << QStringLiteral("FOREIGN KEY (%1) REFERENCES %2%3 ON UPDATE %4 ON DELETE %5")
-                               .arg(it.value().join(QLatin1String(", ")), QuoteName(target[id]),
-                                    to[id].isEmpty() ? QString() : u'(' + to[id].join(QLatin1String(", ")) + u')',
-                                    onUpdate[id], onDelete[id]);
-        }
-    }
-    QStringList targets{QStringLiteral("rowid")};
-    QStringList values{QStringLiteral("rowid")};
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (!sources[i].isEmpty()) {
-            targets << QuoteName(fields[i].Name);
-            values << QuoteName(sources[i]);
-        }
-    }
+    const QString copied = ((identity.isEmpty() ? QStringList() : QStringList{identity}) + targets).join(QLatin1String(", "));
+    const qint64 brokenBefore = BrokenRelations(table);
+    // Values the new type could not take are found as they are copied, by a rule of the
+    // new table that goes once the table stands; where definitions may not be written,
+    // by a search after the copy.
+    const bool guarded = !lossy.isEmpty() && SchemaWritable();
+    SqliteTableText created = text;
+    if (guarded)
+        created.Constraints << QStringLiteral("CONSTRAINT %1 CHECK (NOT (%2))").arg(QuoteName(kConversionRule), lossy);
+
     ExecSql(m_db, QStringLiteral("PRAGMA legacy_alter_table = ON"));
     try {
         ExecSql(m_db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
-        ExecSql(m_db, QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteName(kRebuildTable), definitions.join(QLatin1String(", "))));
-        ExecSql(m_db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4")
-                          .arg(QuoteName(kRebuildTable), targets.join(QLatin1String(", ")),
-                               values.join(QLatin1String(", ")), QuoteName(table.Name)));
-        ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table.Name)));
-        ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(kRebuildTable), QuoteName(table.Name)));
+        ExecSql(m_db, created.Create(QuoteName(kRebuildTable)));
+        progress.Copying(QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
+        {
+            cSqliteStatement copy(m_db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
+                                            .arg(QuoteName(kRebuildTable), copied, QuoteName(table)));
+            progress.Watch(copy.get());
+            try {
+                copy.Run();
+            } catch (const cRuntimeError& e) {
+                progress.Watch(nullptr);
+                if (guarded && e.Number() == JetError::RuleViolated && e.Description().contains(kConversionRule))
+                    RaiseJetError(JetError::Conversion);
+                throw;
+            } catch (...) {
+                progress.Watch(nullptr);
+                throw;
+            }
+            progress.Copied();
+        }
+        if (!lossy.isEmpty() && !guarded) {
+            cSqliteStatement find(m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QuoteName(kRebuildTable), lossy));
+            if (find.Step())
+                RaiseJetError(JetError::Conversion);
+        }
+        {
+            // Wiping every page of the old table would cost more than copying it, and would
+            // hide nothing: its values all stand in the new one.
+            cSqliteStatement mode(m_db, QStringLiteral("PRAGMA secure_delete"));
+            const qint64 secure = mode.Step() ? mode.Int(0) : 0;
+            if (secure == 1)
+                ExecSql(m_db, QStringLiteral("PRAGMA secure_delete = FAST"));
+            try {
+                ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table)));
+            } catch (...) {
+                sqlite3_exec(m_db, QStringLiteral("PRAGMA secure_delete = %1").arg(secure).toUtf8().constData(), nullptr,
+                             nullptr, nullptr);
+                throw;
+            }
+            ExecSql(m_db, QStringLiteral("PRAGMA secure_delete = %1").arg(secure));
+        }
+        ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(kRebuildTable), QuoteName(table)));
+        if (guarded && !ReplaceDefinition(table, text))
+            RaiseJetError(JetError::InvalidOperation);
         for (const QString& sql : dependents)
             ExecSql(m_db, sql);
+        if (sequence) {
+            cSqliteStatement keep(m_db, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?"));
+            keep.Bind(1, *sequence);
+            keep.Bind(2, table);
+            keep.Run();
+            if (sqlite3_changes(m_db) == 0) {
+                cSqliteStatement add(m_db, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"));
+                add.Bind(1, table);
+                add.Bind(2, *sequence);
+                add.Run();
+            }
+        }
         ExecSql(m_db, QStringLiteral("PRAGMA legacy_alter_table = OFF"));
     } catch (...) {
         sqlite3_exec(m_db, "PRAGMA legacy_alter_table = OFF", nullptr, nullptr, nullptr);
         throw;
     }
+    if (brokenBefore >= 0 && BrokenRelations(table) > brokenBefore)
+        RaiseJetError(JetError::RelatedRecords);
 }
 
 QList<QuerySchema> cSqliteDriver::Queries()

@@ -8,6 +8,9 @@
 #include <memory>
 #include <optional>
 
+class cStructureProgress;
+struct SqliteTableText;
+
 // The engine's own database files: SQLite 3. What the engine needs and SQLite lacks
 // (the zero-length rule, the text of stored queries, the database's locale) is kept in
 // hidden system tables; the Jet type and size live in the declared column types.
@@ -33,9 +36,13 @@ public:
     QList<QuerySchema> Queries() override;
     void CreateTable(const TableSchema& table) override;
     void DropTable(const QString& name) override;
-    void AddField(const QString& table, const FieldSchema& field, int position) override;
-    void DropField(const QString& table, const QString& field) override;
-    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position) override;
+    // A change SQLite cannot make in place rebuilds the table from its own definition,
+    // keeping every row, value, rule, key, relation, index and trigger, or changes nothing.
+    // control, when given, learns the progress and may stop the change (3059).
+    void AddField(const QString& table, const FieldSchema& field, int position, cWorkControl* control = nullptr) override;
+    void DropField(const QString& table, const QString& field, cWorkControl* control = nullptr) override;
+    void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
+                    cWorkControl* control = nullptr) override;
     void CreateQuery(const QuerySchema& query) override;
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;
@@ -58,7 +65,18 @@ private:
     TableSchema ReadTable(const QString& name, qint32 attributes);
     QString ColumnDefinition(const FieldSchema& field) const;
     void CheckNewField(const TableSchema& table, const FieldSchema& field, const QString& replacing) const;
-    void Rebuild(const TableSchema& table, const QList<FieldSchema>& fields, const QStringList& sources);
+    struct Relation {
+        QString Child, ChildField, Parent, ParentField;
+    };
+    SqliteTableText TableText(const TableSchema& table);
+    void Rebuild(const QString& table, const SqliteTableText& text, const QString& added, const QString& lossy,
+                 cStructureProgress& progress);
+    static QString ConversionLoss(const FieldSchema& field);
+    bool SchemaWritable() const;
+    bool IsKeyColumn(const QString& table, const QString& column);
+    bool ReplaceDefinition(const QString& table, const SqliteTableText& text);
+    QList<Relation> Relations();
+    qint64 BrokenRelations(const QString& table);
     void SetZeroLengthRule(const QString& table, const FieldSchema& field);
     bool NameTaken(const QString& name);
     template <typename Work> void InTransaction(Work work);

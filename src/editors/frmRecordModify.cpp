@@ -329,7 +329,7 @@ bool frmRecordModify::RefuseReadOnly() const
     return true;
 }
 
-bool frmRecordModify::Change(const std::function<void()>& work)
+bool frmRecordModify::Change(const std::function<void(cWorkControl&)>& work)
 {
     const std::shared_ptr<Database> database = m_database;
     // Escape a moment before the end cannot undo a change already made: what counts is
@@ -338,8 +338,8 @@ bool frmRecordModify::Change(const std::function<void()>& work)
     try {
         RunLongWork(
             LoadString(10660), LoadString(10661),
-            [&](cWorkControl&) {
-                work();
+            [&](cWorkControl& control) {
+                work(control);
                 made = true;
             },
             [database] { database->Interrupt(); });
@@ -388,7 +388,7 @@ bool frmRecordModify::CreateTable(const QString& name, bool askField)
         TellFailure();
         return false;
     }
-    return Change([&] { m_database->TableDefs()->Append(table); });
+    return Change([&](cWorkControl&) { m_database->TableDefs()->Append(table); });
 }
 
 void frmRecordModify::cmdTableNew_Click()
@@ -431,7 +431,7 @@ void frmRecordModify::cmdTableDel_Click()
     if (ShowAccessibleDialog(DialogKind::YesNo, question + u'|' + windowTitle()) != 1)
         return;
     const int row = lstTable->currentRow();
-    const bool deleted = Change([&] { m_database->TableDefs()->Delete(name); });
+    const bool deleted = Change([&](cWorkControl&) { m_database->TableDefs()->Delete(name); });
     if (deleted) {
         // The table that took its place, or the last one.
         FillTables();
@@ -470,7 +470,7 @@ void frmRecordModify::cmdAdd_Click()
         TellFailure();
         return;
     }
-    const bool added = Change([&] { table->Fields()->Append(field); });
+    const bool added = Change([&](cWorkControl& control) { table->Fields()->Append(field, &control); });
     FillFields(added ? field->Name() : QString());
     if (added)
         VoiceOutput(1, 0, FillPlaceholders(LoadString(10677), {field->Name()}));
@@ -493,7 +493,7 @@ void frmRecordModify::cmdRemove_Click()
     if (ShowAccessibleDialog(DialogKind::YesNo, question + u'|' + windowTitle()) != 1)
         return;
     const int row = lstField->currentRow();
-    const bool removed = Change([&] { table->Fields()->Delete(name); });
+    const bool removed = Change([&](cWorkControl& control) { table->Fields()->Delete(name, &control); });
     // The field that took its place, or the last one.
     const auto fields = table->Fields();
     FillFields(removed && fields->Count() > 0 ? fields->Item(std::min<qint32>(row, fields->Count() - 1))->Name() : name);
@@ -532,7 +532,7 @@ void frmRecordModify::cmdProps_Click()
     const bool same = changed.Name == field->Name() && changed.Required == field->Required()
                       && changed.AllowZeroLength == field->AllowZeroLength() && moveTo == position;
     const QString oldName = field->Name();
-    const bool altered = same || Change([&] { field->Alter(changed, moveTo == position ? -1 : moveTo); });
+    const bool altered = same || Change([&](cWorkControl& control) { field->Alter(changed, moveTo == position ? -1 : moveTo, &control); });
     try {
         // A field that moved is at its new place only in the table as read again.
         table->Fields()->Refresh();

@@ -10,6 +10,7 @@
 #include <optional>
 
 class Database;
+class cWorkControl;
 class Field;
 class TableDef;
 class cSetting;
@@ -71,7 +72,7 @@ private:
     std::shared_ptr<Field> ChosenField() const;
     // Runs one change of the database as long work; true when it is made, false when it
     // failed (told) or was stopped before it was made (said).
-    bool Change(const std::function<void()>& work);
+    bool Change(const std::function<void(cWorkControl&)>& work);
     bool RefuseReadOnly() const;
     // A table with one field asked for in the field dialog; true when it exists now.
     bool CreateTable(const QString& name, bool askField);

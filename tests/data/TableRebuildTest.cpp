@@ -1,0 +1,549 @@
+#include "DataTestSupport.h"
+#include "EngineBackends.h"
+
+#include "cSqliteDriver.h"
+#include "cWorkControl.h"
+#include "mJetErrors.h"
+#include "mSqliteSchema.h"
+
+#include <cstring>
+
+namespace {
+
+// Texts that failures show as texts.
+std::string Text(const QStringList& texts)
+{
+    return texts.join(u'\n').toStdString();
+}
+std::string Text(const QString& text)
+{
+    return text.toStdString();
+}
+#define EXPECT_TEXT(actual, expected) EXPECT_EQ(Text(actual), Text(expected))
+
+int CompareBytes(void*, int length1, const void* text1, int length2, const void* text2)
+{
+    const int common = std::memcmp(text1, text2, size_t(std::min(length1, length2)));
+    return common != 0 ? common : length1 - length2;
+}
+
+// The file through SQLite itself, as another program opens it; the engine's collation
+// compares exactly.
+sqlite3* OpenRaw(const QString& path)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &raw);
+    sqlite3_exec(raw, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    sqlite3_create_collation(raw, "QUARNEL", SQLITE_UTF8, nullptr, CompareBytes);
+    return raw;
+}
+
+// Rows of a query on the file, each row's values joined by "|".
+QStringList Raw(const QString& path, const QString& sql)
+{
+    sqlite3* raw = OpenRaw(path);
+    QStringList rows;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
+        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    int rc = SQLITE_ROW;
+    while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i)
+            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+        rows << values.join(u'|');
+    }
+    if (statement && rc != SQLITE_DONE)
+        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    sqlite3_finalize(statement);
+    sqlite3_close(raw);
+    return rows;
+}
+
+QStringList FieldNames(Database& db, const QString& table)
+{
+    db.TableDefs()->Refresh();
+    QStringList names;
+    for (const auto& field : *db.TableDefs()->Item(table)->Fields())
+        names << field->Name();
+    return names;
+}
+
+class TableRebuild : public DatabaseTest {
+protected:
+    std::shared_ptr<Field> FieldOf(const QString& table, const QString& field)
+    {
+        db->TableDefs()->Refresh();
+        return db->TableDefs()->Item(table)->Fields()->Item(field);
+    }
+    QStringList Master() { return Raw(path, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name")); }
+
+    QString path;
+    std::shared_ptr<Database> db;
+};
+
+} // namespace
+
+TEST(SqliteSchema, TakesApartNastyDefinitionsPieceByPiece)
+{
+    const QString sql = QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"a\"\"b\" ( -- the key, (comma\n"
+        "  [x,y] INTEGER PRIMARY KEY DESC ON CONFLICT REPLACE,\n"
+        "  `c``d` TEXT DEFAULT 'x, (y' CHECK (length(`c``d`) < 5 /* ) , */),\n"
+        "  e VARYING CHARACTER(10, 2) CONSTRAINT e_col COLLATE NOCASE NOT NULL,\n"
+        "  f AS (\"a\"\"b\".[x,y] + 1) STORED,\n"
+        "  g REFERENCES p(id) ON DELETE SET NULL ON UPDATE SET DEFAULT MATCH FULL NOT DEFERRABLE,\n"
+        "  h DEFAULT NULL NULL, i DEFAULT -1.5e3 GENERATED ALWAYS AS (e || ',') VIRTUAL,\n"
+        "  CONSTRAINT k UNIQUE (e, \"f\"), CHECK (e <> ')'),\n"
+        "  FOREIGN KEY (g) REFERENCES p DEFERRABLE INITIALLY DEFERRED\n"
+        ") WITHOUT ROWID, STRICT");
+    const auto table = SplitCreateTable(sql);
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->Columns.size(), 7) << table->Columns.join(QLatin1String(" ¦ ")).toStdString();
+    EXPECT_TEXT(table->Constraints, (QStringList{QStringLiteral("CONSTRAINT k UNIQUE (e, \"f\")"),
+                                               QStringLiteral("CHECK (e <> ')')"),
+                                               QStringLiteral("FOREIGN KEY (g) REFERENCES p DEFERRABLE INITIALLY DEFERRED")}));
+    EXPECT_TRUE(table->WithoutRowid);
+    EXPECT_EQ(table->Options, QStringLiteral(" WITHOUT ROWID, STRICT"));
+    EXPECT_EQ(table->Columns[1], QStringLiteral("`c``d` TEXT DEFAULT 'x, (y' CHECK (length(`c``d`) < 5 /* ) , */)"));
+
+    using Kind = SqliteColumnText::Kind;
+    auto kinds = [](const SqliteColumnText& column) {
+        QList<Kind> list;
+        for (const auto& constraint : column.Constraints)
+            list << constraint.What;
+        return list;
+    };
+    const auto key = SplitColumnDefinition(table->Columns[0]);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->Name, QStringLiteral("x,y"));
+    EXPECT_EQ(kinds(*key), QList<Kind>{Kind::PrimaryKey});
+    const auto quoted = SplitColumnDefinition(table->Columns[1]);
+    ASSERT_TRUE(quoted);
+    EXPECT_EQ(quoted->Name, QStringLiteral("c`d"));
+    EXPECT_EQ(quoted->Constraints[0].Text, QStringLiteral("DEFAULT 'x, (y'"));
+    const auto named = SplitColumnDefinition(table->Columns[2]);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->Type, QStringLiteral("VARYING CHARACTER(10, 2)"));
+    EXPECT_EQ(kinds(*named), (QList<Kind>{Kind::Collate, Kind::NotNull}));
+    EXPECT_EQ(named->Constraints[0].Text, QStringLiteral("CONSTRAINT e_col COLLATE NOCASE"));
+    const auto generated = SplitColumnDefinition(table->Columns[3]);
+    ASSERT_TRUE(generated);
+    EXPECT_TRUE(generated->Type.isEmpty());
+    EXPECT_EQ(kinds(*generated), QList<Kind>{Kind::Generated});
+    const auto reference = SplitColumnDefinition(table->Columns[4]);
+    ASSERT_TRUE(reference);
+    EXPECT_EQ(kinds(*reference), QList<Kind>{Kind::References}) << "SET NULL, SET DEFAULT, NOT DEFERRABLE are its own";
+    const auto nullDefault = SplitColumnDefinition(table->Columns[5]);
+    ASSERT_TRUE(nullDefault);
+    EXPECT_EQ(kinds(*nullDefault), (QList<Kind>{Kind::Default, Kind::Null}));
+    const auto signedDefault = SplitColumnDefinition(table->Columns[6]);
+    ASSERT_TRUE(signedDefault);
+    EXPECT_EQ(signedDefault->Constraints[0].Text, QStringLiteral("DEFAULT -1.5e3"));
+    EXPECT_EQ(kinds(*signedDefault), (QList<Kind>{Kind::Default, Kind::Generated}));
+    for (const QString& column : table->Columns)
+        EXPECT_EQ(SplitColumnDefinition(column)->Definition(), column) << "every piece is kept verbatim";
+    const auto typeNamedLikeAClause = SplitColumnDefinition(QStringLiteral("b generated NOT NULL"));
+    ASSERT_TRUE(typeNamedLikeAClause);
+    EXPECT_EQ(typeNamedLikeAClause->Type, QStringLiteral("generated")) << "as SQLite reads it: a type, copied";
+    EXPECT_EQ(typeNamedLikeAClause->Constraints.size(), 1);
+
+    // What it cannot take apart safely it does not take apart at all.
+    for (const char* bad : {"CREATE TABLE t (a TEXT DEFAULT 'open)", "CREATE TABLE t (a /* open)",
+                            "CREATE TABLE t (a CHECK (a > 0)", "CREATE TABLE t AS SELECT 1 AS a",
+                            "CREATE VIRTUAL TABLE t USING fts5(a)", "CREATE TABLE t (a, UNIQUE (a), b)",
+                            "CREATE TABLE t (a,, b)", "CREATE TABLE t (a \"open)", "CREATE TABLE t (a) x (y)",
+                            "CREATE TABLE t ([a)"})
+        EXPECT_FALSE(SplitCreateTable(QString::fromUtf8(bad))) << bad;
+    for (const char* bad : {"a INTEGER NOT", "a CONSTRAINT", "a DEFAULT", "a TEXT + 1", "a INT ) (", "(a) INT"})
+        EXPECT_FALSE(SplitColumnDefinition(QString::fromUtf8(bad))) << bad;
+}
+
+// A table made by another program keeps its rules, defaults, generated column, relation,
+// counter, collation, indexes and trigger through moves, an added field and a rename.
+TEST_F(TableRebuild, ForeignTableKeepsEverythingItHad)
+{
+    path = PathOf(QStringLiteral("cizi.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE parent (id INTEGER PRIMARY KEY, code TEXT NOT NULL UNIQUE);
+        CREATE TABLE log (msg TEXT);
+        CREATE TABLE child (
+          id INTEGER PRIMARY KEY AUTOINCREMENT,
+          parent_id INTEGER REFERENCES parent(id) ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED,
+          qty INTEGER CHECK (qty >= 0),
+          price REAL DEFAULT 0,
+          created TEXT DEFAULT CURRENT_TIMESTAMP,
+          total REAL GENERATED ALWAYS AS (qty * price) STORED,
+          note TEXT COLLATE NOCASE,
+          CHECK (price >= 0 OR qty = 0)
+        );
+        CREATE INDEX child_big ON child (qty) WHERE qty > 100;
+        CREATE INDEX child_lower ON child (lower(note));
+        CREATE TRIGGER child_log AFTER INSERT ON child BEGIN INSERT INTO log VALUES ('added ' || NEW.id); END;
+        INSERT INTO parent VALUES (1, 'a'), (2, 'b');
+        INSERT INTO child (parent_id, qty, price, note) VALUES (1, 2, 3.5, 'abc'), (2, 200, 1, 'x'), (1, 1, 1, NULL);
+        DELETE FROM child WHERE id = 3;
+        DELETE FROM log;)");
+    const QStringList dependents = Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE type IN ('index', 'trigger') AND sql NOT NULL ORDER BY name"));
+    db = DBEngine::Instance().OpenDatabase(path);
+
+    FieldOf(QStringLiteral("child"), QStringLiteral("note"))->setOrdinalPosition(1);
+    auto table = db->TableDefs()->Item(QStringLiteral("child"));
+    auto extra = table->CreateField(QStringLiteral("extra"), JetType::Long);
+    extra->setOrdinalPosition(2);
+    table->Fields()->Append(extra);
+    FieldOf(QStringLiteral("child"), QStringLiteral("price"))->setName(QStringLiteral("cena"));
+    FieldOf(QStringLiteral("child"), QStringLiteral("qty"))->setOrdinalPosition(0);
+
+    EXPECT_TEXT(FieldNames(*db, QStringLiteral("child")).join(u','),
+              QStringLiteral("qty,id,note,extra,parent_id,cena,created,total"));
+    const QString created = Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'child'")).value(0);
+    for (const char* kept : {"qty INTEGER CHECK (qty >= 0)", "id INTEGER PRIMARY KEY AUTOINCREMENT",
+                             "note TEXT COLLATE NOCASE",
+                             "parent_id INTEGER REFERENCES parent(id) ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED",
+                             "\"cena\" REAL DEFAULT 0", "created TEXT DEFAULT CURRENT_TIMESTAMP",
+                             "total REAL GENERATED ALWAYS AS (qty * \"cena\") STORED", "CHECK (\"cena\" >= 0 OR qty = 0)"})
+        EXPECT_TRUE(created.contains(QString::fromUtf8(kept))) << kept << " in " << created.toStdString();
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE type IN ('index', 'trigger') AND sql NOT NULL ORDER BY name")),
+              dependents);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT id, parent_id, qty, cena, total, note FROM child ORDER BY id")),
+              (QStringList{QStringLiteral("1|1|2|3.5|7.0|abc"), QStringLiteral("2|2|200|1.0|200.0|x")}));
+
+    // Behaviour, not only text: each rule still acts.
+    EXPECT_TEXT(Raw(path, QStringLiteral("INSERT INTO child (parent_id, qty) VALUES (1, -1)")).value(0).left(30),
+              QStringLiteral("error: CHECK constraint failed"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("INSERT INTO child (parent_id, qty, cena) VALUES (1, 1, -1)")).value(0).left(30),
+              QStringLiteral("error: CHECK constraint failed"));
+    Raw(path, QStringLiteral("INSERT INTO child (parent_id, qty, cena, note) VALUES (2, 4, 2, 'ABC')"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT id, total, created <> 'CURRENT_TIMESTAMP' AND created LIKE '2%' FROM child "
+                                       "WHERE qty = 4")),
+              QStringList{QStringLiteral("4|8.0|1")})
+        << "the counter goes on after the deleted row; the default stays an expression";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT msg FROM log")), QStringList{QStringLiteral("added 4")});
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT count(*) FROM child WHERE note = 'abc'")), QStringList{QStringLiteral("2")});
+    Raw(path, QStringLiteral("DELETE FROM parent WHERE id = 2"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT id FROM child ORDER BY id")), QStringList{QStringLiteral("1")});
+    EXPECT_TEXT(Raw(path, QStringLiteral("INSERT INTO child (parent_id, qty) VALUES (9, 1)")).value(0),
+              QStringLiteral("error: FOREIGN KEY constraint failed"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
+}
+
+TEST_F(TableRebuild, TablesWithoutRowidAndStrictTablesStayWhatTheyAre)
+{
+    path = PathOf(QStringLiteral("typy.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE w (k TEXT PRIMARY KEY, v INTEGER, n TEXT) WITHOUT ROWID;
+        CREATE TABLE s (a INTEGER, b TEXT, c ANY) STRICT;
+        INSERT INTO w VALUES ('x', 1, 'jedna'), ('y', 2, NULL);
+        INSERT INTO s VALUES (1, 'b', x'00ff'), (NULL, NULL, 2.5);)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    FieldOf(QStringLiteral("w"), QStringLiteral("n"))->setOrdinalPosition(0);
+    FieldOf(QStringLiteral("s"), QStringLiteral("c"))->setOrdinalPosition(0);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT n, k, v FROM w ORDER BY k")),
+              (QStringList{QStringLiteral("jedna|x|1"), QStringLiteral("|y|2")}));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT typeof(c), hex(c), a, b FROM s ORDER BY rowid")),
+              (QStringList{QStringLiteral("blob|00FF|1|b"), QStringLiteral("real|322E35||")}));
+    EXPECT_TRUE(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'w'")).value(0).endsWith(QLatin1String("WITHOUT ROWID")));
+    EXPECT_TEXT(Raw(path, QStringLiteral("INSERT INTO s (a) VALUES ('text')")).value(0).left(32),
+              QStringLiteral("error: cannot store TEXT value i"))
+        << "still STRICT";
+}
+
+TEST_F(TableRebuild, RulesThatExistingRowsBreakAreRefusedNamingTheField)
+{
+    path = PathOf(QStringLiteral("pravidla.db"));
+    db = CreateOsobyFile(path);
+    AddPerson(*db, {1, QStringLiteral("Eva"), QString(), QVariant(), QVariant(), QVariant(), QStringLiteral("x")});
+    AddPerson(*db, {2, QStringLiteral("Jan"), QStringLiteral("Novák-Dlouhé-Příjmení"), QVariant(), QVariant(),
+                    QVariant(), QStringLiteral("12a")});
+    AddPerson(*db, {3, QStringLiteral("Ota"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+    const QStringList rows = Raw(path, QStringLiteral("SELECT * FROM Osoby ORDER BY Id"));
+    const QStringList master = Master();
+    auto refusal = [&](const QString& field, auto change) {
+        try {
+            change(*FieldOf(QStringLiteral("Osoby"), field));
+        } catch (const cRuntimeError& e) {
+            EXPECT_TRUE(e.Description().contains(field) || e.Number() == JetError::Conversion) << e.Description().toStdString();
+            return e.Number();
+        }
+        return 0;
+    };
+    const QString surname = QStringLiteral("Příjmení");
+    EXPECT_EQ(refusal(surname, [](Field& f) { f.setAllowZeroLength(false); }), JetError::ZeroLength);
+    EXPECT_EQ(refusal(surname, [](Field& f) { f.setRequired(true); }), JetError::Required) << "Ota has no surname";
+    EXPECT_EQ(refusal(surname, [](Field& f) { f.setSize(10); }), JetError::FieldTooSmall);
+    EXPECT_EQ(refusal(QStringLiteral("Poznámka"), [](Field& f) { f.setType(JetType::Long); }), JetError::Conversion);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT * FROM Osoby ORDER BY Id")), rows);
+    EXPECT_TEXT(Master(), master);
+    EXPECT_TRUE(DBEngine::Instance().OpenDatabase(path)->TableDefs()->Item(QStringLiteral("Osoby"))->Fields()->Item(surname)->AllowZeroLength());
+
+    EXPECT_EQ(refusal(QStringLiteral("Id"), [](Field& f) { f.setType(JetType::Byte); }), 0) << "1, 2 and 3 fit a byte";
+
+    // Several properties at once rewrite the table once, and a stop changes nothing.
+    const QStringList before = Master();
+    FieldSchema changed = FieldOf(QStringLiteral("Osoby"), surname)->Schema();
+    changed.Size = 100;
+    cWorkControl stopped;
+    stopped.RequestStop();
+    EXPECT_EQ(ErrorOf([&] { FieldOf(QStringLiteral("Osoby"), surname)->Alter(changed, 0, &stopped); }), JetError::Cancelled);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT * FROM Osoby ORDER BY Id")), rows);
+    EXPECT_TEXT(Master(), before);
+    cWorkControl control;
+    FieldOf(QStringLiteral("Osoby"), surname)->Alter(changed, 0, &control);
+    EXPECT_EQ(control.Percent(), 100);
+    EXPECT_TEXT(FieldNames(*db, QStringLiteral("Osoby")).first(), surname);
+    EXPECT_EQ(FieldOf(QStringLiteral("Osoby"), surname)->Size(), 100);
+}
+
+TEST_F(TableRebuild, FieldsThatRelationsIndexesOrQueriesUseAreNotDeleted)
+{
+    path = PathOf(QStringLiteral("vazby.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE druh (id INTEGER PRIMARY KEY, kod TEXT UNIQUE, nazev TEXT, popis TEXT, volne TEXT);
+        CREATE TABLE zbozi (id INTEGER PRIMARY KEY, druh INTEGER REFERENCES druh, kod TEXT,
+                            FOREIGN KEY (kod) REFERENCES druh (kod));
+        CREATE INDEX druh_popis ON druh (popis);
+        CREATE VIEW nazvy AS SELECT nazev FROM druh;
+        INSERT INTO druh VALUES (1, 'A', 'Ovoce', 'sladké', 'x');
+        INSERT INTO zbozi VALUES (1, 1, 'A');)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    const QStringList master = Master();
+    auto drop = [&](const char* table, const char* field) {
+        return ErrorOf([&] { db->TableDefs()->Item(QString::fromUtf8(table))->Fields()->Delete(QString::fromUtf8(field)); });
+    };
+    EXPECT_EQ(drop("druh", "kod"), JetError::FieldInIndex) << "another table's relation points at it";
+    EXPECT_EQ(drop("zbozi", "druh"), JetError::FieldInIndex) << "its own relation";
+    EXPECT_EQ(drop("zbozi", "kod"), JetError::FieldInIndex) << "the table's relation";
+    EXPECT_EQ(drop("druh", "popis"), JetError::FieldInIndex) << "an index";
+    EXPECT_EQ(drop("druh", "nazev"), JetError::FieldInIndex) << "a stored query";
+    EXPECT_EQ(drop("druh", "id"), JetError::FieldInIndex) << "the key";
+    EXPECT_TEXT(Master(), master);
+    EXPECT_EQ(drop("druh", "volne"), 0);
+    EXPECT_TEXT(FieldNames(*db, QStringLiteral("druh")).join(u','), QStringLiteral("id,kod,nazev,popis"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT * FROM druh")), QStringList{QStringLiteral("1|A|Ovoce|sladké")});
+}
+
+// Every kind of change, each on many rows, checked value by value against a copy made
+// before the first.
+TEST_F(TableRebuild, EveryChangeKeepsEveryRowAndValue)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kRows = 20000; // the sanitizers make each copy several times slower
+#else
+    constexpr int kRows = 100000;
+#endif
+    path = PathOf(QStringLiteral("mnoho.db"));
+    db = CreateOsobyFile(path);
+    RawExec(path, QStringLiteral(R"(
+        WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+        INSERT INTO Osoby SELECT i, 'Jméno ' || i, CASE i % 5 WHEN 0 THEN NULL WHEN 1 THEN '' ELSE 'Příjmení ' || (i * 7) END,
+          CASE WHEN i % 3 = 0 THEN NULL ELSE date('2000-01-01', '+' || i || ' days') END,
+          CASE WHEN i % 4 = 0 THEN NULL ELSE i * 12.3456 END, -(i % 2),
+          CASE WHEN i % 7 = 0 THEN NULL ELSE printf('%.*c', i % 200, 'ž') END FROM n;)").arg(kRows).toUtf8().constData());
+    const QString copy = PathOf(QStringLiteral("kopie.db"));
+    {
+        sqlite3* raw = OpenRaw(path);
+        char* message = nullptr;
+        ASSERT_EQ(sqlite3_exec(raw, QStringLiteral("ATTACH '%1' AS kopie; CREATE TABLE kopie.Osoby AS SELECT rowid AS r, * "
+                                                   "FROM main.Osoby; CREATE UNIQUE INDEX kopie.Kopie ON Osoby (r)").arg(copy).toUtf8().constData(), nullptr, nullptr, &message),
+                  SQLITE_OK) << message;
+        sqlite3_close(raw);
+    }
+    // Rows that differ from the copy either way, by value and storage class; names are
+    // those of now, in the copy's order.
+    auto differences = [&](const QStringList& now, const QStringList& then) {
+        QStringList differ;
+        for (qsizetype i = 0; i < now.size(); ++i)
+            differ << QStringLiteral("NOT (m.\"%1\" IS k.\"%2\" AND typeof(m.\"%1\") = typeof(k.\"%2\"))").arg(now[i], then[i]);
+        const QString sql = QStringLiteral("SELECT (SELECT count(*) FROM main.Osoby m LEFT JOIN kopie.Osoby k ON k.r = m.rowid "
+                                           "WHERE k.r IS NULL OR %1), (SELECT count(*) FROM main.Osoby)")
+                                .arg(differ.join(QLatin1String(" OR ")));
+        sqlite3* raw = OpenRaw(path);
+        sqlite3_exec(raw, QStringLiteral("ATTACH '%1' AS kopie").arg(copy).toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_stmt* count = nullptr;
+        sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &count, nullptr);
+        const bool stepped = sqlite3_step(count) == SQLITE_ROW;
+        const QString result = stepped ? QStringLiteral("%1 differ of %2").arg(sqlite3_column_int64(count, 0)).arg(sqlite3_column_int64(count, 1))
+                                       : QString::fromUtf8(sqlite3_errmsg(raw));
+        sqlite3_finalize(count);
+        sqlite3_close(raw);
+        return result;
+    };
+    const QString same = QStringLiteral("0 differ of %1").arg(kRows);
+    QStringList then{QStringLiteral("Id"), QStringLiteral("Jméno"), QStringLiteral("Příjmení"), QStringLiteral("Narozen"),
+                     QStringLiteral("Plat"), QStringLiteral("Aktivní"), QStringLiteral("Poznámka")};
+    QStringList now = then;
+
+    auto table = db->TableDefs()->Item(QStringLiteral("Osoby"));
+    auto added = table->CreateField(QStringLiteral("Nové"), JetType::Text, 10);
+    added->setOrdinalPosition(2);
+    table->Fields()->Append(added);
+    EXPECT_TEXT(differences(now, then), same) << "added at a position";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT count(*) FROM Osoby WHERE \"Nové\" IS NULL")), QStringList{QString::number(kRows)});
+
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Jméno"))->setName(QStringLiteral("Křestní"));
+    now[1] = QStringLiteral("Křestní");
+    EXPECT_TEXT(differences(now, then), same) << "renamed";
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Poznámka"))->setOrdinalPosition(0);
+    EXPECT_TEXT(differences(now, then), same) << "moved";
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Aktivní"))->setRequired(true);
+    EXPECT_TEXT(differences(now, then), same) << "required";
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Křestní"))->setAllowZeroLength(true);
+    EXPECT_TEXT(differences(now, then), same) << "zero length allowed";
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Křestní"))->setSize(200);
+    auto note = FieldOf(QStringLiteral("Osoby"), QStringLiteral("Poznámka"));
+    FieldSchema text = note->Schema();
+    text.Type = JetType::Text;
+    text.Size = 255;
+    note->Alter(text);
+    EXPECT_TEXT(differences(now, then), same) << "memo to text";
+    text.Type = JetType::Memo;
+    note->Alter(text);
+    FieldOf(QStringLiteral("Osoby"), QStringLiteral("Id"))->setType(JetType::Double);
+    then.removeAt(0);
+    now.removeAt(0);
+    EXPECT_TEXT(differences(now, then), same) << "retyped";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT count(*) FROM Osoby WHERE Id <> rowid OR typeof(Id) <> 'real'")),
+              QStringList{QStringLiteral("0")}) << "numbers keep their value in the wider type";
+    table->Fields()->Delete(QStringLiteral("Nové"));
+    EXPECT_TEXT(differences(now, then), same) << "dropped";
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
+}
+
+TEST_F(TableRebuild, AChangeThatBreaksARelationIsUndone)
+{
+    path = PathOf(QStringLiteral("kody.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE kody (kod TEXT PRIMARY KEY);
+        CREATE TABLE pouziti (id INTEGER PRIMARY KEY, kod TEXT REFERENCES kody (kod));
+        INSERT INTO kody VALUES ('01');
+        INSERT INTO pouziti VALUES (1, '01');)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    const QStringList master = Master();
+    // '01' becomes the number 1, which no longer finds the text '01' it referred to.
+    EXPECT_EQ(ErrorOf([&] { FieldOf(QStringLiteral("pouziti"), QStringLiteral("kod"))->setType(JetType::Long); }),
+              JetError::RelatedRecords);
+    EXPECT_TEXT(Master(), master);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT typeof(kod), kod FROM pouziti")), QStringLiteral("text|01"));
+}
+
+// A longer text, a rule the rows keep or a type of the same storage changes only the
+// table's definition; a connection that read the old one sees the new one, a refusal
+// leaves both as they were, and a file whose definitions may not be written is rebuilt.
+TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
+{
+    path = PathOf(QStringLiteral("misto.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE t (a INTEGER, b VARCHAR(10) COLLATE NOCASE CHECK (b <> 'x'), c TEXT);
+        CREATE INDEX t_b ON t (b);
+        INSERT INTO t VALUES (1, 'jedna', 'c'), (40000, 'dva', 'čtyři');
+        DELETE FROM t WHERE a = 1;
+        INSERT INTO t (rowid, a, b) VALUES (7, 2, 'TRI');)");
+    const QStringList rows = Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid"));
+    sqlite3* other = OpenRaw(path);
+    ASSERT_EQ(sqlite3_exec(other, "SELECT * FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    auto driver = cSqliteDriver::Open(path, false);
+    auto fieldOf = [&](const char* name) {
+        const auto table = driver->FindTable(QStringLiteral("t"));
+        for (const FieldSchema& field : table->Fields) {
+            if (field.Name == QLatin1String(name))
+                return field;
+        }
+        return FieldSchema();
+    };
+
+    FieldSchema b = fieldOf("b");
+    b.Size = 20;
+    b.Required = true;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, -1);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a INTEGER, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b, c FROM t ORDER BY rowid")), rows);
+    EXPECT_EQ(sqlite3_exec(other, "INSERT INTO t (a) VALUES (5)", nullptr, nullptr, nullptr), SQLITE_CONSTRAINT)
+        << "a connection that had read the old definition";
+    sqlite3_close(other);
+    EXPECT_EQ(fieldOf("b").Size, 20);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT count(*) FROM t WHERE b = 'tri'")), QStringLiteral("1"))
+        << "the index and the collation";
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+
+    const QStringList master = Master();
+    FieldSchema a = fieldOf("a");
+    a.Type = JetType::Integer;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1); }), JetError::Conversion)
+        << "40000 is no Integer";
+    EXPECT_TEXT(Master(), master);
+    EXPECT_EQ(fieldOf("a").Type, JetType::Long);
+    a.Type = JetType::Double;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a DOUBLE, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"))
+        << "copied, and the check of the copy gone";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, typeof(a) FROM t ORDER BY rowid")),
+                (QStringList{QStringLiteral("2|40000.0|real"), QStringLiteral("7|2.0|real")}));
+    RawExec(path, "UPDATE t SET a = 2.5 WHERE rowid = 7");
+    a.Type = JetType::Long;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1); }), JetError::Conversion)
+        << "2.5 is no whole number";
+
+    sqlite3_db_config(driver->Handle(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    a = fieldOf("a");
+    a.Required = true;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("a"), a, -1);
+    EXPECT_TRUE(fieldOf("a").Required);
+    FieldSchema c = fieldOf("c");
+    c.Type = JetType::Long;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("c"), c, -1); }), JetError::Conversion)
+        << "'čtyři' is no number";
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, b, c FROM t ORDER BY rowid")),
+                (QStringList{QStringLiteral("2|dva|čtyři"), QStringLiteral("7|TRI|")}));
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 't'")),
+                QStringLiteral("CREATE TABLE \"t\" (a DOUBLE NOT NULL, b VARCHAR(20) COLLATE NOCASE CHECK (b <> 'x') NOT NULL, c TEXT)"));
+    EXPECT_TEXT(Raw(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+}
+
+// A stop while the rows are being copied undoes the change. The table's own rule calls a
+// function that asks for the stop halfway through the copy.
+TEST_F(TableRebuild, AStopDuringTheCopyLeavesTheTableAsItWas)
+{
+    struct Stopper {
+        cWorkControl* Control = nullptr;
+        int Calls = 0;
+    } stopper;
+    auto check = [](sqlite3_context* context, int, sqlite3_value**) {
+        auto* self = static_cast<Stopper*>(sqlite3_user_data(context));
+        if (self->Control && ++self->Calls == 1000)
+            self->Control->RequestStop();
+        sqlite3_result_int(context, 1);
+    };
+    path = PathOf(QStringLiteral("zastaveni.sqlite"));
+    {
+        sqlite3* raw = OpenRaw(path);
+        sqlite3_create_function(raw, "hlidka", 1, SQLITE_UTF8, &stopper, check, nullptr, nullptr);
+        ASSERT_EQ(sqlite3_exec(raw, R"(
+            CREATE TABLE t (a INTEGER, b TEXT CHECK (hlidka(b)));
+            WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)
+            INSERT INTO t SELECT i, 'b' || i FROM n;)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    const QStringList rows = Raw(path, QStringLiteral("SELECT rowid, a, b FROM t ORDER BY rowid"));
+    const QStringList master = Master();
+    auto driver = cSqliteDriver::Open(path, false);
+    sqlite3_create_function(driver->Handle(), "hlidka", 1, SQLITE_UTF8, &stopper, check, nullptr, nullptr);
+    FieldSchema b = driver->FindTable(QStringLiteral("t"))->Fields.value(1);
+
+    cWorkControl control;
+    stopper.Control = &control;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, 0, &control); }),
+              JetError::Cancelled);
+    EXPECT_TRUE(stopper.Calls >= 1000 && stopper.Calls < 2000) << stopper.Calls << ": stopped while copying";
+    EXPECT_LT(control.Percent(), 100);
+    EXPECT_TEXT(Master(), master);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, a, b FROM t ORDER BY rowid")), rows);
+
+    cWorkControl again;
+    stopper.Control = nullptr;
+    driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, 0, &again);
+    EXPECT_EQ(again.Percent(), 100);
+    EXPECT_TEXT(Raw(path, QStringLiteral("SELECT rowid, b, a FROM t ORDER BY rowid")).value(1999), QStringLiteral("2000|b2000|2000"));
+}
