@@ -82,14 +82,9 @@ void cOdbcCursor::Open()
     m_resultRows = -1;
 }
 
-// The table as the source names it: with its schema where the engine shows one.
 QString cOdbcCursor::TableReference() const
 {
-    const QChar quote = m_driver->Dialect().Quote;
-    QString table = QuoteOdbcName(m_table.Table, quote);
-    if (!m_table.Owner.isEmpty() && m_table.Schema.Name.contains(u'.'))
-        table.prepend(QuoteOdbcName(m_table.Owner, quote) + u'.');
-    return table;
+    return m_driver->TableReference(m_table);
 }
 
 // The key condition for the point lookups and changes, qualified as the table is named.

@@ -5,11 +5,14 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mStringTable.h"
 
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -440,36 +443,151 @@ QList<QuerySchema> cOdbcDriver::Queries()
     return queries;
 }
 
-// Structure changes would need each source's own DDL to keep rows, keys and relations:
-// they are refused rather than done halfway.
-void cOdbcDriver::CreateTable(const TableSchema&)
+// A table's rows, keys and relations are the server's to keep: what it can do in place
+// (a new table, a field added at the end, a field dropped or renamed) is asked of it, and
+// its own message tells what it refuses. What would need the table rebuilt here is refused.
+QString cOdbcDriver::TableReference(const OdbcTable& table) const
 {
-    RequireWritable();
-    RaiseJetError(JetError::InvalidOperation);
+    QString reference = QuoteOdbcName(table.Table, m_dialect.Quote);
+    if (!table.Owner.isEmpty() && table.Schema.Name.contains(u'.'))
+        reference.prepend(QuoteOdbcName(table.Owner, m_dialect.Quote) + u'.');
+    return reference;
 }
 
-void cOdbcDriver::DropTable(const QString&)
+OdbcTable cOdbcDriver::RequireTable(const QString& name)
 {
     RequireWritable();
-    RaiseJetError(JetError::InvalidOperation);
+    auto table = FindTable(name);
+    if (!table)
+        RaiseJetError(JetError::NoSuchTable, {name}, QStringLiteral("DAO.TableDefs"));
+    return *table;
 }
 
-void cOdbcDriver::AddField(const QString&, const FieldSchema&, int, cWorkControl*)
+// The source's own name of a type, from its catalogue of types, with the size where the
+// type takes one.
+QString cOdbcDriver::ServerType(const FieldSchema& field)
 {
-    RequireWritable();
-    RaiseJetError(JetError::InvalidOperation);
+    std::vector<SQLSMALLINT> wanted;
+    switch (field.Type) {
+    case JetType::Boolean: wanted = {SQL_BIT, SQL_SMALLINT}; break;
+    case JetType::Byte: wanted = {SQL_TINYINT, SQL_SMALLINT}; break;
+    case JetType::Integer: wanted = {SQL_SMALLINT, SQL_INTEGER}; break;
+    case JetType::Long: wanted = {SQL_INTEGER}; break;
+    case JetType::BigInt: wanted = {SQL_BIGINT}; break;
+    case JetType::Currency: wanted = {SQL_DECIMAL, SQL_NUMERIC}; break;
+    case JetType::Single: wanted = {SQL_REAL, SQL_DOUBLE}; break;
+    case JetType::Double: wanted = {SQL_DOUBLE, SQL_FLOAT}; break;
+    case JetType::Date: wanted = {SQL_TYPE_TIMESTAMP}; break;
+    case JetType::Text: wanted = {SQL_WVARCHAR, SQL_VARCHAR}; break;
+    case JetType::Memo: wanted = {SQL_WLONGVARCHAR, SQL_LONGVARCHAR}; break;
+    case JetType::Binary: wanted = {SQL_VARBINARY, SQL_BINARY}; break;
+    case JetType::LongBinary: wanted = {SQL_LONGVARBINARY}; break;
+    case JetType::Guid: wanted = {SQL_GUID}; break;
+    default: break;
+    }
+    for (const SQLSMALLINT sqlType : wanted) {
+        cOdbcStatement info = NewStatement();
+        if (!OdbcOk(info.Guarded([&] { return SQLGetTypeInfoW(info.get(), sqlType); })))
+            continue;
+        while (info.Fetch()) {
+            // Types that number rows themselves (serial, identity) are not asked for.
+            if (info.Get(12, NumberColumn()).toInt() == SQL_TRUE)
+                continue;
+            QString name = info.Get(1, TextColumn()).toString();
+            const QString params = info.Get(6, TextColumn()).toString().toLower();
+            if (field.Type == JetType::Currency && params.contains(QLatin1String("precision")))
+                name += QLatin1String("(19,4)");
+            else if ((field.Type == JetType::Text || field.Type == JetType::Binary) && params.contains(QLatin1String("length")))
+                name += QStringLiteral("(%1)").arg(field.Size > 0 ? field.Size : 255);
+            if (!name.isEmpty())
+                return name;
+        }
+    }
+    RaiseJetError(JetError::InvalidFieldType, {}, QStringLiteral("DAO.Field"));
 }
 
-void cOdbcDriver::DropField(const QString&, const QString&, cWorkControl*)
+QString cOdbcDriver::ColumnDefinition(const FieldSchema& field)
 {
-    RequireWritable();
-    RaiseJetError(JetError::InvalidOperation);
+    return QuoteOdbcName(field.Name, m_dialect.Quote) + u' ' + ServerType(field)
+           + (field.Required ? QLatin1String(" NOT NULL") : QLatin1String(""));
 }
 
-void cOdbcDriver::AlterField(const QString&, const QString&, const FieldSchema&, int, cWorkControl*)
+void cOdbcDriver::ExecuteStructureChange(const QString& sql)
+{
+    cOdbcStatement change = NewStatement();
+    try {
+        change.ExecDirect(sql);
+    } catch (...) {
+        m_listedValid = false;
+        throw;
+    }
+    m_listedValid = false;
+}
+
+void cOdbcDriver::CreateTable(const TableSchema& table)
 {
     RequireWritable();
-    RaiseJetError(JetError::InvalidOperation);
+    if (FindTable(table.Name))
+        RaiseJetError(JetError::TableExists, {table.Name}, QStringLiteral("DAO.TableDefs"));
+    QStringList parts;
+    for (const FieldSchema& field : table.Fields)
+        parts << ColumnDefinition(field);
+    for (const IndexSchema& index : table.Indexes) {
+        if (!index.Primary)
+            continue;
+        QStringList key;
+        for (const QString& field : index.Fields)
+            key << QuoteOdbcName(field, m_dialect.Quote);
+        parts << QLatin1String("PRIMARY KEY (") + key.join(QLatin1String(", ")) + u')';
+        break;
+    }
+    ExecuteStructureChange(QStringLiteral("CREATE TABLE %1 (%2)")
+                               .arg(QuoteOdbcName(table.Name, m_dialect.Quote), parts.join(QLatin1String(", "))));
+}
+
+void cOdbcDriver::DropTable(const QString& name)
+{
+    ExecuteStructureChange(QLatin1String("DROP TABLE ") + TableReference(RequireTable(name)));
+}
+
+void cOdbcDriver::AddField(const QString& table, const FieldSchema& field, int position, cWorkControl*)
+{
+    const OdbcTable found = RequireTable(table);
+    if (position >= 0 && position < found.Schema.Fields.size())
+        throw cRuntimeError(JetError::InvalidOperation, LoadString(10800), QStringLiteral("DAO.Fields"));
+    ExecuteStructureChange(QStringLiteral("ALTER TABLE %1 ADD %2").arg(TableReference(found), ColumnDefinition(field)));
+}
+
+void cOdbcDriver::DropField(const QString& table, const QString& field, cWorkControl*)
+{
+    const OdbcTable found = RequireTable(table);
+    ExecuteStructureChange(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
+                               .arg(TableReference(found), QuoteOdbcName(field, m_dialect.Quote)));
+}
+
+void cOdbcDriver::AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
+                             cWorkControl*)
+{
+    const OdbcTable found = RequireTable(table);
+    const auto current = std::find_if(found.Schema.Fields.begin(), found.Schema.Fields.end(),
+                                      [&](const FieldSchema& f) { return f.Name == field; });
+    if (current == found.Schema.Fields.end())
+        RaiseJetError(JetError::ItemNotFound, {field}, QStringLiteral("DAO.Fields"));
+    const qint64 at = current - found.Schema.Fields.begin();
+    FieldSchema renamed = *current;
+    renamed.Name = changed.Name;
+    // Only a new name is the server's to give; anything else would rebuild its table.
+    const bool onlyName = changed.Type == renamed.Type && changed.Size == renamed.Size
+                          && changed.Required == renamed.Required && changed.AllowZeroLength == renamed.AllowZeroLength
+                          && changed.DefaultValue == renamed.DefaultValue
+                          && (position < 0 || position == at);
+    if (!onlyName)
+        throw cRuntimeError(JetError::InvalidOperation, LoadString(10801), QStringLiteral("DAO.Field"));
+    if (changed.Name == field)
+        return;
+    ExecuteStructureChange(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
+                               .arg(TableReference(found), QuoteOdbcName(field, m_dialect.Quote),
+                                    QuoteOdbcName(changed.Name, m_dialect.Quote)));
 }
 
 void cOdbcDriver::CreateQuery(const QuerySchema&)

@@ -20,7 +20,8 @@ struct OdbcTable {
 
 // A data source reached through unixODBC ("ODBC;DSN=…" or "ODBC;DRIVER=…"). Tables
 // and views come from the catalogue; records of one table with a primary key can be
-// changed through it, everything else reads only. Structure changes are refused (3219).
+// changed through it, everything else reads only. Structure changes the server makes in
+// place are asked of it; others are refused (3219).
 class cOdbcDriver : public cDatabaseDriver, public std::enable_shared_from_this<cOdbcDriver> {
 public:
     static constexpr qint32 kSystemObject = qint32(0x80000002u);
@@ -58,6 +59,8 @@ public:
     // A table by the name the engine shows ("name" or "schema.name"), with its key.
     std::optional<OdbcTable> FindTable(const QString& name);
     void RequireWritable() const;
+    // The table as the source names it: with its schema where the engine shows one.
+    QString TableReference(const OdbcTable& table) const;
     // A Jet text for the source: its [names] as the catalogue spells the tables it names
     // and their fields.
     QString Translate(const QString& jetSql);
@@ -69,6 +72,10 @@ private:
     QString ShownName(const QString& owner, const QString& table) const;
     void ListTables();
     void ReadColumns(OdbcTable& table);
+    OdbcTable RequireTable(const QString& name);
+    QString ServerType(const FieldSchema& field);
+    QString ColumnDefinition(const FieldSchema& field);
+    void ExecuteStructureChange(const QString& sql);
     QStringList ReadKey(const OdbcTable& table);
 
     QString m_name;

@@ -81,7 +81,8 @@ TEST_P(Catalogue, StructureChangesAreRefusedWhereTheBackendCannotMakeThem)
     const QString file = Backend().NorthwindFile();
     const QByteArray before = file.isEmpty() ? QByteArray() : FileDigest(file);
     const int refused = Backend().StructureRefusal();
-
+    // A source's server makes some changes itself: AnOdbcServerMakesWhatItCanInPlace.
+    if (Backend().ReadOnly()) {
     auto table = db->CreateTableDef(QStringLiteral("Nová"));
     table->Fields()->Append(table->CreateField(QStringLiteral("A"), JetType::Long));
     EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(table); }), refused);
@@ -97,6 +98,7 @@ TEST_P(Catalogue, StructureChangesAreRefusedWhereTheBackendCannotMakeThem)
               refused);
     EXPECT_EQ(ErrorOf([&] { shippers->Fields()->Delete(QStringLiteral("Phone")); }), refused);
     EXPECT_EQ(phone->Name().toLower(), QStringLiteral("phone")) << "a refused change leaves the object as it was";
+    }
     EXPECT_EQ(ErrorOf([&] { db->CreateQueryDef(QStringLiteral("Nový"), QStringLiteral("SELECT * FROM Shippers")); }), refused);
     auto queries = db->QueryDefs();
     if (queries->Count() > 0) {
@@ -114,6 +116,55 @@ TEST_P(Catalogue, StructureChangesAreRefusedWhereTheBackendCannotMakeThem)
     if (!file.isEmpty()) {
         EXPECT_EQ(FileDigest(file), before) << "the file is byte for byte as it was";
     }
+}
+
+// An ODBC source: what its server makes in place is asked of it, and what it refuses is
+// told in its own words; what would rebuild the table is refused before anything is sent.
+TEST_P(Catalogue, AnOdbcServerMakesWhatItCanInPlace)
+{
+    if (Backend().JetDialect() || Backend().ReadOnly())
+        GTEST_SKIP() << "not a server's source";
+    QTemporaryDir dir;
+    auto db = Backend().People(dir.path());
+    DatabaseTest::AddPerson(*db, {1, QStringLiteral("Jana")});
+    auto osoby = db->TableDefs()->Item(QStringLiteral("Osoby"));
+    const QStringList fields = FieldNames(*db, osoby->Name());
+
+    osoby->Fields()->Append(osoby->CreateField(QStringLiteral("Telefon"), JetType::Text, 30));
+    DatabaseTest::AddPerson(*db, {2, QStringLiteral("Petr"), {}, {}, {}, {}, {}, QStringLiteral("777 123")});
+    auto first = osoby->CreateField(QStringLiteral("Kód"), JetType::Long);
+    first->setOrdinalPosition(0);
+    EXPECT_EQ(ErrorOf([&] { osoby->Fields()->Append(first); }), JetError::InvalidOperation);
+    auto phone = osoby->Fields()->Item(QStringLiteral("Telefon"));
+    EXPECT_EQ(ErrorOf([&] { phone->setSize(40); }), JetError::InvalidOperation);
+    EXPECT_EQ(ErrorOf([&] { phone->setRequired(true); }), JetError::InvalidOperation);
+    phone->setName(QStringLiteral("Mobil"));
+    EXPECT_EQ(Rows(*db, QStringLiteral("SELECT [Mobil] FROM Osoby ORDER BY Id")),
+              (QStringList{QString(), QStringLiteral("777 123")}));
+
+    // A required field with nothing in it for Jana: the server's refusal, in its words.
+    auto required = osoby->CreateField(QStringLiteral("Povinné"), JetType::Long);
+    required->setRequired(true);
+    try {
+        osoby->Fields()->Append(required);
+        ADD_FAILURE() << "a required field was added to a table with rows";
+    } catch (const cRuntimeError& e) {
+        EXPECT_EQ(e.Number(), JetError::OdbcFailed);
+        EXPECT_FALSE(e.Description().isEmpty());
+    }
+    osoby->Fields()->Delete(QStringLiteral("Mobil"));
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("Osoby")), fields);
+
+    auto made = db->CreateTableDef(QStringLiteral("Nová tabulka"));
+    made->Fields()->Append(made->CreateField(QStringLiteral("Číslo"), JetType::Long));
+    made->Fields()->Append(made->CreateField(QStringLiteral("Text"), JetType::Text, 10));
+    db->TableDefs()->Append(made);
+    EXPECT_EQ(FieldNames(*db, QStringLiteral("Nová tabulka")), (QStringList{QStringLiteral("Číslo"), QStringLiteral("Text")}));
+    EXPECT_TRUE(Rows(*db, QStringLiteral("SELECT * FROM [Nová tabulka]")).isEmpty());
+    db->TableDefs()->Delete(QStringLiteral("Nová tabulka"));
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(db->TableDefs()->IndexOf(QStringLiteral("Nová tabulka")), -1);
 }
 
 // Structure changes, on the backends that make them.
