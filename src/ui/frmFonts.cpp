@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -107,11 +108,17 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
     lblColors = NewLabel(page, "lblColors", LoadString(10692), lstColors);
     for (const cColourEntry& entry : ColourTable())
         lstColors->addItem(LoadString(entry.NameId));
-    txtSample = new QLineEdit(LoadString(10694), page);
+    // Wrapped, so that a large font shows the whole sentence rather than its start.
+    txtSample = new QPlainTextEdit(LoadString(10694), page);
     txtSample->setObjectName(QStringLiteral("txtSample"));
     txtSample->setReadOnly(true);
+    txtSample->setTabChangesFocus(true);
+    txtSample->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    txtSample->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtSample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Otherwise its viewport claims the focus too, and AT-SPI shows two focused objects.
+    txtSample->viewport()->setFocusProxy(nullptr);
     lblTest = NewLabel(page, "lblTest", LoadString(10693), txtSample);
-    txtSample->setCursorPosition(0);
 
     QStringList families = QFontDatabase::families();
     if (!families.contains(m_font.Name))
@@ -264,7 +271,9 @@ void frmFonts::UpdateSample()
     txtSample->setFont(FontFromStd(SampleFont()));
     PaintControl(txtSample, ColourFromNumber(m_fore), ColourFromNumber(m_back));
     txtSample->setAutoFillBackground(true);
-    txtSample->setMinimumHeight(txtSample->sizeHint().height());
+    // Room for the sentence on two lines, which it needs from about 40 points on.
+    txtSample->setMinimumHeight(2 * QFontMetrics(txtSample->font()).lineSpacing() + 2 * txtSample->frameWidth()
+                                + int(2 * txtSample->document()->documentMargin()));
 }
 
 void frmFonts::showEvent(QShowEvent* event)

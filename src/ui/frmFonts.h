@@ -12,6 +12,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
@@ -62,7 +63,7 @@ public:
     QLabel* lblColors = nullptr;
     QListWidget* lstColors = nullptr;
     QLabel* lblTest = nullptr;
-    QLineEdit* txtSample = nullptr;
+    QPlainTextEdit* txtSample = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
