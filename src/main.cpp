@@ -1,3 +1,4 @@
+#include "cIndicatorStyle.h"
 #include "mConvert.h"
 #include "sStartup.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quarnel"));
     QApplication::setOrganizationName(QStringLiteral("Korvi"));
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
+    QApplication::setStyle(new cIndicatorStyle);
     // The program takes its command line as one text, the arguments joined by blanks.
     const QStringList arguments = QApplication::arguments().mid(1);
     return sMain(arguments.join(u' '));

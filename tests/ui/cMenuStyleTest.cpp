@@ -1,11 +1,16 @@
 #include "cMenuStyle.h"
 
+#include "cIndicatorStyle.h"
+
 #include "mPrepareForm.h"
 
+#include <QCheckBox>
 #include <QImage>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -151,4 +156,46 @@ TEST_F(MenuStyleTest, TheBarIsUnderlinedInTheTextColour)
     }
     EXPECT_EQ(bar.pixelColor(bar.width() - 2, 1).rgb(), QColor(Qt::yellow).rgb());
     EXPECT_GE(QFontMetrics(style->MenuFont()).height(), 20);
+}
+
+// A check box and an option button in yellow on black, as a form paints its controls: the
+// marks must be large and visible both unticked and ticked.
+TEST(IndicatorStyle, MarksAreLargeAndShowInTheTextsColourTickedOrNot)
+{
+    cIndicatorStyle style;
+    QCheckBox check(QStringLiteral("Tučné"));
+    QRadioButton option(QStringLiteral("Barva textu"));
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{&check, &option}) {
+        button->setStyle(&style);
+        QFont font = button->font();
+        font.setPointSize(24);
+        button->setFont(font);
+        PaintControl(button, Qt::yellow, Qt::black);
+        button->setAutoFillBackground(true);
+        button->resize(button->sizeHint());
+        const bool isCheck = button == &check;
+        const int side = style.pixelMetric(isCheck ? QStyle::PM_IndicatorWidth : QStyle::PM_ExclusiveIndicatorWidth,
+                                           nullptr, button);
+        EXPECT_GE(side, button->fontMetrics().ascent() / 2);
+        auto yellowInMark = [&](bool on) {
+            button->setChecked(on);
+            const QImage image = button->grab().toImage();
+            QStyleOptionButton opt;
+            opt.initFrom(button);
+            const QRect mark = style.subElementRect(
+                isCheck ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &opt, button);
+            int count = 0;
+            for (int y = mark.top(); y <= mark.bottom(); ++y) {
+                for (int x = mark.left(); x <= mark.right(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += c.red() > 160 && c.green() > 160 && c.blue() < 100;
+                }
+            }
+            return count;
+        };
+        const int off = yellowInMark(false);
+        const int on = yellowInMark(true);
+        EXPECT_GT(off, 2 * side) << "the empty mark's outline shows on black";
+        EXPECT_GT(on, off + side) << "and the tick or dot in it";
+    }
 }
