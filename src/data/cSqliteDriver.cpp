@@ -175,8 +175,10 @@ std::shared_ptr<cSqliteDriver> cSqliteDriver::Create(const QString& path, const 
 
 std::shared_ptr<cSqliteDriver> cSqliteDriver::OpenMemory(const QString& locale)
 {
+    // An empty name is a temporary file SQLite removes itself, even when we crash: only
+    // its page cache is held in memory, whatever the size of what is copied into it.
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         sqlite3_close_v2(db);
         RaiseJetError(JetError::FileLocked, {QStringLiteral(":memory:")}, QStringLiteral("DAO.DBEngine"));

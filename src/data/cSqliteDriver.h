@@ -19,8 +19,8 @@ public:
     static std::shared_ptr<cSqliteDriver> Open(const QString& path, bool readOnly);
     // A new, empty file; the locale text (";LANGID=0x0405;…") decides how text compares.
     static std::shared_ptr<cSqliteDriver> Create(const QString& path, const QString& locale);
-    // A private in-memory database that other read-only backends fill through Handle();
-    // changes through the engine fail with 3027.
+    // A private scratch database (a temporary file, deleted on close) that other read-only
+    // backends fill through Handle(); changes through the engine fail with 3027.
     static std::shared_ptr<cSqliteDriver> OpenMemory(const QString& locale);
     ~cSqliteDriver() override;
 

@@ -34,3 +34,8 @@ foreach(test IN LISTS test_data_TESTS)
 endforeach()
 ]=])
 set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake)
+
+# A stand-in for the Access reader that trickles or floods, as a hostile file could make it.
+add_executable(fake_mdb_reader ${CMAKE_CURRENT_SOURCE_DIR}/helpers/fake_mdb_reader.cpp)
+target_compile_definitions(test_data PRIVATE FAKE_MDB_READER="$<TARGET_FILE:fake_mdb_reader>")
+add_dependencies(test_data fake_mdb_reader)
