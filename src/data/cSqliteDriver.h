@@ -5,6 +5,7 @@
 
 #include <QCollator>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -50,8 +51,15 @@ public:
     static int JetTypeOfDeclared(const QString& declared, qint32& size);
     static QString DeclaredTypeOf(const FieldSchema& field);
 
+    // How long the engine's own reads of a file's catalogue may take (opening it, listing
+    // its tables and queries): a file can make them endless, with a view where a system
+    // table should be, and nobody asked for them to be stopped. Over it: 3343.
+    static void SetCatalogueLimit(int milliseconds);
+
 private:
     cSqliteDriver(sqlite3* db, QString path, bool readOnly);
+    static int Progress(void* driver);
+    template <typename Work> auto ReadingCatalogue(Work work);
     void Prepare();
     void EnsureMetadata();
     bool HasMetadata() const;
@@ -68,4 +76,6 @@ private:
     sqlite3* m_db = nullptr;
     bool m_readOnly = false;
     QCollator m_collator;
+    std::atomic<qint64> m_catalogueDeadline{0}; // steady milliseconds; 0 while none runs
+    std::atomic<bool> m_catalogueTooLong{false};
 };
