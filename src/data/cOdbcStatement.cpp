@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cstring>
@@ -213,7 +214,15 @@ void cOdbcWatchdog::Guard(QList<int> sockets, int seconds)
     Stop();
     if (sockets.isEmpty() || seconds <= 0)
         return;
-    m_sockets = std::move(sockets);
+    // Descriptors of our own for the same sockets: a number the driver closes may be
+    // given to the speech or Braille connection of another thread, and shutting that one
+    // down would silence the user. Ours always mean the sockets seen at connecting.
+    m_sockets.clear();
+    for (int socket : sockets) {
+        const int own = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+        if (own >= 0)
+            m_sockets << own;
+    }
     m_seconds = seconds;
     m_stop = false;
     m_thread = std::thread([this] { Run(); });
@@ -229,6 +238,9 @@ void cOdbcWatchdog::Stop()
     }
     m_wake.notify_all();
     m_thread.join();
+    for (int own : std::as_const(m_sockets))
+        ::close(own);
+    m_sockets.clear();
 }
 
 namespace {

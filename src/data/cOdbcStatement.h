@@ -57,7 +57,8 @@ public:
 
     // The process's open sockets; those new after connecting are the connection's.
     static QList<int> OpenSockets();
-    // Starts watching; a call lasting longer than seconds shuts the sockets down.
+    // Starts watching; a call lasting longer than seconds shuts the sockets down: the
+    // sockets these descriptors were at this moment, whatever the numbers are later.
     void Guard(QList<int> sockets, int seconds);
     void Stop();
     // A call on statement starts or ends; Cancel breaks into the one running (any thread).
