@@ -340,7 +340,8 @@ int main(int argc, char** argv)
     {
         struct stat file {};
         const rlim_t size = stat(argv[1], &file) == 0 ? rlim_t(file.st_size) : 0;
-        const rlimit memory{(rlim_t(1) << 30) + 4 * size, (rlim_t(1) << 30) + 4 * size};
+        // A value is at most the file, and three times that as UTF-8.
+        const rlimit memory{(rlim_t(256) << 20) + 4 * size, (rlim_t(256) << 20) + 4 * size};
         const rlimit cpu{600, 610};
         const rlimit none{0, 0};
         if (setrlimit(RLIMIT_AS, &memory) != 0 || setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &none) != 0
