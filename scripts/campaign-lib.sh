@@ -1,6 +1,7 @@
 # Shared by campaign-access and campaign-sqlite: runs damage_campaign over one file,
 # restarting after a crash of the engine's process (the copy that crashed it is kept in
-# $work/crashes) until COUNT cases ran or SECONDS passed. Prints the program's summaries.
+# $work/crashes) until COUNT cases ran or SECONDS passed. Prints the program's summaries;
+# a failure that is not an engine error or a peak memory over the limit fails the file.
 campaign_file() {
     local kind=$1 file=$2 count=$3 seconds=$4 work=$5
     local start=0 end=$count began=$SECONDS status
@@ -16,7 +17,7 @@ campaign_file() {
             --start "$start" --work "$work" --seconds "$left" | tee "$work/last"
         status=${PIPESTATUS[0]}
         set -e
-        if [ "$status" -eq 0 ] || [ "$status" -eq 4 ]; then
+        if [ "$status" -eq 0 ] || [ "$status" -eq 4 ] || [ "$status" -eq 5 ]; then
             [ "$status" -eq 0 ] || failures=$((failures + 1))
             break
         fi

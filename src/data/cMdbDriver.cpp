@@ -39,10 +39,11 @@ int gHelperTimeout = 10000;
 // ever: the catalogue and each table must come whole within this, plus 1 ms per KiB of file.
 int gHelperDeadline = 60000;
 // What the helper may send over the life of one open file. A genuine file's rows never
-// come to many times its size (UTF-8 triples a byte at most, a null costs four); a damaged
-// one can point many rows at the same memo chain and claim gigabytes.
+// come to many times its size (UTF-8 triples a byte at most; a null or a Yes/No stored in
+// one bit is sent in four or five bytes, some thirty times its size in a row of nothing
+// else); a damaged one can point many rows at the same memo chain and claim gigabytes.
 qint64 gBudgetFloor = qint64(64) << 20;
-constexpr qint64 kBudgetPerFileByte = 32;
+constexpr qint64 kBudgetPerFileByte = 64;
 
 // libmdb's type codes.
 enum MdbType {

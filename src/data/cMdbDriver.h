@@ -32,7 +32,7 @@ public:
     static void SetHelperTimeout(int milliseconds);
     // How long the catalogue or one table may take in all (1 ms per KiB of file added).
     static void SetHelperDeadline(int milliseconds);
-    // What the helper may send for one open file: the floor plus 32 bytes per byte of it.
+    // What the helper may send for one open file: the floor plus 64 bytes per byte of it.
     // More means a damaged file (3343), and nothing of the table being read is kept.
     static void SetByteBudgetFloor(qint64 bytes);
     static qint64 ByteBudget(qint64 fileSize);

@@ -1,11 +1,11 @@
 // Opens damaged copies of one database file through the engine, as a user would open a
 // file someone sent: open, list tables and queries, read every table to its end. Prints
 // one summary line; exits 3 when a case outlives the bound, 4 when a failure is not an
-// engine error. A crash of this process is the campaign's other finding: the case number
+// engine error, 5 when this process's peak memory (VmHWM) passed --max-mb (128). A crash of this process is the campaign's other finding: the case number
 // is in <work>/current and the copy in <work>/case.<ext> for the script to keep.
 //
 //   damage_campaign access|sqlite FILE COUNT [--seed N] [--start I] [--work DIR]
-//                   [--seconds S] [--bound-ms MS]
+//                   [--seconds S] [--bound-ms MS] [--max-mb MB]
 #include "DBEngine.h"
 #include "cMdbDriver.h"
 #include "cRuntimeError.h"
@@ -52,14 +52,14 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() < 4 || (args[1] != QLatin1String("access") && args[1] != QLatin1String("sqlite"))) {
         std::fprintf(stderr, "usage: %s access|sqlite FILE COUNT [--seed N] [--start I] [--work DIR] [--seconds S] "
-                             "[--bound-ms MS]\n", argv[0]);
+                             "[--bound-ms MS] [--max-mb MB]\n", argv[0]);
         return 2;
     }
     const damage::Kind kind = args[1] == QLatin1String("access") ? damage::Kind::Access : damage::Kind::Sqlite;
     const QString source = args[2];
     const qint64 count = args[3].toLongLong();
     quint64 seed = 20261207;
-    qint64 start = 0, seconds = 0, boundMs = 30000;
+    qint64 start = 0, seconds = 0, boundMs = 30000, maxMb = 128;
     QString work = QDir::tempPath() + QStringLiteral("/quarnel-campaign");
     for (int i = 4; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--seed"))
@@ -72,6 +72,8 @@ int main(int argc, char** argv)
             seconds = args[i + 1].toLongLong();
         else if (args[i] == QLatin1String("--bound-ms"))
             boundMs = args[i + 1].toLongLong();
+        else if (args[i] == QLatin1String("--max-mb"))
+            maxMb = args[i + 1].toLongLong();
     }
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly)) {
@@ -179,5 +181,7 @@ int main(int argc, char** argv)
                 qPrintable(QFileInfo(source).fileName()), start, ran, opened, qPrintable(errorText.join(u',')), notJet,
                 qPrintable(slowText.join(u',')), qPrintable(odd.join(u',')), StatusKb("VmHWM:"), self.ru_maxrss, children.ru_maxrss,
                 double(total.elapsed()) / 1000.0, rate);
-    return notJet > 0 ? 4 : 0;
+    if (notJet > 0)
+        return 4;
+    return StatusKb("VmHWM:") > maxMb * 1024 ? 5 : 0;
 }
