@@ -593,11 +593,13 @@ void cMdbDriver::HelperFailed()
     const bool slow = m_helper && m_helper->TimedOut();
     m_helper.reset(); // a helper that failed once is not trusted again
     // Both are still "not a database" to the callers; the text says what the file did.
-    if (m_overBudget)
-        throw cRuntimeError(JetError::NotADatabase,
-                            LoadString(10760).arg(m_path, QString::number(ByteBudget(m_fileSize) >> 20)), QStringLiteral("DAO.DBEngine"));
+    const QString source = QStringLiteral("DAO.DBEngine");
+    if (m_overBudget) {
+        const QString megabytes = QString::number(ByteBudget(m_fileSize) >> 20);
+        throw cRuntimeError(JetError::NotADatabase, LoadString(10760).arg(m_path, megabytes), source);
+    }
     if (slow)
-        throw cRuntimeError(JetError::NotADatabase, LoadString(10761).arg(m_path), QStringLiteral("DAO.DBEngine"));
+        throw cRuntimeError(JetError::NotADatabase, LoadString(10761).arg(m_path), source);
     Damaged();
 }
 
