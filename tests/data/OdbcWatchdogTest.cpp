@@ -6,7 +6,10 @@
 
 #include <QThread>
 
+#include <QTemporaryDir>
+
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -25,7 +28,37 @@ bool Sends(int socket)
     return ::send(socket, &ping, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1;
 }
 
+// A client socket connected to a listener at path; the listener is left open.
+int ConnectedTo(const QString& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), size_t(qMin<qsizetype>(name.size(), sizeof address.sun_path - 1)));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 1) != 0
+        || ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return -1;
+    return client;
+}
+
 } // namespace
+
+// Speech may connect on its own thread while the database does: of the sockets that
+// appeared meanwhile, only the one to the server's port is the connection's.
+TEST(OdbcWatchdog, OfTheSocketsThatAppearedWhileConnectingOnlyTheServersIsWatched)
+{
+    QTemporaryDir dir;
+    const int speech = ConnectedTo(dir.filePath(QStringLiteral("speechd.sock")));
+    const int server = ConnectedTo(dir.filePath(QStringLiteral(".s.PGSQL.5432")));
+    ASSERT_GE(speech, 0);
+    ASSERT_GE(server, 0);
+    const QString connect = QStringLiteral("ODBC;DRIVER=psqlodbcw.so;Servername=%1;Port=5432;Database=postgres").arg(dir.path());
+    EXPECT_EQ(cOdbcWatchdog::ServerSockets({speech, server}, connect), QList<int>{server});
+    EXPECT_EQ(cOdbcWatchdog::ServerSockets({speech, server}, QStringLiteral("ODBC;DSN=účetnictví")), (QList<int>{speech, server}))
+        << "without a port nothing can be told apart";
+}
 
 // The speech and Braille workers open sockets of their own, and descriptor numbers are
 // given out again: a number the connection once had may be the user's speech by the time
