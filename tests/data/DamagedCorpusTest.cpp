@@ -2,7 +2,6 @@
 
 #include "cMdbDriver.h"
 #include "mDamage.h"
-#include "mJetErrors.h"
 #include "mReadEverything.h"
 
 #include <QFile>
@@ -17,14 +16,17 @@ struct Case {
     const char* File;
     damage::Kind Kind;
     qint64 Index;
+    int Expected; // the engine's error, 0 when the copy reads whole
     const char* Why;
 };
 
 const Case kCases[] = {
-    {"nwind.mdb", damage::Kind::Access, 870, "the reader allocates until its memory limit ends it"},
-    {"nwind.mdb", damage::Kind::Access, 627, "the reader allocates until its memory limit ends it"},
-    {"sample", damage::Kind::Sqlite, 62, "a view's text damaged: 3061"},
-    {"sample", damage::Kind::Sqlite, 573, "a view's text damaged: 3061"},
+    {"nwind.mdb", damage::Kind::Access, 870, 3343, "the reader allocates until its memory limit ends it"},
+    {"nwind.mdb", damage::Kind::Access, 627, 3343, "the reader allocates until its memory limit ends it"},
+    {"testUnicodeCompV2003.mdb", damage::Kind::Access, 2855, 3343, "libmdb loops silently until the stall ends it"},
+    {"testV2000.mdb", damage::Kind::Access, 73, 3075, "a damaged table name that SQL cannot take"},
+    {"sample", damage::Kind::Sqlite, 62, 3061, "a view's text damaged"},
+    {"sample", damage::Kind::Sqlite, 573, 3061, "a view's text damaged"},
 };
 
 } // namespace
@@ -54,10 +56,6 @@ TEST_F(DamagedCorpus, EachWorstCaseReadsOrFailsWithTheEnginesError)
         ASSERT_TRUE(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(copy.write(damaged), damaged.size());
         copy.close();
-        const int number = ErrorOf([&] { ReadEverything(path); });
-        if (c.Kind == damage::Kind::Access)
-            EXPECT_TRUE(number == 0 || number == JetError::NotADatabase) << number;
-        else
-            EXPECT_GT(number, 0);
+        EXPECT_EQ(ErrorOf([&] { ReadEverything(path); }), c.Expected);
     }
 }
