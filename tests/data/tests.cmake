@@ -46,3 +46,4 @@ add_executable(damage_campaign ${CMAKE_CURRENT_SOURCE_DIR}/helpers/damage_campai
 target_link_libraries(damage_campaign PRIVATE quarnel_data)
 target_include_directories(damage_campaign PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
 target_include_directories(test_data PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
+target_compile_definitions(test_data PRIVATE QUARNEL_CORPUS="${CMAKE_CURRENT_SOURCE_DIR}/data/corpus")

@@ -3,6 +3,7 @@
 // Deterministic damage to a database file's bytes: the same file, seed and case number
 // always give the same copy, so a case a campaign found can be made again by a test.
 #include <QByteArray>
+#include <QList>
 #include <QtGlobal>
 
 #include <algorithm>
