@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 // Access files come from other people: a helper that trickles or floods is cut off within
 // stated bounds, and what it sent is not kept.
@@ -98,4 +100,45 @@ TEST_F(HostileAccess, ALargeTableIsCopiedIntoATemporaryFileRemovedOnClose)
     rs.reset();
     db->Close();
     EXPECT_EQ(ScratchFiles(), before);
+}
+
+// The reader limits itself before libmdb sees a byte of the file: a file that sends it round
+// in circles or allocating without end is stopped by these, whatever the engine waits for.
+TEST_F(HostileAccess, TheRealReaderRunsUnderItsOwnLimits)
+{
+    if (m_reader.isEmpty())
+        qunsetenv("QUARNEL_MDB_READER");
+    else
+        qputenv("QUARNEL_MDB_READER", m_reader);
+    const QString genuine = QStringLiteral(QUARNEL_TESTDATA "/testV2000.mdb");
+    auto driver = cMdbDriver::Open(genuine); // the reader stays, waiting for the next table
+    QStringList readers;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& pid : children.readAll().simplified().split(' ')) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(QLatin1String(pid)));
+            if (!pid.isEmpty() && command.open(QIODevice::ReadOnly) && command.readAll().contains("quarnel-mdb-reader"))
+                readers << QString::fromLatin1(pid);
+        }
+    }
+    ASSERT_EQ(readers.size(), 1);
+    QFile limitsFile(QStringLiteral("/proc/%1/limits").arg(readers[0]));
+    QFile statusFile(QStringLiteral("/proc/%1/status").arg(readers[0]));
+    ASSERT_TRUE(limitsFile.open(QIODevice::ReadOnly) && statusFile.open(QIODevice::ReadOnly));
+    const QString limits = QString::fromLatin1(limitsFile.readAll());
+    // "Max address space   <soft>   <hard>   bytes": the soft limit, a number, not unlimited.
+    auto soft = [&](const QString& name) {
+        const QRegularExpression line(QRegularExpression::escape(name) + QStringLiteral("\\s+(\\S+)"));
+        return line.match(limits).captured(1);
+    };
+    const qint64 size = QFileInfo(genuine).size();
+    EXPECT_GT(soft(QStringLiteral("Max address space")).toLongLong(), 0);
+    EXPECT_LE(soft(QStringLiteral("Max address space")).toLongLong(), (qint64(256) << 20) + 4 * size);
+    EXPECT_GT(soft(QStringLiteral("Max cpu time")).toLongLong(), 0);
+    EXPECT_EQ(soft(QStringLiteral("Max core file size")), QStringLiteral("0"));
+    EXPECT_TRUE(statusFile.readAll().contains("NoNewPrivs:\t1"));
+    driver->Close();
 }
