@@ -26,6 +26,10 @@
 
 #include <mdbtools.h>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include "mJetText.h"
 
 #include <cstdint>
@@ -337,6 +341,21 @@ int main(int argc, char** argv)
     if (argc != 2) {
         fprintf(stderr, "usage: %s FILE.mdb\n", argv[0]);
         return 2;
+    }
+    // Limits set here rather than between fork and exec: the engine starts this with
+    // posix_spawn, and nothing runs in a child of a threaded program before exec. A file
+    // that sends libmdb round in circles or allocating without end is stopped by these;
+    // the engine's own deadline and byte budget stop one that only trickles or floods.
+    {
+        struct stat file {};
+        const rlim_t size = stat(argv[1], &file) == 0 ? rlim_t(file.st_size) : 0;
+        // A value is at most the file, and three times that as UTF-8.
+        const rlimit memory{(rlim_t(256) << 20) + 4 * size, (rlim_t(256) << 20) + 4 * size};
+        const rlimit cpu{600, 610};
+        const rlimit none{0, 0};
+        if (setrlimit(RLIMIT_AS, &memory) != 0 || setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &none) != 0
+            || setrlimit(RLIMIT_FSIZE, &none) != 0 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+            return 2;
     }
     static char buffer[1 << 16];
     setvbuf(stdout, buffer, _IOFBF, sizeof buffer);

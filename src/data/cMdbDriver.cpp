@@ -18,7 +18,9 @@
 #include <QtEndian>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 #include <fcntl.h>
@@ -34,6 +36,15 @@ namespace {
 const QString kSource = QStringLiteral("DAO.Database");
 constexpr int kTotalInWhere = 3096; // Jet's number for an aggregate in WHERE
 int gHelperTimeout = 10000;
+// A helper that trickles just under the stall timeout would otherwise hold the caller for
+// ever: the catalogue and each table must come whole within this, plus 1 ms per KiB of file.
+int gHelperDeadline = 60000;
+// What the helper may send over the life of one open file. A genuine file's rows never
+// come to many times its size (UTF-8 triples a byte at most; a null or a Yes/No stored in
+// one bit is sent in four or five bytes, some thirty times its size in a row of nothing
+// else); a damaged one can point many rows at the same memo chain and claim gigabytes.
+qint64 gBudgetFloor = qint64(64) << 20;
+constexpr qint64 kBudgetPerFileByte = 64;
 
 // libmdb's type codes.
 enum MdbType {
@@ -155,6 +166,12 @@ QString GuidText(const unsigned char* b)
 {
     return QString::asprintf("{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2], b[1],
                              b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+}
+
+qint64 SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 int FixedSize(int mdbType)
@@ -539,6 +556,10 @@ public:
         return true;
     }
 
+    // Every Read until the next Begin must be done by then (steady milliseconds).
+    void Begin(qint64 deadline) { m_deadline = deadline; }
+    bool TimedOut() const { return m_timedOut; }
+
     // false when no whole frame came in time; the payload stays valid until the next Read.
     bool Read(char& tag, QByteArrayView& payload)
     {
@@ -558,10 +579,17 @@ public:
                     return true;
                 }
             }
+            const qint64 left = m_deadline - SteadyMs();
+            if (left <= 0) {
+                m_timedOut = true;
+                return false;
+            }
             pollfd ready{m_socket, POLLIN, 0};
-            const int polled = ::poll(&ready, 1, gHelperTimeout);
+            const int polled = ::poll(&ready, 1, int(qMin<qint64>(left, gHelperTimeout)));
             if (polled < 0 && errno == EINTR)
                 continue;
+            if (polled == 0)
+                m_timedOut = true;
             if (polled <= 0)
                 return false;
             char chunk[1 << 16];
@@ -580,6 +608,8 @@ private:
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     qint64 m_limit;
+    qint64 m_deadline = std::numeric_limits<qint64>::max();
+    bool m_timedOut = false;
 };
 
 bool cMdbDriver::HasSignature(const QByteArray& head)
@@ -590,6 +620,21 @@ bool cMdbDriver::HasSignature(const QByteArray& head)
 void cMdbDriver::SetHelperTimeout(int milliseconds)
 {
     gHelperTimeout = milliseconds;
+}
+
+void cMdbDriver::SetHelperDeadline(int milliseconds)
+{
+    gHelperDeadline = milliseconds;
+}
+
+void cMdbDriver::SetByteBudgetFloor(qint64 bytes)
+{
+    gBudgetFloor = bytes;
+}
+
+qint64 cMdbDriver::ByteBudget(qint64 fileSize)
+{
+    return gBudgetFloor + kBudgetPerFileByte * qMax<qint64>(0, fileSize);
 }
 
 QString cMdbDriver::HelperPath()
@@ -641,6 +686,38 @@ void cMdbDriver::Damaged() const
     RaiseJetError(JetError::NotADatabase, {m_path}, QStringLiteral("DAO.DBEngine"));
 }
 
+void cMdbDriver::StartRequest()
+{
+    m_helper->Begin(SteadyMs() + gHelperDeadline + m_fileSize / 1024);
+}
+
+bool cMdbDriver::Receive(char& tag, QByteArrayView& payload)
+{
+    if (!m_helper->Read(tag, payload))
+        return false;
+    m_received += 5 + payload.size();
+    if (m_received > m_budget) {
+        m_overBudget = true;
+        return false;
+    }
+    return true;
+}
+
+void cMdbDriver::HelperFailed()
+{
+    const bool slow = m_helper && m_helper->TimedOut();
+    m_helper.reset(); // a helper that failed once is not trusted again
+    // Both are still "not a database" to the callers; the text says what the file did.
+    const QString source = QStringLiteral("DAO.DBEngine");
+    if (m_overBudget) {
+        const QString megabytes = QString::number(ByteBudget(m_fileSize) >> 20);
+        throw cRuntimeError(JetError::NotADatabase, LoadString(10760).arg(m_path, megabytes), source);
+    }
+    if (slow)
+        throw cRuntimeError(JetError::NotADatabase, LoadString(10761).arg(m_path), source);
+    Damaged();
+}
+
 void cMdbDriver::RequireOpen() const
 {
     if (m_closed)
@@ -650,14 +727,18 @@ void cMdbDriver::RequireOpen() const
 void cMdbDriver::Load()
 {
     // A frame never holds more than the file could: three bytes of UTF-8 per stored byte.
-    const qint64 size = QFileInfo(m_path).size();
-    m_frameLimit = qMin<qint64>(size * 3 + (1 << 20), 0x7FFFFFFF);
+    m_fileSize = QFileInfo(m_path).size();
+    m_frameLimit = qMin<qint64>(m_fileSize * 3 + (1 << 20), 0x7FFFFFFF);
+    m_budget = ByteBudget(m_fileSize);
     m_helper = std::make_unique<cMdbHelper>(HelperPath(), m_path, m_frameLimit);
     if (!m_helper->Started())
         RaiseJetError(JetError::FileLocked, {m_path}, QStringLiteral("DAO.DBEngine"));
+    StartRequest();
     char tag = 0;
     QByteArrayView payload;
-    if (!m_helper->Read(tag, payload) || tag != 'H')
+    if (!Receive(tag, payload))
+        HelperFailed();
+    if (tag != 'H')
         Damaged();
     {
         cPayload head(payload);
@@ -666,8 +747,8 @@ void cMdbDriver::Load()
             Damaged();
     }
     while (true) {
-        if (!m_helper->Read(tag, payload))
-            Damaged();
+        if (!Receive(tag, payload))
+            HelperFailed();
         if (tag == 'E')
             break;
         cPayload read(payload);
@@ -867,8 +948,11 @@ void cMdbDriver::ReadRows(const Object& table,
 {
     if (!m_helper && m_restartHelper)
         RestartHelper();
-    if (!m_helper || !m_helper->Send(QByteArray("R ") + QByteArray::number(table.Index) + '\n'))
+    if (!m_helper)
         Damaged();
+    StartRequest();
+    if (!m_helper->Send(QByteArray("R ") + QByteArray::number(table.Index) + '\n'))
+        HelperFailed();
     // While the rows come, a stop from another thread ends the helper.
     struct Reading {
         cMdbDriver& Driver;
@@ -881,14 +965,14 @@ void cMdbDriver::ReadRows(const Object& table,
     char tag = 0;
     QByteArrayView payload;
     while (true) {
-        if (!m_helper->Read(tag, payload)) {
+        if (!Receive(tag, payload)) {
             SetReading(nullptr);
-            m_helper.reset(); // a helper that failed once is not trusted again
-            if (m_interrupted.exchange(false)) {
+            if (m_interrupted.exchange(false) && !m_overBudget) {
+                m_helper.reset();
                 m_restartHelper = true; // it was stopped, not broken
                 RaiseJetError(JetError::Cancelled, {}, kSource);
             }
-            Damaged();
+            HelperFailed();
         }
         if (tag == 'Z')
             return;
@@ -1281,13 +1365,12 @@ void cMdbDriver::RestartHelper()
     if (!m_helper->Started())
         RaiseJetError(JetError::FileLocked, {m_path}, QStringLiteral("DAO.DBEngine"));
     // The catalogue was read by the first helper; this one's is passed over.
+    StartRequest();
     char tag = 0;
     QByteArrayView payload;
     do {
-        if (!m_helper->Read(tag, payload)) {
-            m_helper.reset();
-            Damaged();
-        }
+        if (!Receive(tag, payload))
+            HelperFailed();
     } while (tag != 'E');
 }
 

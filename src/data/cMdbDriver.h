@@ -16,8 +16,9 @@ class cSqliteDriver;
 
 // Genuine Access files (Jet 3, Jet 4, ACE), read-only. libmdb reads the file in a helper
 // process (quarnel-mdb-reader), so that a damaged file that crashes or hangs it only
-// ends that process: the engine then reports 3343. SQL runs on an in-memory SQLite copy
-// of the tables it names, each copied once, when first named.
+// ends that process: the engine then reports 3343. SQL runs on a SQLite copy of the tables
+// it names, each copied once, when first named; the copy lives in a temporary file that
+// SQLite deletes on close, so a large table costs disk, not memory.
 class cMdbDriver : public cDatabaseDriver {
 public:
     static constexpr qint32 kSystemObject = qint32(0x80000002u);
@@ -29,6 +30,12 @@ public:
     static std::shared_ptr<cMdbDriver> Open(const QString& path, bool readOnly = true);
     // How long the helper may stay silent before the file counts as damaged.
     static void SetHelperTimeout(int milliseconds);
+    // How long the catalogue or one table may take in all (1 ms per KiB of file added).
+    static void SetHelperDeadline(int milliseconds);
+    // What the helper may send for one open file: the floor plus 64 bytes per byte of it.
+    // More means a damaged file (3343), and nothing of the table being read is kept.
+    static void SetByteBudgetFloor(qint64 bytes);
+    static qint64 ByteBudget(qint64 fileSize);
     // The helper program: QUARNEL_MDB_READER, then next to the program, then the build's.
     static QString HelperPath();
 
@@ -105,6 +112,11 @@ private:
     QPair<int, QString> CopyWhatIsNamed(const QString& jetSql, int depth);
     cSqliteDriver& Memory();
     [[noreturn]] void Damaged() const;
+    // A frame from the helper, counted against the budget.
+    bool Receive(char& tag, QByteArrayView& payload);
+    void StartRequest();
+    // Ends the helper and raises the error for how it failed.
+    [[noreturn]] void HelperFailed();
     void RequireOpen() const;
     void RestartHelper();
     void SetReading(cMdbHelper* helper);
@@ -129,6 +141,10 @@ private:
     std::mutex m_interruptMutex;
     bool m_restartHelper = false; // the helper was stopped on purpose: a new one may serve
     qint64 m_frameLimit = 0;
+    qint64 m_fileSize = 0;
+    qint64 m_budget = 0;
+    qint64 m_received = 0;
+    bool m_overBudget = false;
 
     QSet<QString> m_copied;  // case-folded names of tables and views in the copy
     QHash<QString, QPair<int, QString>> m_broken; // stored queries the copy cannot run, and why

@@ -139,6 +139,7 @@ void cOdbcDriver::Connect(const QString& connectText)
         fail(SQL_HANDLE_DBC, m_dbc);
     QList<int> sockets = cOdbcWatchdog::OpenSockets();
     sockets.removeIf([&](int socket) { return socketsBefore.contains(socket); });
+    sockets = cOdbcWatchdog::ServerSockets(sockets, connectText);
     // The server's own timeout runs first; the watchdog is for a server that stopped.
     if (gQueryTimeout > 0)
         m_watchdog->Guard(sockets, gQueryTimeout + 3);

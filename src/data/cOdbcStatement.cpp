@@ -13,8 +13,13 @@
 
 #include <chrono>
 #include <cmath>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <cstddef>
 #include <cstring>
 #include <optional>
 
@@ -203,6 +208,37 @@ QList<int> cOdbcWatchdog::OpenSockets()
     return sockets;
 }
 
+QList<int> cOdbcWatchdog::ServerSockets(const QList<int>& appeared, const QString& connectText)
+{
+    static const QRegularExpression portKey(QStringLiteral("(?:^|;)\\s*Port\\s*=\\s*(\\d+)\\s*(?:;|$)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = portKey.match(connectText);
+    const int port = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (port <= 0 || port > 65535)
+        return appeared;
+    QList<int> server;
+    for (int socket : appeared) {
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+            continue;
+        bool leads = false;
+        if (peer.ss_family == AF_INET)
+            leads = ntohs(reinterpret_cast<const sockaddr_in&>(peer).sin_port) == port;
+        else if (peer.ss_family == AF_INET6)
+            leads = ntohs(reinterpret_cast<const sockaddr_in6&>(peer).sin6_port) == port;
+        else if (peer.ss_family == AF_UNIX && length > offsetof(sockaddr_un, sun_path)) {
+            // A server's socket file carries its port in its name (".s.PGSQL.5432").
+            const auto& local = reinterpret_cast<const sockaddr_un&>(peer);
+            const QByteArray path(local.sun_path, qstrnlen(local.sun_path, length - offsetof(sockaddr_un, sun_path)));
+            leads = path.endsWith('.' + QByteArray::number(port));
+        }
+        if (leads)
+            server << socket;
+    }
+    return server.isEmpty() ? appeared : server;
+}
+
 cOdbcWatchdog::~cOdbcWatchdog()
 {
     Stop();
@@ -213,7 +249,15 @@ void cOdbcWatchdog::Guard(QList<int> sockets, int seconds)
     Stop();
     if (sockets.isEmpty() || seconds <= 0)
         return;
-    m_sockets = std::move(sockets);
+    // Descriptors of our own for the same sockets: a number the driver closes may be
+    // given to the speech or Braille connection of another thread, and shutting that one
+    // down would silence the user. Ours always mean the sockets seen at connecting.
+    m_sockets.clear();
+    for (int socket : sockets) {
+        const int own = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+        if (own >= 0)
+            m_sockets << own;
+    }
     m_seconds = seconds;
     m_stop = false;
     m_thread = std::thread([this] { Run(); });
@@ -229,6 +273,9 @@ void cOdbcWatchdog::Stop()
     }
     m_wake.notify_all();
     m_thread.join();
+    for (int own : std::as_const(m_sockets))
+        ::close(own);
+    m_sockets.clear();
 }
 
 namespace {

@@ -57,7 +57,12 @@ public:
 
     // The process's open sockets; those new after connecting are the connection's.
     static QList<int> OpenSockets();
-    // Starts watching; a call lasting longer than seconds shuts the sockets down.
+    // Of the sockets that appeared while connecting, those that lead to the server the
+    // connect text names by its port: other threads (speech, Braille) open sockets too.
+    // All of them when the text names no port or none matches.
+    static QList<int> ServerSockets(const QList<int>& appeared, const QString& connectText);
+    // Starts watching; a call lasting longer than seconds shuts the sockets down: the
+    // sockets these descriptors were at this moment, whatever the numbers are later.
     void Guard(QList<int> sockets, int seconds);
     void Stop();
     // A call on statement starts or ends; Cancel breaks into the one running (any thread).

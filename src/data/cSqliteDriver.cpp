@@ -10,6 +10,7 @@
 #include "cWorkControl.h"
 
 #include <algorithm>
+#include <chrono>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -101,6 +102,26 @@ QString DefaultText(const QString& literal)
     return literal;
 }
 
+int gCatalogueLimit = 10000;
+
+qint64 SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Every file is someone else's until proved otherwise, ours included: the schema cannot
+// be rewritten through the connection, and what the schema names (views, triggers,
+// defaults) may call only functions without side effects.
+void Harden(sqlite3* db)
+{
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // A damaged page is found when it is read rather than when a bad offset is followed.
+    sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 // Progress and stopping of one structure change, through SQLite's progress handler; it
@@ -163,6 +184,44 @@ private:
 cSqliteDriver::cSqliteDriver(sqlite3* db, QString path, bool readOnly)
     : m_path(std::move(path)), m_db(db), m_readOnly(readOnly)
 {
+    Harden(m_db);
+    sqlite3_progress_handler(m_db, 10000, &cSqliteDriver::Progress, this);
+}
+
+void cSqliteDriver::SetCatalogueLimit(int milliseconds)
+{
+    gCatalogueLimit = milliseconds;
+}
+
+int cSqliteDriver::Progress(void* driver)
+{
+    auto* self = static_cast<cSqliteDriver*>(driver);
+    const qint64 deadline = self->m_catalogueDeadline;
+    if (deadline == 0 || SteadyMs() < deadline)
+        return 0;
+    self->m_catalogueTooLong = true;
+    return 1; // the statement fails as interrupted
+}
+
+template <typename Work>
+auto cSqliteDriver::ReadingCatalogue(Work work)
+{
+    struct Deadline {
+        cSqliteDriver& Driver;
+        explicit Deadline(cSqliteDriver& driver) : Driver(driver)
+        {
+            Driver.m_catalogueTooLong = false;
+            Driver.m_catalogueDeadline = SteadyMs() + gCatalogueLimit;
+        }
+        ~Deadline() { Driver.m_catalogueDeadline = 0; }
+    } deadline(*this);
+    try {
+        return work();
+    } catch (const cRuntimeError&) {
+        if (m_catalogueTooLong)
+            RaiseJetError(JetError::NotADatabase, {m_path}, QStringLiteral("DAO.DBEngine"));
+        throw;
+    }
 }
 
 cSqliteDriver::~cSqliteDriver()
@@ -192,9 +251,11 @@ std::shared_ptr<cSqliteDriver> cSqliteDriver::Open(const QString& path, bool rea
     sqlite3_extended_result_codes(db, 1);
     std::shared_ptr<cSqliteDriver> driver(new cSqliteDriver(db, path, !writable));
     try {
-        // Reading the schema is where a damaged file shows itself.
-        cSqliteStatement(db, QStringLiteral("SELECT count(*) FROM sqlite_master")).Run();
-        driver->Prepare();
+        driver->ReadingCatalogue([&] {
+            // Reading the schema is where a damaged file shows itself.
+            cSqliteStatement(db, QStringLiteral("SELECT count(*) FROM sqlite_master")).Run();
+            driver->Prepare();
+        });
     } catch (const cRuntimeError& e) {
         driver->Close();
         if (e.Number() == JetError::RecordLocked)
@@ -236,8 +297,10 @@ std::shared_ptr<cSqliteDriver> cSqliteDriver::Create(const QString& path, const 
 
 std::shared_ptr<cSqliteDriver> cSqliteDriver::OpenMemory(const QString& locale)
 {
+    // An empty name is a temporary file SQLite removes itself, even when we crash: only
+    // its page cache is held in memory, whatever the size of what is copied into it.
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+    if (sqlite3_open_v2("", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         sqlite3_close_v2(db);
         RaiseJetError(JetError::FileLocked, {QStringLiteral(":memory:")}, QStringLiteral("DAO.DBEngine"));
@@ -445,14 +508,16 @@ QString cSqliteDriver::ColumnDefinition(const FieldSchema& field) const
 
 QList<TableSchema> cSqliteDriver::Tables()
 {
-    QList<TableSchema> tables;
-    cSqliteStatement list(Handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
-    QStringList names;
-    while (list.Step())
-        names << list.Text(0);
-    for (const QString& name : names)
-        tables << ReadTable(name, IsSystemName(name) ? kSystemObject : 0);
-    return tables;
+    return ReadingCatalogue([&] {
+        QList<TableSchema> tables;
+        cSqliteStatement list(Handle(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
+        QStringList names;
+        while (list.Step())
+            names << list.Text(0);
+        for (const QString& name : names)
+            tables << ReadTable(name, IsSystemName(name) ? kSystemObject : 0);
+        return tables;
+    });
 }
 
 std::optional<TableSchema> cSqliteDriver::FindTable(const QString& name)
@@ -1039,9 +1104,11 @@ QList<QuerySchema> cSqliteDriver::Queries()
 {
     QHash<QString, QString> written;
     if (HasMetadata()) {
-        cSqliteStatement texts(Handle(), QStringLiteral("SELECT Name, SQL FROM %1").arg(kQueriesTable));
-        while (texts.Step())
-            written.insert(texts.Text(0).toCaseFolded(), texts.Text(1));
+        ReadingCatalogue([&] {
+            cSqliteStatement texts(Handle(), QStringLiteral("SELECT Name, SQL FROM %1").arg(kQueriesTable));
+            while (texts.Step())
+                written.insert(texts.Text(0).toCaseFolded(), texts.Text(1));
+        });
     }
     QList<QuerySchema> queries;
     cSqliteStatement views(Handle(), QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY rowid"));

@@ -5,6 +5,7 @@
 
 #include <QCollator>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -22,8 +23,8 @@ public:
     static std::shared_ptr<cSqliteDriver> Open(const QString& path, bool readOnly);
     // A new, empty file; the locale text (";LANGID=0x0405;…") decides how text compares.
     static std::shared_ptr<cSqliteDriver> Create(const QString& path, const QString& locale);
-    // A private in-memory database that other read-only backends fill through Handle();
-    // changes through the engine fail with 3027.
+    // A private scratch database (a temporary file, deleted on close) that other read-only
+    // backends fill through Handle(); changes through the engine fail with 3027.
     static std::shared_ptr<cSqliteDriver> OpenMemory(const QString& locale);
     ~cSqliteDriver() override;
 
@@ -57,8 +58,15 @@ public:
     static int JetTypeOfDeclared(const QString& declared, qint32& size);
     static QString DeclaredTypeOf(const FieldSchema& field);
 
+    // How long the engine's own reads of a file's catalogue may take (opening it, listing
+    // its tables and queries): a file can make them endless, with a view where a system
+    // table should be, and nobody asked for them to be stopped. Over it: 3343.
+    static void SetCatalogueLimit(int milliseconds);
+
 private:
     cSqliteDriver(sqlite3* db, QString path, bool readOnly);
+    static int Progress(void* driver);
+    template <typename Work> auto ReadingCatalogue(Work work);
     void Prepare();
     void EnsureMetadata();
     bool HasMetadata() const;
@@ -86,4 +94,6 @@ private:
     sqlite3* m_db = nullptr;
     bool m_readOnly = false;
     QCollator m_collator;
+    std::atomic<qint64> m_catalogueDeadline{0}; // steady milliseconds; 0 while none runs
+    std::atomic<bool> m_catalogueTooLong{false};
 };

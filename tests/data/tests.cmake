@@ -34,3 +34,16 @@ foreach(test IN LISTS test_data_TESTS)
 endforeach()
 ]=])
 set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_CURRENT_BINARY_DIR}/test_data_postgres.cmake)
+
+# A stand-in for the Access reader that trickles or floods, as a hostile file could make it.
+add_executable(fake_mdb_reader ${CMAKE_CURRENT_SOURCE_DIR}/helpers/fake_mdb_reader.cpp)
+target_compile_definitions(test_data PRIVATE FAKE_MDB_READER="$<TARGET_FILE:fake_mdb_reader>")
+add_dependencies(test_data fake_mdb_reader)
+
+# Damaged copies of genuine files opened through the engine (scripts/campaign-access,
+# scripts/campaign-sqlite); the regression test makes the worst of them again.
+add_executable(damage_campaign ${CMAKE_CURRENT_SOURCE_DIR}/helpers/damage_campaign.cpp)
+target_link_libraries(damage_campaign PRIVATE quarnel_data)
+target_include_directories(damage_campaign PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
+target_include_directories(test_data PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
+target_compile_definitions(test_data PRIVATE QUARNEL_CORPUS="${CMAKE_CURRENT_SOURCE_DIR}/data/corpus")
