@@ -307,8 +307,6 @@ TEST_P(OdbcSource, IsReadOnlyWithoutAPrimaryKey)
     auto joined = db->OpenRecordset(QStringLiteral("SELECT count(*) AS n FROM osoby"));
     EXPECT_FALSE(joined->Updatable());
     EXPECT_EQ(joined->Fields()->Item(0)->Value().toInt(), 3);
-    EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Delete(QStringLiteral("osoby")); }), JetError::InvalidOperation)
-        << "structure changes are refused";
 }
 
 TEST_P(OdbcSource, TranslatesTheJetDialect)

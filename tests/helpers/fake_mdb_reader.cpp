@@ -42,6 +42,7 @@ void Column(std::string& out, const char* name, uint32_t type, uint32_t size)
     out.push_back(2);
     out.push_back(2);
     Text(out, "");
+    out.push_back(0); // not calculated
 }
 
 void Table(uint32_t index, const char* name, const std::string& columns, uint32_t count)
