@@ -1233,9 +1233,7 @@ QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
         }
         case SQLITE_TEXT: {
             name = statement.Text(0);
-            QString literal = name;
-            literal.replace(u'\'', QLatin1String("''"));
-            condition = u'(' + crosstab.Pivot + QLatin1String(") = '") + literal + u'\'';
+            condition = u'(' + crosstab.Pivot + QLatin1String(") = ") + JetQuoteText(name);
             break;
         }
         default: return QString(); // a binary value names no column

@@ -88,8 +88,7 @@ QString DefaultLiteral(const QString& text)
     value.toDouble(&number);
     if (number && !value.isEmpty())
         return value;
-    value.replace(u'\'', QLatin1String("''"));
-    return u'\'' + value + u'\'';
+    return JetQuoteText(value);
 }
 
 // The default as the user sees it: an SQL literal without its quotes.
