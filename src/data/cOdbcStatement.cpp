@@ -293,7 +293,7 @@ void cOdbcWatchdog::Begin(SQLHSTMT statement)
     {
         std::lock_guard lock(m_activeMutex);
         m_active = statement;
-        m_cancelled = false;
+        m_cancelled = statement == m_cancelledStatement;
     }
     if (m_seconds > 0)
         m_deadline = SteadyMs() + qint64(m_seconds) * 1000;
@@ -312,8 +312,16 @@ void cOdbcWatchdog::Cancel()
     std::lock_guard lock(m_activeMutex);
     if (m_active != SQL_NULL_HSTMT) {
         m_cancelled = true;
+        m_cancelledStatement = m_active;
         SQLCancel(m_active);
     }
+}
+
+void cOdbcWatchdog::Forget(SQLHSTMT statement)
+{
+    std::lock_guard lock(m_activeMutex);
+    if (m_cancelledStatement == statement)
+        m_cancelledStatement = SQL_NULL_HSTMT;
 }
 
 void cOdbcWatchdog::Run()
@@ -352,6 +360,8 @@ cOdbcStatement::~cOdbcStatement()
 void cOdbcStatement::Free()
 {
     // A recordset may outlive its database's Close; the disconnect freed this handle.
+    if (m_stmt != SQL_NULL_HSTMT && m_watchdog)
+        m_watchdog->Forget(m_stmt);
     if (m_stmt != SQL_NULL_HSTMT && !(m_watchdog && m_watchdog->Disconnected()))
         SQLFreeHandle(SQL_HANDLE_STMT, m_stmt);
     m_stmt = SQL_NULL_HSTMT;

@@ -66,10 +66,13 @@ public:
     void Guard(QList<int> sockets, int seconds);
     void Stop();
     // A call on statement starts or ends; Cancel breaks into the one running (any thread).
+    // A cancelled statement stays so until Forget: a cancel landing between two of its
+    // calls (prepare, execute) leaves the next one failing with a driver state error.
     void Begin(SQLHSTMT statement);
     void End();
     void Cancel();
-    // The last call was broken into by Cancel.
+    void Forget(SQLHSTMT statement);
+    // The statement of the last call was broken into by Cancel.
     bool Cancelled() const { return m_cancelled; }
     bool Fired() const { return m_fired; }
     // The connection is gone, and with it every statement the driver allocated on it: a
@@ -92,6 +95,7 @@ private:
     std::atomic<bool> m_fired{false};
     std::mutex m_activeMutex;
     SQLHSTMT m_active = SQL_NULL_HSTMT;
+    SQLHSTMT m_cancelledStatement = SQL_NULL_HSTMT;
     std::atomic<bool> m_cancelled{false};
 };
 
