@@ -1,10 +1,17 @@
 #include "cFocusAnnouncer.h"
 
+#include "mStringTable.h"
 #include "modCommon.h"
 
+#include <QAbstractButton>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QListWidget>
+
+QString CheckStateText(bool checked)
+{
+    return LoadString(checked ? 10666 : 10667);
+}
 
 void cFocusAnnouncer::Watch(QWidget* control, QEvent* event)
 {
@@ -31,6 +38,9 @@ void cFocusAnnouncer::Announce(QWidget* control) const
     } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
         VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), window, 0, true, true, 0);
         BrailleRole(kRoleText);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->isCheckable()) {
+        VoiceFocus(button->accessibleName().isEmpty() ? QString(button->text()).remove(u'&') : button->accessibleName(),
+                   CheckStateText(button->isChecked()), WindowHandle(button), window, 0, true, true, 0);
     } else {
         VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), window, 0, true, true, 0);
     }

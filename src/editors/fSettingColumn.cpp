@@ -69,11 +69,6 @@ bool IsWidth(const QString& text)
 
 } // namespace
 
-QString CheckStateText(const QCheckBox* box)
-{
-    return LoadString(box->isChecked() ? 10666 : 10667);
-}
-
 fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("fSettingColumn"));
@@ -150,7 +145,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     for (QCheckBox* box : {Check1[0], Check1[1], chkWidthAuto}) {
         connect(box, &QCheckBox::toggled, this, [this, box] {
             if (m_focus.Announced() == box)
-                VoiceOutput(2, 0, CheckStateText(box));
+                VoiceOutput(2, 0, CheckStateText(box->isChecked()));
         });
     }
     connect(chkWidthAuto, &QCheckBox::toggled, this, &fSettingColumn::chkWidthAuto_Click);
@@ -310,10 +305,8 @@ bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
         const bool before = m_focus.Announced() == control;
         m_focus.Watch(control, event);
         if (event->type() == QEvent::FocusIn && !before && m_focus.Announced() == control) {
-            // The name alone does not tell a check box's state or a list box's value.
-            if (auto* box = qobject_cast<QCheckBox*>(control))
-                VoiceOutput(1, 0, CheckStateText(box));
-            else if (auto* combo = qobject_cast<QComboBox*>(control))
+            // The name alone does not tell a list box's value.
+            if (auto* combo = qobject_cast<QComboBox*>(control))
                 VoiceOutput(1, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
             if (control == txtWidth)
                 txtWidth->selectAll();

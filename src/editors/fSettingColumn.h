@@ -86,6 +86,3 @@ private:
     cFocusAnnouncer m_focus{this};
     int m_result = ResultCancel;
 };
-
-// What a check box says of itself after its name.
-QString CheckStateText(const QCheckBox* box);

@@ -564,7 +564,7 @@ void frmRecordModify::chkVisible_Click()
     // Kept at once, as every other change here is.
     m_column->setVisible(chkVisible->isChecked() ? QStringLiteral("Show") : QString());
     StoreColumn(item->text(), *m_column);
-    VoiceOutput(2, 0, CheckStateText(chkVisible));
+    VoiceOutput(2, 0, CheckStateText(chkVisible->isChecked()));
 }
 
 void frmRecordModify::txtOrder_Click()
@@ -634,10 +634,7 @@ bool frmRecordModify::eventFilter(QObject* watched, QEvent* event)
 {
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
-        const bool before = m_focus.Announced() == control;
         m_focus.Watch(control, event);
-        if (event->type() == QEvent::FocusIn && control == chkVisible && !before && m_focus.Announced() == control)
-            VoiceOutput(1, 0, chkVisible->isEnabled() ? CheckStateText(chkVisible) : QString());
         if (event->type() == QEvent::KeyPress && (control == lstTable || control == lstField)) {
             auto* key = static_cast<QKeyEvent*>(event);
             const int code = KeyCodeOf(key);

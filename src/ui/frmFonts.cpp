@@ -44,11 +44,6 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, QWid
     return label;
 }
 
-QString CheckState(bool checked)
-{
-    return LoadString(checked ? 10697 : 10698);
-}
-
 } // namespace
 
 frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
@@ -187,7 +182,7 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
             m_font.Italic = chkItalic->isChecked();
             UpdateSample();
             if (!m_filling)
-                VoiceOutput(2, 0, CheckState(checked));
+                VoiceOutput(2, 0, CheckStateText(checked));
         });
     }
     connect(optColor[0], &QRadioButton::toggled, this, [this] { ShowColourOfOption(); });

@@ -75,6 +75,13 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
     EXPECT_TRUE(gFont.Bold);
     EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 červená"))) << Spoken().join(u'|').toStdString();
     EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 zaškrtnuto")));
+    // Reached by Tab, a check box says its state with its name, not only when it changes.
+    QStringList focused;
+    for (const QStringList& call : Calls(QStringLiteral("FocusVoice")))
+        focused << call.mid(1, 2).join(u' ');
+    EXPECT_TRUE(focused.contains(QStringLiteral("Tučné nezaškrtnuto"))) << focused.join(u'|').toStdString();
+    EXPECT_TRUE(focused.contains(QStringLiteral("Kurzíva nezaškrtnuto")));
+    EXPECT_TRUE(focused.contains(QStringLiteral("Barva textu zaškrtnuto")));
     // The grid and the form's boxes in red on white; the form's captions as before.
     EXPECT_EQ(m_window->list->palette().color(QPalette::Text), QColor(Qt::red));
     EXPECT_EQ(m_window->list->palette().color(QPalette::Base), QColor(Qt::white));
