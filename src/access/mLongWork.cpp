@@ -148,7 +148,7 @@ bool RunLongWork(const QString& waiting, const QString& done, const std::functio
     qApp->removeEventFilter(&gate);
     gRunning = nullptr;
 
-    if (control.StopRequested()) {
+    if (control.StopRequested() && !control.Committed()) {
         VoiceOutput(2, 0, LoadString(10601));
         return false;
     }

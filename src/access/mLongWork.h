@@ -12,8 +12,8 @@
 // text, and on the Braille line); then, no more often than every five seconds and not
 // while the user is typing, how far the work has got. Escape stops it: the work is told
 // through its control, interrupt breaks into a call it cannot look into, and once the
-// work has given up "Přerušeno." is said. A work that ends after the waiting message
-// confirms with done.
+// work has given up "Přerušeno." is said, unless the work had already committed its result
+// (cWorkControl::Commit). A work that ends after the waiting message confirms with done.
 //
 // The work must leave what it changes as it was when it stops (the caller commits its
 // result only on true), and must not touch what this thread uses meanwhile: while it runs

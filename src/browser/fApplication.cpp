@@ -782,10 +782,8 @@ void fApplication::mnuSaveAs_Click()
         RunLongWork(
             LoadString(10627), LoadString(10628),
             [&](cWorkControl& control) {
-                if (access)
-                    CopyToQuarnelDatabase(*database, path, control);
-                else
-                    CopyDatabaseFile(file, path, control);
+                if (access ? CopyToQuarnelDatabase(*database, path, control) : CopyDatabaseFile(file, path, control))
+                    control.Commit();
             },
             [database] {
                 if (database)
@@ -829,7 +827,11 @@ void fApplication::mnuExport_Click()
     bool written = false;
     RunLongWork(
         LoadString(10625), QString(),
-        [&](cWorkControl& control) { written = ExportRecords(path, *records, source, control); },
+        [&](cWorkControl& control) {
+            written = ExportRecords(path, *records, source, control);
+            if (written)
+                control.Commit();
+        },
         [records] { records->Interrupt(); });
     if (written)
         VoiceOutput(1, 0, FillPlaceholders(LoadString(10624), {QString::number(rows), QDir::toNativeSeparators(path)}));

@@ -25,6 +25,8 @@ int cWorkControl::Percent() const
 
 void cWorkControl::RequestStop()
 {
+    if (Committed())
+        return; // nothing left to stop; an interrupt would only break what follows
     m_stop.store(true, std::memory_order_relaxed);
     if (m_interrupt)
         std::call_once(m_interrupted, m_interrupt);

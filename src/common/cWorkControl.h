@@ -23,10 +23,17 @@ public:
     void RequestStop();
     bool StopRequested() const { return m_stop.load(std::memory_order_relaxed); }
 
+    // The work's result stands from here on (a file renamed into place, a change
+    // committed): a stop asked for later comes too late to undo it, so the work counts as
+    // run to its end and is not said to be stopped.
+    void Commit() { m_committed.store(true, std::memory_order_relaxed); }
+    bool Committed() const { return m_committed.load(std::memory_order_relaxed); }
+
 private:
     std::atomic<qint64> m_total{-1};
     std::atomic<qint64> m_done{0};
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_committed{false};
     std::once_flag m_interrupted;
     std::function<void()> m_interrupt;
 };

@@ -332,18 +332,15 @@ bool frmRecordModify::RefuseReadOnly() const
 bool frmRecordModify::Change(const std::function<void(cWorkControl&)>& work)
 {
     const std::shared_ptr<Database> database = m_database;
-    // Escape a moment before the end cannot undo a change already made: what counts is
-    // whether the work got through, not whether Escape was pressed.
-    bool made = false;
     try {
-        RunLongWork(
+        // Escape a moment before the end cannot undo a change already made.
+        return RunLongWork(
             LoadString(10660), LoadString(10661),
             [&](cWorkControl& control) {
                 work(control);
-                made = true;
+                control.Commit();
             },
             [database] { database->Interrupt(); });
-        return made;
     } catch (const cRuntimeError&) {
         TellFailure();
         return false;

@@ -115,6 +115,29 @@ TEST_F(LongWorkTest, WorkThatOutlastsTheWaitingMessageConfirmsItsEndAndQuickWork
     EXPECT_TRUE(Spoken().isEmpty());
 }
 
+TEST_F(LongWorkTest, EscapeAfterTheWorkCommittedItsResultComesTooLate)
+{
+    int interrupts = 0;
+    std::atomic<bool> escaped{false};
+    OnceWaitingIsSaid([&] {
+        QTest::keyClick(&m_window, Qt::Key_Escape);
+        escaped = true;
+    });
+    bool sawStop = true;
+    EXPECT_TRUE(RunLongWork(
+        QStringLiteral("Měním strukturu tabulky, Escape přeruší."), QStringLiteral("Hotovo."),
+        [&](cWorkControl& control) {
+            control.Commit();
+            Until(escaped, control);
+            sawStop = control.StopRequested();
+        },
+        [&] { ++interrupts; }));
+    EXPECT_FALSE(sawStop);
+    EXPECT_EQ(interrupts, 0) << "nothing is broken into after the result stands";
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("12 1 Měním strukturu tabulky, Escape přeruší."),
+                                     QStringLiteral("2 0 Hotovo.")}));
+}
+
 TEST_F(LongWorkTest, AFailureOfTheWorkReachesTheCaller)
 {
     EXPECT_THROW(RunLongWork(QStringLiteral("Řadím"), QString(),
