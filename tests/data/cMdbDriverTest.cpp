@@ -15,7 +15,9 @@
 #include <QtEndian>
 
 #include <atomic>
-#include <cstring>
+#include <cmath>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -32,9 +34,9 @@ std::shared_ptr<Database> OpenMdb(const QString& path)
 }
 
 
-const QStringList kJet4AndAce = {QStringLiteral("testV2000.mdb"), QStringLiteral("testUnicodeCompV2003.mdb"),
-                                  QStringLiteral("testV2007.accdb"), QStringLiteral("testV2010.accdb"),
-                                  QStringLiteral("queryTestV2007.accdb")};
+// Jet 3, Jet 4 and ACE files.
+const QStringList kFiles = {QStringLiteral("nwind.mdb"), QStringLiteral("testV2000.mdb"), QStringLiteral("testUnicodeCompV2003.mdb"),
+                            QStringLiteral("testV2007.accdb"), QStringLiteral("testV2010.accdb"), QStringLiteral("queryTestV2007.accdb")};
 
 QString TestFile(const QString& name)
 {
@@ -43,7 +45,7 @@ QString TestFile(const QString& name)
 
 // mdb-export's rows of a table, the header first, each value as it prints it. The
 // separators are doubled control characters: a text may hold any single one.
-QList<QStringList> Export(const QString& table, const QString& file = kNwind)
+QList<QStringList> Export(const QString& table, const QString& file)
 {
     QProcess process;
     const QString format = QStringLiteral("%Y-%m-%d %H:%M:%S");
@@ -86,6 +88,49 @@ std::shared_ptr<TableDef> Table(Database& db, const QString& name)
     return db.TableDefs()->Item(name);
 }
 
+// Frames as the helper writes them, for kinds of field no test file holds.
+class cFrames {
+public:
+    void U32(quint32 value)
+    {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        m_payload.append(bytes, 4);
+    }
+    void Value(const QByteArray& bytes) { U32(quint32(bytes.size())), m_payload += bytes; }
+    void Text(const QString& text) { Value(text.toUtf8()); }
+    void Null() { U32(0xFFFFFFFFu); }
+    void Double(double value) { Value(QByteArray(reinterpret_cast<const char*>(&value), 8)); }
+    void Long(qint32 value)
+    {
+        const qint32 bytes = qToLittleEndian(value);
+        Value(QByteArray(reinterpret_cast<const char*>(&bytes), 4));
+    }
+    void End(char tag)
+    {
+        const QByteArray payload = std::exchange(m_payload, {});
+        U32(quint32(payload.size()));
+        m_all += tag + std::exchange(m_payload, {}) + payload;
+    }
+    // A table: its object, columns (name, libmdb type, size, calculated) and no indexes.
+    void Table(quint32 index, const QString& name, const QList<std::tuple<QString, int, int, bool>>& columns)
+    {
+        U32(index), U32(1), U32(0), Text(name), End('O');
+        U32(quint32(columns.size()));
+        for (const auto& [column, type, size, calculated] : columns) {
+            Text(column), U32(quint32(type)), U32(quint32(size));
+            m_payload += char(2), m_payload += char(2);
+            Text(QString());
+            m_payload += char(calculated ? 1 : 0);
+        }
+        End('C'), U32(0), End('I');
+    }
+    QByteArray Bytes() const { return m_all; }
+
+private:
+    QByteArray m_payload, m_all;
+};
+
 } // namespace
 
 class MdbDriver : public DatabaseTest {
@@ -97,36 +142,11 @@ protected:
     }
 };
 
-TEST_F(MdbDriver, EveryValueOfEveryTableIsWhatMdbExportReads)
+// Every user table of every file, mdb-export's reading and ours alike, read forwards,
+// backwards and by bookmark; nothing written to any of them.
+TEST_F(MdbDriver, EveryValueOfEveryFileIsWhatMdbExportReads)
 {
-    auto db = OpenMdb(kNwind);
-    for (const QString& name : kUserTables) {
-        SCOPED_TRACE(name.toStdString());
-        const QList<QStringList> expected = Export(name);
-        ASSERT_FALSE(expected.isEmpty());
-        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(name));
-        auto fields = rs->Fields();
-        QStringList header;
-        for (const auto& field : *fields)
-            header << field->Name();
-        EXPECT_EQ(header, expected[0]);
-        ASSERT_EQ(rs->RecordCount(), expected.size() - 1);
-        qint64 row = 1;
-        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext(), ++row) {
-            for (int i = 0; i < fields->Count(); ++i) {
-                const auto field = fields->Item(i);
-                ASSERT_EQ(Printed(field->Value(), field->Type()), expected[row].value(i))
-                    << "row " << row << " field " << field->Name().toStdString();
-            }
-        }
-    }
-}
-
-// Every user table of the Jet 4 and ACE files, mdb-export's reading and ours alike, read
-// forwards, backwards and by bookmark; nothing written to any of them.
-TEST_F(MdbDriver, EveryValueOfTheJet4AndAceFilesIsWhatMdbExportReads)
-{
-    for (const QString& file : kJet4AndAce) {
+    for (const QString& file : kFiles) {
         const QByteArray before = FileDigest(TestFile(file));
         auto db = OpenMdb(TestFile(file));
         int tables = 0;
@@ -232,110 +252,13 @@ TEST_F(MdbDriver, CharactersOutsideTheBmpInAGenuineFileComeThroughWhole)
     }
 }
 
-namespace {
-
-// Frames as the helper writes them, for kinds of field no test file holds.
-class cFrames {
-public:
-    void U32(quint32 value)
-    {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        m_payload.append(bytes, 4);
-    }
-    void Text(const QString& text)
-    {
-        const QByteArray utf8 = text.toUtf8();
-        U32(quint32(utf8.size()));
-        m_payload += utf8;
-    }
-    void Value(const QByteArray& bytes)
-    {
-        U32(quint32(bytes.size()));
-        m_payload += bytes;
-    }
-    void Null() { U32(0xFFFFFFFFu); }
-    void Double(double value)
-    {
-        QByteArray bytes(8, '\0');
-        std::memcpy(bytes.data(), &value, 8);
-        Value(bytes);
-    }
-    void Long(qint32 value)
-    {
-        QByteArray bytes(4, '\0');
-        qToLittleEndian(value, bytes.data());
-        Value(bytes);
-    }
-    void End(char tag)
-    {
-        m_all += tag;
-        const QByteArray payload = m_payload;
-        m_payload.clear();
-        U32(quint32(payload.size()));
-        m_all += m_payload + payload;
-        m_payload.clear();
-    }
-    // A table: its object, columns (name, libmdb type, size, calculated) and no indexes.
-    void Table(quint32 index, const QString& name, const QList<std::tuple<QString, int, int, bool>>& columns)
-    {
-        U32(index), U32(1), U32(0), Text(name);
-        End('O');
-        U32(quint32(columns.size()));
-        for (const auto& [column, type, size, calculated] : columns) {
-            Text(column), U32(quint32(type)), U32(quint32(size));
-            m_payload += char(2), m_payload += char(2);
-            Text(QString());
-            m_payload += char(calculated ? 1 : 0);
-        }
-        End('C');
-        U32(0);
-        End('I');
-    }
-    QByteArray Bytes() const { return m_all; }
-
-private:
-    QByteArray m_payload, m_all;
-};
-
-// A file read by a helper that replays the frames given; it keeps its input open, as the
-// helper does, until the engine lets it go.
-std::shared_ptr<Database> OpenReplayed(const QString& folder, const cFrames& frames)
-{
-    QFile file(folder + QStringLiteral("/replayed.frames"));
-    if (!file.open(QIODevice::WriteOnly))
-        return nullptr;
-    file.write(frames.Bytes());
-    file.close();
-    QFile replay(folder + QStringLiteral("/replay"));
-    if (!replay.open(QIODevice::WriteOnly))
-        return nullptr;
-    replay.write("#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n");
-    replay.close();
-    replay.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray before = qgetenv("QUARNEL_MDB_READER");
-    qputenv("QUARNEL_MDB_READER", replay.fileName().toLocal8Bit());
-    std::shared_ptr<Database> db;
-    try {
-        db = OpenMdb(file.fileName());
-    } catch (...) {
-        qputenv("QUARNEL_MDB_READER", before);
-        throw;
-    }
-    qputenv("QUARNEL_MDB_READER", before);
-    return db;
-}
-
-} // namespace
-
-// A helper that only replays frames stands for one reading a file of ACE
-// 2010 and later: attachments, fields of several values, calculated fields, the extended
-// date, a kind not known yet, and dates at and beyond Jet's edges.
-TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAreNeverWrong)
+// A helper that only replays frames stands for one reading a file of ACE 2010 and later:
+// attachments, fields of several values, calculated fields, the extended date, a kind not
+// known yet, dates at and beyond Jet's edges, and names no genuine file holds.
+TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAndOddNamesAreNeverWrong)
 {
     cFrames f;
-    f.U32(1), f.U32(0x0405), f.U32(1250), f.U32(64);
-    f.End('H');
+    f.U32(1), f.U32(0x0405), f.U32(1250), f.U32(64), f.End('H');
     f.Table(0, QStringLiteral("MSysObjects"), {{QStringLiteral("Id"), 4, 4, false}, {QStringLiteral("Name"), 10, 510, false},
                                                 {QStringLiteral("Type"), 3, 2, false}, {QStringLiteral("Flags"), 4, 4, false}});
     f.Table(1, QStringLiteral("MSysComplexColumns"),
@@ -344,38 +267,44 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAreNeverWrong)
     f.Table(2, QStringLiteral("Věci"), {{QStringLiteral("Příloha"), 18, 4, false}, {QStringLiteral("Hodnoty"), 18, 4, false},
                                          {QStringLiteral("Vzorec"), 4, 4, true}, {QStringLiteral("Kdy"), 8, 8, false},
                                          {QStringLiteral("Nový"), 20, 42, false}, {QStringLiteral("Jiný"), 99, 0, false}});
+    // Access itself allows no "]" in a name; a damaged or foreign file may hold one all the same.
+    f.Table(3, QStringLiteral("Sklad ]2[ kopie"), {{QStringLiteral("Kusů]"), 4, 4, false}});
     f.End('E');
     const QList<std::tuple<qint32, QString, qint32>> objects = {
         {1, QStringLiteral("MSysObjects"), qint32(0x80000002u)}, {2, QStringLiteral("MSysComplexColumns"), qint32(0x80000002u)},
         {3, QStringLiteral("Věci"), 0}, {10, QStringLiteral("MSysComplexType_Attachment"), qint32(0x80000002u)},
-        {11, QStringLiteral("MSysComplexType_Long"), qint32(0x80000002u)}};
-    for (const auto& [id, name, flags] : objects) {
-        f.Long(id), f.Value(name.toUtf8());
-        f.Value(QByteArray("\x01\x00", 2));
-        f.Long(flags);
-        f.End('R');
-    }
-    f.U32(5);
-    f.End('Z');
-    f.Value(QByteArray("Příloha")), f.Long(10), f.Long(3);
-    f.End('R');
-    f.Value(QByteArray("Hodnoty")), f.Long(11), f.Long(3);
-    f.End('R');
-    f.U32(2);
-    f.End('Z');
+        {11, QStringLiteral("MSysComplexType_Long"), qint32(0x80000002u)}, {4, QStringLiteral("Sklad ]2[ kopie"), 0}};
+    for (const auto& [id, name, flags] : objects)
+        f.Long(id), f.Text(name), f.Value(QByteArray("\x01\x00", 2)), f.Long(flags), f.End('R');
+    f.U32(6), f.End('Z');
+    f.Value(QByteArray("Příloha")), f.Long(10), f.Long(3), f.End('R');
+    f.Value(QByteArray("Hodnoty")), f.Long(11), f.Long(3), f.End('R');
+    f.U32(2), f.End('Z');
     const double dates[] = {1e7, -1.25, 0.5, 2958465.9999999, -657434.0, -1.9999999, std::nan("")};
     for (double date : dates) {
-        if (date == dates[0]) {
+        if (date == dates[0])
             f.Long(1), f.Long(2), f.Long(7), f.Double(date), f.Value(QByteArray(42, '7')), f.Value("xyz");
-        } else {
+        else
             f.Null(), f.Null(), f.Null(), f.Double(date), f.Null(), f.Null();
-        }
         f.End('R');
     }
-    f.U32(7);
-    f.End('Z');
-    auto db = OpenReplayed(m_dir.path(), f);
-    ASSERT_NE(db, nullptr);
+    f.U32(7), f.End('Z');
+    f.Long(5), f.End('R'), f.U32(1), f.End('Z');
+
+    // The replaying helper keeps its input open, as the helper does, until the engine lets it go.
+    QFile frames(PathOf(QStringLiteral("replayed.frames"))), replay(PathOf(QStringLiteral("replay")));
+    ASSERT_TRUE(frames.open(QIODevice::WriteOnly) && replay.open(QIODevice::WriteOnly));
+    frames.write(f.Bytes());
+    frames.close();
+    replay.write("#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n");
+    replay.close();
+    replay.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray reader = qgetenv("QUARNEL_MDB_READER");
+    qputenv("QUARNEL_MDB_READER", replay.fileName().toLocal8Bit());
+    std::shared_ptr<Database> db;
+    const int error = ErrorOf([&] { db = OpenMdb(frames.fileName()); });
+    qputenv("QUARNEL_MDB_READER", reader);
+    ASSERT_EQ(error, 0);
     auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Věci"));
 
     auto fields = db->TableDefs()->Item(QStringLiteral("Věci"))->Fields();
@@ -400,62 +329,16 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAreNeverWrong)
     };
     EXPECT_EQ(read, (QList<QVariant>{LoadString(10723), at(1899, 12, 29, 6), at(1899, 12, 30, 12), at(9999, 12, 31, 23, 59, 59),
                                      at(100, 1, 1), at(1899, 12, 30), LoadString(10723)}));
+
+    auto bracket = db->OpenRecordset(QStringLiteral("SELECT [Kusů]]] FROM [Sklad ]]2[ kopie]"));
+    ASSERT_EQ(bracket->RecordCount(), 1);
+    EXPECT_EQ(bracket->Fields()->Item(0)->Name(), QStringLiteral("Kusů]"));
+    EXPECT_EQ(bracket->Fields()->Item(0)->Value().toInt(), 5);
 }
 
-// Access itself allows no "]" in a name; a damaged or foreign file may hold one all the same.
-TEST_F(MdbDriver, ANameWithAClosingBracketIsReachedEscaped)
-{
-    cFrames f;
-    f.U32(1), f.U32(0x0409), f.U32(1252), f.U32(64);
-    f.End('H');
-    f.Table(0, QStringLiteral("MSysObjects"), {{QStringLiteral("Id"), 4, 4, false}, {QStringLiteral("Name"), 10, 510, false},
-                                                {QStringLiteral("Type"), 3, 2, false}});
-    f.Table(1, QStringLiteral("Sklad ]2[ kopie"), {{QStringLiteral("Kusů]"), 4, 4, false}});
-    f.End('E');
-    for (const auto& [id, name] : QList<std::pair<qint32, QString>>{{1, QStringLiteral("MSysObjects")}, {2, QStringLiteral("Sklad ]2[ kopie")}}) {
-        f.Long(id), f.Value(name.toUtf8()), f.Value(QByteArray("\x01\x00", 2));
-        f.End('R');
-    }
-    f.U32(2);
-    f.End('Z');
-    f.Long(5);
-    f.End('R');
-    f.U32(1);
-    f.End('Z');
-    auto db = OpenReplayed(m_dir.path(), f);
-    ASSERT_NE(db, nullptr);
-    auto rs = db->OpenRecordset(QStringLiteral("SELECT [Kusů]]] FROM [Sklad ]]2[ kopie]"));
-    ASSERT_EQ(rs->RecordCount(), 1);
-    EXPECT_EQ(rs->Fields()->Item(0)->Name(), QStringLiteral("Kusů]"));
-    EXPECT_EQ(rs->Fields()->Item(0)->Value().toInt(), 5);
-}
-
-TEST_F(MdbDriver, ValuesKeepTheirTypesNullsAndNonAsciiText)
-{
-    auto db = OpenMdb(kNwind);
-    auto orders = db->OpenRecordset(QStringLiteral("SELECT * FROM Orders WHERE OrderID = 10331"));
-    ASSERT_EQ(orders->RecordCount(), 1);
-    EXPECT_EQ(orders->Fields()->Item(QStringLiteral("Freight"))->Value().value<cCurrency>(), cCurrency::FromUnits(101900));
-    EXPECT_EQ(orders->Fields()->Item(QStringLiteral("OrderDate"))->Value().toDateTime(),
-              QDateTime(QDate(1994, 11, 16), QTime(0, 0), Qt::UTC));
-    EXPECT_FALSE(orders->Fields()->Item(QStringLiteral("ShipRegion"))->Value().isValid()) << "Null stays Null";
-    EXPECT_EQ(orders->Fields()->Item(QStringLiteral("ShipName"))->Value().toString(), QStringLiteral("Bon app'"));
-
-    auto umsatze = db->OpenRecordset(QStringLiteral("SELECT * FROM [Umsätze]"));
-    EXPECT_EQ(umsatze->RecordCount(), 830);
-    auto bolivar = db->OpenRecordset(QStringLiteral("SELECT ShipAddress FROM Orders WHERE OrderID = 10330"));
-    EXPECT_TRUE(bolivar->Fields()->Item(0)->Value().toString().contains(QStringLiteral("Bolívar")));
-
-    auto employees = db->OpenRecordset(QStringLiteral("SELECT Notes, Photo FROM Employees ORDER BY EmployeeID"));
-    EXPECT_GT(employees->Fields()->Item(0)->Value().toString().size(), 150) << "memo read whole";
-    EXPECT_GT(employees->Fields()->Item(1)->Value().toByteArray().size(), 10000) << "OLE object over many pages";
-
-    auto products = db->OpenRecordset(QStringLiteral("SELECT Discontinued FROM Products WHERE Discontinued = True"));
-    EXPECT_EQ(products->RecordCount(), 8);
-    EXPECT_EQ(products->Fields()->Item(0)->Value(), QVariant(true));
-}
-
-TEST_F(MdbDriver, TablesComeInDefinitionOrderWithFieldsAndAttributes)
+// The export comparison sees values as printed; these see their kinds, which printing
+// can hide (an Integer prints as a Long, a number -1 as a Boolean).
+TEST_F(MdbDriver, TablesComeInDefinitionOrderAndFieldsAndValuesKeepTheirKinds)
 {
     auto db = OpenMdb(kNwind);
     QStringList user;
@@ -472,56 +355,69 @@ TEST_F(MdbDriver, TablesComeInDefinitionOrderWithFieldsAndAttributes)
     EXPECT_EQ(user, kUserTables);
     EXPECT_GE(system, 5);
 
+    const struct {
+        const char* table;
+        const char* field;
+        int type;
+    } kinds[] = {
+        {"Customers", "CustomerID", JetType::Text}, {"Employees", "EmployeeID", JetType::Long},
+        {"Employees", "BirthDate", JetType::Date}, {"Employees", "Photo", JetType::LongBinary},
+        {"Employees", "Notes", JetType::Memo}, {"Order Details", "UnitPrice", JetType::Currency},
+        {"Order Details", "Quantity", JetType::Integer}, {"Order Details", "Discount", JetType::Single},
+        {"Products", "Discontinued", JetType::Boolean},
+    };
+    for (const auto& k : kinds)
+        EXPECT_EQ(Table(*db, QLatin1String(k.table))->Fields()->Item(QLatin1String(k.field))->Type(), k.type) << k.field;
     auto customers = Table(*db, QStringLiteral("Customers"))->Fields();
-    ASSERT_EQ(customers->Count(), 11);
-    EXPECT_EQ(customers->Item(0)->Name(), QStringLiteral("CustomerID"));
-    EXPECT_EQ(customers->Item(0)->Type(), JetType::Text);
     EXPECT_EQ(customers->Item(0)->Size(), 5);
     EXPECT_TRUE(customers->Item(QStringLiteral("CompanyName"))->Required());
     EXPECT_FALSE(customers->Item(QStringLiteral("Region"))->Required());
-    auto employees = Table(*db, QStringLiteral("Employees"))->Fields();
-    EXPECT_FALSE(employees->Item(QStringLiteral("LastName"))->AllowZeroLength());
-    EXPECT_EQ(employees->Item(QStringLiteral("EmployeeID"))->Type(), JetType::Long);
-    EXPECT_EQ(employees->Item(QStringLiteral("BirthDate"))->Type(), JetType::Date);
-    EXPECT_EQ(employees->Item(QStringLiteral("Photo"))->Type(), JetType::LongBinary);
-    EXPECT_EQ(employees->Item(QStringLiteral("Notes"))->Type(), JetType::Memo);
-    auto details = Table(*db, QStringLiteral("Order Details"))->Fields();
-    EXPECT_EQ(details->Item(QStringLiteral("UnitPrice"))->Type(), JetType::Currency);
-    EXPECT_EQ(details->Item(QStringLiteral("Quantity"))->Type(), JetType::Integer);
-    EXPECT_EQ(details->Item(QStringLiteral("Discount"))->Type(), JetType::Single);
-    EXPECT_EQ(Table(*db, QStringLiteral("Products"))->Fields()->Item(QStringLiteral("Discontinued"))->Type(),
-              JetType::Boolean);
+    EXPECT_FALSE(Table(*db, QStringLiteral("Employees"))->Fields()->Item(QStringLiteral("LastName"))->AllowZeroLength());
+
+    auto orders = db->OpenRecordset(QStringLiteral("SELECT Freight, OrderDate FROM Orders WHERE OrderID = 10331"));
+    EXPECT_EQ(orders->Fields()->Item(0)->Value().value<cCurrency>(), cCurrency::FromUnits(101900));
+    EXPECT_EQ(orders->Fields()->Item(1)->Value().toDateTime(), QDateTime(QDate(1994, 11, 16), QTime(0, 0), Qt::UTC));
+    auto products = db->OpenRecordset(QStringLiteral("SELECT Discontinued FROM Products WHERE Discontinued = True"));
+    EXPECT_EQ(products->RecordCount(), 8);
+    EXPECT_EQ(products->Fields()->Item(0)->Value(), QVariant(true));
 }
 
-TEST_F(MdbDriver, StoredQueriesAreListedAndRunOnTheCopy)
+// Each stored query of the file runs on the copy, but for three that need values: two
+// declare PARAMETERS, one reads a field of an open form ([Forms]![Orders]![OrderID]).
+TEST_F(MdbDriver, StoredQueriesAreListedAndRunOnTheCopyOrFailForAKnownReason)
 {
     auto driver = cMdbDriver::Open(kNwind);
     Database db(driver);
+    QStringList failing;
+    int ran = 0;
+    for (const auto& query : *db.QueryDefs()) {
+        try {
+            db.OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(query->Name()))->RecordCount();
+            ++ran;
+        } catch (const cRuntimeError& e) {
+            failing << QStringLiteral("%1 (%2)").arg(query->Name()).arg(e.Number());
+            EXPECT_TRUE(query->Name() != QLatin1String("Employee Sales by Country") ||
+                        e.Description().contains(QLatin1String("Beginning Date"))) << "the parameter it lacks";
+        }
+    }
+    EXPECT_EQ(failing, (QStringList{QStringLiteral("Employee Sales by Country (3061)"), QStringLiteral("Invoices Filter (3061)"),
+                                    QStringLiteral("Sales by Year (3061)")}));
+    EXPECT_EQ(ran, 19);
     auto queries = db.QueryDefs();
-    EXPECT_GE(queries->Count(), 20);
     auto current = queries->Item(QStringLiteral("Current Product List"));
     EXPECT_TRUE(current->SQL().contains(QLatin1String("FROM [Products] AS [Product List]"))) << current->SQL().toStdString();
     EXPECT_TRUE(current->SQL().contains(QLatin1String("ORDER BY [Product List].ProductName")));
     EXPECT_TRUE(queries->Item(QStringLiteral("Ten Most Expensive Products"))->SQL().startsWith(QLatin1String("SELECT DISTINCTROW TOP 10 ")));
     EXPECT_TRUE(queries->Item(QStringLiteral("Customers and Suppliers by City"))->SQL().contains(QLatin1String("UNION")));
 
-    auto byName = db.OpenRecordset(QStringLiteral("SELECT * FROM [Current Product List]"));
-    EXPECT_EQ(byName->RecordCount(), 69);
+    EXPECT_EQ(db.OpenRecordset(QStringLiteral("SELECT * FROM [Current Product List]"))->RecordCount(), 69);
     auto byText = db.OpenRecordset(current->SQL());
     EXPECT_EQ(byText->RecordCount(), 69);
     EXPECT_EQ(byText->Fields()->Item(1)->Value().toString(), QStringLiteral("Aniseed Syrup")) << "Alice Mutton is discontinued";
 
-    try {
-        db.OpenRecordset(QStringLiteral("SELECT * FROM [Employee Sales by Country]"));
-        ADD_FAILURE() << "a parameter query needs its parameters";
-    } catch (const cRuntimeError& e) {
-        EXPECT_EQ(e.Number(), JetError::TooFewParameters);
-        EXPECT_TRUE(e.Description().contains(QLatin1String("Beginning Date")));
-    }
-
     auto big = db.OpenRecordset(QStringLiteral("SELECT * FROM [Order Details] WHERE Quantity > 100"));
     int expected = 0;
-    for (const QStringList& row : Export(QStringLiteral("Order Details")).mid(1))
+    for (const QStringList& row : Export(QStringLiteral("Order Details"), kNwind).mid(1))
         expected += row.value(3).toInt() > 100;
     EXPECT_EQ(big->RecordCount(), expected);
     const int copied = driver->CopiedTables();
@@ -532,50 +428,36 @@ TEST_F(MdbDriver, StoredQueriesAreListedAndRunOnTheCopy)
 TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
 {
     const QByteArray before = FileDigest(kNwind);
-    {
-        auto db = OpenMdb(kNwind);
-        EXPECT_TRUE(db->ReadOnly());
-        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Customers"));
-        EXPECT_FALSE(rs->Updatable());
-        EXPECT_EQ(ErrorOf([&] { rs->AddNew(); }), JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { rs->Fields()->Item(0)->setValue(QStringLiteral("X")); }), JetError::ReadOnly);
-
-        auto table = db->CreateTableDef(QStringLiteral("Nová"));
-        table->Fields()->Append(table->CreateField(QStringLiteral("Pole"), JetType::Text, 10));
-        EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Append(table); }), JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { db->TableDefs()->Delete(QStringLiteral("Shippers")); }), JetError::ReadOnly);
-        auto shippers = Table(*db, QStringLiteral("Shippers"));
-        EXPECT_EQ(ErrorOf([&] { shippers->Fields()->Append(shippers->CreateField(QStringLiteral("X"), JetType::Long)); }),
-                  JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { shippers->Fields()->Delete(QStringLiteral("Phone")); }), JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { shippers->Fields()->Item(QStringLiteral("Phone"))->setName(QStringLiteral("Tel")); }),
-                  JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { db->CreateQueryDef(QStringLiteral("Q"), QStringLiteral("SELECT * FROM Shippers")); }),
-                  JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { db->QueryDefs()->Item(QStringLiteral("Catalog"))->setSQL(QStringLiteral("SELECT 1")); }),
-                  JetError::ReadOnly);
-        EXPECT_EQ(ErrorOf([&] { db->QueryDefs()->Delete(QStringLiteral("Catalog")); }), JetError::ReadOnly);
-        try {
-            rs->AddNew();
-        } catch (const cRuntimeError& e) {
-            EXPECT_EQ(e.Description(), JetErrorDescription(JetError::ReadOnly));
-        }
-    }
-    EXPECT_EQ(FileDigest(kNwind), before);
-}
-
-TEST_F(MdbDriver, SaveAsIsAPlainCopyOfTheClosedFile)
-{
     auto db = OpenMdb(kNwind);
-    db->OpenRecordset(QStringLiteral("SELECT * FROM Shippers"));
+    EXPECT_TRUE(db->ReadOnly());
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Customers"));
+    EXPECT_FALSE(rs->Updatable());
+    auto table = db->CreateTableDef(QStringLiteral("Nová"));
+    table->Fields()->Append(table->CreateField(QStringLiteral("Pole"), JetType::Text, 10));
+    auto shippers = Table(*db, QStringLiteral("Shippers"));
+    auto catalog = db->QueryDefs()->Item(QStringLiteral("Catalog"));
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"AddNew", [&] { rs->AddNew(); }}, {"Edit", [&] { rs->Edit(); }}, {"Delete", [&] { rs->Delete(); }},
+        {"a value", [&] { rs->Fields()->Item(0)->setValue(QStringLiteral("X")); }},
+        {"a new table", [&] { db->TableDefs()->Append(table); }},
+        {"a dropped table", [&] { db->TableDefs()->Delete(QStringLiteral("Shippers")); }},
+        {"a new field", [&] { shippers->Fields()->Append(shippers->CreateField(QStringLiteral("X"), JetType::Long)); }},
+        {"a dropped field", [&] { shippers->Fields()->Delete(QStringLiteral("Phone")); }},
+        {"a renamed field", [&] { shippers->Fields()->Item(QStringLiteral("Phone"))->setName(QStringLiteral("Tel")); }},
+        {"a new query", [&] { db->CreateQueryDef(QStringLiteral("Q"), QStringLiteral("SELECT * FROM Shippers")); }},
+        {"a query's text", [&] { catalog->setSQL(QStringLiteral("SELECT 1")); }},
+        {"a dropped query", [&] { db->QueryDefs()->Delete(QStringLiteral("Catalog")); }},
+    };
+    for (const auto& [what, change] : changes)
+        EXPECT_EQ(ErrorOf(change), JetError::ReadOnly) << what;
+    try {
+        rs->AddNew();
+    } catch (const cRuntimeError& e) {
+        EXPECT_EQ(e.Description(), JetErrorDescription(JetError::ReadOnly));
+    }
     db->Close();
-    const QString copy = PathOf(QStringLiteral("kopie.mdb"));
-    ASSERT_TRUE(QFile::copy(kNwind, copy));
-    auto again = OpenMdb(copy);
-    EXPECT_EQ(again->OpenRecordset(QStringLiteral("SELECT * FROM Customers"))->RecordCount(), 91);
     EXPECT_EQ(ErrorOf([&] { db->TableDefs(); }), JetError::ObjectClosed);
+    EXPECT_EQ(FileDigest(kNwind), before);
 }
 
 TEST_F(MdbDriver, NotAnAccessFileBehindTheSignatureGives3343)
@@ -653,28 +535,6 @@ TEST_F(MdbDriver, DamagedCopiesOpenOrGiveNotADatabase)
     std::printf("[          ] %d damaged copies: %d opened, %d refused with 3343, %lld ms\n", kCases, int(opened),
                 int(refused), qint64(clock.elapsed()));
     EXPECT_EQ(opened + refused, kCases);
-}
-
-// Each stored query of the file runs on the copy, but for three that need values: two
-// declare PARAMETERS, one reads a field of an open form ([Forms]![Orders]![OrderID]).
-TEST_F(MdbDriver, EveryStoredQueryRunsOrFailsForAKnownReason)
-{
-    auto db = OpenMdb(kNwind);
-    QStringList failing;
-    int ran = 0;
-    for (const auto& query : *db->QueryDefs()) {
-        try {
-            db->OpenRecordset(QStringLiteral("SELECT * FROM [%1]").arg(query->Name()))->RecordCount();
-            ++ran;
-        } catch (const cRuntimeError& e) {
-            failing << QStringLiteral("%1 (%2)").arg(query->Name()).arg(e.Number());
-            std::printf("[          ] %s: %d %s\n", qPrintable(query->Name()), e.Number(), qPrintable(e.Description()));
-        }
-    }
-    std::printf("[          ] %d of %d stored queries run\n", ran, int(db->QueryDefs()->Count()));
-    EXPECT_EQ(failing, (QStringList{QStringLiteral("Employee Sales by Country (3061)"), QStringLiteral("Invoices Filter (3061)"),
-                                    QStringLiteral("Sales by Year (3061)")}));
-    EXPECT_EQ(ran, 19);
 }
 
 // One stored query of each kind Access 2007 makes: each is listed with its text; those
