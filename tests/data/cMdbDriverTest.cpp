@@ -83,9 +83,16 @@ QString Printed(const QVariant& value, int type)
     }
 }
 
-std::shared_ptr<TableDef> Table(Database& db, const QString& name)
+QByteArray Read(const QString& path)
 {
-    return db.TableDefs()->Item(name);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool Write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // Frames as the helper writes them, for kinds of field no test file holds.
@@ -232,20 +239,15 @@ TEST_F(MdbDriver, CharactersOutsideTheBmpInAGenuineFileComeThroughWhole)
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x81");
     for (const QString& name : {QStringLiteral("testV2000.mdb"), QStringLiteral("testV2010.accdb")}) {
         SCOPED_TRACE(name.toStdString());
-        QFile original(TestFile(name));
-        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-        QByteArray bytes = original.readAll();
+        QByteArray bytes = Read(TestFile(name));
         auto patch = [&](const QByteArray& from, const QByteArray& to) {
             ASSERT_EQ(bytes.count(from), 1);
             bytes.replace(bytes.indexOf(from), to.size(), to);
         };
         patch(QByteArray::fromHex("fffe61626364656667"), QByteArray::fromHex("fffe003dd801de0067"));
         patch(QByteArray::fromHex("680069006a006b006c006d006e006f007000"), QByteArray::fromHex("3dd801de"));
-        QFile copy(m_dir.filePath(name));
-        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
-        copy.write(bytes);
-        copy.close();
-        auto rs = OpenMdb(copy.fileName())->OpenRecordset(QStringLiteral("SELECT A, B FROM Table1 WHERE E = 333333333"));
+        ASSERT_TRUE(Write(PathOf(name), bytes));
+        auto rs = OpenMdb(PathOf(name))->OpenRecordset(QStringLiteral("SELECT A, B FROM Table1 WHERE E = 333333333"));
         ASSERT_EQ(rs->RecordCount(), 1);
         EXPECT_EQ(rs->Fields()->Item(0)->Value().toString(), smile + u'g');
         EXPECT_EQ(rs->Fields()->Item(1)->Value().toString(), smile + QStringLiteral("jklmnop"));
@@ -292,17 +294,13 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAndOddNamesAreNeverWrong)
     f.Long(5), f.End('R'), f.U32(1), f.End('Z');
 
     // The replaying helper keeps its input open, as the helper does, until the engine lets it go.
-    QFile frames(PathOf(QStringLiteral("replayed.frames"))), replay(PathOf(QStringLiteral("replay")));
-    ASSERT_TRUE(frames.open(QIODevice::WriteOnly) && replay.open(QIODevice::WriteOnly));
-    frames.write(f.Bytes());
-    frames.close();
-    replay.write("#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n");
-    replay.close();
-    replay.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString frames = PathOf(QStringLiteral("replayed.frames")), replay = PathOf(QStringLiteral("replay"));
+    ASSERT_TRUE(Write(frames, f.Bytes()) && Write(replay, "#!/bin/sh\ncat \"$1\"\nexec cat >/dev/null\n"));
+    QFile::setPermissions(replay, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QByteArray reader = qgetenv("QUARNEL_MDB_READER");
-    qputenv("QUARNEL_MDB_READER", replay.fileName().toLocal8Bit());
+    qputenv("QUARNEL_MDB_READER", replay.toLocal8Bit());
     std::shared_ptr<Database> db;
-    const int error = ErrorOf([&] { db = OpenMdb(frames.fileName()); });
+    const int error = ErrorOf([&] { db = OpenMdb(frames); });
     qputenv("QUARNEL_MDB_READER", reader);
     ASSERT_EQ(error, 0);
     auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Věci"));
@@ -318,7 +316,7 @@ TEST_F(MdbDriver, KindsLibmdbCannotReadAreNamedAndDatesAndOddNamesAreNeverWrong)
         first << field->Value().toString();
     EXPECT_EQ(first, (QStringList{LoadString(10720), LoadString(10721), LoadString(10722), LoadString(10723), LoadString(10723),
                                   LoadString(10724)}));
-    EXPECT_EQ(first.value(0), QStringLiteral("(příloha)"));
+    EXPECT_EQ(first.value(0), QStringLiteral("(příloha)")) << "a text the user hears, not a silent one";
     rs->MoveNext();
     EXPECT_FALSE(rs->Fields()->Item(0)->Value().isValid()) << "Null stays Null";
     QList<QVariant> read;
@@ -367,12 +365,12 @@ TEST_F(MdbDriver, TablesComeInDefinitionOrderAndFieldsAndValuesKeepTheirKinds)
         {"Products", "Discontinued", JetType::Boolean},
     };
     for (const auto& k : kinds)
-        EXPECT_EQ(Table(*db, QLatin1String(k.table))->Fields()->Item(QLatin1String(k.field))->Type(), k.type) << k.field;
-    auto customers = Table(*db, QStringLiteral("Customers"))->Fields();
+        EXPECT_EQ(db->TableDefs()->Item(QLatin1String(k.table))->Fields()->Item(QLatin1String(k.field))->Type(), k.type) << k.field;
+    auto customers = db->TableDefs()->Item(QStringLiteral("Customers"))->Fields();
     EXPECT_EQ(customers->Item(0)->Size(), 5);
     EXPECT_TRUE(customers->Item(QStringLiteral("CompanyName"))->Required());
     EXPECT_FALSE(customers->Item(QStringLiteral("Region"))->Required());
-    EXPECT_FALSE(Table(*db, QStringLiteral("Employees"))->Fields()->Item(QStringLiteral("LastName"))->AllowZeroLength());
+    EXPECT_FALSE(db->TableDefs()->Item(QStringLiteral("Employees"))->Fields()->Item(QStringLiteral("LastName"))->AllowZeroLength());
 
     auto orders = db->OpenRecordset(QStringLiteral("SELECT Freight, OrderDate FROM Orders WHERE OrderID = 10331"));
     EXPECT_EQ(orders->Fields()->Item(0)->Value().value<cCurrency>(), cCurrency::FromUnits(101900));
@@ -434,7 +432,7 @@ TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
     EXPECT_FALSE(rs->Updatable());
     auto table = db->CreateTableDef(QStringLiteral("Nová"));
     table->Fields()->Append(table->CreateField(QStringLiteral("Pole"), JetType::Text, 10));
-    auto shippers = Table(*db, QStringLiteral("Shippers"));
+    auto shippers = db->TableDefs()->Item(QStringLiteral("Shippers"));
     auto catalog = db->QueryDefs()->Item(QStringLiteral("Catalog"));
     const std::pair<const char*, std::function<void()>> changes[] = {
         {"AddNew", [&] { rs->AddNew(); }}, {"Edit", [&] { rs->Edit(); }}, {"Delete", [&] { rs->Delete(); }},
@@ -446,6 +444,7 @@ TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
         {"a renamed field", [&] { shippers->Fields()->Item(QStringLiteral("Phone"))->setName(QStringLiteral("Tel")); }},
         {"a new query", [&] { db->CreateQueryDef(QStringLiteral("Q"), QStringLiteral("SELECT * FROM Shippers")); }},
         {"a query's text", [&] { catalog->setSQL(QStringLiteral("SELECT 1")); }},
+        {"a renamed query", [&] { catalog->setName(QStringLiteral("Jiný")); }},
         {"a dropped query", [&] { db->QueryDefs()->Delete(QStringLiteral("Catalog")); }},
     };
     for (const auto& [what, change] : changes)
@@ -462,24 +461,19 @@ TEST_F(MdbDriver, EveryChangeIsRefusedAndTheFileStaysAsItWas)
 
 TEST_F(MdbDriver, NotAnAccessFileBehindTheSignatureGives3343)
 {
-    QFile file(PathOf(QStringLiteral("fake.mdb")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     QByteArray bytes(4096, '\0');
     bytes.replace(4, 15, "Standard Jet DB");
-    file.write(bytes);
-    file.close();
+    ASSERT_TRUE(Write(PathOf(QStringLiteral("fake.mdb")), bytes));
     EXPECT_TRUE(cMdbDriver::HasSignature(bytes.left(100)));
     EXPECT_FALSE(cMdbDriver::HasSignature(QByteArray("SQLite format 3")));
-    EXPECT_EQ(ErrorOf([&] { OpenMdb(file.fileName()); }), JetError::NotADatabase);
+    EXPECT_EQ(ErrorOf([&] { OpenMdb(PathOf(QStringLiteral("fake.mdb"))); }), JetError::NotADatabase);
 }
 
 // Mutated and truncated copies: each opens or gives 3343, never a crash or a hang. Two
 // workers, each with copies of its own, keep it within a minute under the sanitizers.
 TEST_F(MdbDriver, DamagedCopiesOpenOrGiveNotADatabase)
 {
-    QFile source(kNwind);
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    const QByteArray original = source.readAll();
+    const QByteArray original = Read(kNwind);
     cMdbDriver::SetHelperTimeout(3000);
     constexpr int kCases = 300;
     constexpr int kPageSize = 2048; // Jet 3
@@ -501,12 +495,10 @@ TEST_F(MdbDriver, DamagedCopiesOpenOrGiveNotADatabase)
                 for (int f = 0; f < flips; ++f)
                     bytes[qsizetype(page) * kPageSize + random.bounded(kPageSize)] = char(random.bounded(256));
             }
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+            if (!Write(path, bytes)) {
                 ADD_FAILURE() << "cannot write " << path.toStdString();
                 return;
             }
-            file.close();
             try {
                 auto db = OpenMdb(path);
                 ++opened;
@@ -573,9 +565,6 @@ TEST_F(MdbDriver, StoredQueriesOfEveryKindAreListedAndOnlyReadingOnesRun)
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM UnionQuery")); }), JetError::TooFewParameters);
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM CrosstabQuery")); }), 3096)
         << "an aggregate in its WHERE";
-    auto stored = db->QueryDefs()->Item(QStringLiteral("SelectQuery"));
-    EXPECT_EQ(ErrorOf([&] { stored->setSQL(QStringLiteral("SELECT * FROM Table2")); }), JetError::ReadOnly);
-    EXPECT_EQ(ErrorOf([&] { stored->setName(QStringLiteral("Jiný")); }), JetError::ReadOnly);
     EXPECT_EQ(ErrorOf([&] { db->QueryDefs()->Delete(QStringLiteral("DeleteQuery")); }), JetError::ReadOnly);
     EXPECT_EQ(db->QueryDefs()->Count(), 9);
     for (const char* made : {"Table4", "Table5"})
