@@ -132,9 +132,11 @@ TEST(SqliteSchema, TakesApartNastyDefinitionsPieceByPiece)
     EXPECT_EQ(typeNamedLikeAClause->Constraints.size(), 1);
 
     // What it cannot take apart safely it does not take apart at all.
-    for (const char* bad : {"CREATE TABLE t (a TEXT DEFAULT 'open)", "CREATE TABLE t (a /* open)", "CREATE TABLE t (a CHECK (a > 0)",
-                            "CREATE TABLE t AS SELECT 1 AS a", "CREATE VIRTUAL TABLE t USING fts5(a)", "CREATE TABLE t (a, UNIQUE (a), b)",
-                            "CREATE TABLE t (a,, b)", "CREATE TABLE t (a \"open)", "CREATE TABLE t (a) x (y)", "CREATE TABLE t ([a)"})
+    for (const char* bad : {"CREATE TABLE t (a TEXT DEFAULT 'open)", "CREATE TABLE t (a /* open)",
+                            "CREATE TABLE t (a CHECK (a > 0)", "CREATE TABLE t AS SELECT 1 AS a",
+                            "CREATE VIRTUAL TABLE t USING fts5(a)", "CREATE TABLE t (a, UNIQUE (a), b)",
+                            "CREATE TABLE t (a,, b)", "CREATE TABLE t (a \"open)", "CREATE TABLE t (a) x (y)",
+                            "CREATE TABLE t ([a)"})
         EXPECT_FALSE(SplitCreateTable(QString::fromUtf8(bad))) << bad;
     for (const char* bad : {"a INTEGER NOT", "a CONSTRAINT", "a DEFAULT", "a TEXT + 1", "a INT ) (", "(a) INT"})
         EXPECT_FALSE(SplitColumnDefinition(QString::fromUtf8(bad))) << bad;
@@ -179,7 +181,8 @@ TEST_F(TableRebuild, ForeignTableKeepsEverythingItHad)
 
     EXPECT_EQ(FieldNames(*db, "child"), "qty,id,note,extra,parent_id,cena,created,total");
     const std::string created = Definition("child");
-    for (const char* kept : {"qty INTEGER CHECK (qty >= 0)", "id INTEGER PRIMARY KEY AUTOINCREMENT", "note TEXT COLLATE NOCASE",
+    for (const char* kept : {"qty INTEGER CHECK (qty >= 0)", "id INTEGER PRIMARY KEY AUTOINCREMENT",
+                             "note TEXT COLLATE NOCASE",
                              "parent_id INTEGER REFERENCES parent(id) ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED",
                              "\"cena\" REAL DEFAULT 0", "created TEXT DEFAULT CURRENT_TIMESTAMP",
                              "total REAL GENERATED ALWAYS AS (qty * \"cena\") STORED", "CHECK (\"cena\" >= 0 OR qty = 0)"})
@@ -223,7 +226,8 @@ TEST_F(TableRebuild, RulesThatExistingRowsBreakAreRefusedNamingTheField)
     path = PathOf(QStringLiteral("pravidla.db"));
     db = CreateOsobyFile(path);
     AddPerson(*db, {1, QStringLiteral("Eva"), QString(), QVariant(), QVariant(), QVariant(), QStringLiteral("x")});
-    AddPerson(*db, {2, QStringLiteral("Jan"), QStringLiteral("Novák-Dlouhé-Příjmení"), QVariant(), QVariant(), QVariant(), QStringLiteral("12a")});
+    AddPerson(*db, {2, QStringLiteral("Jan"), QStringLiteral("Novák-Dlouhé-Příjmení"), QVariant(), QVariant(),
+                    QVariant(), QStringLiteral("12a")});
     AddPerson(*db, {3, QStringLiteral("Ota"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
     const char* const all = "SELECT * FROM Osoby ORDER BY Id";
     const std::string rows = Sql(all), master = Master();
