@@ -149,7 +149,9 @@ void fRecord::LayoutFields()
 
 bool fRecord::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
+    // The first box gets the focus once as the dialog is shown and again as it becomes
+    // active: said once, when the user is really in it.
+    if (event->type() == QEvent::FocusIn && isActiveWindow()) {
         for (int i = 1; i <= Rows.Count(); ++i) {
             if (Text[i] != watched)
                 continue;
