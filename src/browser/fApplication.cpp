@@ -10,6 +10,7 @@
 #include "cSetting.h"
 #include "cListAccessible.h"
 #include "cMenuStyle.h"
+#include "cMenuVoice.h"
 #include "fAbout.h"
 #include "frmAbout.h"
 #include "frmFonts.h"
@@ -267,6 +268,7 @@ void fApplication::CreateMenus()
     connect(mnuHelp, &QMenu::aboutToShow, this,
             [this] { mnuHelpAboutDefinition->setVisible(m_setting && HasAboutTexts(*m_setting)); });
     bar->addMenu(mnuHelp);
+    new cMenuVoice(bar);
 
     for (QAction* checkable : {mnuViewAllRecords, mnuViewFilter, mnuViewOrderBySortAZ, mnuViewOrderBySortZA,
                                mnuViewAsGrid, mnuViewAsForm})

@@ -23,6 +23,8 @@
 #include <QScreen>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 // The menu the keys opened.
@@ -139,6 +141,40 @@ TEST_F(ApplicationTest, AboutBoxesOpenFromTheHelpMenu)
     PressInMenu(Qt::Key_Return);
     EXPECT_EQ(title, QStringLiteral("About - Aplikace 'lide.mdb - Databáze'"));
     EXPECT_EQ(name, QStringLiteral("Adresář"));
+}
+
+TEST_F(ApplicationTest, TheMenusSayWhereTheKeysAre)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    m_window->list->setFocus();
+    const QString row = QStringLiteral("2 0 ") + m_window->list->RowText(m_window->list->SelectedRow());
+    auto step = [this](const std::function<void()>& keys) {
+        Clear();
+        keys();
+        QApplication::processEvents();
+        return Spoken();
+    };
+    auto inMenu = [&](Qt::Key key) { return step([key] { PressInMenu(key); }); };
+    auto onBar = [&](Qt::Key key) { return step([this, key] { QTest::keyClick(QApplication::focusWidget(), key); }); };
+    const QStringList opened = step([this] { Press(Qt::Key_Z, Qt::AltModifier); });
+    EXPECT_EQ(opened, QStringList(QStringLiteral("2 0 Zobrazení, Písmo")));
+    EXPECT_EQ(inMenu(Qt::Key_Down), QStringList(QStringLiteral("2 0 Všechny záznamy, zaškrtnuto, Ctrl+A")));
+    inMenu(Qt::Key_Down);
+    EXPECT_EQ(inMenu(Qt::Key_Down), QStringList(QStringLiteral("2 0 Řadit podle, podnabídka")));
+    EXPECT_EQ(inMenu(Qt::Key_Right), QStringList(QStringLiteral("2 0 Řadit podle, Jméno, Ctrl+1")));
+    EXPECT_EQ(inMenu(Qt::Key_Escape), QStringList(QStringLiteral("2 0 Řadit podle, podnabídka")))
+        << "back from the submenu on its item";
+    EXPECT_EQ(inMenu(Qt::Key_Escape), QStringList(QStringLiteral("2 0 Zobrazení"))) << "back on the bar";
+    EXPECT_EQ(onBar(Qt::Key_Left), QStringList(QStringLiteral("2 0 Záznam")));
+    EXPECT_EQ(onBar(Qt::Key_Escape), QStringList(row)) << "back in the grid";
+
+    // A command chosen in a menu speaks for itself; nothing of the menu follows it.
+    Press(Qt::Key_Z, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    inMenu(Qt::Key_Down);
+    const QStringList chosen = inMenu(Qt::Key_Return);
+    EXPECT_EQ(chosen.last(), QStringLiteral("2 0 Všechny záznamy už jsou zobrazeny."));
+    EXPECT_TRUE(chosen.filter(QStringLiteral("Zobrazení")).isEmpty()) << chosen.join(u'|').toStdString();
 }
 
 TEST_F(ApplicationTest, TheViewMenuShowsEveryCaptionWhole)

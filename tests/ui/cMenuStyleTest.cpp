@@ -1,6 +1,7 @@
 #include "cMenuStyle.h"
 
 #include "cIndicatorStyle.h"
+#include "cMenuVoice.h"
 
 #include "mPrepareForm.h"
 
@@ -160,6 +161,21 @@ TEST_F(MenuStyleTest, TheBarIsUnderlinedInTheTextColour)
 
 // A check box and an option button in yellow on black, as a form paints its controls: the
 // marks must be large and visible both unticked and ticked.
+TEST_F(MenuStyleTest, EachItemIsSaidWithItsStateAndKeys)
+{
+    auto said = [](const QAction* item) { return cMenuVoice::ItemText(item); };
+    EXPECT_EQ(said(normal), QStringLiteral("Normální"));
+    EXPECT_EQ(said(disabled), QStringLiteral("Nedostupná, nedostupné"));
+    EXPECT_EQ(said(checked), QStringLiteral("Zaškrtnutá, zaškrtnuto"));
+    EXPECT_EQ(said(shortcut), QStringLiteral("Editovat…, Alt+Enter")) << "keys written into the caption";
+    EXPECT_EQ(said(longest), QStringLiteral("Přizpůsobit šířku sloupců délce textu, Ctrl+T"));
+    EXPECT_EQ(said(submenu->menuAction()), QStringLiteral("Řadit podle, podnabídka"));
+    checked->setChecked(false);
+    normal->setText(QStringLiteral("Tisk && &export"));
+    EXPECT_EQ(said(checked), QStringLiteral("Zaškrtnutá"));
+    EXPECT_EQ(said(normal), QStringLiteral("Tisk & export"));
+}
+
 TEST(IndicatorStyle, MarksAreLargeAndShowInTheTextsColourTickedOrNot)
 {
     cIndicatorStyle style;
