@@ -286,8 +286,17 @@ void fApplication::CreateMenus()
     OnCommand(mnuFileExit, [this] { mnuFileExit_Click(); });
     OnCommand(mnuViewAllRecords, [this] { Guarded([this] { mnuViewAllRecords_Click(); }); });
     OnCommand(mnuViewFilter, [this] { Guarded([this] { mnuViewFilter_Click(); }); });
-    OnCommand(mnuViewAsGrid, [this] { mnuViewAsGrid_Click(); });
-    OnCommand(mnuViewAsForm, [this] { mnuViewAsForm_Click(); });
+    // The same view asked for again says so; the views re-applied after a refill do not.
+    OnCommand(mnuViewAsGrid, [this] {
+        if (!IsFormView() && mnuViewAsGrid->isChecked())
+            VoiceOutput(2, 0, LoadString(10613));
+        mnuViewAsGrid_Click();
+    });
+    OnCommand(mnuViewAsForm, [this] {
+        if (IsFormView())
+            VoiceOutput(2, 0, LoadString(10612));
+        mnuViewAsForm_Click();
+    });
     OnCommand(mnuViewOrderBySortAZ, [this] { mnuViewOrderBySortAZ_Click(); });
     OnCommand(mnuViewOrderBySortZA, [this] { mnuViewOrderBySortZA_Click(); });
     OnCommand(mnuColumnSize, [this] { mnuColumnSize_Click(); });

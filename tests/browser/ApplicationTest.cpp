@@ -483,7 +483,13 @@ TEST_F(ApplicationTest, TheFormViewSpeaksItsFieldsMovesKeepingTheFieldAndIsKeptA
     EXPECT_FALSE(m_window->IsFormView());
     QTest::keyClick(m_window, Qt::Key_M, Qt::ControlModifier);
     EXPECT_TRUE(m_window->IsFormView());
+    Clear();
+    QTest::keyClick(m_window, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 Záznamy už jsou zobrazeny jako formulář.")));
     QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
+    Clear();
+    QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 Záznamy už jsou zobrazeny jako tabulka.")));
     Unload();
     EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"ViewStyle\"=\"0\"")));
 }
