@@ -482,10 +482,18 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
 {
     QTableView::keyReleaseEvent(event);
     // Auto-repeat produces releases too; only the real one speaks.
-    if (event->isAutoRepeat() || KeyCodeOf(event) < 32)
+    if (event->isAutoRepeat())
         return;
     // A window shortcut (Ctrl+F, F12, …) took the press and said its own piece.
     const bool pressedHere = std::exchange(d->PressedKey, 0) == event->key();
+    const int code = KeyCodeOf(event);
+    if (code < 32) {
+        // Enter, Tab, Backspace and Escape have no use here; they would otherwise be silent.
+        const bool unused = code == Key::Return || code == Key::Tab || code == Key::Back || code == Key::Escape;
+        if (pressedHere && unused && ShiftOf(event) == 0)
+            VoiceOutput(2, 0, LoadString(10597));
+        return;
+    }
     if (std::exchange(d->QuietRelease, false) || !pressedHere)
         return;
     const qint64 row = SelectedRow();

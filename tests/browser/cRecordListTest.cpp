@@ -263,9 +263,16 @@ TEST_F(RecordListTest, SpeaksRowsAndTheEndsOfTheList)
     EXPECT_EQ(Spoken(), QStringList({"2 0 , Hora, 7,00, Cheb", "5 8 ", "2 0 , Hora, 7,00, Cheb"}));
     Clear();
 
-    // Keys below 32 (Tab, Shift alone) say nothing on release.
+    // Shift alone says nothing; Enter and the other keys the grid has no use for say so.
     QTest::keyRelease(m_list.get(), Qt::Key_Shift);
     EXPECT_TRUE(Spoken().isEmpty());
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Backspace}) {
+        Clear();
+        QTest::keyClick(m_list.get(), key);
+        EXPECT_EQ(Spoken(), QStringList({"2 0 Tato klávesa v tabulce nic nedělá. Šipky vybírají záznam, Alt+Enter ho "
+                                         "upraví, F12 zobrazí formulář."}))
+            << key;
+    }
 }
 
 TEST_F(RecordListTest, LettersFindRowsByTheirFirstColumn)
