@@ -1285,6 +1285,15 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
 bool fApplication::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::ShortcutOverride && FieldBoxColumn(watched)) {
+        // The window's commands come before a box's own keys: Ctrl+A is All records here,
+        // not selecting the box's text.
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* item : findChildren<QAction*>()) {
+            if (!item->shortcut().isEmpty() && item->shortcut() == pressed)
+                return true;
+        }
+    }
     if (type == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);
@@ -1320,6 +1329,10 @@ bool fApplication::eventFilter(QObject* watched, QEvent* event)
                 my_EditBox->KeyDown(keyCode, shift);
             if (command || keyCode == 0)
                 return true;
+            if (const QString why = WhyFieldBoxKeyDoesNothing(key); !why.isEmpty()) {
+                VoiceOutput(2, 0, why);
+                return true;
+            }
         }
     } else if (type == QEvent::KeyRelease) {
         if (FieldBoxColumn(watched) && my_EditBox && my_EditBox->Control() == watched) {
@@ -1333,6 +1346,21 @@ bool fApplication::eventFilter(QObject* watched, QEvent* event)
             FieldBoxLeft(column);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString fApplication::WhyFieldBoxKeyDoesNothing(const QKeyEvent* key)
+{
+    if (key->isAutoRepeat())
+        return {};
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier)
+        return LoadString(10598);
+    // The boxes only show the record: typing, pasting or erasing would silently fail.
+    const bool typing = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+                        && !key->text().isEmpty() && key->text().front().isPrint();
+    if (typing || key->key() == Qt::Key_Backspace || key->matches(QKeySequence::Paste)
+        || key->matches(QKeySequence::Cut))
+        return LoadString(10599);
+    return {};
 }
 
 QString fApplication::WhyShortcutCannotRun(const QKeyEvent* key) const

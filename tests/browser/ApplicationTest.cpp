@@ -430,6 +430,22 @@ TEST_F(ApplicationTest, TheFormViewSpeaksItsFieldsMovesKeepingTheFieldAndIsKeptA
     Clear();
     Press(Qt::Key_Return);
     EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 K poli Jméno není přiřazena žádná akce.")}));
+    // Keys that would change the box, or Escape, say why nothing happens; the window's
+    // commands come before the box's own keys.
+    const QStringList readOnly{QStringLiteral("2 0 Pole formuláře slouží jen k prohlížení. Záznam upraví Alt+Enter.")};
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_X, Qt::NoModifier}, {Qt::Key_Backspace, Qt::NoModifier},
+                                         {Qt::Key_V, Qt::ControlModifier}}) {
+        Clear();
+        Press(key, modifiers);
+        EXPECT_EQ(Spoken(), readOnly) << key;
+    }
+    EXPECT_EQ(m_window->Text[1]->text(), QStringLiteral("Petr"));
+    Clear();
+    Press(Qt::Key_Escape);
+    EXPECT_TRUE(Spoken().value(0).startsWith(QStringLiteral("2 0 Tato klávesa ve formuláři nic nedělá.")));
+    Clear();
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 Všechny záznamy už jsou zobrazeny.")}));
     int editors = 0;
     WhenModal([&](QDialog* form) {
         editors += WindowCodeOf(form) == 2624;
