@@ -303,7 +303,9 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
         return;
     const bool multiLine = MultiLine();
     if (!multiLine && (keyCode == Key::Up || keyCode == Key::Down)) {
-        Raise(2, 0, GetCurrentLine());
+        // An empty box says so: an empty text would be no sound at all.
+        const QString line = GetCurrentLine();
+        Raise(2, 0, line.isEmpty() ? LoadString(504) : line);
         keyCode = 0;
         return;
     }

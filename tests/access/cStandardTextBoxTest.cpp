@@ -248,6 +248,10 @@ TEST_F(TextBoxTest, UpInASingleLineBoxReadsItAndKeepsTheCaret)
     Press(m_line, Qt::Key_Down);
     EXPECT_EQ(m_line->cursorPosition(), 3);
     EXPECT_EQ(Spoken(), (QStringList{QStringLiteral("2 0 celý text"), QStringLiteral("2 0 celý text")}));
+    Line(QString(), 0);
+    Clear();
+    Press(m_line, Qt::Key_Up);
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 prázdné pole"))) << "an empty box is not silence";
 }
 
 TEST_F(TextBoxTest, MultiLineMovesReadLinesAndSignalEdges)
