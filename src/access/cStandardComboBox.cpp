@@ -71,6 +71,14 @@ bool cStandardComboBox::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
         int keyCode = KeyCodeOf(key);
+        // At an end of the list the item does not change and the form says nothing: the
+        // end is signalled, as in every list.
+        if (event->type() == QEvent::KeyPress && ShiftOf(key) == 0 && m_control->count() > 0) {
+            if (keyCode == Key::Up && m_control->currentIndex() <= 0)
+                VoiceOutput(5, 7, QString());
+            else if (keyCode == Key::Down && m_control->currentIndex() >= m_control->count() - 1)
+                VoiceOutput(5, 8, QString());
+        }
         // Up, Down and the page keys move through the list; the form speaks the item.
         if (IsDropDownList() || (keyCode >= Key::PageUp && keyCode <= Key::PageDown) || keyCode == Key::Up
             || keyCode == Key::Down)

@@ -393,9 +393,11 @@ bool fFileOpen::eventFilter(QObject* watched, QEvent* event)
             GoLookIn(cbSearch->currentIndex());
             return true;
         }
-        // Enter only chooses the type; it must not confirm the dialog.
-        if (watched == cbFilter && plain && keyCode == Key::Return)
+        // Enter only chooses the type; it must not confirm the dialog. It says the type.
+        if (watched == cbFilter && plain && keyCode == Key::Return) {
+            VoiceOutput(2, 0, cbFilter->currentText());
             return true;
+        }
         break;
     }
     default:
