@@ -5,6 +5,7 @@
 #include "modCommon.h"
 
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -89,6 +90,10 @@ bool cStandardComboBox::eventFilter(QObject* watched, QEvent* event)
             m_editBox->KeyUp(keyCode, ShiftOf(key));
         return keyCode == 0 && KeyCodeOf(key) != 0;
     }
+    case QEvent::InputMethod:
+        if (!IsDropDownList() && !static_cast<QInputMethodEvent*>(event)->commitString().isEmpty())
+            m_editBox->TextArriving();
+        return false;
     default:
         return false;
     }

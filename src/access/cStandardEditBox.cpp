@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QTimer>
 
 namespace {
 
@@ -255,6 +256,42 @@ QString cStandardEditBox::SelectionDifference(const QString& text, int oldStart,
     return {};
 }
 
+void cStandardEditBox::TextArriving()
+{
+    // Without a screen reader nothing else echoes typing: what the control puts into the
+    // text for this key (and any quicker keys after it) is said once it is there.
+    if (!m_control || Locked() || m_insertionPending)
+        return;
+    m_insertionPending = true;
+    m_textBeforeInsertion = Text();
+    QTimer::singleShot(0, this, &cStandardEditBox::AnnounceInsertion);
+}
+
+void cStandardEditBox::AnnounceInsertion()
+{
+    m_insertionPending = false;
+    if (!m_control)
+        return;
+    const QString before = std::exchange(m_textBeforeInsertion, QString());
+    const QString after = Text();
+    if (after == before)
+        return;
+    qsizetype prefix = 0;
+    while (prefix < before.size() && prefix < after.size() && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix
+           && before.at(before.size() - 1 - suffix) == after.at(after.size() - 1 - suffix))
+        ++suffix;
+    const QString inserted = after.mid(prefix, after.size() - prefix - suffix);
+    if (inserted.isEmpty() || (inserted.trimmed().isEmpty() && inserted.contains(u'\n')))
+        return; // a deletion, or a new line, which the line keys read
+    if (inserted.size() == 1 || (inserted.size() == 2 && inserted.front().isHighSurrogate()))
+        Raise(2, 255, inserted);
+    else
+        Raise(2, 0, inserted);
+}
+
 void cStandardEditBox::KeyDown(int& keyCode, int shift)
 {
     if (!m_control)
@@ -270,6 +307,7 @@ void cStandardEditBox::KeyDown(int& keyCode, int shift)
     m_keyDown = true;
     m_savedStart = SelStart();
     m_savedLength = SelLength();
+    TextArriving();
     // What goes depends on the control's own bindings (Ctrl+Backspace a word, Shift+Delete
     // a cut), so it is told from the text once the control has handled the key.
     if (!Locked() && (keyCode == Key::Delete || keyCode == Key::Back)) {

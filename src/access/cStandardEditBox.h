@@ -21,6 +21,9 @@ public:
     // Virtual-key code and shift state (mKeys.h); setting keyCode to 0 swallows the key.
     void KeyDown(int& keyCode, int shift);
     void KeyUp(int& keyCode, int shift);
+    // Text is about to arrive other than by a key press (a dead key's letter through the
+    // input method): it is said once it is in.
+    void TextArriving();
 
     QString GetCurrentLine() const;
     void AddRoleBraille(qint32 role) { m_pendingRole = role; }
@@ -56,6 +59,8 @@ private:
     void Raise(int mode, int param, const QString& text);
     // Speaks what the last Delete or Backspace removed, once.
     void AnnounceDeletion();
+    // Speaks what the keys since the last look typed or pasted into the text.
+    void AnnounceInsertion();
 
     QPointer<QWidget> m_control;
     int m_savedStart = 0;
@@ -63,5 +68,7 @@ private:
     bool m_keyDown = false;
     bool m_deletionPending = false;
     QString m_textBeforeDeletion;
+    bool m_insertionPending = false;
+    QString m_textBeforeInsertion;
     qint32 m_pendingRole = 0;
 };

@@ -5,6 +5,7 @@
 #include "mStringTable.h"
 #include "modCommon.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QWidget>
@@ -103,6 +104,10 @@ bool cStandardTextBox::eventFilter(QObject* watched, QEvent* event)
         m_editBox->KeyUp(keyCode, ShiftOf(key));
         return keyCode == 0 && KeyCodeOf(key) != 0;
     }
+    case QEvent::InputMethod:
+        if (!static_cast<QInputMethodEvent*>(event)->commitString().isEmpty())
+            m_editBox->TextArriving();
+        return false;
     default:
         return false;
     }

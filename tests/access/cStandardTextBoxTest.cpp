@@ -6,6 +6,8 @@
 #include "modCommon.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -252,6 +254,45 @@ TEST_F(TextBoxTest, UpInASingleLineBoxReadsItAndKeepsTheCaret)
     Clear();
     Press(m_line, Qt::Key_Up);
     EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 prázdné pole"))) << "an empty box is not silence";
+}
+
+TEST_F(TextBoxTest, TypedAndPastedTextIsSaidOnceItIsInTheBox)
+{
+    Line(QStringLiteral("Nov"), 3);
+    QTest::sendKeyEvent(QTest::Click, m_line, Qt::Key_Aacute, QStringLiteral("á"), Qt::NoModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 255 á")));
+    Clear();
+    // Quicker than the box is looked at: said together.
+    QTest::sendKeyEvent(QTest::Click, m_line, Qt::Key(0x010C), QStringLiteral("č"), Qt::NoModifier);
+    QTest::keyClicks(m_line, QStringLiteral("ek"));
+    QApplication::processEvents();
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 ček")));
+    EXPECT_EQ(m_line->text(), QStringLiteral("Nováček"));
+    Clear();
+    QInputMethodEvent composed; // a dead key's letter comes through the input method
+    composed.setCommitString(QStringLiteral("Ů"));
+    QApplication::sendEvent(m_line, &composed);
+    QApplication::processEvents();
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 255 Ů")));
+
+    QApplication::clipboard()->setText(QStringLiteral("O'Brien"));
+    m_line->selectAll();
+    Clear();
+    Press(m_line, Qt::Key_V, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 O'Brien"))) << "the paste, not what it replaced";
+    Clear();
+    Press(m_line, Qt::Key_Backspace);
+    QApplication::processEvents();
+    EXPECT_FALSE(Spoken().join(u'|').contains(QStringLiteral("O'Brie"))) << "a deletion is no insertion";
+
+    // A box that only shows its text echoes nothing.
+    m_line->setReadOnly(true);
+    Clear();
+    QTest::keyClicks(m_line, QStringLiteral("x"));
+    QApplication::processEvents();
+    EXPECT_TRUE(Spoken().isEmpty());
 }
 
 TEST_F(TextBoxTest, MultiLineMovesReadLinesAndSignalEdges)

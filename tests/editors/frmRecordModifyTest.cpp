@@ -183,7 +183,7 @@ TEST_F(StructureEditorTest, EscapeStopsAFieldBeingPutFirstAndTheTableStaysAsItWa
         PressInDialog(form, Qt::Key_Escape);
     });
     EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Přerušeno."))) << spoken.join(u'|').toStdString();
-    EXPECT_FALSE(spoken.join(u'|').contains(QStringLiteral("Věk")));
+    EXPECT_TRUE(spoken.filter(QStringLiteral("Pole Věk")).isEmpty()) << "no field was added";
     EXPECT_EQ(messages, QStringList{});
     EXPECT_EQ(fields, (QStringList{QStringLiteral("Jméno"), QStringLiteral("Obec")}));
     const auto db = DBEngine::Instance().OpenDatabase(path);
