@@ -1,4 +1,5 @@
 #include "cIndicatorStyle.h"
+#include "cListEndSignal.h"
 #include "mConvert.h"
 #include "sStartup.h"
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Korvi"));
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     QApplication::setStyle(new cIndicatorStyle);
+    app.installEventFilter(new cListEndSignal(&app));
     // The program takes its command line as one text, the arguments joined by blanks.
     const QStringList arguments = QApplication::arguments().mid(1);
     return sMain(arguments.join(u' '));

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -89,8 +90,19 @@ TEST_F(FieldSelectionTest, PickedFieldsInTheirOrderAnEmptyPickRefusedAndCancelGi
     EXPECT_EQ(Query(), QStringLiteral("select [Příjmení],[Id] from [Osoby]"));
     EXPECT_EQ(Focus(), m_window->list);
 
-    // Cancel, even after picking, shows every field again.
-    SelectFields({QStringLiteral("Jméno")}, Qt::Key_Escape);
+    // The ends of the list are signalled, not silent; Cancel, even after picking, shows
+    // every field again.
+    QStringList atEnds;
+    SelectFields({QStringLiteral("Jméno")}, Qt::Key_Escape, [&](QDialog* form) {
+        PressInDialog(form, Qt::Key_Home);
+        Clear();
+        PressInDialog(form, Qt::Key_Up);
+        PressInDialog(form, Qt::Key_End);
+        PressInDialog(form, Qt::Key_Down);
+        atEnds = Spoken();
+    });
+    EXPECT_EQ(atEnds.filter(QRegularExpression(QStringLiteral("^5 "))), (QStringList{"5 7 ", "5 8 "}))
+        << atEnds.join(u'|').toStdString();
     EXPECT_EQ(Headers(), all);
     EXPECT_EQ(Query(), QStringLiteral("select * from [Osoby]"));
 }

@@ -1,3 +1,4 @@
+#include "cListEndSignal.h"
 #include "mConvert.h"
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
+    // As the program has it: every list signals its ends.
+    app.installEventFilter(new cListEndSignal(&app));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
