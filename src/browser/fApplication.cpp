@@ -746,6 +746,19 @@ void fApplication::mnuRecordModify_Click()
         ShowSelectedInForm();
         ItemClick(row);
     }
+    // The keyboard came back while the grid was empty: the user hears where it is now.
+    SayWhereTheKeysAre();
+}
+
+void fApplication::SayWhereTheKeysAre()
+{
+    if (IsFormView()) {
+        if (const int column = FieldBoxColumn(QApplication::focusWidget()))
+            VoiceFocus(Text[column]->accessibleName(), Text[column]->text(), WindowHandle(Text[column]),
+                       WindowHandle(this), 0, true, true, 0);
+    } else if (list->SelectedRow() >= 0) {
+        VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+    }
 }
 
 void fApplication::mnuNewDB_Click()

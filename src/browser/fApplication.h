@@ -177,6 +177,7 @@ private:
     // What to say for a key that is the shortcut of a command that cannot run now (a
     // disabled one); empty when it is no such key.
     QString WhyShortcutCannotRun(const QKeyEvent* key) const;
+    void SayWhereTheKeysAre();
     // What a key that does nothing in a form box says instead, or empty.
     static QString WhyFieldBoxKeyDoesNothing(const QKeyEvent* key);
     // Runs a command that may throw, showing a failure in the OK box.

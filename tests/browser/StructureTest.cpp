@@ -296,9 +296,10 @@ TEST_F(StructureTest, CancelStillShowsWhatChangedAndADeletedTableIsChosenAnew)
         PressInDialog(editor, Qt::Key_Escape);
     });
     EXPECT_EQ(questions, QStringList{QStringLiteral("Smazat Lidé?")});
-    // One table is left: it opens without asking, as at start-up.
+    // One table is left: it opens without asking, as at start-up, and its row is said.
     EXPECT_EQ(Headers(), QStringList{QStringLiteral("Název")});
     EXPECT_EQ(m_window->list->RowCount(), 1);
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 , Brno"));
     EXPECT_EQ(SqliteRows(path, "SELECT name FROM sqlite_master WHERE name = 'Lidé'"), QStringList{});
 
     // A query of a table deleted there fails, says so, and the window opens as at start-up.
