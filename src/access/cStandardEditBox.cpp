@@ -376,6 +376,8 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
         const QString character = keyCode == Key::Home ? CharacterAt(line, 0) : CharacterBefore(line, int(line.size()));
         if (!character.isEmpty())
             Raise(2, 255, character);
+        else // nothing to spell is no reason for silence
+            Raise(2, 0, LoadString(text.isEmpty() ? 504 : 505));
         return;
     }
     if (multiLine && keyCode >= Key::PageUp && keyCode <= Key::Down) {

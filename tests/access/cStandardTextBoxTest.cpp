@@ -253,7 +253,9 @@ TEST_F(TextBoxTest, UpInASingleLineBoxReadsItAndKeepsTheCaret)
     Line(QString(), 0);
     Clear();
     Press(m_line, Qt::Key_Up);
-    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 prázdné pole"))) << "an empty box is not silence";
+    Press(m_line, Qt::Key_End);
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 prázdné pole"), QStringLiteral("2 0 prázdné pole")}))
+        << "an empty box is not silence";
 }
 
 TEST_F(TextBoxTest, TypedAndPastedTextIsSaidOnceItIsInTheBox)
