@@ -7,6 +7,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 
 QString CheckStateText(bool checked)
 {
@@ -37,6 +38,9 @@ void cFocusAnnouncer::Announce(QWidget* control) const
         BrailleRole(kRoleListItem);
     } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
         VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), window, 0, true, true, 0);
+        BrailleRole(kRoleText);
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(control)) {
+        VoiceFocus(text->accessibleName(), text->toPlainText(), WindowHandle(text), window, 0, true, true, 0);
         BrailleRole(kRoleText);
     } else if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->isCheckable()) {
         VoiceFocus(button->accessibleName().isEmpty() ? QString(button->text()).remove(u'&') : button->accessibleName(),

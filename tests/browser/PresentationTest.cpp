@@ -65,6 +65,7 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
         PressInDialog(dialog, Qt::Key_Down);                   // background colour
         PressInDialog(dialog, Qt::Key_Tab);
         PressInDialog(dialog, Qt::Key_End);                    // white
+        PressInDialog(dialog, Qt::Key_Tab);                    // the sample, said whole
         PressInDialog(dialog, Qt::Key_Return);
     });
     Press(Qt::Key_Z, Qt::AltModifier); // View; its first item is the fonts dialog
@@ -82,6 +83,7 @@ TEST_F(ApplicationTest, FontsChosenWithKeysColourTheBoxesKeepTheLabelsAndAreStor
     for (const QStringList& call : Calls(QStringLiteral("FocusVoice")))
         focused << call.mid(1, 2).join(u' ');
     EXPECT_TRUE(focused.contains(QStringLiteral("Tučné nezaškrtnuto"))) << focused.join(u'|').toStdString();
+    EXPECT_TRUE(focused.contains(QStringLiteral("Ukázka Příliš žluťoučký kůň úpěl ďábelské ódy.")));
     EXPECT_TRUE(focused.contains(QStringLiteral("Kurzíva nezaškrtnuto")));
     EXPECT_TRUE(focused.contains(QStringLiteral("Barva textu zaškrtnuto")));
     // The grid and the form's boxes in red on white; the form's captions as before.
