@@ -510,6 +510,9 @@ void cRecordList::focusInEvent(QFocusEvent* event)
     if (event->reason() == Qt::PopupFocusReason)
         return;
     const qint64 row = SelectedRow();
-    if (row >= 0)
-        VoiceOutput(2, 0, RowText(row));
+    if (row < 0)
+        return;
+    // Back from a dialog the row waits for what the dialog's command said last ("Exportováno
+    // …"), instead of cutting it off.
+    VoiceOutput(event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2, 0, RowText(row));
 }
