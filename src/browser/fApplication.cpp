@@ -802,12 +802,15 @@ void fApplication::mnuSaveAs_Click()
     if (database && !access)
         database->Close();
     ErrorStorage failure;
+    bool saved = false;
     try {
         RunLongWork(
-            LoadString(10627), LoadString(10628),
+            LoadString(10627), QString(),
             [&](cWorkControl& control) {
-                if (access ? CopyToQuarnelDatabase(*database, path, control) : CopyDatabaseFile(file, path, control))
+                if (access ? CopyToQuarnelDatabase(*database, path, control) : CopyDatabaseFile(file, path, control)) {
                     control.Commit();
+                    saved = true;
+                }
             },
             [database] {
                 if (database)
@@ -821,6 +824,8 @@ void fApplication::mnuSaveAs_Click()
         ApplySetting(file, true);
     if (failure.Number != 0)
         ShowOkMessage(FillPlaceholders(LoadString(10620), {failure.Description}));
+    else if (saved) // also when the copy was too quick for the waiting message
+        VoiceOutput(1, 0, LoadString(10628));
 }
 
 void fApplication::mnuExport_Click()

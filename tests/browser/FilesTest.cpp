@@ -147,7 +147,9 @@ TEST_F(FilesTest, SaveAsCopiesTheFileAndGoesOnWithTheOpenOneWhateverHappens)
     const QByteArray original = Bytes(database);
 
     AnswerFileDialog(QStringLiteral("kopie"));
+    Clear();
     Run("mnuSaveAs");
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("1 0 Uloženo."))) << "a quick copy is confirmed too";
     EXPECT_EQ(m_dialogTitle, QStringLiteral("Uložit jako"));
     EXPECT_EQ(m_dialogFocus, QStringLiteral("Text1"));
     EXPECT_EQ(Bytes(m_dir.filePath(QStringLiteral("kopie.mdb"))), original);
@@ -156,8 +158,10 @@ TEST_F(FilesTest, SaveAsCopiesTheFileAndGoesOnWithTheOpenOneWhateverHappens)
 
     // Onto the open file itself: refused, told, and the database is still there to use.
     AnswerFileDialog(QStringLiteral("lide"), true);
+    Clear();
     Run("mnuSaveAs");
     EXPECT_TRUE(m_message.startsWith(QStringLiteral("Chyba ukádání: "))) << m_message.toStdString();
+    EXPECT_FALSE(Spoken().contains(QStringLiteral("1 0 Uloženo.")));
     EXPECT_EQ(Bytes(database), original);
     EXPECT_EQ(m_window->list->RowCount(), 3);
     EXPECT_EQ(m_window->list->CellText(0, 0), QStringLiteral("Petr"));
