@@ -3,17 +3,19 @@
 #include "modCommon.h"
 
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QListView>
 
 bool cListEndSignal::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
         return false;
-    auto* list = qobject_cast<QListWidget*>(watched);
+    // A list box or the file dialog's list; the grid is a table and signals its own ends.
+    auto* list = qobject_cast<QListView*>(watched);
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (!list || list->count() == 0 || key->modifiers() != Qt::NoModifier)
+    const int count = list && list->model() ? list->model()->rowCount(list->rootIndex()) : 0;
+    if (count == 0 || key->modifiers() != Qt::NoModifier)
         return false;
-    const int row = list->currentRow();
+    const int row = list->currentIndex().row();
     switch (key->key()) {
     case Qt::Key_Up:
     case Qt::Key_PageUp:
@@ -24,7 +26,7 @@ bool cListEndSignal::eventFilter(QObject* watched, QEvent* event)
     case Qt::Key_Down:
     case Qt::Key_PageDown:
     case Qt::Key_End:
-        if (row >= list->count() - 1)
+        if (row >= count - 1)
             VoiceOutput(5, 8, QString());
         break;
     default:
