@@ -1025,12 +1025,18 @@ void fApplication::mnuRecordGoto_Click()
     list->SelectOnlyRow(row);
     ShowSelectedInForm();
     ItemClick(row);
+    // What is not a number leaves the selection where it was: said, then the row.
+    int mode = 2;
+    if (!dialog.NumberTyped()) {
+        VoiceOutput(2, 0, FillPlaceholders(LoadString(10614), {dialog.Text1->text().trimmed()}));
+        mode = 1;
+    }
     // Said as a move in the grid says it: the row, or in the form view the field's value.
     if (IsFormView()) {
         const int column = FocusedFieldBox();
-        VoiceOutput(2, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
+        VoiceOutput(mode, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
     } else {
-        VoiceOutput(2, 0, list->RowText(row));
+        VoiceOutput(mode, 0, list->RowText(row));
     }
 }
 

@@ -82,15 +82,32 @@ void fRecordGoto::SetPostiton(qint32 position)
     Text1->setText(QString::number(position));
 }
 
+namespace {
+
+std::optional<qint32> TypedNumber(const QString& text)
+{
+    std::optional<DecimalNumber> number = TextToDecimal(text);
+    if (!number)
+        return std::nullopt;
+    number->RoundToFraction(0);
+    const std::optional<qint64> value = number->ToInt64();
+    if (!value || *value < std::numeric_limits<qint32>::min() || *value > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(*value);
+}
+
+} // namespace
+
 qint32 fRecordGoto::Postiton()
 {
-    if (std::optional<DecimalNumber> number = TextToDecimal(Text1->text())) {
-        number->RoundToFraction(0);
-        const std::optional<qint64> value = number->ToInt64();
-        if (value && *value >= std::numeric_limits<qint32>::min() && *value <= std::numeric_limits<qint32>::max())
-            m_position = qint32(*value);
-    }
+    if (const std::optional<qint32> number = TypedNumber(Text1->text()))
+        m_position = *number;
     return m_position;
+}
+
+bool fRecordGoto::NumberTyped() const
+{
+    return TypedNumber(Text1->text()).has_value();
 }
 
 void fRecordGoto::SetMaxPostiton(qint32 count)

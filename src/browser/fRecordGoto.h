@@ -25,6 +25,8 @@ public:
     // The typed number rounded to a whole one, which then stays; what is not a number
     // (or does not fit) gives the number held before.
     qint32 Postiton();
+    // Whether what was typed is a number Postiton takes.
+    bool NumberTyped() const;
     void SetMaxPostiton(qint32 count);
     // 1 after OK, 2 after Cancel (Escape or closing the window too).
     int Result() const { return m_result; }

@@ -314,7 +314,13 @@ TEST_F(RecordFormTest, GoToTakesTheNumberWithinTheRowsAndSaysTheRow)
         Press(Qt::Key_G, Qt::ControlModifier);
         EXPECT_EQ(shown, QStringLiteral("3"));
         EXPECT_EQ(list->SelectedRow(), expected - 1) << typed.toStdString();
-        EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 ") + list->RowText(expected - 1)) << typed.toStdString();
+        // What is no number is said to be none before the row.
+        const QStringList said = Spoken().mid(Spoken().size() - 2);
+        if (typed == QStringLiteral("dva"))
+            EXPECT_EQ(said, (QStringList{QStringLiteral("2 0 „dva“ není číslo záznamu, výběr se nezměnil."),
+                                         QStringLiteral("1 0 ") + list->RowText(expected - 1)}));
+        else
+            EXPECT_EQ(said.last(), QStringLiteral("2 0 ") + list->RowText(expected - 1)) << typed.toStdString();
     }
     // Escape leaves the selection where it was.
     WhenModal([](QDialog* dialog) {
