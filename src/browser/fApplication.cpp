@@ -61,6 +61,18 @@
 
 namespace {
 
+// Counts what of the window is running, for as long as it runs.
+class BusyScope {
+public:
+    explicit BusyScope(int& count) : m_count(count) { ++m_count; }
+    ~BusyScope() { --m_count; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    int& m_count;
+};
+
 QAction* NewAction(QMenu* menu, const char* name, const QString& caption,
                    const QKeySequence& shortcut = QKeySequence())
 {
@@ -200,9 +212,10 @@ void fApplication::CreateControls()
 void fApplication::OnCommand(QAction* item, std::function<void()> command)
 {
     // A triggered check mark toggles itself; the commands set the marks by their own rules.
-    connect(item, &QAction::triggered, this, [item, command = std::move(command)](bool checked) {
+    connect(item, &QAction::triggered, this, [this, item, command = std::move(command)](bool checked) {
         if (item->isCheckable())
             item->setChecked(!checked);
+        const BusyScope busy(m_busy);
         command();
     });
 }
@@ -1309,6 +1322,8 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
 bool fApplication::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // A key may run actions or open boxes of its own.
+    const BusyScope busy(m_busy);
     if (type == QEvent::ShortcutOverride && FieldBoxColumn(watched)) {
         // The window's commands come before a box's own keys: Ctrl+A is All records here,
         // not selecting the box's text.

@@ -52,6 +52,9 @@ public:
     // The position text and the record commands for row (−1: none).
     void ItemClick(qint64 row);
     bool IsFormView() const;
+    // A command or a key of the window is still running (perhaps in a dialog's loop): the
+    // window must not be torn down under it.
+    bool Busy() const { return m_busy > 0; }
     // The field of the recordset that grid column (0-based) shows.
     int ColumnField(int column) const;
 
@@ -191,6 +194,7 @@ private:
     std::unique_ptr<cStandardEditBox> my_EditBox;
     int m_currentColumn = 0;
     bool m_unloaded = false;
+    int m_busy = 0;
     // What the filter form was last given, box by box, offered again the next time.
     QStringList m_filterValues;
 };

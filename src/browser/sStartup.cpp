@@ -2,6 +2,7 @@
 
 #include "fApplication.h"
 #include "fFileOpen.h"
+#include "mLongWork.h"
 
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -14,6 +15,8 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
+
+#include <memory>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -29,21 +32,38 @@ void OnTerminationSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
 }
 
-// A modal box runs its own loop inside a command of the window; the window closes only
-// once every box has been dismissed and that command has finished.
-void CloseWhenNoModal(QPointer<fApplication> window)
+using TriedDialogs = std::shared_ptr<QList<QPointer<QWidget>>>;
+
+void CloseWhenNoModal(QPointer<fApplication> window, const TriedDialogs& tried)
 {
     if (!window)
         return;
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-        if (auto* dialog = qobject_cast<QDialog*>(modal))
-            dialog->reject();
-        else
-            modal->close();
-        QTimer::singleShot(0, window, [window] { CloseWhenNoModal(window); });
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+        // A command whose box has just gone may still be running, and may bring another
+        // box or work that Escape stops: the window waits for it to come back.
+        if (window->Busy()) {
+            StopLongWork();
+            QTimer::singleShot(20, window, [window, tried] { CloseWhenNoModal(window, tried); });
+            return;
+        }
+        window->close();
         return;
     }
-    window->close();
+    // The next round is due first: cancelling may itself bring a box, whose own loop
+    // would otherwise wait for the user.
+    QTimer::singleShot(0, window, [window, tried] { CloseWhenNoModal(window, tried); });
+    const bool again = tried->contains(modal);
+    tried->append(modal);
+    auto* dialog = qobject_cast<QDialog*>(modal);
+    // A dialog still there after its Cancel asked something ("changes will be lost, go
+    // on?", answered No) would ask for ever: the second time it closes unasked.
+    if (dialog && again)
+        dialog->done(QDialog::Rejected);
+    else if (dialog)
+        dialog->reject();
+    else
+        modal->close();
 }
 
 // A signal that came before the window existed waits in the pipe until now.
@@ -55,11 +75,16 @@ void CloseOnTerminationSignal(fApplication* window)
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(gSignalPipe[0], &byte, 1);
-        CloseWhenNoModal(window);
+        CloseWhenDialogsAreDone(window);
     });
 }
 
 } // namespace
+
+void CloseWhenDialogsAreDone(fApplication* window)
+{
+    CloseWhenNoModal(window, std::make_shared<QList<QPointer<QWidget>>>());
+}
 
 void CatchTerminationSignals()
 {

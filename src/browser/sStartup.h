@@ -2,9 +2,14 @@
 
 #include <QString>
 
+class fApplication;
+
 // Makes SIGTERM, SIGINT and SIGHUP close the main window as the user would, so that a
 // logout or a kill still saves the preferences. Call first thing in main.
 void CatchTerminationSignals();
+// Closes the main window, as a termination signal does, once every modal dialog has been
+// cancelled and the command that opened it has finished. Nothing is confirmed on the way.
+void CloseWhenDialogsAreDone(fApplication* window);
 
 // The program's entry: the whole command-line text, unsplit. Returns when the main window
 // has closed, with the process's exit code.

@@ -3,11 +3,13 @@
 #include "cRecordList.h"
 #include "cSetting.h"
 #include "fApplication.h"
+#include "sStartup.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QTest>
 
 #include <functional>
 
@@ -105,6 +107,28 @@ TEST_F(FieldSelectionTest, PickedFieldsInTheirOrderAnEmptyPickRefusedAndCancelGi
         << atEnds.join(u'|').toStdString();
     EXPECT_EQ(Headers(), all);
     EXPECT_EQ(Query(), QStringLiteral("select * from [Osoby]"));
+}
+
+TEST_F(FieldSelectionTest, TheSessionsEndWaitsForTheCommandBehindTheDialog)
+{
+    // Asked to close (as a termination signal does) while the dialog is open: the dialog is
+    // cancelled, and the window closes only once the command has reopened the records,
+    // not in the middle of it.
+    WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Osoby")); });
+    ASSERT_TRUE(Open(QStringLiteral(QUARNEL_SAMPLE)));
+    m_window->list->setFocus();
+    bool busyInDialog = false;
+    WhenModal([&](QDialog*) {
+        busyInDialog = m_window->Busy();
+        CloseWhenDialogsAreDone(m_window);
+    });
+    m_window->mnuRecOrder->trigger();
+    EXPECT_TRUE(busyInDialog);
+    EXPECT_TRUE(m_window->isVisible()) << "closed under the running command";
+    EXPECT_EQ(Query(), QStringLiteral("select * from [Osoby]"));
+    for (int i = 0; i < 100 && m_window->isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(m_window->isVisible());
 }
 
 TEST_F(FieldSelectionTest, TheFormViewStaysWithTheKeyboardInItsFirstBox)

@@ -4,6 +4,7 @@
 #include "TableDef.h"
 #include "cRecordList.h"
 #include "fApplication.h"
+#include "sStartup.h"
 #include "fRecord.h"
 #include "mConvert.h"
 #include "modCommon.h"
@@ -329,6 +330,23 @@ TEST_F(RecordFormTest, GoToTakesTheNumberWithinTheRowsAndSaysTheRow)
     });
     Press(Qt::Key_G, Qt::ControlModifier);
     EXPECT_EQ(list->SelectedRow(), 1);
+}
+
+TEST_F(RecordFormTest, TheSessionsEndClosesAnEditorHoldingAChangeWithoutAskingForEver)
+{
+    // As a termination signal does while the editor holds a change: its question ("go on,
+    // losing the changes?") is answered No, which keeps the editor; the second time round
+    // the editor closes unasked and the window after it, with nothing stored.
+    const QStringList before = Stored();
+    WhenModal([&](QDialog* form) {
+        TypeInDialog(form, QStringLiteral("Eva"));
+        CloseWhenDialogsAreDone(m_window);
+    });
+    Press(Qt::Key_Return, Qt::AltModifier);
+    for (int i = 0; i < 100 && m_window->isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(Stored(), before);
 }
 
 TEST_F(RecordFormTest, ARefusedDeletionIsToldAndTheGridStaysInStep)
