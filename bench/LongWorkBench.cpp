@@ -145,7 +145,9 @@ double FirstSpokenRow(const QString& program, const QString& database, const QSt
     double seconds = -1;
     while (Seconds(start) < 60) {
         QFile file(log);
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains("Voice\t2\t0\t, 1, ")) {
+        // The first row, said at once or queued behind what was said before it.
+        const QByteArray said = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (said.contains("Voice\t2\t0\t, 1, ") || said.contains("Voice\t1\t0\t, 1, ")) {
             seconds = Seconds(start);
             break;
         }
