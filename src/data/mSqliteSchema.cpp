@@ -281,6 +281,19 @@ std::optional<SqliteColumnText> SplitColumnDefinition(const QString& definition)
     if (i > 1)
         column.Type = t.Span(1, i - 1);
 
+    // Steps over one piece of a constraint, a parenthesised group whole; false where the
+    // definition breaks off or a bracket or comma stands where none may.
+    const auto stepOver = [&t](qsizetype& at) {
+        if (t[at].Kind == TokenKind::Open) {
+            at = t.Closing(at);
+            if (at < 0)
+                return false;
+        } else if (t[at].Kind == TokenKind::Close || t[at].Kind == TokenKind::Comma) {
+            return false;
+        }
+        ++at;
+        return true;
+    };
     while (i < t.Count()) {
         const qsizetype begin = i;
         if (t.IsWord(i, "CONSTRAINT")) {
@@ -299,26 +312,12 @@ std::optional<SqliteColumnText> SplitColumnDefinition(const QString& definition)
             if (*kind == Kind::Default && i < t.Count() && t[i].Kind == TokenKind::Other
                 && (definition[t[i].Start] == u'-' || definition[t[i].Start] == u'+'))
                 ++i;
-            if (i >= t.Count())
+            if (i >= t.Count() || !stepOver(i))
                 return std::nullopt;
-            if (t[i].Kind == TokenKind::Open) {
-                i = t.Closing(i);
-                if (i < 0)
-                    return std::nullopt;
-            } else if (t[i].Kind == TokenKind::Close || t[i].Kind == TokenKind::Comma) {
-                return std::nullopt;
-            }
-            ++i;
         }
         while (i < t.Count() && !StartsColumnConstraint(t, i)) {
-            if (t[i].Kind == TokenKind::Open) {
-                i = t.Closing(i);
-                if (i < 0)
-                    return std::nullopt;
-            } else if (t[i].Kind == TokenKind::Close || t[i].Kind == TokenKind::Comma) {
+            if (!stepOver(i))
                 return std::nullopt;
-            }
-            ++i;
         }
         column.Constraints.append({*kind, t.Span(begin, i - 1)});
     }
