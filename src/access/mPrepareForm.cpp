@@ -149,15 +149,28 @@ void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 
     }
 }
 
+QLabel* NewCaption(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
+{
+    auto* label = new QLabel(caption, form);
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(buddy);
+    buddy->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
+    return label;
+}
+
+QPushButton* NewButton(QWidget* form, const char* name, const QString& caption)
+{
+    auto* button = new QPushButton(caption, form);
+    button->setObjectName(QLatin1String(name));
+    button->setAccessibleName(QString(caption).remove(u'&'));
+    return button;
+}
+
 QHBoxLayout* MakeOkCancelRow(QWidget* form, QPushButton** ok, QPushButton** cancel)
 {
-    *ok = new QPushButton(LoadString(1), form);
-    (*ok)->setObjectName(QStringLiteral("cmdOK"));
-    (*ok)->setAccessibleName(LoadString(1));
+    *ok = NewButton(form, "cmdOK", LoadString(1));
     (*ok)->setDefault(true);
-    *cancel = new QPushButton(LoadString(2), form);
-    (*cancel)->setObjectName(QStringLiteral("cmdCancel"));
-    (*cancel)->setAccessibleName(LoadString(2));
+    *cancel = NewButton(form, "cmdCancel", LoadString(2));
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(*ok);

@@ -7,6 +7,7 @@
 #include <QPalette>
 
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -32,6 +33,12 @@ void ApplyColoursToForm(QWidget* form, qint32 foreForm, qint32 backForm, qint32 
 // The OK (default button: Enter in a box confirms) and Storno buttons of a dialog, named
 // cmdOK and cmdCancel, at the right of the row returned.
 QHBoxLayout* MakeOkCancelRow(QWidget* form, QPushButton** ok, QPushButton** cancel);
+
+// A label that names its control for a screen reader and for the speech on focus: the
+// buddy's accessible name is the caption without "&" and ":".
+QLabel* NewCaption(QWidget* form, const char* name, const QString& caption, QWidget* buddy);
+// A push button named by its caption without "&".
+QPushButton* NewButton(QWidget* form, const char* name, const QString& caption);
 
 // One control in the given colours, its selection inverted (back on fore).
 void PaintControl(QWidget* widget, const QColor& fore, const QColor& back);

@@ -30,15 +30,6 @@ namespace {
 constexpr std::array<int, 8> kOfferedTypes{10, 4, 3, 7, 6, 8, 5, 1};
 constexpr int kTypeTexts = 30000;
 
-QLabel* NewCaption(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
-{
-    auto* label = new QLabel(caption, form);
-    label->setObjectName(QLatin1String(name));
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
-    return label;
-}
-
 QCheckBox* NewCheck(QWidget* parent, const char* name, const QString& caption)
 {
     auto* box = new QCheckBox(caption, parent);

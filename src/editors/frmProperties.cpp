@@ -28,23 +28,6 @@ namespace {
 
 const QString kNoQuery = QStringLiteral("žádný uložený dotaz");
 
-QPushButton* MakeButton(QWidget* form, const char* name, const QString& caption)
-{
-    auto* button = new QPushButton(caption, form);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(QString(caption).remove(u'&'));
-    return button;
-}
-
-QLabel* MakeLabel(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
-{
-    auto* label = new QLabel(caption, form);
-    label->setObjectName(QLatin1String(name));
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
-    return label;
-}
-
 // The engine's description, safe in a message box text whose fields "|" separates.
 void TellFailure()
 {
@@ -78,16 +61,16 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     lstQuery = new QListWidget(this);
     lstQuery->setObjectName(QStringLiteral("lstQuery"));
     lstQuery->setSelectionMode(QAbstractItemView::SingleSelection);
-    lblQuery = MakeLabel(this, "lblQuery", QStringLiteral("Uložené dota&zy:"), lstQuery);
+    lblQuery = NewCaption(this, "lblQuery", QStringLiteral("Uložené dota&zy:"), lstQuery);
     txtName = new QLineEdit(this);
     txtName->setObjectName(QStringLiteral("txtName"));
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("&Název:"), txtName);
+    Label1 = NewCaption(this, "Label1", QStringLiteral("&Název:"), txtName);
     txtQuery = new QLineEdit(this);
     txtQuery->setObjectName(QStringLiteral("txtQuery"));
-    Label2 = MakeLabel(this, "Label2", QStringLiteral("&Dotaz SQL:"), txtQuery);
-    cmdAdd = MakeButton(this, "cmdAdd", QStringLiteral("N&ový"));
-    cmdRemove = MakeButton(this, "cmdRemove", QStringLiteral("S&mazat"));
-    cmdSave = MakeButton(this, "cmdSave", QStringLiteral("&Uložit"));
+    Label2 = NewCaption(this, "Label2", QStringLiteral("&Dotaz SQL:"), txtQuery);
+    cmdAdd = NewButton(this, "cmdAdd", QStringLiteral("N&ový"));
+    cmdRemove = NewButton(this, "cmdRemove", QStringLiteral("S&mazat"));
+    cmdSave = NewButton(this, "cmdSave", QStringLiteral("&Uložit"));
     QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
     buttons->insertWidget(0, cmdAdd);
     buttons->insertWidget(1, cmdRemove);

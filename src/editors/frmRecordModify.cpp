@@ -37,23 +37,12 @@ constexpr quint32 kAttachedOdbc = 0x20000000u;
 constexpr int kText = 10;
 const QString kMarker = QStringLiteral(" -> ");
 
-QPushButton* NewButton(QWidget* form, const char* name, const QString& caption)
-{
-    auto* button = new QPushButton(caption, form);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(QString(caption).remove(u'&'));
-    return button;
-}
-
 QListWidget* NewList(QWidget* form, const char* name, QLabel** label, const char* labelName, const QString& caption)
 {
     auto* list = new QListWidget(form);
     list->setObjectName(QLatin1String(name));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    *label = new QLabel(caption, form);
-    (*label)->setObjectName(QLatin1String(labelName));
-    (*label)->setBuddy(list);
-    list->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
+    *label = NewCaption(form, labelName, caption, list);
     return list;
 }
 

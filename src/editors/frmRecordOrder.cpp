@@ -18,28 +18,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QPushButton* NewButton(QWidget* form, const char* name, const QString& caption)
-{
-    auto* button = new QPushButton(caption, form);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(QString(caption).remove(u'&'));
-    return button;
-}
-
-// The label names its control for a screen reader and for the speech on focus.
-QLabel* NewCaption(QWidget* form, const char* name, const QString& caption, QWidget* buddy)
-{
-    auto* label = new QLabel(caption, form);
-    label->setObjectName(QLatin1String(name));
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
-    return label;
-}
-
-} // namespace
-
 frmRecordOrder::frmRecordOrder(QWidget* parent)
     : QDialog(parent)
 {
