@@ -33,13 +33,8 @@ fAbout::fAbout(QWidget* parent) : QDialog(parent)
     setWindowTitle(LoadString(13000));
 
     // At a large font the rows scroll instead of being cut off.
-    auto* scroll = m_page = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("picPage"));
-    scroll->setWidget(page);
+    QScrollArea* scroll = m_page = NewScrollArea(this);
+    QWidget* page = scroll->widget();
     auto* rows = new QVBoxLayout(page);
 
     Frame.append(nullptr);

@@ -67,13 +67,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     // leave a screen reader nothing to say for the window.
     setWindowTitle(LoadString(10705));
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("picPage"));
-    scroll->setWidget(page);
+    QScrollArea* scroll = NewScrollArea(this);
+    QWidget* page = scroll->widget();
 
     picIcon = new QLabel(page);
     picIcon->setObjectName(QStringLiteral("picIcon"));

@@ -33,19 +33,6 @@ const QList<cColourEntry>& ColourTable()
     return table;
 }
 
-namespace {
-
-QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, QWidget* buddy)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(caption).remove(u'&').remove(u':'));
-    return label;
-}
-
-} // namespace
-
 frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
     : QDialog(parent), m_mainWindow(mainWindow), m_font(gFont), m_fore(gForeColor), m_back(gBackColor)
 {
@@ -56,21 +43,16 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
 
     // The controls sit in a scrolling page: at a large font on a small screen the dialog
     // scrolls instead of cutting them off.
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("picPage"));
-    scroll->setWidget(page);
+    QScrollArea* scroll = NewScrollArea(this);
+    QWidget* page = scroll->widget();
 
     // Created in the order the Tab key visits them.
     FontList = new QListWidget(page);
     FontList->setObjectName(QStringLiteral("FontList"));
-    lblFont = NewLabel(page, "lblFont", LoadString(10690), FontList);
+    lblFont = NewCaption(page, "lblFont", LoadString(10690), FontList);
     txtSize = new QLineEdit(page);
     txtSize->setObjectName(QStringLiteral("txtSize"));
-    lblSize = NewLabel(page, "lblSize", LoadString(10691), txtSize);
+    lblSize = NewCaption(page, "lblSize", LoadString(10691), txtSize);
     picUp = new QToolButton(page);
     picUp->setObjectName(QStringLiteral("picUp"));
     picUp->setText(QStringLiteral("+"));
@@ -100,7 +82,7 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
     optColor[0]->setChecked(true);
     lstColors = new QListWidget(page);
     lstColors->setObjectName(QStringLiteral("lstColors"));
-    lblColors = NewLabel(page, "lblColors", LoadString(10692), lstColors);
+    lblColors = NewCaption(page, "lblColors", LoadString(10692), lstColors);
     for (const cColourEntry& entry : ColourTable())
         lstColors->addItem(LoadString(entry.NameId));
     // Wrapped, so that a large font shows the whole sentence rather than its start.
@@ -113,7 +95,7 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
     txtSample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Otherwise its viewport claims the focus too, and AT-SPI shows two focused objects.
     txtSample->viewport()->setFocusProxy(nullptr);
-    lblTest = NewLabel(page, "lblTest", LoadString(10693), txtSample);
+    lblTest = NewCaption(page, "lblTest", LoadString(10693), txtSample);
 
     QStringList families = QFontDatabase::families();
     if (!families.contains(m_font.Name))

@@ -10,13 +10,21 @@
 
 #include <algorithm>
 
-QScrollArea* NewScrollingPage(QDialog* dialog)
+QScrollArea* NewScrollArea(QDialog* dialog)
 {
     auto* scroll = new QScrollArea(dialog);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setWidget(new QWidget);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("picPage"));
+    scroll->setWidget(page);
+    return scroll;
+}
+
+QScrollArea* NewScrollingPage(QDialog* dialog)
+{
+    QScrollArea* scroll = NewScrollArea(dialog);
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);

@@ -3,8 +3,11 @@
 class QDialog;
 class QScrollArea;
 
-// A scroll area filling the dialog, with an empty page to give a layout: at a large font
-// on a small screen the dialog scrolls instead of cutting its controls off.
+// A frameless scroll area of the dialog around an empty page ("picPage") to give a
+// layout: at a large font on a small screen the page scrolls instead of cutting its
+// controls off. The caller places it.
+QScrollArea* NewScrollArea(QDialog* dialog);
+// The same, filling the whole dialog.
 QScrollArea* NewScrollingPage(QDialog* dialog);
 
 // Sizes a dialog whose controls sit in a scrolling page to show the whole page, but never
