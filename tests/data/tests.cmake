@@ -47,3 +47,9 @@ target_link_libraries(damage_campaign PRIVATE quarnel_data)
 target_include_directories(damage_campaign PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
 target_include_directories(test_data PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
 target_compile_definitions(test_data PRIVATE QUARNEL_CORPUS="${CMAKE_CURRENT_SOURCE_DIR}/data/corpus")
+
+# What users do, on files other programs made (scripts/campaign-operations); the
+# regression test runs a few of its cases.
+add_executable(operations_campaign ${CMAKE_CURRENT_SOURCE_DIR}/helpers/operations_campaign.cpp)
+target_link_libraries(operations_campaign PRIVATE quarnel_data PkgConfig::SQLITE3)
+target_include_directories(operations_campaign PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/helpers)
