@@ -386,10 +386,13 @@ QString cSqliteDriver::Translate(const QString& jetSql)
     }
     JetSqliteTarget target;
     target.Collation = QString::fromLatin1(kJetLocaleCollation);
+    // Queries that name each other several times over would grow without bound: past
+    // these limits the views answer.
     int depth = 0;
+    qsizetype budget = 1 << 20;
     target.StoredQuery = [&](const QString& name) {
         const auto text = written.constFind(name.toCaseFolded());
-        if (text == written.cend() || depth > 16)
+        if (text == written.cend() || depth > 16 || budget <= 0)
             return QString();
         ++depth;
         QString sql;
@@ -399,7 +402,8 @@ QString cSqliteDriver::Translate(const QString& jetSql)
             sql.clear(); // the view then answers, or says what is wrong
         }
         --depth;
-        return AnalyseSelect(sql).IsSelect ? sql : QString();
+        budget -= sql.size();
+        return budget >= 0 && AnalyseSelect(sql).IsSelect ? sql : QString();
     };
     return TranslateJetSql(jetSql, target);
 }
@@ -746,7 +750,7 @@ void cSqliteDriver::AddField(const QString& tableName, const FieldSchema& field,
     WithoutForeignKeys([&] {
         InTransaction([&] {
             cStructureProgress progress(m_db, control);
-            MendCollations(*table, &progress);
+            MendCollations(*table, progress);
             if (atEnd && !field.Required) {
                 ExecSql(m_db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteName(table->Name), ColumnDefinition(field)));
             } else {
@@ -779,7 +783,6 @@ void cSqliteDriver::DropField(const QString& tableName, const QString& fieldName
     }
     InTransaction([&] {
         cStructureProgress progress(m_db, control);
-        MendCollations(*table, nullptr);
         const int rc = sqlite3_exec(m_db, QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
                                               .arg(QuoteName(table->Name), QuoteName(found->Name)).toUtf8().constData(),
                                     nullptr, nullptr, nullptr);
@@ -821,7 +824,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
     WithoutForeignKeys([&] {
         InTransaction([&] {
             cStructureProgress progress(m_db, control);
-            MendCollations(*table, &progress);
+            MendCollations(*table, progress);
             if (current.Name != changed.Name) {
                 ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
                                   .arg(QuoteName(table->Name), QuoteName(current.Name), QuoteName(changed.Name)));
@@ -1022,9 +1025,9 @@ bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableTex
 }
 
 // Text fields of an old file name a collation only the engine has: the first change of
-// their table's structure gives them the portable one, and the table's indexes are built
-// again in its order. Without progress (relations still on) only in place.
-void cSqliteDriver::MendCollations(const TableSchema& table, cStructureProgress* progress)
+// their table's structure gives them the portable one. The table is rebuilt, for its
+// indexes must be built again in the new order. Runs as Rebuild does.
+void cSqliteDriver::MendCollations(const TableSchema& table, cStructureProgress& progress)
 {
     if (std::none_of(table.Fields.begin(), table.Fields.end(),
                      [](const FieldSchema& f) { return SameName(f.Collation, kLegacyCollation); }))
@@ -1047,10 +1050,7 @@ void cSqliteDriver::MendCollations(const TableSchema& table, cStructureProgress*
         }
         definition = column->Definition();
     }
-    if (!text->WithoutRowid && ReplaceDefinition(table.Name, *text))
-        ExecSql(m_db, QStringLiteral("REINDEX main.%1").arg(QuoteName(table.Name)));
-    else if (progress)
-        Rebuild(table.Name, *text, QString(), QString(), *progress);
+    Rebuild(table.Name, *text, QString(), QString(), progress);
 }
 
 // SQLite's way to change what ALTER TABLE cannot: a new table from the edited CREATE

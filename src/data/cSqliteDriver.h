@@ -86,7 +86,7 @@ private:
     bool SchemaWritable() const;
     bool IsKeyColumn(const QString& table, const QString& column);
     bool ReplaceDefinition(const QString& table, const SqliteTableText& text);
-    void MendCollations(const TableSchema& table, cStructureProgress* progress);
+    void MendCollations(const TableSchema& table, cStructureProgress& progress);
     QList<Relation> Relations();
     qint64 BrokenRelations(const QString& table);
     void SetZeroLengthRule(const QString& table, const FieldSchema& field);
