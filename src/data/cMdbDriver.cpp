@@ -1033,7 +1033,7 @@ void cMdbDriver::CopyTable(const Object& table)
             field.Type = JetType::Memo;
         const bool text = field.Type == JetType::Text || field.Type == JetType::Memo;
         definitions << QuoteName(table.Columns[i].Name) + u' ' + cSqliteDriver::DeclaredTypeOf(field)
-                           + (text ? QLatin1String(" COLLATE QUARNEL") : QLatin1String(""));
+                           + (text ? QLatin1String(" COLLATE NOCASE") : QLatin1String(""));
         marks << QStringLiteral("?");
     }
     if (definitions.isEmpty())
@@ -1156,8 +1156,11 @@ QPair<int, QString> cMdbDriver::CopyWhatIsNamed(const QString& jetSql, int depth
                         if (select.isEmpty())
                             throw cRuntimeError(JetError::InvalidOperation, LoadString(10726).arg(query.Name), kSource);
                     }
-                    ExecSql(Memory().Handle(),
-                            QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(query.Name), TranslateJetSql(select)));
+                    // The copy's views are the engine's alone: they compare by the file's locale.
+                    JetSqliteTarget local;
+                    local.Collation = QString::fromLatin1(kJetLocaleCollation);
+                    ExecSql(Memory().Handle(), QStringLiteral("CREATE VIEW %1 AS %2")
+                                                   .arg(QuoteName(query.Name), TranslateJetSql(select, local)));
                     cSqliteStatement(Memory().Handle(), QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(QuoteName(query.Name)));
                 } catch (const cRuntimeError& e) {
                     m_broken.insert(key, qMakePair(e.Number(), e.Description()));
@@ -1213,7 +1216,7 @@ QString cMdbDriver::CrosstabSelect(const Crosstab& crosstab)
     if (!crosstab.Where.isEmpty())
         values += QLatin1String(" WHERE ") + crosstab.Where;
     values += QLatin1String(" ORDER BY 1");
-    cSqliteStatement statement(Memory().Handle(), TranslateJetSql(values));
+    cSqliteStatement statement(Memory().Handle(), Memory().Translate(values));
     while (statement.Step()) {
         QString condition, name;
         switch (sqlite3_column_type(statement.get(), 0)) {

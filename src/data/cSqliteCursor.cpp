@@ -305,7 +305,7 @@ cSqliteCursor::~cSqliteCursor()
 void cSqliteCursor::Open()
 {
     sqlite3* db = m_driver->Handle();
-    m_sql = TranslateJetSql(m_jetSql);
+    m_sql = m_driver->Translate(m_jetSql);
     cSqliteStatement probe(db, m_sql);
     if (!sqlite3_stmt_readonly(probe.get()) || sqlite3_column_count(probe.get()) == 0)
         RaiseJetError(JetError::InvalidOperation);

@@ -25,7 +25,11 @@ namespace {
 const QString kFieldsTable = QStringLiteral("QSysFields");
 const QString kQueriesTable = QStringLiteral("QSysQueries");
 const QString kDatabaseTable = QStringLiteral("QSysDatabase");
-const QString kCollation = QStringLiteral("QUARNEL");
+// Text fields of files written before every SQLite program could read them name this
+// collation: it stays registered so that they open, and goes when their structure changes.
+const QString kLegacyCollation = QStringLiteral("QUARNEL");
+// Built into every SQLite, and ignoring case as Jet's text does.
+const QString kPortableCollation = QStringLiteral("NOCASE");
 const QString kRebuildTable = QStringLiteral("QSysRebuild");
 const QString kConversionRule = QStringLiteral("QSysConversion");
 constexpr qint32 kMaxTextSize = 255;
@@ -359,8 +363,49 @@ void cSqliteDriver::Prepare()
     }
     m_collator = QCollator(LocaleOf(locale));
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-    sqlite3_create_collation_v2(m_db, kCollation.toUtf8().constData(), SQLITE_UTF16_ALIGNED, &m_collator,
-                                CompareByLocale, nullptr);
+    for (const QByteArray& name : {QByteArray(kJetLocaleCollation), kLegacyCollation.toUtf8()})
+        sqlite3_create_collation_v2(m_db, name.constData(), SQLITE_UTF16_ALIGNED, &m_collator, CompareByLocale, nullptr);
+}
+
+QString cSqliteDriver::Translate(const QString& jetSql)
+{
+    // Stored queries whose Jet text the file keeps; a view from elsewhere is read as it is.
+    QHash<QString, QString> written;
+    try {
+        if (HasMetadata()) {
+            ReadingCatalogue([&] {
+                cSqliteStatement texts(Handle(), QStringLiteral("SELECT m.name, q.SQL FROM sqlite_master AS m JOIN %1 AS q "
+                                                                "ON q.Name = m.name COLLATE NOCASE WHERE m.type = 'view'")
+                                                     .arg(kQueriesTable));
+                while (texts.Step())
+                    written.insert(texts.Text(0).toCaseFolded(), texts.Text(1));
+            });
+        }
+    } catch (const cRuntimeError&) {
+        written.clear();
+    }
+    JetSqliteTarget target;
+    target.Collation = QString::fromLatin1(kJetLocaleCollation);
+    // Queries that name each other several times over would grow without bound: past
+    // these limits the views answer.
+    int depth = 0;
+    qsizetype budget = 1 << 20;
+    target.StoredQuery = [&](const QString& name) {
+        const auto text = written.constFind(name.toCaseFolded());
+        if (text == written.cend() || depth > 16 || budget <= 0)
+            return QString();
+        ++depth;
+        QString sql;
+        try {
+            sql = TranslateJetSql(*text, target);
+        } catch (const cRuntimeError&) {
+            sql.clear(); // the view then answers, or says what is wrong
+        }
+        --depth;
+        budget -= sql.size();
+        return budget >= 0 && AnalyseSelect(sql).IsSelect ? sql : QString();
+    };
+    return TranslateJetSql(jetSql, target);
 }
 
 bool cSqliteDriver::HasMetadata() const
@@ -497,9 +542,11 @@ QString cSqliteDriver::ColumnDefinition(const FieldSchema& field) const
         definition += QLatin1String(" NOT NULL");
     if (!field.DefaultValue.trimmed().isEmpty())
         definition += QLatin1String(" DEFAULT ") + DefaultLiteral(field.DefaultValue);
-    // New text fields compare by the database's locale; existing ones keep what they had,
-    // so a table made by another program stays usable there.
-    const QString collation = !field.Collation.isEmpty() ? field.Collation : JetType::IsText(field.Type) ? kCollation : QString();
+    // Text fields get a collation every SQLite program has (the engine's own SQL compares
+    // them by the database's locale); any other field keeps what it had.
+    QString collation = field.Collation;
+    if ((collation.isEmpty() && JetType::IsText(field.Type)) || SameName(collation, kLegacyCollation))
+        collation = kPortableCollation;
     if (!collation.isEmpty() && collation.compare(QLatin1String("BINARY"), Qt::CaseInsensitive) != 0)
         definition += QLatin1String(" COLLATE ") + QuoteName(collation);
     return definition;
@@ -703,6 +750,7 @@ void cSqliteDriver::AddField(const QString& tableName, const FieldSchema& field,
     WithoutForeignKeys([&] {
         InTransaction([&] {
             cStructureProgress progress(m_db, control);
+            MendCollations(*table, progress);
             if (atEnd && !field.Required) {
                 ExecSql(m_db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteName(table->Name), ColumnDefinition(field)));
             } else {
@@ -776,6 +824,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
     WithoutForeignKeys([&] {
         InTransaction([&] {
             cStructureProgress progress(m_db, control);
+            MendCollations(*table, progress);
             if (current.Name != changed.Name) {
                 ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
                                   .arg(QuoteName(table->Name), QuoteName(current.Name), QuoteName(changed.Name)));
@@ -975,6 +1024,35 @@ bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableTex
     return written;
 }
 
+// Text fields of an old file name a collation only the engine has: the first change of
+// their table's structure gives them the portable one. The table is rebuilt, for its
+// indexes must be built again in the new order. Runs as Rebuild does.
+void cSqliteDriver::MendCollations(const TableSchema& table, cStructureProgress& progress)
+{
+    if (std::none_of(table.Fields.begin(), table.Fields.end(),
+                     [](const FieldSchema& f) { return SameName(f.Collation, kLegacyCollation); }))
+        return;
+    std::optional<SqliteTableText> text;
+    try {
+        text = TableText(table);
+    } catch (const cRuntimeError&) {
+        return; // a text that cannot be taken apart is left as it is
+    }
+    static const QRegularExpression legacy(QStringLiteral("\\bCOLLATE\\s*[\"'`\\[]?QUARNEL[\"'`\\]]?\\s*$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    for (QString& definition : text->Columns) {
+        auto column = SplitColumnDefinition(definition);
+        if (!column)
+            return;
+        for (SqliteColumnText::Constraint& constraint : column->Constraints) {
+            if (constraint.What == SqliteColumnText::Kind::Collate)
+                constraint.Text.replace(legacy, QLatin1String("COLLATE ") + kPortableCollation);
+        }
+        definition = column->Definition();
+    }
+    Rebuild(table.Name, *text, QString(), QString(), progress);
+}
+
 // SQLite's way to change what ALTER TABLE cannot: a new table from the edited CREATE
 // TABLE text, every row copied with its identity, the old table dropped, the new one
 // renamed, its indexes and triggers made again from their own texts, the AUTOINCREMENT
@@ -1130,7 +1208,10 @@ void cSqliteDriver::CreateQuery(const QuerySchema& query)
     CheckName(query.Name);
     if (NameTaken(query.Name))
         RaiseJetError(JetError::ObjectExists, {query.Name});
-    const QString sql = TranslateJetSql(query.Sql);
+    // The view is for other programs too: the engine itself reads the query from its text.
+    JetSqliteTarget portable;
+    portable.Collation = kPortableCollation;
+    const QString sql = TranslateJetSql(query.Sql, portable);
     if (!AnalyseSelect(sql).IsSelect)
         RaiseJetError(JetError::InvalidOperation);
     InTransaction([&] {

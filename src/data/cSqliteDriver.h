@@ -48,6 +48,9 @@ public:
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;
     std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+    // A Jet text as the engine runs it here: text compares by the database's locale, and
+    // a stored query is read from its own text rather than from its view.
+    QString Translate(const QString& jetSql);
 
     // The open connection; the engine's error 3420 once closed.
     sqlite3* Handle() const;
@@ -83,6 +86,7 @@ private:
     bool SchemaWritable() const;
     bool IsKeyColumn(const QString& table, const QString& column);
     bool ReplaceDefinition(const QString& table, const SqliteTableText& text);
+    void MendCollations(const TableSchema& table, cStructureProgress& progress);
     QList<Relation> Relations();
     qint64 BrokenRelations(const QString& table);
     void SetZeroLengthRule(const QString& table, const FieldSchema& field);

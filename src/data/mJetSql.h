@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include <functional>
+
 struct sqlite3;
 
 // The Jet SQL dialect on SQLite: the text users and stored queries are written in becomes
@@ -17,6 +19,22 @@ struct sqlite3;
 // "PARAMETERS …;" declaration is dropped: a parameter used without a value is an unknown name.
 // Throws cRuntimeError (source "Quarnel.Jet") for text that is not one Jet statement.
 QString TranslateJetSql(const QString& jetSql);
+
+// The collation the engine's connections register to compare text by the database's
+// locale. Only SQL the engine runs names it; a file's schema never does, for no other
+// program has it.
+inline constexpr char kJetLocaleCollation[] = "jet_locale";
+
+// How the translation should compare text, and what it may read in place of a view.
+struct JetSqliteTarget {
+    // Named on each ORDER BY and GROUP BY term, on each text literal compared, and on a
+    // column tested with IN; nothing when empty.
+    QString Collation;
+    // The SQLite form of the stored query a FROM names, read in its place; empty for a
+    // name that is none (it then stays as written).
+    std::function<QString(const QString& name)> StoredQuery;
+};
+QString TranslateJetSql(const QString& jetSql, const JetSqliteTarget& target);
 
 // A name as SQL built by the program writes it: in brackets, with a "]" inside doubled,
 // so that blanks, keywords and any other character stay part of the name.

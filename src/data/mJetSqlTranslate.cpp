@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 using namespace JetTokens;
@@ -417,9 +418,145 @@ void CheckFromClauses(const std::vector<Token>& t)
     }
 }
 
+bool IsComparison(const Token& t)
+{
+    return IsOp(t, "=") || IsOp(t, "<>") || IsOp(t, "<") || IsOp(t, ">") || IsOp(t, "<=") || IsOp(t, ">=")
+           || IsOp(t, "!=");
+}
+
+// Nothing that binds tighter than a comparison joins the neighbour to more.
+bool StandsAlone(const std::vector<Token>& t, qsizetype neighbour)
+{
+    return neighbour < 0 || !(IsArithmetic(t[neighbour]) || IsOp(t[neighbour], "&"));
+}
+
+// A stored date: comparing it by a language would only cost the index.
+bool IsDateText(const QString& quoted)
+{
+    static const QRegularExpression date(QStringLiteral("^'\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d'$"));
+    return date.match(quoted).hasMatch();
+}
+
+// Text compares by the target's collation wherever the statement compares or orders it:
+// SQLite would otherwise use the column's own, which another program must also have. A
+// collation on a number changes nothing.
+void AddCollations(std::vector<Token>& t, const QString& collation)
+{
+    const QString collate = QStringLiteral(" COLLATE ") + collation;
+    auto isText = [&](qsizetype k) { return k >= 0 && t[k].kind == Kind::Text && !IsDateText(t[k].text); };
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+        if (IsSpace(t[i]))
+            continue;
+        const qsizetype prev = PreviousSignificant(t, i);
+        const qsizetype next = NextSignificant(t, i);
+        if (isText(i)) {
+            const qsizetype low = prev >= 0 ? PreviousSignificant(t, prev) : -1;
+            const qsizetype word = low >= 0 ? PreviousSignificant(t, low) : -1;
+            const bool between = prev >= 0
+                                 && (IsWord(t[prev], "BETWEEN")
+                                     || (IsWord(t[prev], "AND") && isText(low) && word >= 0 && IsWord(t[word], "BETWEEN")));
+            const bool compared = (prev >= 0 && IsComparison(t[prev]) && StandsAlone(t, next))
+                                  || (next >= 0 && IsComparison(t[next]) && StandsAlone(t, prev));
+            if (between || compared)
+                t[i].tail += collate;
+        } else if (IsWord(t[i], "IN")) {
+            // IN compares by its left operand's collation alone.
+            qsizetype column = prev;
+            if (column >= 0 && IsWord(t[column], "NOT"))
+                column = PreviousSignificant(t, column);
+            if (column >= 0 && (t[column].kind == Kind::Name || t[column].kind == Kind::Word) && IsPrimary(t[column]))
+                t[column].tail += collate;
+        } else if ((IsWord(t[i], "ORDER") || IsWord(t[i], "GROUP")) && next >= 0 && IsWord(t[next], "BY")) {
+            static const QSet<QString> clauseEnd{
+                QStringLiteral("HAVING"), QStringLiteral("ORDER"),     QStringLiteral("LIMIT"),  QStringLiteral("OFFSET"),
+                QStringLiteral("UNION"),  QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"), QStringLiteral("WINDOW")};
+            const int depth = t[i].depth;
+            qsizetype start = next + 1;
+            bool ownCollation = false;
+            for (qsizetype k = start; k <= qsizetype(t.size()); ++k) {
+                const bool end = k == qsizetype(t.size()) || t[k].depth < depth
+                                 || (t[k].depth == depth && !t[k].removed && t[k].kind == Kind::Word
+                                     && clauseEnd.contains(t[k].upper));
+                if (!end && !(t[k].depth == depth && IsOp(t[k], ","))) {
+                    ownCollation = ownCollation || (t[k].depth == depth && IsWord(t[k], "COLLATE"));
+                    continue;
+                }
+                qsizetype last = PreviousSignificant(t, k);
+                if (last >= start && (IsWord(t[last], "ASC") || IsWord(t[last], "DESC")))
+                    last = PreviousSignificant(t, last);
+                if (last >= start && !ownCollation)
+                    t[last].tail += collate;
+                if (end)
+                    break;
+                start = k + 1;
+                ownCollation = false;
+            }
+        }
+    }
+}
+
+// A stored query named as a source is read from its own text in place of its view, so
+// that it compares as the rest of the statement does. Where a FROM names a source: just
+// after FROM or JOIN, after a comma of its list, first in a parenthesis standing there.
+void ExpandStoredQueries(std::vector<Token>& t, const std::function<QString(const QString&)>& storedQuery)
+{
+    const qsizetype first = NextSignificant(t, -1);
+    if (first < 0 || IsWord(t[first], "WITH")) // a name may be the statement's own table expression
+        return;
+    static const QSet<QString> listEnd{QStringLiteral("SELECT"), QStringLiteral("WHERE"),  QStringLiteral("GROUP"),
+                                       QStringLiteral("HAVING"), QStringLiteral("ORDER"),  QStringLiteral("ON"),
+                                       QStringLiteral("UNION"),  QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"),
+                                       QStringLiteral("LIMIT")};
+    static const QSet<QString> notAnAlias{
+        QStringLiteral("WHERE"), QStringLiteral("GROUP"), QStringLiteral("HAVING"), QStringLiteral("ORDER"),
+        QStringLiteral("INNER"), QStringLiteral("LEFT"),  QStringLiteral("RIGHT"),  QStringLiteral("OUTER"),
+        QStringLiteral("FULL"),  QStringLiteral("CROSS"), QStringLiteral("NATURAL"), QStringLiteral("JOIN"),
+        QStringLiteral("ON"),    QStringLiteral("USING"), QStringLiteral("UNION"),  QStringLiteral("INTERSECT"),
+        QStringLiteral("EXCEPT"), QStringLiteral("LIMIT")};
+    std::vector<char> inList(1, 0);
+    std::vector<char> source(t.size(), 0);
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+        if (IsSpace(t[i]))
+            continue;
+        const size_t depth = size_t(t[i].depth);
+        if (inList.size() < depth + 2)
+            inList.resize(depth + 2, 0);
+        const qsizetype prev = PreviousSignificant(t, i);
+        source[size_t(i)] = prev >= 0
+                            && (IsWord(t[prev], "FROM") || IsWord(t[prev], "JOIN")
+                                || (IsOp(t[prev], ",") && inList[depth]) || (IsOp(t[prev], "(") && source[size_t(prev)]));
+        if (IsWord(t[i], "FROM") || IsWord(t[i], "JOIN"))
+            inList[depth] = 1;
+        else if (t[i].kind == Kind::Word && listEnd.contains(t[i].upper))
+            inList[depth] = 0;
+        else if (IsOp(t[i], "("))
+            inList[depth + 1] = source[size_t(i)];
+        if (!source[size_t(i)] || !(t[i].kind == Kind::Name || (t[i].kind == Kind::Word && IsPrimary(t[i]))))
+            continue;
+        const qsizetype next = NextSignificant(t, i);
+        if (next >= 0 && (IsOp(t[next], ".") || IsOp(t[next], "(")))
+            continue;
+        const QString name = t[i].kind == Kind::Word
+                                 ? t[i].text
+                                 : t[i].text.mid(1, t[i].text.size() - 2).replace(QLatin1String("\"\""), QLatin1String("\""));
+        const QString sql = storedQuery(name);
+        if (sql.isEmpty())
+            continue;
+        const bool aliased = next >= 0
+                             && (t[next].kind == Kind::Name
+                                 || (t[next].kind == Kind::Word && !notAnAlias.contains(t[next].upper)));
+        t[i].text = u'(' + sql + u')' + (aliased ? QString() : QLatin1String(" AS ") + QuoteName(name));
+    }
+}
+
 } // namespace
 
 QString TranslateJetSql(const QString& jetSql)
+{
+    return TranslateJetSql(jetSql, JetSqliteTarget());
+}
+
+QString TranslateJetSql(const QString& jetSql, const JetSqliteTarget& target)
 {
     // Jet's own limit, which also bounds the work on any text.
     if (jetSql.size() > 64000)
@@ -480,7 +617,11 @@ QString TranslateJetSql(const QString& jetSql)
                 k->removed = k != first + 1 || k->kind != Kind::Space;
     }
     CheckFromClauses(t);
+    if (target.StoredQuery)
+        ExpandStoredQueries(t, target.StoredQuery);
     const std::vector<TopClause> tops = TakeTopClauses(t);
+    if (!target.Collation.isEmpty())
+        AddCollations(t, target.Collation);
     NameExpressions(t);
     RewriteConcatenation(t);
     ApplyTopClauses(t, tops);

@@ -25,9 +25,9 @@ void GenerateLargeDatabase(const QString& path, qint64 rows)
     static const char* const towns[] = {"Praha", "Brno", "Ostrava", "Plzeň", "Olomouc", "České Budějovice",
                                         "Hradec Králové", "Ústí nad Labem", "Liberec", "Zlín"};
     CreateDatabaseFromScript(path, QStringLiteral(
-        "CREATE TABLE Velka (Id INTEGER PRIMARY KEY, Jmeno VARCHAR(50) COLLATE \"QUARNEL\", "
-        "Mesto VARCHAR(30) COLLATE \"QUARNEL\", Datum DATETIME, Castka CURRENCY, Pocet INTEGER, Podil DOUBLE, "
-        "Aktivni BOOLEAN, Poznamka LONGTEXT COLLATE \"QUARNEL\")"));
+        "CREATE TABLE Velka (Id INTEGER PRIMARY KEY, Jmeno VARCHAR(50) COLLATE NOCASE, "
+        "Mesto VARCHAR(30) COLLATE NOCASE, Datum DATETIME, Castka CURRENCY, Pocet INTEGER, Podil DOUBLE, "
+        "Aktivni BOOLEAN, Poznamka LONGTEXT COLLATE NOCASE)"));
     auto driver = cSqliteDriver::Open(path, false);
     sqlite3* db = driver->Handle();
     ExecSql(db, QStringLiteral("BEGIN"));

@@ -39,9 +39,9 @@ public:
     }
 
     // The rows of a Jet query; an SQLite error comes back as "error: …".
-    QStringList Rows(const QString& jet)
+    QStringList Rows(const QString& jet, const JetSqliteTarget& target = {})
     {
-        const QString sql = TranslateJetSql(jet);
+        const QString sql = TranslateJetSql(jet, target);
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare16_v2(m_db, sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK)
             return {QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(m_db)) + QStringLiteral(" in ") + sql};
@@ -170,6 +170,66 @@ TEST(JetSqlTranslate, WritesTheSqliteFormKeepingJetsMeaning)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Translated(c.jet), c.sqlite) << c.jet;
+}
+
+// Wherever text is compared or ordered the target's collation decides, and nowhere else:
+// a column's own would be one another program must also have.
+TEST(JetSqlTranslate, NamesTheTargetsCollationWhereTextIsComparedOrOrdered)
+{
+    JetSqliteTarget target;
+    target.Collation = QStringLiteral("c");
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT a FROM t ORDER BY a, b DESC", "SELECT a FROM t ORDER BY a COLLATE c, b COLLATE c DESC"},
+        {"SELECT TOP 2 a FROM t WHERE a = 'x' ORDER BY a & b",
+         "SELECT a FROM t WHERE a = 'x' COLLATE c ORDER BY jet_concat(a , b) COLLATE c LIMIT 2"},
+        {"SELECT a, Count(*) FROM t GROUP BY a HAVING 'm' < a ORDER BY 1",
+         "SELECT a, Count(*) AS Expr1000 FROM t GROUP BY a COLLATE c HAVING 'm' COLLATE c < a ORDER BY 1 COLLATE c"},
+        // Dates stay as they are; a literal that is only part of an operand is not compared itself.
+        {"SELECT * FROM t WHERE a BETWEEN 'a' AND 'c' AND d = #1/2/2020# AND 'x' & a = a AND a NOT IN ('p', 'q')",
+         "SELECT * FROM t WHERE a BETWEEN 'a' COLLATE c AND 'c' COLLATE c AND d = '2020-01-02 00:00:00' AND "
+         "jet_concat('x' , a) = a AND a COLLATE c NOT IN ('p', 'q')"},
+        {"SELECT * FROM (SELECT a FROM t ORDER BY a) AS s WHERE s.a IN (SELECT b FROM u) ORDER BY Left(a, 2) ASC",
+         "SELECT * FROM (SELECT a FROM t ORDER BY a COLLATE c) AS s WHERE s.a COLLATE c IN (SELECT b FROM u) "
+         "ORDER BY jet_left(a, 2) COLLATE c ASC"},
+    };
+    for (const auto& [jet, sqlite] : cases) {
+        EXPECT_EQ(TranslateJetSql(QString::fromUtf8(jet), target).toStdString(), sqlite) << jet;
+        EXPECT_EQ(TranslateJetSql(QString::fromUtf8(jet)).contains(QLatin1String("COLLATE")), false) << jet;
+    }
+
+    // SQLite still reads ordinals, aliases and compounds through the collation.
+    JetDatabase db;
+    target.Collation = QStringLiteral("NOCASE");
+    const std::pair<const char*, const char*> runs[] = {
+        {"SELECT TOP 1 Id FROM Osoby UNION SELECT TOP 1 OrderID FROM [Order Details] ORDER BY 1 DESC", "1"},
+        {"SELECT Příjmení AS P FROM Osoby WHERE Příjmení > 'J' ORDER BY P DESC", "Řehoř\nPetr\nJan"},
+        {"SELECT Id FROM Osoby WHERE Jméno IN ('NOVÁK', 'dvořák') OR Příjmení = 'PETR' ORDER BY 1", "2\n5"},
+        {"SELECT Aktivní, Count(*) FROM Osoby GROUP BY Aktivní ORDER BY Count(*)", "0|2\n-1|3"},
+    };
+    for (const auto& [jet, rows] : runs)
+        EXPECT_EQ(db.Rows(QString::fromUtf8(jet), target).join(u'\n'), QString::fromUtf8(rows)) << jet;
+}
+
+// A stored query a FROM names is read from its text where the caller has one; a column,
+// a qualifier or a name the caller does not know stays as written.
+TEST(JetSqlTranslate, ReadsAStoredQueryFromItsTextWhereAFromNamesIt)
+{
+    JetSqliteTarget target;
+    target.StoredQuery = [](const QString& name) {
+        return name.compare(QLatin1String("q"), Qt::CaseInsensitive) == 0 ? QStringLiteral("SELECT a FROM t") : QString();
+    };
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT * FROM q", "SELECT * FROM (SELECT a FROM t) AS \"q\""},
+        {"SELECT q.a, x.a FROM [Q] INNER JOIN q AS x ON q.a = x.a WHERE q.a IN (SELECT a FROM q)",
+         "SELECT q.a, x.a FROM (SELECT a FROM t) AS \"Q\" INNER JOIN (SELECT a FROM t) AS x ON q.a = x.a "
+         "WHERE q.a IN (SELECT a FROM (SELECT a FROM t) AS \"q\")"},
+        {"SELECT q FROM t, q y WHERE q = 1", "SELECT q FROM t, (SELECT a FROM t) y WHERE q = 1"},
+        {"SELECT * FROM (q LEFT JOIN t ON q.a = t.a) WHERE q.a = q(1)",
+         "SELECT * FROM ((SELECT a FROM t) AS \"q\" LEFT JOIN t ON q.a = t.a) WHERE q.a = q(1)"},
+        {"SELECT * FROM r, s.q", "SELECT * FROM r, s.q"},
+    };
+    for (const auto& [jet, sqlite] : cases)
+        EXPECT_EQ(TranslateJetSql(QString::fromUtf8(jet), target).toStdString(), sqlite) << jet;
 }
 
 TEST(JetSqlTranslate, RefusesWhatIsNotOneJetStatement)
