@@ -652,6 +652,12 @@ void cSqliteDriver::DropTable(const QString& name)
     const auto table = FindTable(name);
     if (!table)
         RaiseJetError(JetError::ItemNotFound, {name});
+    // With relations checked, DROP TABLE first deletes every row: another table's rows
+    // that refer to them would go (cascade), lose their reference, or be left dangling.
+    for (const Relation& relation : Relations()) {
+        if (SameName(relation.Parent, table->Name) && !SameName(relation.Child, table->Name))
+            RaiseJetError(JetError::InRelation, {table->Name});
+    }
     InTransaction([&] {
         ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table->Name)));
         if (HasMetadata()) {

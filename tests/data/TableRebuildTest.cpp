@@ -304,6 +304,39 @@ TEST_F(TableRebuild, FieldsThatRelationsIndexesOrQueriesUseAreKept)
     EXPECT_EQ(Sql("SELECT * FROM druh"), "1|A|Ovoce|sladké");
 }
 
+// Deleting a table first deletes its rows, which would cascade to, blank or strand the
+// rows of the tables that refer to it.
+TEST_F(TableRebuild, ATableAnotherRefersToStaysWithEveryRowOfBoth)
+{
+    path = PathOf(QStringLiteral("kraje.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE Kraje (Id INTEGER PRIMARY KEY, N TEXT);
+        CREATE TABLE Obce (Id INTEGER PRIMARY KEY, N TEXT, Kraj INTEGER REFERENCES Kraje (Id) ON DELETE CASCADE);
+        CREATE TABLE Okresy (Id INTEGER PRIMARY KEY, Kraj INTEGER REFERENCES Kraje ON DELETE SET NULL);
+        CREATE TABLE Ulice (Id INTEGER PRIMARY KEY, Obec INTEGER REFERENCES Obce);
+        CREATE TABLE Osoby (Id INTEGER PRIMARY KEY, Vedouci INTEGER REFERENCES Osoby);
+        INSERT INTO Kraje VALUES (1, 'Jihomoravský');
+        INSERT INTO Obce VALUES (1, 'Brno', 1), (2, 'Znojmo', 1);
+        INSERT INTO Okresy VALUES (1, 1);
+        INSERT INTO Osoby VALUES (1, NULL), (2, 1);)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    const std::string master = Master();
+    auto drop = [&](const char* table) { return ErrorOf([&] { db->TableDefs()->Delete(QString::fromUtf8(table)); }); };
+    EXPECT_EQ(drop("kraje"), JetError::InRelation) << "cascade and set null";
+    EXPECT_EQ(drop("Obce"), JetError::InRelation) << "a plain reference, from no row yet";
+    EXPECT_EQ(Master(), master);
+    EXPECT_EQ(Sql("SELECT (SELECT group_concat(Kraj) FROM Obce), (SELECT Kraj FROM Okresy)"), "1,1|1");
+    EXPECT_NE(db->TableDefs()->IndexOf(QStringLiteral("Kraje")), -1);
+
+    // Tables nothing else refers to go: one referring only to itself, then one only
+    // referring to others, which frees the table it referred to.
+    EXPECT_EQ(drop("Osoby"), 0);
+    EXPECT_EQ(drop("Ulice"), 0);
+    EXPECT_EQ(drop("Obce"), 0);
+    EXPECT_EQ(Sql("SELECT name FROM sqlite_master ORDER BY name"), "Kraje\nOkresy");
+    EXPECT_EQ(Sql("SELECT Kraj FROM Okresy"), "1");
+}
+
 // Every kind of change, each on many rows, checked value by value against a copy made
 // before the first.
 TEST_F(TableRebuild, EveryChangeKeepsEveryRowAndValue)
