@@ -394,18 +394,24 @@ void cSqliteDriver::InTransaction(Work work)
 }
 
 // A table rebuilt in place drops and re-creates the table its relations point at;
-// relations are checked again once it stands.
+// relations are checked again once it stands, however the change ends. The stop of a
+// change that has just committed may break into switching them back on: a stop breaks
+// in once, so the switch is simply made again.
 template <typename Work>
 void cSqliteDriver::WithoutForeignKeys(Work work)
 {
     ExecSql(Handle(), QStringLiteral("PRAGMA foreign_keys = OFF"));
-    try {
-        work();
-    } catch (...) {
-        sqlite3_exec(m_db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
-        throw;
-    }
-    ExecSql(m_db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    struct Restore {
+        sqlite3* Db;
+        ~Restore()
+        {
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                if (sqlite3_exec(Db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_INTERRUPT)
+                    break;
+            }
+        }
+    } restore{m_db};
+    work();
 }
 
 int cSqliteDriver::JetTypeOfDeclared(const QString& declared, qint32& size)

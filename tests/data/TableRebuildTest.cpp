@@ -337,6 +337,57 @@ TEST_F(TableRebuild, ATableAnotherRefersToStaysWithEveryRowOfBoth)
     EXPECT_EQ(Sql("SELECT Kraj FROM Okresy"), "1");
 }
 
+// Escape a moment too late, once the change has committed: the stop lands on switching
+// relations back on, or on reading the catalogue back. Neither may fail the change, and
+// relations are checked afterwards as before.
+TEST_F(TableRebuild, AStopAfterTheChangeCommittedComesTooLate)
+{
+    path = PathOf(QStringLiteral("pozde.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE Kraje (Id INTEGER PRIMARY KEY);
+        CREATE TABLE Obce (Id INTEGER PRIMARY KEY, Kraj INTEGER REFERENCES Kraje);
+        INSERT INTO Kraje VALUES (1);
+        INSERT INTO Obce VALUES (1, 1);)");
+    const auto driver = cSqliteDriver::Open(path, false);
+    db = std::make_shared<Database>(driver);
+    sqlite3* handle = driver->Handle();
+    // Asks for the stop as the first statement naming `at` after the commit begins.
+    struct Late {
+        cWorkControl* Control = nullptr;
+        const char* At = nullptr;
+        bool Committed = false;
+    } late;
+    sqlite3_trace_v2(
+        handle, SQLITE_TRACE_STMT,
+        [](unsigned, void* context, void*, void* text) {
+            auto* self = static_cast<Late*>(context);
+            const char* sql = static_cast<const char*>(text);
+            if (std::strstr(sql, "RELEASE"))
+                self->Committed = true;
+            else if (self->Committed && self->Control && std::strstr(sql, self->At)) {
+                self->Control->RequestStop();
+                self->Control = nullptr;
+            }
+            return 0;
+        },
+        &late);
+    for (const char* at : {"foreign_keys", "sqlite_master"}) {
+        SCOPED_TRACE(at);
+        cWorkControl control([&] { db->Interrupt(); });
+        late = {&control, at};
+        const auto fields = db->TableDefs()->Item(QStringLiteral("Obce"))->Fields();
+        const QString name = QStringLiteral("Pole_") + QLatin1String(at);
+        const auto field = db->TableDefs()->Item(QStringLiteral("Obce"))->CreateField(name, JetType::Text, 10);
+        EXPECT_EQ(ErrorOf([&] { fields->Append(field, &control); }), 0);
+        EXPECT_EQ(late.Control, nullptr) << "the stop was asked for";
+        EXPECT_TRUE(control.Committed());
+        EXPECT_NE(fields->IndexOf(name), -1) << "the fields were read back";
+        EXPECT_EQ(sqlite3_exec(handle, "INSERT INTO Obce (Id, Kraj) VALUES (2, 99)", nullptr, nullptr, nullptr),
+                  SQLITE_CONSTRAINT_FOREIGNKEY) << "relations are checked";
+    }
+    sqlite3_trace_v2(handle, 0, nullptr, nullptr);
+}
+
 // Every kind of change, each on many rows, checked value by value against a copy made
 // before the first.
 TEST_F(TableRebuild, EveryChangeKeepsEveryRowAndValue)
