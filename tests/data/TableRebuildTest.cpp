@@ -4,6 +4,7 @@
 #include "cSqliteDriver.h"
 #include "cWorkControl.h"
 #include "mJetErrors.h"
+#include "mSampleData.h"
 #include "mSqliteSchema.h"
 
 #include <cstring>
@@ -386,6 +387,43 @@ TEST_F(TableRebuild, AStopAfterTheChangeCommittedComesTooLate)
                   SQLITE_CONSTRAINT_FOREIGNKEY) << "relations are checked";
     }
     sqlite3_trace_v2(handle, 0, nullptr, nullptr);
+}
+
+// A stored query keeps the words it was written in: a renamed field is renamed in them
+// where SQLite renamed it in the view, and nowhere else.
+TEST_F(TableRebuild, ARenamedFieldIsRenamedInTheStoredQueriesWords)
+{
+    path = PathOf(QStringLiteral("dotazy.sqlite"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Osoby (Jméno TEXT, Obec TEXT);"
+                                                  "CREATE TABLE Obce (Jméno TEXT, Kraj TEXT);"
+                                                  "INSERT INTO Osoby VALUES ('Eva', 'Brno');"
+                                                  "INSERT INTO Obce VALUES ('Brno', 'JM');"));
+    db = DBEngine::Instance().OpenDatabase(path);
+    const QList<std::pair<QString, QString>> written{
+        {QStringLiteral("Brňané"),
+         QStringLiteral("SELECT Jméno FROM Osoby WHERE Obec = 'Brno' AND [jméno] <> 'Jméno' ORDER BY Jméno")},
+        {QStringLiteral("Bydliště"),
+         QStringLiteral("SELECT Osoby.Jméno, Obce.Jméno AS Kde FROM Osoby INNER JOIN Obce ON Osoby.Obec = Obce.Jméno")},
+        {QStringLiteral("Kraje"), QStringLiteral("SELECT Jméno, Kraj FROM Obce")},
+    };
+    for (const auto& [name, sql] : written)
+        db->CreateQueryDef(name, sql);
+    FieldOf("Osoby", "Jméno")->setName(QStringLiteral("Příjmení"));
+    db->QueryDefs()->Refresh();
+    auto stored = [&](const QString& name) { return db->QueryDefs()->Item(name)->SQL().toStdString(); };
+    EXPECT_EQ(stored(QStringLiteral("Brňané")),
+              "SELECT [Příjmení] FROM Osoby WHERE Obec = 'Brno' AND [Příjmení] <> 'Jméno' ORDER BY [Příjmení]");
+    EXPECT_EQ(stored(QStringLiteral("Bydliště")),
+              "SELECT Osoby.[Příjmení], Obce.Jméno AS Kde FROM Osoby INNER JOIN Obce ON Osoby.Obec = Obce.Jméno");
+    EXPECT_EQ(stored(QStringLiteral("Kraje")), "SELECT Jméno, Kraj FROM Obce");
+    // Stored again as they read now, they make the same views.
+    const std::string master = Master();
+    for (const auto& [name, sql] : written) {
+        auto query = db->QueryDefs()->Item(name);
+        query->setSQL(query->SQL());
+    }
+    EXPECT_EQ(Master(), master);
+    EXPECT_EQ(Sql("SELECT * FROM Bydliště"), "Eva|Brno");
 }
 
 // Every kind of change, each on many rows, checked value by value against a copy made
