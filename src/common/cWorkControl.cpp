@@ -23,8 +23,15 @@ int cWorkControl::Percent() const
     return int(done * 100 / total);
 }
 
+void cWorkControl::Commit()
+{
+    const std::lock_guard lock(m_commitOrStop);
+    m_committed.store(true, std::memory_order_relaxed);
+}
+
 void cWorkControl::RequestStop()
 {
+    const std::lock_guard lock(m_commitOrStop);
     if (Committed())
         return; // nothing left to stop; an interrupt would only break what follows
     m_stop.store(true, std::memory_order_relaxed);

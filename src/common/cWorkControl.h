@@ -25,8 +25,9 @@ public:
 
     // The work's result stands from here on (a file renamed into place, a change
     // committed): a stop asked for later comes too late to undo it, so the work counts as
-    // run to its end and is not said to be stopped.
-    void Commit() { m_committed.store(true, std::memory_order_relaxed); }
+    // run to its end and is not said to be stopped. Once Commit returns no interrupt
+    // follows, so what the work still does (reading back what it made) runs unbroken.
+    void Commit();
     bool Committed() const { return m_committed.load(std::memory_order_relaxed); }
 
 private:
@@ -35,5 +36,6 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_committed{false};
     std::once_flag m_interrupted;
+    std::mutex m_commitOrStop;
     std::function<void()> m_interrupt;
 };

@@ -2,6 +2,7 @@
 
 #include "Recordset.h"
 #include "TableDef.h"
+#include "cWorkControl.h"
 #include "mConvert.h"
 
 Field::Field(FieldSchema schema, qint32 ordinal) : m_schema(std::move(schema)), m_ordinal(ordinal) {}
@@ -11,8 +12,11 @@ void Field::Change(Edit edit, int position, cWorkControl* control)
 {
     FieldSchema changed = m_schema;
     edit(changed);
-    if (m_table && m_table->Appended)
+    if (m_table && m_table->Appended) {
         m_table->Driver->AlterField(m_table->Table, m_schema.Name, changed, position, control);
+        if (control) // the change stands: a later stop is too late to undo it
+            control->Commit();
+    }
     m_schema = changed;
     if (position >= 0)
         m_ordinal = position;

@@ -1,5 +1,19 @@
 #include "TableDef.h"
 
+#include "cWorkControl.h"
+
+namespace {
+
+// The change stands once the driver returns: a stop asked for while the catalogue is read
+// back must neither break into that nor call the change undone.
+void Committed(cWorkControl* control)
+{
+    if (control)
+        control->Commit();
+}
+
+} // namespace
+
 void Fields::Load(const QList<FieldSchema>& schemas)
 {
     m_items.clear();
@@ -20,6 +34,7 @@ void Fields::Append(const std::shared_ptr<Field>& field, cWorkControl* control)
     if (m_table->Appended) {
         const qint32 position = field->OrdinalPositionSet() ? field->OrdinalPosition() : -1;
         m_table->Driver->AddField(m_table->Table, field->Schema(), position, control);
+        Committed(control);
         field->AttachToTable(m_table);
         Refresh();
         return;
@@ -35,6 +50,7 @@ void Fields::Delete(const QString& name, cWorkControl* control)
         RaiseJetError(JetError::ItemNotFound, {name}, QStringLiteral("DAO.Fields"));
     if (m_table->Appended) {
         m_table->Driver->DropField(m_table->Table, m_items[index]->Name(), control);
+        Committed(control);
         Refresh();
         return;
     }
@@ -116,11 +132,12 @@ void TableDefs::Append(const std::shared_ptr<TableDef>& table)
     Refresh();
 }
 
-void TableDefs::Delete(const QString& name)
+void TableDefs::Delete(const QString& name, cWorkControl* control)
 {
     if (IndexOf(name) < 0)
         RaiseJetError(JetError::ItemNotFound, {name}, QStringLiteral("DAO.TableDefs"));
     m_driver->DropTable(m_items[IndexOf(name)]->Name());
+    Committed(control);
     Refresh();
 }
 

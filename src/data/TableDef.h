@@ -61,7 +61,7 @@ public:
 
     // Creates the table in the database; a table without fields is refused.
     void Append(const std::shared_ptr<TableDef>& table);
-    void Delete(const QString& name);
+    void Delete(const QString& name, cWorkControl* control = nullptr);
     void Refresh();
 
 private:

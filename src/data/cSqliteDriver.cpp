@@ -5,6 +5,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mJetSqlTokens.h"
 #include "mSqliteSchema.h"
 #include "mStringTable.h"
 #include "cWorkControl.h"
@@ -54,6 +55,80 @@ void CheckName(const QString& name)
     static const QRegularExpression forbidden(QStringLiteral("[.!\\[\\]`\\x00-\\x1F]"));
     if (name.trimmed().isEmpty() || name.startsWith(u' ') || name.size() > 64 || forbidden.match(name).hasMatch())
         RaiseJetError(JetError::InvalidName, {name});
+}
+
+// A stored query: the Jet text it was written in and the view it became.
+struct StoredQuery {
+    QString Name;
+    QString Jet;
+    QString View;
+};
+
+QList<StoredQuery> StoredQueries(sqlite3* db)
+{
+    QList<StoredQuery> queries;
+    cSqliteStatement read(db, QStringLiteral("SELECT q.Name, q.SQL, m.sql FROM %1 AS q JOIN sqlite_master AS m "
+                                             "ON m.type = 'view' AND m.name = q.Name COLLATE NOCASE")
+                                  .arg(kQueriesTable));
+    while (read.Step())
+        queries.append({read.Text(0), read.Text(1), read.Text(2)});
+    return queries;
+}
+
+QString ViewText(const QString& name, const QString& jet)
+{
+    return QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(name), TranslateJetSql(jet));
+}
+
+// SQLite has rewritten the views that use a renamed field; the Jet text each was made
+// from follows it. A name in the text may be the field or another one spelt alike (a
+// field of another table, an alias): SQLite knows which, so every choice among the names
+// spelt alike is tried, and a text is written back only when it makes exactly the view
+// SQLite now has. Any other text stays as it was.
+void FollowRenamedField(sqlite3* db, const QList<StoredQuery>& before, const QString& from, const QString& to)
+{
+    constexpr size_t kMostAlike = 8;
+    using JetTokens::Kind;
+    for (const StoredQuery& query : before) {
+        cSqliteStatement read(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ?"));
+        read.Bind(1, query.Name);
+        if (!read.Step() || read.Text(0) == query.View)
+            continue;
+        const QString now = read.Text(0);
+        try {
+            if (ViewText(query.Name, query.Jet) != query.View)
+                continue; // not the view this text makes today
+            const auto tokens = JetTokens::Tokenise(query.Jet);
+            std::vector<size_t> alike;
+            for (size_t i = 0; i < tokens.size(); ++i) {
+                if ((tokens[i].kind == Kind::Word || tokens[i].kind == Kind::Name) && SameName(tokens[i].text, from))
+                    alike.push_back(i);
+            }
+            if (alike.empty() || alike.size() > kMostAlike)
+                continue;
+            for (unsigned choice = 1; choice < (1u << alike.size()); ++choice) {
+                QString jet;
+                qsizetype copied = 0;
+                for (size_t n = 0; n < alike.size(); ++n) {
+                    if ((choice & (1u << n)) == 0)
+                        continue;
+                    const size_t i = alike[n];
+                    jet += query.Jet.mid(copied, tokens[i].pos - copied) + JetBracketName(to);
+                    copied = i + 1 < tokens.size() ? tokens[i + 1].pos : query.Jet.size();
+                }
+                jet += query.Jet.mid(copied);
+                if (ViewText(query.Name, jet) == now) {
+                    cSqliteStatement write(db, QStringLiteral("UPDATE %1 SET SQL = ? WHERE Name = ?").arg(kQueriesTable));
+                    write.Bind(1, jet);
+                    write.Bind(2, query.Name);
+                    write.Run();
+                    break;
+                }
+            }
+        } catch (const cRuntimeError&) {
+            // a text this engine cannot read any more stays as it was
+        }
+    }
 }
 
 // The locale text's language decides the collation; anything else sorts by the root order.
@@ -439,18 +514,24 @@ void cSqliteDriver::InTransaction(Work work)
 }
 
 // A table rebuilt in place drops and re-creates the table its relations point at;
-// relations are checked again once it stands.
+// relations are checked again once it stands, however the change ends. The stop of a
+// change that has just committed may break into switching them back on: a stop breaks
+// in once, so the switch is simply made again.
 template <typename Work>
 void cSqliteDriver::WithoutForeignKeys(Work work)
 {
     ExecSql(Handle(), QStringLiteral("PRAGMA foreign_keys = OFF"));
-    try {
-        work();
-    } catch (...) {
-        sqlite3_exec(m_db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
-        throw;
-    }
-    ExecSql(m_db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    struct Restore {
+        sqlite3* Db;
+        ~Restore()
+        {
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                if (sqlite3_exec(Db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_INTERRUPT)
+                    break;
+            }
+        }
+    } restore{m_db};
+    work();
 }
 
 int cSqliteDriver::JetTypeOfDeclared(const QString& declared, qint32& size)
@@ -699,6 +780,12 @@ void cSqliteDriver::DropTable(const QString& name)
     const auto table = FindTable(name);
     if (!table)
         RaiseJetError(JetError::ItemNotFound, {name});
+    // With relations checked, DROP TABLE first deletes every row: another table's rows
+    // that refer to them would go (cascade), lose their reference, or be left dangling.
+    for (const Relation& relation : Relations()) {
+        if (SameName(relation.Parent, table->Name) && !SameName(relation.Child, table->Name))
+            RaiseJetError(JetError::InRelation, {table->Name});
+    }
     InTransaction([&] {
         ExecSql(m_db, QStringLiteral("DROP TABLE %1").arg(QuoteName(table->Name)));
         if (HasMetadata()) {
@@ -826,8 +913,10 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
             cStructureProgress progress(m_db, control);
             MendCollations(*table, progress);
             if (current.Name != changed.Name) {
+                const QList<StoredQuery> queries = HasMetadata() ? StoredQueries(m_db) : QList<StoredQuery>();
                 ExecSql(m_db, QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
                                   .arg(QuoteName(table->Name), QuoteName(current.Name), QuoteName(changed.Name)));
+                FollowRenamedField(m_db, queries, current.Name, changed.Name);
                 if (HasMetadata()) {
                     cSqliteStatement forget(m_db, QStringLiteral("DELETE FROM %1 WHERE TableName = ? AND FieldName = ?")
                                                       .arg(kFieldsTable));

@@ -25,6 +25,7 @@ namespace {
 const QString kSource = QStringLiteral("Quarnel.SaveAs");
 constexpr qint64 kChunk = 1 << 20;
 constexpr qint64 kStepRows = 1024;
+constexpr int kStepPages = 256;
 
 [[noreturn]] void CannotWrite(const QString& path)
 {
@@ -51,6 +52,91 @@ void RemoveDatabaseFiles(const QString& path)
         QFile::remove(path + QLatin1String(suffix));
 }
 
+// What SQLite keeps beside an old target belongs to the old file: a log left there would
+// be replayed into the new one, and a journal rolled back into it, when it is opened.
+void RemoveStaleCompanions(const QString& target)
+{
+    for (const char* suffix : {"-wal", "-journal", "-shm"}) {
+        const QString companion = target + QLatin1String(suffix);
+        QFile::remove(companion);
+        if (QFileInfo::exists(companion))
+            CannotWrite(target);
+    }
+}
+
+void RenameIntoPlace(const QString& temporary, const QString& target)
+{
+    RemoveStaleCompanions(target);
+    // rename() replaces an old target in one step: it is never half there.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0)
+        CannotWrite(target);
+}
+
+// A Quarnel database copied by SQLite itself, so the copy holds exactly what was
+// committed: the part still in the source's write-ahead log is not in its file.
+bool BackUpDatabase(const QString& source, const QString& target, cWorkControl& control)
+{
+    const QString temporary = TemporaryBeside(target);
+    struct Connections {
+        sqlite3* From = nullptr;
+        sqlite3* To = nullptr;
+        sqlite3_backup* Backup = nullptr;
+        ~Connections()
+        {
+            if (Backup)
+                sqlite3_backup_finish(Backup);
+            sqlite3_close_v2(To);
+            sqlite3_close_v2(From);
+        }
+    };
+    try {
+        Connections c;
+        // Read-write without creating: a read-only connection may be unable to read a
+        // file in WAL mode, and a hot journal of the source is to be rolled back anyway.
+        if (sqlite3_open_v2(source.toUtf8().constData(), &c.From, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            RaiseJetError(JetError::FileLocked, {source}, kSource);
+        sqlite3_busy_timeout(c.From, 2000);
+        if (sqlite3_open_v2(temporary.toUtf8().constData(), &c.To, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            != SQLITE_OK)
+            CannotWrite(target);
+        c.Backup = sqlite3_backup_init(c.To, "main", c.From, "main");
+        if (!c.Backup)
+            CannotWrite(target);
+        int rc = SQLITE_OK;
+        while (rc == SQLITE_OK) {
+            if (control.StopRequested())
+                throw cRuntimeError(JetError::Cancelled, QString(), kSource);
+            rc = sqlite3_backup_step(c.Backup, kStepPages);
+            const qint64 pages = sqlite3_backup_pagecount(c.Backup);
+            control.SetTotal(pages);
+            control.SetDone(pages - sqlite3_backup_remaining(c.Backup));
+        }
+        const int finished = sqlite3_backup_finish(c.Backup);
+        c.Backup = nullptr;
+        if (rc == SQLITE_DONE)
+            rc = finished;
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            RaiseJetError(JetError::FileLocked, {source}, kSource);
+        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+            RaiseJetError(JetError::NotADatabase, {source}, kSource);
+        if (rc != SQLITE_OK)
+            CannotWrite(target);
+        const int closed = sqlite3_close(c.To);
+        c.To = nullptr;
+        if (closed != SQLITE_OK)
+            CannotWrite(target);
+        if (control.StopRequested())
+            throw cRuntimeError(JetError::Cancelled, QString(), kSource);
+        RenameIntoPlace(temporary, target);
+    } catch (const cRuntimeError& error) {
+        RemoveDatabaseFiles(temporary);
+        if (error.Number() == JetError::Cancelled && control.StopRequested())
+            return false;
+        throw;
+    }
+    return true;
+}
+
 bool IsSelectQuery(const QString& sql)
 {
     return sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
@@ -73,6 +159,11 @@ bool CopyDatabaseFile(const QString& source, const QString& target, cWorkControl
         RaiseJetError(JetError::FileNotFound, {source}, kSource);
     if (!in.open(QIODevice::ReadOnly))
         RaiseJetError(JetError::FileLocked, {source}, kSource);
+    if (cSqliteDriver::HasSignature(in.read(16))) {
+        in.close();
+        return BackUpDatabase(source, target, control);
+    }
+    in.seek(0);
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
         CannotWrite(target);
@@ -91,6 +182,7 @@ bool CopyDatabaseFile(const QString& source, const QString& target, cWorkControl
         done += chunk.size();
         control.SetDone(done);
     }
+    RemoveStaleCompanions(target);
     if (!out.commit())
         CannotWrite(target);
     return true;
@@ -188,9 +280,7 @@ bool CopyToQuarnelDatabase(Database& source, const QString& target, cWorkControl
         copy->Close();
         if (control.StopRequested())
             throw cRuntimeError(JetError::Cancelled, QString(), kSource);
-        // rename() replaces an old target in one step: it is never half there.
-        if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0)
-            CannotWrite(target);
+        RenameIntoPlace(temporary, target);
         whole = true;
     } catch (const cRuntimeError& error) {
         RemoveDatabaseFiles(temporary);

@@ -16,7 +16,10 @@ bool IsAccessFile(const QString& path);
 
 // Copies the file source to target whole or not at all (the old target stays until the
 // copy is complete). A copy onto source itself is refused, and so is one of a file that
-// is not there (3024). False when stopped; failures are thrown as cRuntimeError.
+// is not there (3024). A SQLite file is copied by SQLite, so the copy holds what was
+// committed, also what is still in the file's write-ahead log; what an old target left
+// beside itself (its log, its journal) is removed. False when stopped; failures are
+// thrown as cRuntimeError.
 bool CopyDatabaseFile(const QString& source, const QString& target, cWorkControl& control);
 
 // Writes a Quarnel database at target holding every table of source (fields with their

@@ -41,6 +41,8 @@ const QHash<int, QString>& Descriptions()
         {JetError::ItemNotFound, QStringLiteral("Položka '%1' nebyla v této kolekci nalezena.")},
         {JetError::FieldInIndex,
          QStringLiteral("Pole '%1' nelze odstranit, je součástí indexu, klíče nebo relace.")},
+        {JetError::InRelation,
+         QStringLiteral("Objekt '%1' nelze odstranit ani změnit, je součástí jedné nebo více relací.")},
         {JetError::Required,
          QStringLiteral("Pole '%1' nemůže obsahovat hodnotu Null, protože je povinné. Zadejte do pole hodnotu.")},
         {JetError::ZeroLength, QStringLiteral("Pole '%1' nemůže být řetězec nulové délky.")},

@@ -30,6 +30,7 @@ constexpr int InvalidFieldType = 3259;
 constexpr int NoFields = 3264;
 constexpr int ItemNotFound = 3265;
 constexpr int FieldInIndex = 3280;
+constexpr int InRelation = 3303;
 constexpr int Required = 3314;
 constexpr int ZeroLength = 3315;
 constexpr int NotADatabase = 3343;

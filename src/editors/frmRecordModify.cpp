@@ -417,7 +417,7 @@ void frmRecordModify::cmdTableDel_Click()
     if (ShowAccessibleDialog(DialogKind::YesNo, question + u'|' + windowTitle()) != 1)
         return;
     const int row = lstTable->currentRow();
-    const bool deleted = Change([&](cWorkControl&) { m_database->TableDefs()->Delete(name); });
+    const bool deleted = Change([&](cWorkControl& control) { m_database->TableDefs()->Delete(name, &control); });
     if (deleted) {
         // The table that took its place, or the last one.
         FillTables();

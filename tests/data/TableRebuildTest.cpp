@@ -4,6 +4,7 @@
 #include "cSqliteDriver.h"
 #include "cWorkControl.h"
 #include "mJetErrors.h"
+#include "mSampleData.h"
 #include "mSqliteSchema.h"
 
 #include <cstring>
@@ -302,6 +303,127 @@ TEST_F(TableRebuild, FieldsThatRelationsIndexesOrQueriesUseAreKept)
     EXPECT_EQ(drop("druh", "volne"), 0);
     EXPECT_EQ(FieldNames(*db, "druh"), "id,kod,nazev,popis");
     EXPECT_EQ(Sql("SELECT * FROM druh"), "1|A|Ovoce|sladké");
+}
+
+// Deleting a table first deletes its rows, which would cascade to, blank or strand the
+// rows of the tables that refer to it.
+TEST_F(TableRebuild, ATableAnotherRefersToStaysWithEveryRowOfBoth)
+{
+    path = PathOf(QStringLiteral("kraje.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE Kraje (Id INTEGER PRIMARY KEY, N TEXT);
+        CREATE TABLE Obce (Id INTEGER PRIMARY KEY, N TEXT, Kraj INTEGER REFERENCES Kraje (Id) ON DELETE CASCADE);
+        CREATE TABLE Okresy (Id INTEGER PRIMARY KEY, Kraj INTEGER REFERENCES Kraje ON DELETE SET NULL);
+        CREATE TABLE Ulice (Id INTEGER PRIMARY KEY, Obec INTEGER REFERENCES Obce);
+        CREATE TABLE Osoby (Id INTEGER PRIMARY KEY, Vedouci INTEGER REFERENCES Osoby);
+        INSERT INTO Kraje VALUES (1, 'Jihomoravský');
+        INSERT INTO Obce VALUES (1, 'Brno', 1), (2, 'Znojmo', 1);
+        INSERT INTO Okresy VALUES (1, 1);
+        INSERT INTO Osoby VALUES (1, NULL), (2, 1);)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    const std::string master = Master();
+    auto drop = [&](const char* table) { return ErrorOf([&] { db->TableDefs()->Delete(QString::fromUtf8(table)); }); };
+    EXPECT_EQ(drop("kraje"), JetError::InRelation) << "cascade and set null";
+    EXPECT_EQ(drop("Obce"), JetError::InRelation) << "a plain reference, from no row yet";
+    EXPECT_EQ(Master(), master);
+    EXPECT_EQ(Sql("SELECT (SELECT group_concat(Kraj) FROM Obce), (SELECT Kraj FROM Okresy)"), "1,1|1");
+    EXPECT_NE(db->TableDefs()->IndexOf(QStringLiteral("Kraje")), -1);
+
+    // Tables nothing else refers to go: one referring only to itself, then one only
+    // referring to others, which frees the table it referred to.
+    EXPECT_EQ(drop("Osoby"), 0);
+    EXPECT_EQ(drop("Ulice"), 0);
+    EXPECT_EQ(drop("Obce"), 0);
+    EXPECT_EQ(Sql("SELECT name FROM sqlite_master ORDER BY name"), "Kraje\nOkresy");
+    EXPECT_EQ(Sql("SELECT Kraj FROM Okresy"), "1");
+}
+
+// Escape a moment too late, once the change has committed: the stop lands on switching
+// relations back on, or on reading the catalogue back. Neither may fail the change, and
+// relations are checked afterwards as before.
+TEST_F(TableRebuild, AStopAfterTheChangeCommittedComesTooLate)
+{
+    path = PathOf(QStringLiteral("pozde.sqlite"));
+    RawExec(path, R"(
+        CREATE TABLE Kraje (Id INTEGER PRIMARY KEY);
+        CREATE TABLE Obce (Id INTEGER PRIMARY KEY, Kraj INTEGER REFERENCES Kraje);
+        INSERT INTO Kraje VALUES (1);
+        INSERT INTO Obce VALUES (1, 1);)");
+    const auto driver = cSqliteDriver::Open(path, false);
+    db = std::make_shared<Database>(driver);
+    sqlite3* handle = driver->Handle();
+    // Asks for the stop as the first statement naming `at` after the commit begins.
+    struct Late {
+        cWorkControl* Control = nullptr;
+        const char* At = nullptr;
+        bool Committed = false;
+    } late;
+    sqlite3_trace_v2(
+        handle, SQLITE_TRACE_STMT,
+        [](unsigned, void* context, void*, void* text) {
+            auto* self = static_cast<Late*>(context);
+            const char* sql = static_cast<const char*>(text);
+            if (std::strstr(sql, "RELEASE"))
+                self->Committed = true;
+            else if (self->Committed && self->Control && std::strstr(sql, self->At)) {
+                self->Control->RequestStop();
+                self->Control = nullptr;
+            }
+            return 0;
+        },
+        &late);
+    for (const char* at : {"foreign_keys", "sqlite_master"}) {
+        SCOPED_TRACE(at);
+        cWorkControl control([&] { db->Interrupt(); });
+        late = {&control, at};
+        const auto fields = db->TableDefs()->Item(QStringLiteral("Obce"))->Fields();
+        const QString name = QStringLiteral("Pole_") + QLatin1String(at);
+        const auto field = db->TableDefs()->Item(QStringLiteral("Obce"))->CreateField(name, JetType::Text, 10);
+        EXPECT_EQ(ErrorOf([&] { fields->Append(field, &control); }), 0);
+        EXPECT_EQ(late.Control, nullptr) << "the stop was asked for";
+        EXPECT_TRUE(control.Committed());
+        EXPECT_NE(fields->IndexOf(name), -1) << "the fields were read back";
+        EXPECT_EQ(sqlite3_exec(handle, "INSERT INTO Obce (Id, Kraj) VALUES (2, 99)", nullptr, nullptr, nullptr),
+                  SQLITE_CONSTRAINT_FOREIGNKEY) << "relations are checked";
+    }
+    sqlite3_trace_v2(handle, 0, nullptr, nullptr);
+}
+
+// A stored query keeps the words it was written in: a renamed field is renamed in them
+// where SQLite renamed it in the view, and nowhere else.
+TEST_F(TableRebuild, ARenamedFieldIsRenamedInTheStoredQueriesWords)
+{
+    path = PathOf(QStringLiteral("dotazy.sqlite"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Osoby (Jméno TEXT, Obec TEXT);"
+                                                  "CREATE TABLE Obce (Jméno TEXT, Kraj TEXT);"
+                                                  "INSERT INTO Osoby VALUES ('Eva', 'Brno');"
+                                                  "INSERT INTO Obce VALUES ('Brno', 'JM');"));
+    db = DBEngine::Instance().OpenDatabase(path);
+    const QList<std::pair<QString, QString>> written{
+        {QStringLiteral("Brňané"),
+         QStringLiteral("SELECT Jméno FROM Osoby WHERE Obec = 'Brno' AND [jméno] <> 'Jméno' ORDER BY Jméno")},
+        {QStringLiteral("Bydliště"),
+         QStringLiteral("SELECT Osoby.Jméno, Obce.Jméno AS Kde FROM Osoby INNER JOIN Obce ON Osoby.Obec = Obce.Jméno")},
+        {QStringLiteral("Kraje"), QStringLiteral("SELECT Jméno, Kraj FROM Obce")},
+    };
+    for (const auto& [name, sql] : written)
+        db->CreateQueryDef(name, sql);
+    FieldOf("Osoby", "Jméno")->setName(QStringLiteral("Příjmení"));
+    db->QueryDefs()->Refresh();
+    auto stored = [&](const QString& name) { return db->QueryDefs()->Item(name)->SQL().toStdString(); };
+    EXPECT_EQ(stored(QStringLiteral("Brňané")),
+              "SELECT [Příjmení] FROM Osoby WHERE Obec = 'Brno' AND [Příjmení] <> 'Jméno' ORDER BY [Příjmení]");
+    EXPECT_EQ(stored(QStringLiteral("Bydliště")),
+              "SELECT Osoby.[Příjmení], Obce.Jméno AS Kde FROM Osoby INNER JOIN Obce ON Osoby.Obec = Obce.Jméno");
+    EXPECT_EQ(stored(QStringLiteral("Kraje")), "SELECT Jméno, Kraj FROM Obce");
+    // Stored again as they read now, they make the same views.
+    const std::string master = Master();
+    for (const auto& [name, sql] : written) {
+        auto query = db->QueryDefs()->Item(name);
+        query->setSQL(query->SQL());
+    }
+    EXPECT_EQ(Master(), master);
+    EXPECT_EQ(Sql("SELECT * FROM Bydliště"), "Eva|Brno");
 }
 
 // Every kind of change, each on many rows, checked value by value against a copy made

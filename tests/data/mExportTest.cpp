@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -38,6 +39,46 @@ protected:
     // Nothing but the files the test made: no temporary is left behind.
     QStringList Files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
 };
+
+// The rows of a query on the file through SQLite alone, as another program reads it: the
+// values joined by "|", the rows by new lines; an error as "error: …".
+std::string Raw(const QString& path, const char* sql)
+{
+    sqlite3* raw = nullptr;
+    QStringList rows;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(raw, sql, -1, &statement, nullptr) != SQLITE_OK)
+        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    int rc = SQLITE_ROW;
+    while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i)
+            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+        rows << values.join(u'|');
+    }
+    if (statement && rc != SQLITE_DONE)
+        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    sqlite3_finalize(statement);
+    sqlite3_close(raw);
+    return rows.join(u'\n').toStdString();
+}
+
+// A file in WAL mode whose last changes are still in its log only, as another program
+// that has it open, or that ended without a checkpoint, leaves it.
+void WalWithChangesInTheLog(const QString& path, const char* checkpointed, const char* logged)
+{
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, checkpointed, nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, logged, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_close(raw);
+    ASSERT_GT(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
+}
 
 } // namespace
 
@@ -119,7 +160,8 @@ TEST_F(ExportTest, AFileCopyIsWholeOrAbsentAndNeverOntoItself)
     Write(target, "old");
     cWorkControl control;
     ASSERT_TRUE(CopyDatabaseFile(source, target, control));
-    EXPECT_EQ(FileDigest(target), FileDigest(source));
+    const char* schema = "SELECT type, name, sql FROM sqlite_master ORDER BY name";
+    EXPECT_EQ(Raw(target, schema), Raw(source, schema));
 
     const QByteArray before = FileDigest(source);
     EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(source, source, control); }), JetError::InvalidOperation);
@@ -135,6 +177,34 @@ TEST_F(ExportTest, AFileCopyIsWholeOrAbsentAndNeverOntoItself)
     EXPECT_FALSE(CopyDatabaseFile(source, target, stopped));
     EXPECT_EQ(Bytes(target), QByteArray("old"));
     EXPECT_EQ(Files(), QStringList({QStringLiteral("kopie.mdb"), QStringLiteral("osoby.db")}));
+}
+
+// The copy is what was committed, the part still in the log included, and nothing of
+// what an old target left beside itself: its log would be replayed into the new file.
+TEST_F(ExportTest, ACopyHoldsWhatIsStillInTheLogAndNoneOfTheOldTargetsLog)
+{
+    const QString source = PathOf(QStringLiteral("obce.db"));
+    WalWithChangesInTheLog(source, "CREATE TABLE Obce (Název TEXT); INSERT INTO Obce VALUES ('Brno');",
+                           "INSERT INTO Obce VALUES ('Kolín'); CREATE TABLE Kraje (Kód TEXT);");
+    const char* stale = "CREATE TABLE Staré (x TEXT); INSERT INTO Staré VALUES ('staré');";
+    const char* later = "INSERT INTO Staré SELECT x || x FROM Staré; CREATE TABLE Později (y);";
+    const QString target = PathOf(QStringLiteral("kopie.mdb"));
+    WalWithChangesInTheLog(target, stale, later);
+    cWorkControl control;
+    ASSERT_TRUE(CopyDatabaseFile(source, target, control));
+    EXPECT_EQ(Files().filter(QStringLiteral("kopie")), QStringList{QStringLiteral("kopie.mdb")});
+    EXPECT_EQ(Raw(target, "SELECT name FROM sqlite_master ORDER BY name"), "Kraje\nObce");
+    EXPECT_EQ(Raw(target, "SELECT * FROM Obce"), "Brno\nKolín");
+    EXPECT_EQ(Raw(target, "PRAGMA integrity_check"), "ok");
+
+    // The same for the copy an Access file becomes.
+    const QString access = PathOf(QStringLiteral("z-access.mdb"));
+    WalWithChangesInTheLog(access, stale, later);
+    auto nwind = DBEngine::Instance().OpenDatabase(QStringLiteral(QUARNEL_TESTDATA "/nwind.mdb"));
+    ASSERT_TRUE(CopyToQuarnelDatabase(*nwind, access, control));
+    EXPECT_EQ(Files().filter(QStringLiteral("z-access")), QStringList{QStringLiteral("z-access.mdb")});
+    EXPECT_EQ(Raw(access, "SELECT count(*) FROM sqlite_master WHERE name IN ('Staré', 'Později')"), "0");
+    EXPECT_EQ(Raw(access, "SELECT count(*) FROM sqlite_master WHERE name = 'Customers'"), "1");
 }
 
 class AccessCopyTest : public ExportTest, public ::testing::WithParamInterface<const char*> {};

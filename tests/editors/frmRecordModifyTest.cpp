@@ -7,6 +7,7 @@
 #include "cSetting.h"
 #include "Recordset.h"
 #include "frmRecordModify.h"
+#include "mJetErrors.h"
 #include "mLongWork.h"
 #include "mSampleData.h"
 #include "modCommon.h"
@@ -16,6 +17,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -189,4 +192,50 @@ TEST_F(StructureEditorTest, EscapeStopsAFieldBeingPutFirstAndTheTableStaysAsItWa
     const auto db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(db->TableDefs()->Item(QStringLiteral("Lidé"))->Fields()->Count(), 2);
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Lidé"))->FieldValue(0).toLongLong(), 1000000);
+}
+
+TEST_F(StructureEditorTest, ATableAnotherRefersToIsNotDeletedAndTheReasonIsHeard)
+{
+    // Made as another program makes it: relations checked, deleting cascades.
+    const QString path = m_dir.filePath(QStringLiteral("kraje.sqlite"));
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA foreign_keys = ON;"
+                                "CREATE TABLE Kraje (Id INTEGER PRIMARY KEY, N TEXT);"
+                                "CREATE TABLE Obce (Id INTEGER PRIMARY KEY, N TEXT,"
+                                " Kraj INTEGER REFERENCES Kraje (Id) ON DELETE CASCADE);"
+                                "INSERT INTO Kraje VALUES (1, 'Jihomoravský');"
+                                "INSERT INTO Obce VALUES (1, 'Brno', 1), (2, 'Znojmo', 1);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    QStringList messages, spoken, tables;
+    QString heard;
+    Run(path, [&](frmRecordModify* form) {
+        ASSERT_EQ(form->lstTable->currentItem()->text(), QStringLiteral("Kraje"));
+        WhenModal([&](QDialog* question) {
+            messages << qobject_cast<cMessageBoxForm*>(question)->Message();
+            WhenModal([&](QDialog* box) {
+                messages << qobject_cast<cMessageBoxForm*>(box)->Message();
+                PressInDialog(box, Qt::Key_Return);
+            });
+            PressInDialog(question, Qt::Key_Return); // Yes
+        });
+        Clear();
+        PressInDialog(form, Qt::Key_Delete);
+        spoken = Spoken();
+        for (const QStringList& call : Calls())
+            heard += call.join(u'\t') + u'\n';
+        tables = Entries(form->lstTable);
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Smazat Kraje?"))) << messages[0].toStdString();
+    EXPECT_EQ(messages[1], JetErrorDescription(JetError::InRelation, {QStringLiteral("Kraje")}));
+    EXPECT_TRUE(heard.contains(messages[1])) << heard.toStdString();
+    EXPECT_TRUE(spoken.filter(QStringLiteral("smazána")).isEmpty()) << spoken.join(u'|').toStdString();
+    EXPECT_EQ(tables, (QStringList{QStringLiteral("Kraje"), QStringLiteral("Obce")}));
+    const auto db = DBEngine::Instance().OpenDatabase(path);
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Obce WHERE Kraj = 1"))->FieldValue(0).toLongLong(), 2);
+    EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Kraje"))->FieldValue(0).toLongLong(), 1);
 }
