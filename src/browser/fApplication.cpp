@@ -556,7 +556,12 @@ void fApplication::ApplyManualSelection()
 
 void fApplication::SayRowsShown(int textId)
 {
-    VoiceOutput(2, 0, FillPlaceholders(LoadString(textId), {QString::number(list->RowCount())}));
+    SayThenCurrentRecord(FillPlaceholders(LoadString(textId), {QString::number(list->RowCount())}));
+}
+
+void fApplication::SayThenCurrentRecord(const QString& text)
+{
+    VoiceOutput(2, 0, text);
     const qint64 row = list->SelectedRow();
     if (row < 0)
         return;
@@ -664,8 +669,8 @@ void fApplication::UpdateOrderByChecks()
 
 void fApplication::mnuViewOrderByColumn_Click(int index)
 {
-    if (index >= 1 && index <= list->ColumnCount())
-        list->SortByColumn(index - 1);
+    if (index >= 1 && index <= list->ColumnCount() && list->SortByColumn(index - 1))
+        SayThenCurrentRecord(list->OrderText());
     UpdateOrderByChecks();
 }
 
@@ -681,8 +686,8 @@ void fApplication::mnuViewOrderBySortZA_Click()
 
 void fApplication::SortInOrder(Qt::SortOrder order)
 {
-    if (list->ColumnCount() > 0)
-        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order);
+    if (list->ColumnCount() > 0 && list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order))
+        SayThenCurrentRecord(list->OrderText());
     UpdateOrderByChecks();
 }
 
@@ -1305,9 +1310,11 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
         SelectRowFromForm(list->RowCount() - 1, column);
         return true;
     }
-    if (shift == ShiftMask::Ctrl && keyCode >= '1' && keyCode <= '9') {
-        list->SortByDigitKey(keyCode - '0');
+    if (shift == ShiftMask::Ctrl && keyCode >= '0' && keyCode <= '9') {
+        const bool sorted = list->SortByDigitKey(keyCode - '0');
         ShowSelectedInForm();
+        if (sorted)
+            SayThenCurrentRecord(list->OrderText());
         return true;
     }
     if (keyCode == Key::Return && shift == 0) {
