@@ -577,15 +577,15 @@ void fApplication::ShowAllRecords(std::shared_ptr<Recordset> opened)
 {
     if (mnuViewAllRecords->isChecked() || !m_database || !m_setting)
         return;
-    mnuViewAllRecords->setChecked(true);
-    mnuViewFilter->setChecked(false);
-    // A source just opened by ApplySetting is the same SQL; it is not opened twice.
+    // A source just opened by ApplySetting is the same SQL; it is not opened twice. The
+    // marks move only once it is open: one that fails or is stopped leaves the filtered
+    // rows, and Ctrl+A tries again.
     if (!opened)
         opened = OpenSource(m_database, m_setting->Query());
-    if (!opened) {
-        mnuViewAllRecords->setChecked(false);
+    if (!opened)
         return; // stopped: the grid stays as it was
-    }
+    mnuViewAllRecords->setChecked(true);
+    mnuViewFilter->setChecked(false);
     m_recordset = std::move(opened);
     FillList();
     keyFilter->setEnabled(false);
