@@ -266,14 +266,14 @@ void cRecordList::SelectOnlyRow(qint64 row)
     scrollTo(index);
 }
 
-void cRecordList::SortByColumn(int column)
+bool cRecordList::SortByColumn(int column)
 {
     if (column < 0 || column >= ColumnCount())
-        return;
+        return false;
     const bool toggle = d->Model->IsSorted() && d->Model->SortColumn() == column;
     const Qt::SortOrder order = toggle && d->Model->Order() == Qt::AscendingOrder ? Qt::DescendingOrder
                                                                                    : Qt::AscendingOrder;
-    SortBy(column, order);
+    return SortBy(column, order);
 }
 
 bool cRecordList::SortByDigitKey(int digit)
@@ -287,19 +287,19 @@ bool cRecordList::SortByDigitKey(int digit)
         VoiceOutput(2, 0, FillPlaceholders(LoadString(10593), {QString::number(digit)}));
         return false;
     }
-    SortByColumn(digit - 1);
-    return true;
+    return SortByColumn(digit - 1);
 }
 
-void cRecordList::SortBy(int column, Qt::SortOrder order)
+bool cRecordList::SortBy(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount())
-        return;
+        return false;
     if (!d->Model->Sort(column, order))
-        return; // stopped, or unreadable: as it was, and said so
+        return false; // stopped, or unreadable: as it was, and said so
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
     SortFinished();
+    return true;
 }
 
 void cRecordList::Unsort()
@@ -332,6 +332,13 @@ int cRecordList::SortKey() const
 Qt::SortOrder cRecordList::SortOrder() const
 {
     return d->Model->Order();
+}
+
+QString cRecordList::OrderText() const
+{
+    if (!IsSorted())
+        return LoadString(10617);
+    return FillPlaceholders(LoadString(SortOrder() == Qt::AscendingOrder ? 10615 : 10616), {HeaderText(SortKey())});
 }
 
 namespace {
@@ -466,8 +473,14 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
     const int code = KeyCodeOf(event);
     const int shift = ShiftOf(event);
     if (shift == ShiftMask::Ctrl && code >= '0' && code <= '9') {
-        // The row is spoken on the key's release; a column that is not there is said instead.
-        d->QuietRelease = !SortByDigitKey(code - '0');
+        // The new order first and the row after it, once the rows stand in it; a column that
+        // is not there, or a sort stopped with Escape, was said instead.
+        if (SortByDigitKey(code - '0')) {
+            VoiceOutput(2, 0, OrderText());
+            if (const qint64 row = SelectedRow(); row >= 0)
+                VoiceOutput(1, 0, RowText(row));
+        }
+        d->QuietRelease = true;
         event->accept();
         return;
     }

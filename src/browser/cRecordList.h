@@ -58,16 +58,19 @@ public:
 
     // Sorting by the shown texts in the user's locale; it never changes the recordset.
     // SortByColumn is a click on that header: ascending, or the other order when it is
-    // already the sort column. SortBy sets both.
-    void SortByColumn(int column);
+    // already the sort column. SortBy sets both. Each is true once the rows stand in the
+    // asked order; a sort stopped with Escape or not readable was said by itself.
+    bool SortByColumn(int column);
     // Ctrl with a digit: 1 … 9 sort by that column as a header click, 0 stops sorting. A
     // column that is not there is said, and returned false.
     bool SortByDigitKey(int digit);
-    void SortBy(int column, Qt::SortOrder order);
+    bool SortBy(int column, Qt::SortOrder order);
     void Unsort();
     bool IsSorted() const;
     int SortKey() const;
     Qt::SortOrder SortOrder() const;
+    // The order as it is said: the column's caption and the direction, or the source's own.
+    QString OrderText() const;
 
     // Widths from the tags (empty/other: fit to texts and header; "n%": of innerWidth;
     // a number: twips). FitColumnWidths fits every column to its texts only.

@@ -556,7 +556,12 @@ void fApplication::ApplyManualSelection()
 
 void fApplication::SayRowsShown(int textId)
 {
-    VoiceOutput(2, 0, FillPlaceholders(LoadString(textId), {QString::number(list->RowCount())}));
+    SayThenCurrentRecord(FillPlaceholders(LoadString(textId), {QString::number(list->RowCount())}));
+}
+
+void fApplication::SayThenCurrentRecord(const QString& text)
+{
+    VoiceOutput(2, 0, text);
     const qint64 row = list->SelectedRow();
     if (row < 0)
         return;
@@ -572,15 +577,15 @@ void fApplication::ShowAllRecords(std::shared_ptr<Recordset> opened)
 {
     if (mnuViewAllRecords->isChecked() || !m_database || !m_setting)
         return;
-    mnuViewAllRecords->setChecked(true);
-    mnuViewFilter->setChecked(false);
-    // A source just opened by ApplySetting is the same SQL; it is not opened twice.
+    // A source just opened by ApplySetting is the same SQL; it is not opened twice. The
+    // marks move only once it is open: one that fails or is stopped leaves the filtered
+    // rows, and Ctrl+A tries again.
     if (!opened)
         opened = OpenSource(m_database, m_setting->Query());
-    if (!opened) {
-        mnuViewAllRecords->setChecked(false);
+    if (!opened)
         return; // stopped: the grid stays as it was
-    }
+    mnuViewAllRecords->setChecked(true);
+    mnuViewFilter->setChecked(false);
     m_recordset = std::move(opened);
     FillList();
     keyFilter->setEnabled(false);
@@ -664,8 +669,8 @@ void fApplication::UpdateOrderByChecks()
 
 void fApplication::mnuViewOrderByColumn_Click(int index)
 {
-    if (index >= 1 && index <= list->ColumnCount())
-        list->SortByColumn(index - 1);
+    if (index >= 1 && index <= list->ColumnCount() && list->SortByColumn(index - 1))
+        SayThenCurrentRecord(list->OrderText());
     UpdateOrderByChecks();
 }
 
@@ -681,8 +686,8 @@ void fApplication::mnuViewOrderBySortZA_Click()
 
 void fApplication::SortInOrder(Qt::SortOrder order)
 {
-    if (list->ColumnCount() > 0)
-        list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order);
+    if (list->ColumnCount() > 0 && list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order))
+        SayThenCurrentRecord(list->OrderText());
     UpdateOrderByChecks();
 }
 
@@ -1305,9 +1310,11 @@ bool fApplication::FieldBoxKeyDown(int column, int keyCode, int shift)
         SelectRowFromForm(list->RowCount() - 1, column);
         return true;
     }
-    if (shift == ShiftMask::Ctrl && keyCode >= '1' && keyCode <= '9') {
-        list->SortByDigitKey(keyCode - '0');
+    if (shift == ShiftMask::Ctrl && keyCode >= '0' && keyCode <= '9') {
+        const bool sorted = list->SortByDigitKey(keyCode - '0');
         ShowSelectedInForm();
+        if (sorted)
+            SayThenCurrentRecord(list->OrderText());
         return true;
     }
     if (keyCode == Key::Return && shift == 0) {

@@ -163,6 +163,8 @@ private:
     void ApplyManualSelection();
     // After the rows shown changed: how many there are, then the current record.
     void SayRowsShown(int textId);
+    // text, and the current record queued after it.
+    void SayThenCurrentRecord(const QString& text);
     void OpenRecordForm(qint64 row);
     // The record source of sql, opened and counted as long work; null when stopped.
     std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);

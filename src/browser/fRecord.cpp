@@ -26,6 +26,8 @@
 namespace {
 
 constexpr qint32 kZeroLength = 3315;
+// The field error told for a text longer than its field: %2 the caption, %3 the size.
+constexpr int kTextTooLong = 23163;
 
 } // namespace
 
@@ -171,20 +173,27 @@ void fRecord::TellFieldError(int box, const QString& message)
     Text[box]->selectAll();
 }
 
-void fRecord::CutToFieldSizes()
+bool fRecord::RefuseTooLongTexts()
 {
-    // A text longer than its field is cut to the field's size, as the engine would refuse it.
+    // Refused as the engine refuses it, in the box, before anything is written: a text cut
+    // without a word would be stored as something the user never typed.
     const auto fields = m_recordset->Fields();
     for (int i = 1; i <= Rows.Count(); ++i) {
         const auto field = fields->Item(m_fields[size_t(i - 1)]);
-        if (field->Type() == JetType::Text && field->Size() > 0 && Text[i]->text().size() > field->Size())
-            Text[i]->setText(Text[i]->text().left(field->Size()));
+        if (!m_edited[size_t(i - 1)] || field->Type() != JetType::Text || field->Size() <= 0
+            || Text[i]->text().size() <= field->Size())
+            continue;
+        QString message = LoadString(kTextTooLong);
+        message.replace(QLatin1String("%3"), QString::number(field->Size()));
+        TellFieldError(i, message.replace(QLatin1String("%2"), Caption(i)));
+        return true;
     }
+    return false;
 }
 
 bool fRecord::BuildFilter()
 {
-    CutToFieldSizes();
+    // A pattern is no value of the field: "[1-5]*" fits a field of five characters.
     const auto fields = m_recordset->Fields();
     QStringList terms;
     for (int i = 1; i <= Rows.Count(); ++i) {
@@ -209,7 +218,8 @@ bool fRecord::WriteRecord()
 {
     Recordset& rs = *m_recordset;
     const auto fields = rs.Fields();
-    CutToFieldSizes();
+    if (RefuseTooLongTexts())
+        return false;
     try {
         if (rs.EditMode() != Recordset::dbEditNone)
             rs.CancelUpdate();
@@ -226,12 +236,12 @@ bool fRecord::WriteRecord()
     // Only what the user changed is written: a value shown through a display format (a
     // date without its time, a rounded number) would lose what the format leaves out.
     for (int i = 1; i <= Rows.Count(); ++i) {
-        if (!m_edited[size_t(i - 1)])
-            continue;
         const int index = m_fields[size_t(i - 1)];
         const auto field = fields->Item(index);
         const QString text = Text[i]->text();
         const bool isText = JetType::IsText(field->Type());
+        if (!m_edited[size_t(i - 1)])
+            continue;
         if (isText && text.isEmpty() && !field->AllowZeroLength()) {
             rs.CancelUpdate();
             ErrorStorage error;
@@ -241,11 +251,13 @@ bool fRecord::WriteRecord()
         }
         try {
             rs.SetFieldValue(index, !isText && text.isEmpty() ? QVariant() : QVariant(text));
-        } catch (const cRuntimeError& e) {
-            if (e.Number() != JetError::Conversion)
-                continue; // the field keeps its value
+        } catch (const cRuntimeError&) {
+            // A value the field does not take (a computed field, a text that is no date) is
+            // told by its caption, never dropped.
+            const ErrorStorage error = CaptureError();
             rs.CancelUpdate();
-            TellFieldError(i, FieldErrorMessage(CaptureError(), field->Type(), Caption(i)));
+            const QString message = FieldErrorMessage(error, field->Type(), Caption(i));
+            TellFieldError(i, message.isEmpty() ? FormatErrorMessage(error) : message);
             return false;
         }
     }

@@ -72,7 +72,8 @@ private:
     // The condition of the filled boxes; false, with the box's error told, when a value
     // is no value of its field.
     bool BuildFilter();
-    void CutToFieldSizes();
+    // True, with the error told in the box, when a changed text is longer than its field.
+    bool RefuseTooLongTexts();
     // A field's error in the OK box, the focus back in its box.
     void TellFieldError(int box, const QString& message);
     void LayoutFields();

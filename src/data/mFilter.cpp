@@ -3,8 +3,12 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mJetSqlTokens.h"
+#include "cRuntimeError.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
 #include <QUuid>
 
 QString JetLiteral(const QVariant& value, int dataType)
@@ -61,11 +65,126 @@ QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typ
     return name + u'=' + JetLiteral(TextToValue(typed, dataType), dataType);
 }
 
+namespace {
+
+using namespace JetTokens;
+
+qsizetype TokenEnd(const std::vector<Token>& t, qsizetype i, const QString& text)
+{
+    return i + 1 < qsizetype(t.size()) ? t[i + 1].pos : text.size();
+}
+
+bool IsPlainName(const Token& t)
+{
+    return t.kind == Kind::Name || (t.kind == Kind::Word && !StopWords().contains(t.upper));
+}
+
+// A SELECT of one table that shows computed or renamed columns ("Cena * 2 AS Dvakrát"):
+// a shown name in the condition becomes the expression behind it, so the query stays one
+// SELECT of its table, whose records can still be edited, instead of being read as a
+// table. Empty when the query is not of that kind.
+QString NarrowedThroughList(const QString& query, const QString& condition)
+{
+    std::vector<Token> t;
+    std::vector<Token> c;
+    try {
+        t = Tokenise(query);
+        c = Tokenise(condition);
+    } catch (const cRuntimeError&) {
+        return {};
+    }
+    const qsizetype select = NextSignificant(t, -1);
+    if (select < 0 || !IsWord(t[select], "SELECT"))
+        return {};
+    // The list's items at the top level, up to the FROM.
+    std::vector<std::pair<qsizetype, qsizetype>> items;
+    qsizetype from = -1;
+    qsizetype first = NextSignificant(t, select);
+    if (first < 0 || IsWord(t[first], "DISTINCT") || IsWord(t[first], "DISTINCTROW") || IsWord(t[first], "TOP")
+        || IsWord(t[first], "ALL"))
+        return {}; // its rows are not the table's
+    int depth = 0;
+    for (qsizetype k = first; k >= 0; k = NextSignificant(t, k)) {
+        if (IsOp(t[k], "(")) {
+            ++depth;
+        } else if (IsOp(t[k], ")")) {
+            --depth;
+        } else if (depth == 0 && (IsOp(t[k], ",") || IsWord(t[k], "FROM"))) {
+            items.emplace_back(first, PreviousSignificant(t, k));
+            if (IsWord(t[k], "FROM")) {
+                from = k;
+                break;
+            }
+            first = NextSignificant(t, k);
+        }
+    }
+    if (from < 0)
+        return {};
+    static const QSet<QString> aggregates{
+        QStringLiteral("AVG"),   QStringLiteral("COUNT"), QStringLiteral("FIRST"), QStringLiteral("LAST"),
+        QStringLiteral("MAX"),   QStringLiteral("MIN"),   QStringLiteral("STDEV"), QStringLiteral("STDEVP"),
+        QStringLiteral("SUM"),   QStringLiteral("VAR"),   QStringLiteral("VARP")};
+    QHash<QString, QString> expressions; // shown name, case-folded → the expression's text
+    for (const auto& [a, b] : items) {
+        if (a < 0 || b < a)
+            return {};
+        const qsizetype as = PreviousSignificant(t, b);
+        if (as > a && IsWord(t[as], "AS") && IsPlainName(t[b])) {
+            const qsizetype last = PreviousSignificant(t, as);
+            for (qsizetype k = a; k <= last; ++k) {
+                if (t[k].kind == Kind::Word && aggregates.contains(t[k].upper))
+                    return {}; // a total of many records is no value of one
+            }
+            expressions.insert(t[b].text.toCaseFolded(),
+                               query.mid(t[a].pos, TokenEnd(t, last, query) - t[a].pos));
+            continue;
+        }
+        // Shown as it is: a name, a qualified name, a star. Anything else (an expression
+        // Jet names itself) is read as a table.
+        for (qsizetype k = a; k >= 0 && k <= b; k = NextSignificant(t, k)) {
+            if (!IsPlainName(t[k]) && !IsOp(t[k], ".") && !IsOp(t[k], "*"))
+                return {};
+            const qsizetype next = NextSignificant(t, k);
+            if (IsPlainName(t[k]) && next >= 0 && next <= b && !IsOp(t[next], "."))
+                return {}; // a call, or a second name renaming the first
+        }
+    }
+    if (expressions.isEmpty())
+        return {};
+    // The rest of the query must take a condition in place as a plain SELECT * of it would.
+    const QString star = QStringLiteral("SELECT * ");
+    const QString probe = star + query.mid(t[from].pos);
+    if (!AnalyseJetClauses(probe).Narrowable)
+        return {};
+    QString narrowed;
+    qsizetype copied = 0;
+    for (qsizetype k = 0; k < qsizetype(c.size()); ++k) {
+        if (!IsPlainName(c[k]))
+            continue;
+        const auto expression = expressions.constFind(c[k].text.toCaseFolded());
+        const qsizetype before = PreviousSignificant(c, k);
+        const qsizetype after = NextSignificant(c, k);
+        if (expression == expressions.constEnd() || (before >= 0 && IsOp(c[before], "."))
+            || (after >= 0 && IsOp(c[after], "(")))
+            continue;
+        narrowed += condition.mid(copied, c[k].pos - copied) + u'(' + *expression + u')';
+        copied = TokenEnd(c, k, condition);
+    }
+    narrowed += condition.mid(copied);
+    return query.left(t[from].pos) + FilteredQuery(probe, narrowed).mid(star.size());
+}
+
+} // namespace
+
 QString FilteredQuery(const QString& query, const QString& condition)
 {
     if (condition.isEmpty())
         return query;
     const JetSelectClauses c = AnalyseJetClauses(query);
+    if (!c.Narrowable) {
+        if (QString narrowed = NarrowedThroughList(query, condition); !narrowed.isEmpty())
+            return narrowed;
+    }
     if (!c.Narrowable)
         return QStringLiteral("SELECT * FROM (") + query.left(c.StatementEnd) + QStringLiteral(") AS [Filtr] WHERE ")
                + condition;

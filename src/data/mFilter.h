@@ -18,5 +18,7 @@ QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typ
 // The rows of query that satisfy condition (a Jet condition on the names the query shows).
 // A plain SELECT of one table gets the condition in its own WHERE, as the user would write
 // it (an existing condition with OR at its top level in parentheses, an ORDER BY kept last);
-// any other query is read as a table: SELECT * FROM (query) AS [Filtr] WHERE condition.
+// when it shows computed or renamed columns, their names in the condition become the
+// expressions behind them. Any other query is read as a table:
+// SELECT * FROM (query) AS [Filtr] WHERE condition.
 QString FilteredQuery(const QString& query, const QString& condition);

@@ -363,6 +363,40 @@ TEST_F(ApplicationTest, SortingFollowsCzechOrderAndThePositionCountsInIt)
     EXPECT_TRUE(checked("mnuViewOrderByColumn1"));
 }
 
+// A sort is heard as it ends: the order it made (or the source's own again), then the
+// current record, queued so that it does not cut the order off.
+TEST_F(ApplicationTest, SortingSaysTheNewOrderAndThenTheCurrentRecord)
+{
+    ScopedLocale czech(QStringLiteral("cs_CZ"));
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    m_window->list->setFocus();
+    Press(Qt::Key_Down); // Marie
+    const QString marie = QStringLiteral("1 0 , Marie, Chrudim, 30");
+    const auto heard = [&](Qt::Key key) {
+        Clear();
+        Press(key, Qt::ControlModifier);
+        return Spoken();
+    };
+    EXPECT_EQ(heard(Qt::Key_2), QStringList({QStringLiteral("2 0 Seřazeno podle Obec, vzestupně."), marie}));
+    EXPECT_EQ(m_window->list->CellText(2, 1), QStringLiteral("Chrudim"));
+    EXPECT_EQ(heard(Qt::Key_2), QStringList({QStringLiteral("2 0 Seřazeno podle Obec, sestupně."), marie}));
+    const QString unsorted = QStringLiteral("2 0 Neseřazeno, záznamy jsou v pořadí svého zdroje.");
+    EXPECT_EQ(heard(Qt::Key_0), QStringList({unsorted, marie}));
+    EXPECT_EQ(heard(Qt::Key_0), QStringList({unsorted, marie})) << "asked again, said again";
+    EXPECT_EQ(heard(Qt::Key_7), QStringList({QStringLiteral("2 0 Sloupec 7 neexistuje.")}));
+
+    // The menu's commands, and the keys in the form view, where the field is said.
+    Clear();
+    Item(m_window, "mnuViewOrderBySortZA")->trigger(); // by the column sorted last
+    EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 Seřazeno podle Obec, sestupně."), marie}));
+    Press(Qt::Key_F12);
+    ASSERT_TRUE(m_window->IsFormView());
+    EXPECT_EQ(heard(Qt::Key_1), QStringList({QStringLiteral("2 0 Seřazeno podle Jméno, vzestupně."),
+                                             QStringLiteral("1 0 Marie")}));
+    EXPECT_EQ(heard(Qt::Key_0).value(0), unsorted);
+    EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 2 z 3"));
+}
+
 // A screen reader finds one object with the keyboard in either view: the current cell,
 // not the grid beside it, and in the form the field, not a cell of the hidden grid.
 TEST_F(ApplicationTest, MovingInTheGridSpeaksEachRowAndSignalsTheEndWithOneObjectFocused)

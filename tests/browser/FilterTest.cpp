@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QTest>
 
+#include <sqlite3.h>
+
 namespace {
 
 const char* const kFilterScript = R"(
@@ -144,6 +146,40 @@ TEST_F(FilterTest, TypedCzechValuesNarrowTheRowsAndAreOfferedAgain)
     Clear();
     Press(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Spoken(), QStringList({QStringLiteral("2 0 Všechny záznamy už jsou zobrazeny.")}));
+}
+
+TEST_F(FilterTest, AllRecordsThatCannotOpenLeaveTheFilteredRowsMarkedAsSuch)
+{
+    Filter({QString(), QStringLiteral("nov*")});
+    ASSERT_EQ(Names().size(), 3);
+    // Another program renames the table under the window, and back.
+    const auto rename = [this](const char* from, const char* to) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(m_dir.filePath(QStringLiteral("lide.mdb")).toUtf8().constData(), &db), SQLITE_OK);
+        const QByteArray sql = QStringLiteral("ALTER TABLE \"%1\" RENAME TO \"%2\";")
+                                   .arg(QString::fromUtf8(from), QString::fromUtf8(to))
+                                   .toUtf8();
+        EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    };
+    rename("Lidé", "Osoby");
+    QString message;
+    WhenModal([&message](QDialog* box) {
+        message = MessageOf(box);
+        PressInDialog(box, Qt::Key_Return);
+    });
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(message.contains(QStringLiteral("Lidé"))) << message.toStdString();
+    EXPECT_EQ(Names().size(), 3);
+    EXPECT_FALSE(m_window->mnuViewAllRecords->isChecked());
+    EXPECT_TRUE(m_window->mnuViewFilter->isChecked());
+
+    rename("Osoby", "Lidé");
+    Clear();
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Names().size(), 5);
+    EXPECT_TRUE(Spoken().contains(QStringLiteral("2 0 Všechny záznamy, celkem 5."))) << Spoken().join(u'\n').toStdString();
+    EXPECT_TRUE(m_window->mnuViewAllRecords->isChecked());
 }
 
 TEST_F(FilterTest, AFilterOnAQueryFindsOnlyRowsOfTheQuery)

@@ -3,6 +3,7 @@
 #include "DBEngine.h"
 #include "TableDef.h"
 #include "cRecordList.h"
+#include "cSetting.h"
 #include "fApplication.h"
 #include "sStartup.h"
 #include "fRecord.h"
@@ -130,22 +131,28 @@ TEST_F(RecordFormTest, EachErrorIsToldAndTheFormStaysOpenUntilCorrected)
         // Nothing typed: the required name is missing (3314).
         answer();
         PressInDialog(form, Qt::Key_Return);
+        // A name longer than its field of ten characters is refused, never cut.
+        TypeInDialog(form, QStringLiteral("Jaroslav Novák"));
+        answer();
+        PressInDialog(form, Qt::Key_Return);
+        stillOpen = form->isVisible() && form->focusWidget() == Box(form, 1);
+        TypeInDialog(form, QStringLiteral("Jaroslav N")); // the refused text is selected
         // A date that is no date: 23421 with the type, the focus back in its box.
-        TypeInDialog(form, QStringLiteral("Jaroslav Novák")); // cut to the field's 10 characters
         PressInDialog(form, Qt::Key_Tab);
         PressInDialog(form, Qt::Key_Tab);
         TypeInDialog(form, QStringLiteral("zítra"));
         answer();
         PressInDialog(form, Qt::Key_Return);
-        stillOpen = form->isVisible() && form->focusWidget() == Box(form, 3);
+        stillOpen = stillOpen && form->isVisible() && form->focusWidget() == Box(form, 3);
         TypeInDialog(form, QStringLiteral("1. 1. 2000"));
         PressInDialog(form, Qt::Key_Return);
     });
     Press(Qt::Key_N, Qt::ControlModifier);
-    ASSERT_EQ(messages.size(), 2);
+    ASSERT_EQ(messages.size(), 3);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("3314 (0xCF2)\nPole 'Jméno' nemůže obsahovat hodnotu Null")))
         << messages[0].toStdString();
-    EXPECT_EQ(messages[1], QStringLiteral("V poli 'Narozen' nelze provést konverzi na požadaovaný typ (Date - Datum)"));
+    EXPECT_EQ(messages[1], QStringLiteral("Text v poli 'Jméno' je delší, než pole pojme (nejvýše 10 znaků)."));
+    EXPECT_EQ(messages[2], QStringLiteral("V poli 'Narozen' nelze provést konverzi na požadaovaný typ (Date - Datum)"));
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(Stored().value(3), QStringLiteral("Jaroslav N|Brno|2000-01-01||")) << "the default applied by the database";
 
@@ -164,6 +171,61 @@ TEST_F(RecordFormTest, EachErrorIsToldAndTheFormStaysOpenUntilCorrected)
     EXPECT_EQ(messages[0], QStringLiteral("Pole 'Jméno' nemůže být nulové délky."));
     EXPECT_EQ(messages[1], QStringLiteral("Byly provedeny změny které budou ztraceny. Pokračovat?"));
     EXPECT_EQ(Stored().value(0), QStringLiteral("Petr|Hradec|||"));
+}
+
+// A query showing a computed column, on a table made by another program: a code, a price,
+// and twice the price.
+TEST_F(ApplicationTest, AQueryWithAComputedColumnStaysEditableFilteredAndNothingTypedIsLost)
+{
+    ScopedLocale czech(QStringLiteral("cs_CZ"));
+    const QString path = MakeDatabase(QStringLiteral("zbozi.mdb"), QStringLiteral(R"(
+CREATE TABLE "Zboží" ("Id" INTEGER PRIMARY KEY, "Kód" VARCHAR(5) NOT NULL, "Cena" INTEGER);
+INSERT INTO "Zboží" ("Kód", "Cena") VALUES ('A1', 10), ('B2', 25), ('C3', 40);
+)"));
+    ASSERT_TRUE(Open(path));
+    m_window->Setting()->setQuery(QStringLiteral("SELECT [Kód], Cena, Cena * 2 AS [Dvakrát] FROM [Zboží]"));
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    m_window->list->setFocus();
+    QStringList messages;
+    const auto answer = [&messages] {
+        WhenModal([&messages](QDialog* box) {
+            messages << MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+    };
+
+    // A pattern longer than the code's five characters, and a value of the computed column.
+    WhenModal([](QDialog* form) {
+        auto* record = qobject_cast<fRecord*>(form);
+        record->Text[1]->setFocus();
+        TypeInDialog(form, QStringLiteral("[A-C]*"));
+        record->Text[3]->setFocus();
+        TypeInDialog(form, QStringLiteral("50"));
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(m_window->list->RowCount(), 1);
+    EXPECT_EQ(m_window->list->CellText(0, 0), QStringLiteral("B2"));
+    EXPECT_TRUE(m_window->CurrentRecordset()->Updatable());
+
+    // Typed into the computed column: told by its caption, the form kept open in that box.
+    bool stillOpen = false;
+    WhenModal([&](QDialog* form) {
+        auto* record = qobject_cast<fRecord*>(form);
+        ASSERT_NE(record, nullptr) << MessageOf(form).toStdString();
+        record->Text[3]->setFocus();
+        TypeInDialog(form, QStringLiteral("60"));
+        answer();
+        PressInDialog(form, Qt::Key_Return);
+        stillOpen = form->isVisible() && form->focusWidget() == record->Text[3];
+        answer(); // the changes are lost: Yes
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    Press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], QStringLiteral("Pole 'Dvakrát' je počítané nebo jen ke čtení, hodnotu do něj nelze zapsat."));
+    EXPECT_EQ(m_window->list->RowText(0), QStringLiteral(", B2, 25, 50")) << "nothing written";
 }
 
 TEST_F(RecordFormTest, CancelAsksOnlyAfterAChangeAndNoGoesBackToTheBoxes)
