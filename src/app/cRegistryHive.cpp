@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <memory>
 #include <sys/stat.h>
 
@@ -40,8 +41,29 @@ QString NormaliseKey(QString key)
     return key;
 }
 
-// The text between two quotes: \\ and \" escape, \n and \r are line breaks, and any other
-// backslash is the text's own, as people write Windows paths by hand (C:\data).
+// The control characters a text is written with as \u00XX: raw, one of them would make the
+// line, to a strict reader the whole file, something other than text. A tab stays as it is.
+bool EscapedAsCode(char16_t c)
+{
+    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0x7f;
+}
+
+// The character of \u00XX at pos (just after the backslash), when it is one this program
+// writes so; anything else after a backslash is left as written, so C:\users stays a path.
+std::optional<QChar> EscapedCode(QStringView inner, qsizetype pos)
+{
+    if (inner.size() - pos < 5 || inner[pos] != u'u' || inner[pos + 1] != u'0' || inner[pos + 2] != u'0')
+        return std::nullopt;
+    bool ok = false;
+    const uint code = inner.mid(pos + 3, 2).toUInt(&ok, 16);
+    if (!ok || !EscapedAsCode(char16_t(code)))
+        return std::nullopt;
+    return QChar(char16_t(code));
+}
+
+// The text between two quotes: \\ and \" escape, \n and \r are line breaks, \u00XX is a
+// control character, and any other backslash is the text's own, as people write Windows
+// paths by hand (C:\data).
 QString Unescape(QStringView inner)
 {
     QString text;
@@ -50,6 +72,11 @@ QString Unescape(QStringView inner)
         const QChar c = inner[pos];
         if (c != u'\\' || pos + 1 == inner.size()) {
             text += c;
+            continue;
+        }
+        if (const auto code = EscapedCode(inner, pos + 1)) {
+            text += *code;
+            pos += 5;
             continue;
         }
         const QChar next = inner[++pos];
@@ -105,7 +132,12 @@ QString Quote(const QString& text)
         case u'"': out += QLatin1String("\\\""); break;
         case u'\n': out += QLatin1String("\\n"); break;
         case u'\r': out += QLatin1String("\\r"); break;
-        default: out += c; break;
+        default:
+            if (EscapedAsCode(c.unicode()))
+                out += QStringLiteral("\\u%1").arg(uint(c.unicode()), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+            break;
         }
     }
     out += u'"';
@@ -181,28 +213,47 @@ bool ReadData(QStringView data, cRegistryHive::Value& value)
     return true;
 }
 
-// Bytes that no text holds: only such a file is not a hive at all.
+bool IsControlByte(unsigned char byte)
+{
+    return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v')
+           || byte == 0x7f;
+}
+
+// Only a file that is not a hive at all: one with a NUL, which no text holds (a UTF-16 file
+// without its mark, blocks zeroed by a crash), or whose lines are mostly control bytes, as
+// any binary's are. A control character in a line or two (a value written raw by an older
+// program) leaves the file text: such a line is read, or kept as it is.
 bool LooksBinary(const QByteArray& content)
 {
-    for (const char c : content) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v')
-            || byte == 0x7f)
-            return true;
+    if (content.contains('\0'))
+        return true;
+    qsizetype lines = 0;
+    qsizetype binaryLines = 0;
+    for (const QByteArray& line : content.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        ++lines;
+        if (std::any_of(line.begin(), line.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); }))
+            ++binaryLines;
     }
-    return false;
+    return binaryLines * 2 > lines;
 }
 
 // The content as UTF-8: a UTF-16 export (as regedit writes them) is converted and a byte
-// order mark dropped; nullopt when it is not text.
+// order mark dropped; nullopt when it is not text. A file marked as UTF-16 (or UTF-32) must
+// be so whole, since its bytes are rewritten as UTF-8 and what did not convert would be lost.
 std::optional<QByteArray> AsUtf8Text(const QByteArray& content)
 {
     QByteArray bytes = content;
     const auto encoding = QStringConverter::encodingForData(content);
     if (encoding && *encoding != QStringConverter::Utf8) {
+        const qsizetype unit = (*encoding == QStringConverter::Utf32 || *encoding == QStringConverter::Utf32LE
+                                || *encoding == QStringConverter::Utf32BE) ? 4 : 2;
+        if (content.size() % unit != 0)
+            return std::nullopt;
         QStringDecoder decoder(*encoding);
         const QString text = decoder(content);
-        if (decoder.hasError())
+        if (decoder.hasError() || !QStringView(text).isValidUtf16())
             return std::nullopt;
         bytes = text.toUtf8();
     } else if (bytes.startsWith("\xEF\xBB\xBF")) {

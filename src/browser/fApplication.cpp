@@ -857,9 +857,6 @@ void fApplication::mnuExport_Click()
     // The grid's rows in its order, read straight from the recordset on the worker: the
     // texts are the grid's own formatting of the same values.
     ExportSource source;
-    const auto fields = m_recordset->Fields();
-    for (qint32 i = 0; i < fields->Count(); ++i)
-        source.FieldNames << fields->Item(i)->Name();
     QStringList formats;
     for (int column = 0; column < list->ColumnCount(); ++column) {
         source.Fields.push_back(list->ColumnField(column));

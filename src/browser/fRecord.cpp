@@ -200,7 +200,16 @@ bool fRecord::BuildFilter()
         const QString text = Text[i]->text();
         if (text.isEmpty())
             continue;
-        const auto field = fields->Item(m_fields[size_t(i - 1)]);
+        const int index = m_fields[size_t(i - 1)];
+        const auto field = fields->Item(index);
+        // A condition names its field, and the name of a field an earlier one also bears
+        // (a.Id and b.Id of a join) would narrow that earlier field's values instead.
+        for (int earlier = 0; earlier < index; ++earlier) {
+            if (fields->Item(earlier)->Name().compare(field->Name(), Qt::CaseInsensitive) == 0) {
+                TellFieldError(i, FillPlaceholders(LoadString(10619), {Caption(i)}));
+                return false;
+            }
+        }
         try {
             // Quotes in a text are doubled and a number or date is read as the user writes
             // it: the condition means what was typed, whatever the characters.

@@ -221,6 +221,8 @@ QString cOdbcDriver::Translate(const QString& jetSql)
         ListTables();
     // Case-folded name to every spelling of it among the tables named and their fields.
     QHash<QString, QStringList> spellings;
+    // A table outside the default schema is shown as owner.table: the source needs two names.
+    QHash<QString, QStringList> qualified;
     auto add = [&](const QString& name) {
         QStringList& known = spellings[name.toCaseFolded()];
         if (!known.contains(name))
@@ -230,6 +232,8 @@ QString cOdbcDriver::Translate(const QString& jetSql)
         if (!mentioned.contains(listed.Table, Qt::CaseInsensitive) && !mentioned.contains(listed.Shown, Qt::CaseInsensitive))
             continue;
         add(listed.Table);
+        if (listed.Shown != listed.Table && mentioned.contains(listed.Shown, Qt::CaseInsensitive))
+            qualified.insert(listed.Shown.toCaseFolded(), {listed.Owner, listed.Table});
         OdbcTable table;
         table.Catalog = listed.Catalog;
         table.Owner = listed.Owner;
@@ -239,9 +243,11 @@ QString cOdbcDriver::Translate(const QString& jetSql)
             add(field.Name);
     }
     return TranslateJetSqlForOdbc(jetSql, m_dialect, [&](const QString& name) {
+        if (const auto parts = qualified.constFind(name.toCaseFolded()); parts != qualified.cend())
+            return *parts;
         const QStringList known = spellings.value(name.toCaseFolded());
         // Kept as written when it is spelt so, unknown, or ambiguous.
-        return known.contains(name) ? name : known.size() == 1 ? known.first() : QString();
+        return known.contains(name) ? QStringList{name} : known.size() == 1 ? QStringList{known.first()} : QStringList();
     });
 }
 

@@ -204,8 +204,9 @@ bool ExportRecords(const QString& path, Recordset& records, const ExportSource& 
 
     QString text;
     text.reserve(kFlushChars + 4096);
-    for (const QString& name : source.FieldNames)
-        AppendExportValue(text, name);
+    const auto fields = records.Fields();
+    for (const int field : source.Fields)
+        AppendExportValue(text, fields->Item(field)->Name());
     text += QLatin1String("\r\n\r\n");
 
     const qint64 count = qint64(source.Positions.size());

@@ -18,10 +18,9 @@ class cWorkControl;
 // Appends value and its ";" to line.
 void AppendExportValue(QString& line, const QString& value);
 
-// What an export writes: the header's names, and for each line the record at a position
-// of the recordset shown as one text per column.
+// What an export writes: for each line the record at a position of the recordset shown as
+// one text per column. The header names the same columns' fields, so the two never part.
 struct ExportSource {
-    QStringList FieldNames;
     std::vector<int> Fields;       // the recordset field of each column
     std::vector<qint64> Positions; // one line per position, in this order
     // Each column's display format: without CellText a cell shows as the grid shows it

@@ -48,7 +48,8 @@ QString JetLiteral(const QVariant& value, int dataType)
         const QString day = when.date().toString(QStringLiteral("M/d/yyyy"));
         return u'#' + (time == QTime(0, 0) ? day : day + u' ' + clock) + u'#';
     }
-    case JetType::Guid: return JetQuoteText(value.toUuid().toString(QUuid::WithBraces));
+    // Upper case, as Quarnel and Access store a GUID written as text.
+    case JetType::Guid: return JetQuoteText(value.toUuid().toString(QUuid::WithBraces).toUpper());
     case JetType::Binary:
     case JetType::LongBinary:
     case JetType::VarBinary: RaiseJetError(JetError::Conversion);
@@ -62,7 +63,16 @@ QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typ
     const QString name = JetBracketName(fieldName);
     if (JetType::IsText(dataType) || dataType == JetType::Char)
         return name + QStringLiteral(" LIKE ") + JetLiteral(typed, JetType::Text);
-    return name + u'=' + JetLiteral(TextToValue(typed, dataType), dataType);
+    const QVariant value = TextToValue(typed, dataType);
+    // Yes is anything but No: other programs store 1 where Jet stores -1.
+    if (dataType == JetType::Boolean && !value.isNull() && value.toBool())
+        return QStringLiteral("NOT (") + name + QStringLiteral("=False)");
+    // A GUID kept as text by another program may be in lower case.
+    if (dataType == JetType::Guid && !value.isNull()) {
+        const QString literal = JetLiteral(value, dataType);
+        return u'(' + name + u'=' + literal + QStringLiteral(" OR ") + name + u'=' + literal.toLower() + u')';
+    }
+    return name + u'=' + JetLiteral(value, dataType);
 }
 
 namespace {

@@ -11,7 +11,8 @@ QString JetLiteral(const QVariant& value, int dataType);
 
 // The condition for one box of the filter form: a text field is compared with LIKE and
 // the typed pattern (Jet's own wildcards), any other field with "=" and the typed text
-// converted by the user's locale, as the record editor converts it. The name is bracketed.
+// converted by the user's locale, as the record editor converts it; Yes matches any value
+// but No, and a GUID either case of its text. The name is bracketed.
 // Throws cRuntimeError 3421 when the text is no value of the field's type.
 QString JetFilterTerm(const QString& fieldName, int dataType, const QString& typed);
 

@@ -318,7 +318,7 @@ QString QuoteOdbcName(const QString& name, QChar quote)
 }
 
 QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
-                               const std::function<QString(const QString&)>& spell)
+                               const std::function<QStringList(const QString&)>& spell)
 {
     std::vector<Token> t = Tokenise(jetSql);
     // One statement: a ';' may stand only at the end.
@@ -332,6 +332,22 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
     }
     QString limit;
     QString out;
+    // The SELECT that TOP belongs to, and the ORDER BY that ends it: in a compound, TOP
+    // limits its own arm, while a LIMIT after the compound would limit the whole of it.
+    qsizetype armStart = 0;
+    qsizetype armOrderBy = -1;
+    bool compound = false;
+    int limitedArms = 0;
+    const auto limitArm = [&](qsizetype end) {
+        const QString arm = out.mid(armStart, end - armStart).trimmed();
+        const QString after = out.mid(end);
+        out.truncate(armStart);
+        Append(out, QStringLiteral("SELECT * FROM (") + arm + QLatin1String(" LIMIT ") + limit + QLatin1String(") AS jet_top")
+                        + QString::number(++limitedArms));
+        if (!after.isEmpty())
+            Append(out, after.trimmed().prepend(u' '));
+        limit.clear();
+    };
     bool afterSelect = false;
     qsizetype beforeNot = -1; // the length of out before the last NOT
     int depth = 0;
@@ -343,8 +359,12 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
             --depth;
         switch (k.kind) {
         case Kind::Name: {
-            const QString spelt = spell ? spell(k.text) : QString();
-            Append(out, QuoteOdbcName(spelt.isEmpty() ? k.text : spelt, dialect.Quote));
+            QStringList parts = spell ? spell(k.text) : QStringList();
+            if (parts.isEmpty())
+                parts << k.text;
+            for (QString& part : parts)
+                part = QuoteOdbcName(part, dialect.Quote);
+            Append(out, parts.join(u'.'));
             break;
         }
         case Kind::Text: Append(out, SourceText(k.text, dialect)); break;
@@ -380,6 +400,16 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
             } else {
                 if (IsWord(k, "NOT"))
                     beforeNot = out.size();
+                if (depth == 0 && IsWord(k, "SELECT")) {
+                    armStart = out.size();
+                    armOrderBy = -1;
+                } else if (depth == 0 && IsWord(k, "ORDER")) {
+                    armOrderBy = out.size();
+                } else if (depth == 0 && (IsWord(k, "UNION") || IsWord(k, "INTERSECT") || IsWord(k, "EXCEPT"))) {
+                    if (!limit.isEmpty())
+                        limitArm(out.size());
+                    compound = true;
+                }
                 Append(out, k.text);
             }
             break;
@@ -391,6 +421,9 @@ QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect
             afterSelect = depth == 0 && (IsWord(k, "SELECT") || IsWord(k, "DISTINCT") || IsWord(k, "DISTINCTROW")
                                          || (afterSelect && IsWord(k, "ALL")));
     }
+    // The ORDER BY that ends the last arm of a compound sorts the whole compound.
+    if (!limit.isEmpty() && compound)
+        limitArm(armOrderBy >= 0 ? armOrderBy : out.size());
     out = out.trimmed();
     if (out.isEmpty())
         RaiseJetError(JetError::InvalidOperation, {}, kSource);

@@ -35,14 +35,16 @@ struct OdbcDialect {
 // "texts" as 'texts', #dates# as {ts '…'}, True/Yes and False/No as the source's values,
 // a LIKE pattern with Jet's meaning (* ? # […] [!…] ignoring case, a literal % or _
 // escaped; texts joined by & are one pattern, any other pattern is refused), & as the
-// source's concatenation, DISTINCTROW dropped, TOP n as LIMIT n. Text after a ';' is
+// source's concatenation, DISTINCTROW dropped, TOP n as LIMIT n (an arm of a compound with
+// TOP becomes a subquery of its own). Text after a ';' is
 // refused (3142), and so is a text with a backslash where the source may read it as an
 // escape and has no E'…'; blanks are put where the source would read two tokens as one
 // (a comment, a longer operator). Words, numbers and operators pass as written.
 // spell gives a [name] as the source spells it (Jet's names ignore case, most sources'
-// quoted names do not), or an empty text to keep it as written.
+// quoted names do not), in parts where the source needs them (schema and table of a table
+// outside the default schema), or nothing to keep it as written.
 QString TranslateJetSqlForOdbc(const QString& jetSql, const OdbcDialect& dialect,
-                               const std::function<QString(const QString&)>& spell = {});
+                               const std::function<QStringList(const QString&)>& spell = {});
 
 // A name in the source's quotes ("[" closes with "]"), the closing quote doubled inside. A source without quotes takes
 // only a plain word (ASCII letters, digits, "_"); any other name is refused (3125).

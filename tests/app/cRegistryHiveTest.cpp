@@ -56,6 +56,57 @@ TEST(RegistryHive, TextsSurviveQuotesBackslashesAndLineBreaks)
     EXPECT_EQ(registry.ReadFile().count(u'\n'), 11) << "a line break inside a value must not break the line format";
 }
 
+// A table or file name may hold any character; the shared file must stay text for every
+// program that reads it, and the value must come back as it was.
+TEST(RegistryHive, ControlCharactersAreWrittenEscapedAndTheSharedFileSurvives)
+{
+    ScopedRegistry registry;
+    registry.WriteFile("Windows Registry Editor Version 5.00\n\n"
+                       "[HKEY_CURRENT_USER\\Software\\Korvi\\Other]\n\"Window\"=\"left\"\n\n"
+                       "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n\"FontSize\"=\"30\"\n");
+    QString odd = QStringLiteral("SELECT * FROM [a\u007fb] -- x\u0001y");
+    odd += QChar(u'\0');
+    odd += QStringLiteral("\u001b\u001f\u000b\u000c\t\\u0001\\u00 C:\\users\\u007");
+    SaveRegSetting(kKey, QStringLiteral("Application"), QStringLiteral("Query"), odd);
+    SaveRegSetting(QStringLiteral("Software\\Korvi\\Common"), QString(), QStringLiteral("SelectedFile"),
+                   QStringLiteral("/home/eva/\u0001.mdb"));
+
+    const QByteArray raw = RawFile(registry);
+    for (const char c : raw) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE((byte >= 0x20 && byte != 0x7f) || c == '\n' || c == '\t') << "byte " << int(byte);
+    }
+    EXPECT_TRUE(raw.contains("[a\\u007fb] -- x\\u0001y")) << raw.toStdString();
+    EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty());
+
+    cRegistryHive other(registry.Path());
+    const auto value = other.ReadValue(kKey + QStringLiteral("\\Application"), QStringLiteral("Query"));
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->Text, odd);
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Software\\Korvi\\Common"), QStringLiteral("SelectedFile"))->Text,
+              QStringLiteral("/home/eva/\u0001.mdb"));
+    EXPECT_EQ(other.ReadValue(kKey, QStringLiteral("FontSize"))->Text, QStringLiteral("30"));
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Software\\Korvi\\Other"), QStringLiteral("Window"))->Text,
+              QStringLiteral("left"));
+}
+
+// An older program wrote the character raw: that line is read, the rest of the file too,
+// and the next write stores the value escaped without moving the file aside.
+TEST(RegistryHive, ARawControlCharacterCostsNothing)
+{
+    ScopedRegistry registry;
+    registry.WriteFile("Windows Registry Editor Version 5.00\n\n"
+                       "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n\"FontSize\"=\"30\"\n"
+                       "\"LastFile\"=\"a\x01\x7f" "b\"\n");
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontSize"), QString()).toString(), QStringLiteral("30"));
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("LastFile"), QString()).toString(),
+              QStringLiteral("a\u0001\u007fb"));
+    SaveRegSetting(kKey, QString(), QStringLiteral("ViewStyle"), 1);
+    EXPECT_TRUE(BadFilesIn(registry.Folder()).isEmpty());
+    EXPECT_TRUE(RawFile(registry).contains("\"LastFile\"=\"a\\u0001\\u007fb\"\n"));
+    EXPECT_EQ(GetRegSetting(kKey, QString(), QStringLiteral("FontSize"), QString()).toString(), QStringLiteral("30"));
+}
+
 TEST(RegistryHive, NamesCompareWithoutCaseAndKeysJoinByTheRules)
 {
     ScopedRegistry registry;
@@ -237,7 +288,8 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"NoValue", "\"Lost\"\n; a note\nnot a value at all"},
         Damage{"OtherRoot", "[HKEY_LOCAL_MACHINE\\Software\\Korvi\\dBase]\n\"Lost\"=\"x\""},
         Damage{"UnclosedSection", "[HKEY_CURRENT_USER\\Software\\Korvi\n\"Lost\"=\"x\""},
-        Damage{"SectionInOneByteCodePage", "[HKEY_CURRENT_USER\\Software\\Korvi\\\x8akoda]\n\"Lost\"=\"x\""}),
+        Damage{"SectionInOneByteCodePage", "[HKEY_CURRENT_USER\\Software\\Korvi\\\x8akoda]\n\"Lost\"=\"x\""},
+        Damage{"ControlCharactersInABrokenLine", "\"Lost\"=\"a\x01\x7f\x1b"}),
     [](const ::testing::TestParamInfo<Damage>& param) { return std::string(param.param.Name); });
 
 TEST(RegistryHive, ValuesBeforeAnySectionAreKeptAtTheTop)
@@ -280,7 +332,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadContent{"Executable", QByteArray("\x7f" "ELF\x02\x01\x01 garbage", 16)},
         BadContent{"Utf16WithoutMark", Utf16Le(QStringLiteral("[HKEY_CURRENT_USER]\n\"FontName\"=\"x\""))},
-        BadContent{"Utf16MarkThenBinary", QByteArray("\xFF\xFE" "[\0\x01\0\x02\x03\n\0", 10)}),
+        BadContent{"Utf16MarkThenBinary", QByteArray("\xFF\xFE" "[\0\x01\0\x02\x03\n\0", 10)},
+        // Marked as UTF-16 but not UTF-16 throughout: transcoding would lose what did not convert.
+        BadContent{"Utf16MarkOddLength", "\xFF\xFE" + Utf16Le(QStringLiteral("[HKEY_CURRENT_USER]\n")) + "\x41"},
+        BadContent{"Utf16MarkLoneSurrogate",
+                   "\xFF\xFE" + Utf16Le(QStringLiteral("[HKEY_CURRENT_USER]\n\"FontName\"=\"")) + QByteArray("\x00\xD8", 2)
+                       + Utf16Le(QStringLiteral("\"\n"))},
+        BadContent{"ZeroedBlocks", QByteArray(4096, '\0')}),
     [](const ::testing::TestParamInfo<BadContent>& param) { return std::string(param.param.Name); });
 
 TEST(RegistryHive, UnwritableFolderLeavesDefaultsAndReportsNothing)

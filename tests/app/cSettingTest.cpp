@@ -124,6 +124,12 @@ TEST(Setting, QueryIsCachedAndWrittenAtOnce)
     EXPECT_EQ(GetRegSetting(kProgramKey, QStringLiteral("Application"), QStringLiteral("Query"), QStringLiteral("x")),
               QVariant(QString()));
     EXPECT_EQ(cSetting().Query(), QString());
+
+    // A table whose name holds a control character costs no other preference.
+    SaveRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QStringLiteral("30"));
+    setting.setQuery(QStringLiteral("Select * From [Sklad\u007f2]"));
+    EXPECT_EQ(cSetting().Query(), QStringLiteral("Select * From [Sklad\u007f2]"));
+    EXPECT_EQ(GetRegSetting(kProgramKey, QString(), QStringLiteral("FontSize"), QString()).toString(), QStringLiteral("30"));
 }
 
 TEST(Setting, AnotherProgramNeverReadsHalfAColumnDefinition)

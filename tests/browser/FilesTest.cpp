@@ -157,6 +157,22 @@ TEST_F(FilesTest, ExportWritesTheGridsRowsInItsOrderAndSaysWhereTo)
     EXPECT_EQ(Files().size(), 3);
 }
 
+TEST_F(FilesTest, AnExportWithAHiddenFieldNamesTheColumnsItWrites)
+{
+    const QString database = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kAwkwardScript));
+    cColumnDefinition hidden;
+    hidden.setFieldName(QStringLiteral("Obec"));
+    hidden.setCaption(QStringLiteral("Obec"));
+    cSetting().SetColumnDef(1, hidden); // Visible empty
+    ASSERT_TRUE(Open(database));
+    m_window->list->SortBy(0, Qt::AscendingOrder);
+
+    AnswerFileDialog(QStringLiteral("výpis"));
+    Run("mnuExport");
+    EXPECT_EQ(Bytes(m_dir.filePath(QStringLiteral("výpis.txt"))),
+              QStringLiteral("Jméno;Věk;\r\n\r\nAdam;;\r\nMarie;30;\r\nPetr;40;\r\n").toUtf8());
+}
+
 TEST_F(FilesTest, AnExportThatCannotBeWrittenIsToldAndLeavesNothing)
 {
     ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));

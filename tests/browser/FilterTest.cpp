@@ -193,6 +193,39 @@ TEST_F(FilterTest, AFilterOnAQueryFindsOnlyRowsOfTheQuery)
     EXPECT_EQ(Names(), QStringList({QStringLiteral("Žofie"), QStringLiteral("Adam")})) << "the query's order kept";
 }
 
+// Two fields of one name (the same field of two tables of a join): a condition would name
+// the first, so the second is refused rather than narrowed by the first one's values.
+TEST_F(FilterTest, AFieldNamedAsAnEarlierOneIsRefusedNotFilteredByTheOther)
+{
+    m_window->Setting()->setQuery(QStringLiteral(
+        "SELECT a.[Jméno], b.[Jméno] FROM [Lidé] AS a, [Lidé] AS b "
+        "WHERE a.[Narozen] = b.[Narozen] AND a.[Jméno] <> b.[Jméno] ORDER BY a.[Jméno]"));
+    ASSERT_TRUE(m_window->ApplySetting(QString(), true));
+    ASSERT_EQ(Names(), QStringList({QStringLiteral("Petr"), QStringLiteral("Šimon")}));
+
+    QString message;
+    bool stillOpen = false;
+    WhenModal([&](QDialog* dialog) {
+        qobject_cast<fRecord*>(dialog)->Text[2]->setFocus();
+        TypeInDialog(dialog, QStringLiteral("Petr"));
+        WhenModal([&](QDialog* box) {
+            message = MessageOf(box);
+            PressInDialog(box, Qt::Key_Return);
+        });
+        PressInDialog(dialog, Qt::Key_Return);
+        stillOpen = dialog->isVisible();
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(message, QStringLiteral("Podle pole Jméno nelze filtrovat: stejný název má i jiné pole záznamu, "
+                                      "podmínka by platila pro ně."));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr"), QStringLiteral("Šimon")}));
+
+    Filter({QStringLiteral("Petr")});
+    EXPECT_EQ(Names(), QStringList({QStringLiteral("Petr")}));
+}
+
 TEST_F(FilterTest, EscapeStopsALongFilterAndTheRowsStay)
 {
     // Every row of a large join is read before a count can be filtered.

@@ -192,3 +192,50 @@ TEST(OdbcSql, RefusesWhatTheSourceWouldReadOtherwise)
               QStringLiteral("SELECT \"Drop\", 'exec' FROM \"Set\" WHERE Right(a, 1) = 'x'"))
         << "quoted names and texts are no statements";
 }
+
+// TOP belongs to its own SELECT: in a compound it limits that arm, never the whole, as the
+// rows a SQL engine returns for the translation show.
+TEST(OdbcSql, TopLimitsItsOwnArmOfACompound)
+{
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT TOP 2 a FROM t UNION SELECT a FROM u")).simplified()),
+              "SELECT * FROM (SELECT a FROM t LIMIT 2) AS jet_top1 UNION SELECT a FROM u");
+    EXPECT_EQ(Text(Postgres(QStringLiteral("SELECT a FROM t UNION ALL SELECT TOP 3 a FROM u ORDER BY a;")).simplified()),
+              "SELECT a FROM t UNION ALL SELECT * FROM (SELECT a FROM u LIMIT 3) AS jet_top1 ORDER BY a");
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE t (a INTEGER); CREATE TABLE u (a INTEGER);"
+                           "INSERT INTO t VALUES (1), (2), (3), (4), (5);"
+                           "INSERT INTO u VALUES (11), (12), (13), (14), (15);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const auto count = [db](const char* jet) {
+        const QByteArray sql = Glob(QString::fromUtf8(jet)).toUtf8();
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+            return -1;
+        int rows = 0;
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            ++rows;
+        sqlite3_finalize(statement);
+        return rows;
+    };
+    EXPECT_EQ(count("SELECT TOP 2 a FROM t UNION ALL SELECT a FROM u"), 7);
+    EXPECT_EQ(count("SELECT a FROM t UNION ALL SELECT TOP 1 a FROM u ORDER BY a"), 6);
+    EXPECT_EQ(count("SELECT TOP 1 a FROM t UNION SELECT TOP 1 a FROM u UNION SELECT TOP 3 a FROM t"), 4);
+    EXPECT_EQ(count("SELECT TOP 2 a FROM t ORDER BY a DESC"), 2);
+    sqlite3_close(db);
+}
+
+// A table outside the default schema reaches the source as schema and table, each quoted.
+TEST(OdbcSql, ANameGivenInPartsIsQuotedPartByPart)
+{
+    const auto spell = [](const QString& name) {
+        return name == QStringLiteral("sklad.zboží") ? QStringList{QStringLiteral("sklad"), QStringLiteral("zboží")}
+                                                    : QStringList();
+    };
+    OdbcDialect dialect;
+    EXPECT_EQ(Text(TranslateJetSqlForOdbc(QStringLiteral("SELECT [Název] FROM [sklad.zboží] WHERE [a.b] = 1"), dialect, spell)),
+              "SELECT \"Název\" FROM \"sklad\".\"zboží\" WHERE \"a.b\" = 1");
+}

@@ -322,6 +322,27 @@ TEST_P(OdbcSource, TranslatesTheJetDialect)
               QStringList{QStringLiteral("Jana Nováková")});
 }
 
+// TOP limits its own arm of a union; a table of another schema opens by the name listed.
+TEST_P(OdbcSource, TopOfAUnionArmAndTablesOfAnotherSchema)
+{
+    EXPECT_EQ(Names(QStringLiteral("SELECT TOP 1 jméno FROM osoby UNION ALL SELECT jméno FROM deník, osoby")).size(),
+              Names(QStringLiteral("SELECT jméno FROM osoby")).size() + 1);
+    if (!Postgres())
+        return; // the SQLite driver lists no schemas
+    RunOdbcSql(m_connect, {QStringLiteral("DROP SCHEMA IF EXISTS sklad CASCADE"), QStringLiteral("CREATE SCHEMA sklad"),
+                           QStringLiteral("CREATE TABLE sklad.zboží (id INTEGER PRIMARY KEY, název VARCHAR(20))"),
+                           QStringLiteral("INSERT INTO sklad.zboží VALUES (1, 'hřebík'), (2, 'šroub')")});
+    db = DBEngine::Instance().OpenDatabase(QString(), false, false, m_connect);
+    auto tables = db->TableDefs();
+    QStringList names;
+    for (int i = 0; i < tables->Count(); ++i)
+        names << tables->Item(i)->Name();
+    ASSERT_TRUE(names.contains(QStringLiteral("sklad.zboží"))) << names.join(u',').toStdString();
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM [sklad.zboží] ORDER BY [id]"));
+    EXPECT_EQ(ColumnOf::Column(*rs, 1), (QStringList{QStringLiteral("hřebík"), QStringLiteral("šroub")}));
+    RunOdbcSql(m_connect, {QStringLiteral("DROP SCHEMA sklad CASCADE")});
+}
+
 TEST_P(OdbcSource, BracketedNamesIgnoreCaseAsInJet)
 {
     // Names quoted in mixed case keep their case on the source; Jet's [names] ignore it.

@@ -7,6 +7,7 @@
 #include "mConvert.h"
 
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,9 @@ TEST(FilterTerms, TypedValuesBecomeLiteralsOfTheFieldsType)
     EXPECT_EQ(JetFilterTerm(QStringLiteral("Kdy"), JetType::Date, QStringLiteral("6.12.2026 8:05:09")),
               QStringLiteral("[Kdy]=#12/6/2026 8:05:09#"));
     EXPECT_EQ(JetFilterTerm(QStringLiteral("Aktivní"), JetType::Boolean, QStringLiteral("Ano")),
-              QStringLiteral("[Aktivní]=True"));
+              QStringLiteral("NOT ([Aktivní]=False)"));
+    EXPECT_EQ(JetFilterTerm(QStringLiteral("Aktivní"), JetType::Boolean, QStringLiteral("Ne")),
+              QStringLiteral("[Aktivní]=False"));
     EXPECT_EQ(JetFilterTerm(QStringLiteral("Kč]Eur"), JetType::Long, QStringLiteral("5")), QStringLiteral("[Kč]]Eur]=5"));
     for (const auto& [type, typed] : {std::pair{JetType::Long, "pět"}, std::pair{JetType::Date, "32.1.2026"},
                                       std::pair{JetType::Integer, "40000"}, std::pair{JetType::Binary, "00"}}) {
@@ -95,6 +98,43 @@ TEST(FilterTerms, TypedValuesBecomeLiteralsOfTheFieldsType)
             EXPECT_EQ(e.Number(), kConversionErrorNumber) << typed;
         }
     }
+}
+
+namespace {
+class FilterValues : public DatabaseTest {};
+} // namespace
+
+// A file made by another program: its flags hold 1 where Jet's hold -1, its GUIDs are text
+// in either case. Yes and a GUID find the rows however they were stored, Quarnel's own too.
+TEST_F(FilterValues, YesAndGuidsFindEveryWayTheyAreStored)
+{
+    const ScopedLocale czech(QStringLiteral("cs_CZ"));
+    const QString file = PathOf(QStringLiteral("jiny.db"));
+    RawExec(file, "PRAGMA journal_mode=WAL;"
+                  "CREATE TABLE Stav (Id INTEGER PRIMARY KEY, Hotovo BOOLEAN, Klic GUID);"
+                  "INSERT INTO Stav VALUES (1, 1, '{6B29FC40-CA47-1067-B31D-00DD010662DA}'),"
+                  " (2, -1, '{6b29fc40-ca47-1067-b31d-00dd010662da}'),"
+                  " (3, 0, '{0E984725-C51C-4BF4-9960-E1C80E27ABA0}'), (4, NULL, NULL);");
+    auto db = DBEngine::Instance().OpenDatabase(file);
+    {
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM Stav"));
+        ASSERT_EQ(rs->Fields()->Item(1)->Type(), JetType::Boolean);
+        ASSERT_EQ(rs->Fields()->Item(2)->Type(), JetType::Guid);
+        rs->AddNew();
+        rs->SetFieldValue(0, 5);
+        rs->SetFieldValue(1, true);
+        rs->SetFieldValue(2, QUuid::fromString(QStringLiteral("{0e984725-c51c-4bf4-9960-e1c80e27aba0}")));
+        rs->Update();
+    }
+    const auto ids = [&](const char* field, int type, const char* typed) {
+        auto found = db->OpenRecordset(FilteredQuery(QStringLiteral("SELECT * FROM Stav ORDER BY Id"),
+                                                     JetFilterTerm(QString::fromUtf8(field), type, QString::fromUtf8(typed))));
+        return Column(*found, 0).join(u',').toStdString();
+    };
+    EXPECT_EQ(ids("Hotovo", JetType::Boolean, "Ano"), "1,2,5");
+    EXPECT_EQ(ids("Hotovo", JetType::Boolean, "Ne"), "3");
+    EXPECT_EQ(ids("Klic", JetType::Guid, "{6B29FC40-CA47-1067-B31D-00DD010662DA}"), "1,2");
+    EXPECT_EQ(ids("Klic", JetType::Guid, "{0e984725-c51c-4bf4-9960-e1c80e27aba0}"), "3,5");
 }
 
 // Every backend finds the same rows for a filter as for the condition written by hand.
