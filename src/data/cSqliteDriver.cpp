@@ -5,6 +5,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mSqliteIdentity.h"
 #include "mSqliteSchema.h"
 #include "mStringTable.h"
 #include "cWorkControl.h"
@@ -998,27 +999,25 @@ void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, c
         if (counter.Step())
             sequence = counter.Int(0);
     }
-    QStringList old;
-    {
-        cSqliteStatement columns(m_db, QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"));
-        columns.Bind(1, table);
-        while (columns.Step())
-            old << columns.Text(0);
-    }
     QStringList targets;
+    QStringList columns;
     for (const QString& definition : text.Columns) {
         const auto column = SplitColumnDefinition(definition);
+        columns << column->Name;
         if (!column->Has(SqliteColumnText::Kind::Generated) && !SameName(column->Name, added))
             targets << QuoteName(column->Name);
     }
+    // Rows keep their identity under a name free in both tables: one the new table gives
+    // a column would take the old identities as that column's values. An INTEGER PRIMARY
+    // KEY carries the identity as a value of its own.
     QString identity;
     if (!text.WithoutRowid) {
-        for (const char* name : {"rowid", "_rowid_", "oid"}) {
-            if (!old.contains(QLatin1String(name), Qt::CaseInsensitive)) {
-                identity = QLatin1String(name);
-                break;
-            }
-        }
+        identity = SqliteRowIdentity(m_db, table, columns);
+        if (identity.isEmpty())
+            throw cRuntimeError(JetError::InvalidOperation, FillPlaceholders(LoadString(10797), {table}),
+                                QStringLiteral("DAO.Field"));
+        if (targets.contains(identity))
+            identity.clear();
     }
     const QString copied = ((identity.isEmpty() ? QStringList() : QStringList{identity}) + targets).join(QLatin1String(", "));
     const qint64 brokenBefore = BrokenRelations(table);

@@ -170,3 +170,42 @@ TEST_F(RowIdentity, AViewWithARowidColumnReadsItsOwnRows)
     }
 }
 
+// A new or moved field named as the identity neither takes the rows' identities as its
+// values nor renumbers the rows; where no name would be left the change is refused.
+TEST_F(RowIdentity, ATableRebuiltKeepsEveryRowsIdentityAndValues)
+{
+    Make(R"(
+        CREATE TABLE P (Name TEXT(20), Age INTEGER);
+        INSERT INTO P (rowid, Name, Age) VALUES (5, 'Adam', 30), (9, 'Eva', 25), (12, 'Jan', NULL);
+        CREATE TABLE R (rowid INTEGER, Name TEXT(20), Age INTEGER);
+        INSERT INTO R (_rowid_, rowid, Name, Age) VALUES (5, 1, 'Adam', 30), (9, 1, 'Eva', 25);
+        CREATE TABLE Q (oid INTEGER, _rowid_ INTEGER, Name TEXT(20));
+        INSERT INTO Q (rowid, oid, _rowid_, Name) VALUES (5, 1, 2, 'Adam'), (9, 3, 4, 'Eva');
+        CREATE TABLE K (Id INTEGER PRIMARY KEY, oid INTEGER, _rowid_ INTEGER, Name TEXT(20));
+        INSERT INTO K VALUES (5, 1, 2, 'Adam'), (9, 3, 4, 'Eva');)");
+    auto addRowid = [&](const char* table) {
+        auto def = db->TableDefs()->Item(QString::fromLatin1(table));
+        auto field = def->CreateField(QStringLiteral("rowid"), JetType::Long, 4);
+        field->setOrdinalPosition(0);
+        def->Fields()->Append(field);
+    };
+    addRowid("P");
+    EXPECT_EQ(Raw(path, "SELECT _rowid_, rowid, Name, Age FROM P ORDER BY Name"), "5||Adam|30\n9||Eva|25\n12||Jan|");
+
+    db->TableDefs()->Item(QStringLiteral("R"))->Fields()->Item(QStringLiteral("Age"))->setOrdinalPosition(0);
+    EXPECT_EQ(Raw(path, "SELECT _rowid_, Age, rowid, Name FROM R ORDER BY Name"), "5|30|1|Adam\n9|25|1|Eva");
+
+    const std::string before = Raw(path, "SELECT sql FROM sqlite_master WHERE name = 'Q'");
+    EXPECT_EQ(Refusal([&] { addRowid("Q"); }),
+              std::to_string(JetError::InvalidOperation) + ' '
+                  + FillPlaceholders(LoadString(10797), {QStringLiteral("Q")}).toStdString());
+    EXPECT_EQ(Raw(path, "SELECT sql FROM sqlite_master WHERE name = 'Q'"), before);
+    EXPECT_EQ(Raw(path, "SELECT rowid, oid, _rowid_, Name FROM Q"), "5|1|2|Adam\n9|3|4|Eva");
+
+    addRowid("K");
+    EXPECT_EQ(Raw(path, "SELECT Id, rowid, oid, _rowid_, Name FROM K ORDER BY Id"), "5||1|2|Adam\n9||3|4|Eva");
+    auto rs = Open("SELECT * FROM K");
+    EXPECT_TRUE(rs->Updatable()) << "the key is the identity";
+    EXPECT_EQ(Raw(path, "PRAGMA integrity_check"), "ok");
+}
+
