@@ -802,7 +802,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
             if (JetType::IsText(changed.Type) && !changed.AllowZeroLength && (current.AllowZeroLength || retyped))
                 refuseIf(column + QLatin1String(" = '' COLLATE BINARY"), JetError::ZeroLength);
             if (changed.Type == JetType::Text && retyped && (current.Type != JetType::Text || changed.Size < current.Size))
-                refuseIf(QStringLiteral("length(%1) > %2").arg(column).arg(changed.Size), JetError::FieldTooSmall);
+                refuseIf(QStringLiteral("length(%1) > %2").arg(column, QString::number(changed.Size)), JetError::FieldTooSmall);
             if (moved || retyped || required || defaulted) {
                 SqliteTableText text = TableText(*table);
                 auto definition = SplitColumnDefinition(text.Columns[index]);
@@ -855,7 +855,8 @@ QString cSqliteDriver::ConversionLoss(const FieldSchema& field)
     // Only an integer equals its own cast to one: a fraction, a text or a blob does not.
     // Cheaper than typeof(), as it is evaluated for every row copied.
     auto integer = [&](qint64 low, qint64 high) {
-        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)").arg(column).arg(low).arg(high);
+        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)")
+            .arg(column, QString::number(low), QString::number(high));
     };
     switch (field.Type) {
     case JetType::Boolean: return integer(-1, 1);

@@ -209,3 +209,17 @@ TEST_F(RowIdentity, ATableRebuiltKeepsEveryRowsIdentityAndValues)
     EXPECT_EQ(Raw(path, "PRAGMA integrity_check"), "ok");
 }
 
+// A field's name goes into the checks of a change as it is: "%2" in it is no place for
+// the size or the range of the new type.
+TEST_F(RowIdentity, ChecksOfAChangedFieldTestThatField)
+{
+    Make(R"(
+        CREATE TABLE N ("p%2" VARCHAR(50), p20 VARCHAR(50), "p-32768" VARCHAR(50));
+        INSERT INTO N VALUES ('delší text než dvacet znaků', 'krátký', '1');)");
+    auto field = [&] { return db->TableDefs()->Item(QStringLiteral("N"))->Fields()->Item(QStringLiteral("p%2")); };
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(ErrorOf([&] { field()->setSize(20); }), JetError::FieldTooSmall);
+    db->TableDefs()->Refresh();
+    EXPECT_EQ(ErrorOf([&] { field()->setType(JetType::Integer); }), JetError::Conversion);
+    EXPECT_EQ(Raw(path, "SELECT \"p%2\", typeof(\"p%2\") FROM N"), "delší text než dvacet znaků|text");
+}
