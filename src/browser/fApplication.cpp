@@ -911,6 +911,8 @@ bool fApplication::RefuseReadOnly() const
     error.Description = JetErrorDescription(JetError::ReadOnly);
     if (m_setting && IsAccessFile(m_setting->DatabaseFile()))
         error.Description += u' ' + LoadString(10629);
+    else if (m_recordset && !m_recordset->ReadOnlyReason().isEmpty())
+        error.Description += u' ' + m_recordset->ReadOnlyReason();
     error.Source = QStringLiteral("DAO.Recordset");
     ShowOkMessage(FormatErrorMessage(error));
     return true;

@@ -12,6 +12,14 @@ namespace {
 
 const QString kSource = QStringLiteral("DAO.Recordset");
 
+[[noreturn]] void RefuseChange(const cCursor& cursor)
+{
+    const QString reason = cursor.ReadOnlyReason();
+    if (reason.isEmpty())
+        RaiseJetError(JetError::ReadOnly, {}, kSource);
+    throw cRuntimeError(JetError::ReadOnly, JetErrorDescription(JetError::ReadOnly) + u' ' + reason, kSource);
+}
+
 [[noreturn]] void ConversionError()
 {
     RaiseJetError(JetError::Conversion, {}, QStringLiteral("DAO.Field"));
@@ -112,6 +120,11 @@ cCursor& Recordset::Cursor() const
 bool Recordset::Updatable() const
 {
     return m_cursor && m_cursor->Updatable();
+}
+
+QString Recordset::ReadOnlyReason() const
+{
+    return m_cursor ? m_cursor->ReadOnlyReason() : QString();
 }
 
 bool Recordset::GoTo(qint64 position)
@@ -216,7 +229,7 @@ void Recordset::setBookmark(const QVariant& bookmark)
 void Recordset::AddNew()
 {
     if (!Cursor().Updatable())
-        RaiseJetError(JetError::ReadOnly, {}, kSource);
+        RefuseChange(*m_cursor);
     CancelUpdate();
     const QList<FieldSchema>& fields = m_cursor->Fields();
     m_buffer = QVariantList(fields.size());
@@ -238,7 +251,7 @@ void Recordset::AddNew()
 void Recordset::Edit()
 {
     if (!Cursor().Updatable())
-        RaiseJetError(JetError::ReadOnly, {}, kSource);
+        RefuseChange(*m_cursor);
     RequireCurrent();
     m_buffer = m_row;
     m_changed = QList<bool>(m_row.size(), false);
@@ -268,7 +281,7 @@ void Recordset::SetFieldValue(int index, const QVariant& value)
     if (index < 0 || index >= fields.size())
         RaiseJetError(JetError::ItemNotFound, {QString::number(index)}, kSource);
     if (!m_cursor->Updatable())
-        RaiseJetError(JetError::ReadOnly, {}, kSource);
+        RefuseChange(*m_cursor);
     if (m_mode == dbEditNone)
         RaiseJetError(JetError::UpdateWithoutEdit, {}, kSource);
     if (fields[index].SourceField.isEmpty())

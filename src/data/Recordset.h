@@ -19,6 +19,8 @@ public:
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
     bool Updatable() const;
+    // Why changes are refused, beyond the read-only error itself; often empty.
+    QString ReadOnlyReason() const;
     int EditMode() const { return m_mode; }
     // Every record, whatever has been visited.
     qint64 RecordCount();

@@ -89,6 +89,9 @@ public:
     virtual const QList<FieldSchema>& Fields() const = 0;
     // Changes are possible at all (one table read through its row identity).
     virtual bool Updatable() const = 0;
+    // Why a source that could be changed is not, as a sentence to follow the read-only
+    // error; empty when there is nothing more to say.
+    virtual QString ReadOnlyReason() const { return QString(); }
 
     // The record at a position; false beyond the last one, with row untouched.
     virtual bool Fetch(qint64 position, QVariantList& row) = 0;

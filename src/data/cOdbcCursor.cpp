@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -378,12 +379,20 @@ QVariantList cOdbcCursor::NewKey(const QVariantList& values, const QList<bool>& 
             return key;
         }
     } else if (m_driver->DbmsName().startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive)) {
+        // The row's identity under a name no column of the table takes.
+        const char* const names[] = {"rowid", "_rowid_", "oid"};
+        const auto free = std::find_if(std::begin(names), std::end(names), [&](const char* name) {
+            return std::none_of(m_table.Schema.Fields.begin(), m_table.Schema.Fields.end(),
+                                [&](const FieldSchema& f) { return SameName(f.Name, QLatin1String(name)); });
+        });
+        if (free == std::end(names))
+            return {};
         QStringList columns;
         for (const QString& column : m_table.Key)
             columns << QuoteOdbcName(column, m_driver->Dialect().Quote);
         cOdbcStatement read = m_driver->NewStatement();
-        read.ExecDirect(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = last_insert_rowid()")
-                            .arg(columns.join(QLatin1String(", ")), TableReference()));
+        read.ExecDirect(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = last_insert_rowid()")
+                            .arg(columns.join(QLatin1String(", ")), TableReference(), QLatin1String(*free)));
         if (read.Fetch())
             return ReadKey(read);
     }

@@ -8,6 +8,8 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mSqliteIdentity.h"
+#include "mStringTable.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -22,6 +24,18 @@
 namespace {
 
 int gMaterialisedCount = 0;
+
+const char* const kIdentityNames[] = {"rowid", "_rowid_", "oid"};
+
+// The columns of a copy of a query, c0, c1 …, named so that no column of the query can
+// take the copy's own identity.
+QString NumberedColumns(qsizetype count)
+{
+    QStringList columns;
+    for (qsizetype i = 0; i < count; ++i)
+        columns << QStringLiteral("c%1").arg(i);
+    return columns.join(QLatin1String(", "));
+}
 
 // 'YYYY-MM-DD[ HH:MM[:SS]]' as the engine stores dates; other texts stay texts.
 QVariant ParseStoredDate(const unsigned char* text, int length)
@@ -314,26 +328,42 @@ void cSqliteCursor::Open()
 
     m_updatable = false;
     m_narrowed = false;
+    m_identity.clear();
+    m_readOnlyReason.clear();
     const JetSelectShape shape = AnalyseSelect(m_sql);
     if (shape.Updatable) {
         const auto table = m_driver->FindTable(shape.Table);
         const bool sameTable = table && std::all_of(m_fields.begin(), m_fields.end(), [&](const FieldSchema& f) {
             return f.SourceTable.isEmpty() || f.SourceTable.compare(table->Name, Qt::CaseInsensitive) == 0;
         });
-        if (sameTable && !(table->Attributes & cSqliteDriver::kSystemObject)) {
+        const bool own = sameTable && !(table->Attributes & cSqliteDriver::kSystemObject);
+        // A column named rowid hides the row's identity under that name: the rows are
+        // found by a name no column takes, or only read.
+        const QString identity = own ? SqliteRowIdentity(db, table->Name) : QString();
+        if (own && identity.isEmpty()) {
+            const bool namesTaken = std::all_of(std::begin(kIdentityNames), std::end(kIdentityNames), [&](const char* name) {
+                return std::any_of(table->Fields.begin(), table->Fields.end(), [&](const FieldSchema& f) {
+                    return f.Name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+                });
+            });
+            m_readOnlyReason = FillPlaceholders(LoadString(namesTaken ? 10795 : 10796), {table->Name});
+        }
+        if (!identity.isEmpty()) {
             m_table = table->Name;
+            m_identity = identity;
             m_qualifier = QuoteName(shape.Alias.isEmpty() ? table->Name : shape.Alias);
             const QString selectList = m_sql.mid(shape.SelectListStart, shape.FromStart - shape.SelectListStart).trimmed();
             const QString from = m_sql.mid(shape.FromStart);
             try {
-                m_forwardSql = QStringLiteral("SELECT %1.rowid, %2 %3").arg(m_qualifier, selectList, from);
+                const QString key = m_qualifier + u'.' + m_identity;
+                m_forwardSql = QStringLiteral("SELECT %1, %2 %3").arg(key, selectList, from);
                 m_forward = cSqliteStatement(db, m_forwardSql);
-                m_pointSql = QStringLiteral("SELECT %1 FROM %2%3 WHERE %4.rowid = ?1")
+                m_pointSql = QStringLiteral("SELECT %1 FROM %2%3 WHERE %4 = ?1")
                                  .arg(selectList, QuoteName(table->Name),
                                       shape.Alias.isEmpty() ? QString() : QLatin1String(" AS ") + QuoteName(shape.Alias),
-                                      m_qualifier);
+                                      key);
                 m_point = cSqliteStatement(db, m_pointSql);
-                m_keysSql = QStringLiteral("SELECT %1.rowid %2").arg(m_qualifier, from);
+                m_keysSql = QStringLiteral("SELECT %1 %2").arg(key, from);
                 m_updatable = true;
                 m_narrowed = AnalyseJetClauses(m_jetSql).ConditionStart >= 0;
             } catch (const cRuntimeError&) {
@@ -518,13 +548,24 @@ void cSqliteCursor::Materialise()
     m_forward = cSqliteStatement();
     m_forwardNext = -1;
     const QString name = QStringLiteral("QSysCursor%1").arg(++gMaterialisedCount);
-    ExecSql(db, QStringLiteral("CREATE TEMP TABLE %1 AS %2").arg(QuoteName(name), m_sql));
+    // The copy's identity is a key of its own: a column of the query named rowid would
+    // otherwise stand in for it.
+    const QString table = QLatin1String("temp.") + QuoteName(name);
+    const QString list = NumberedColumns(m_fields.size());
+    ExecSql(db, QStringLiteral("CREATE TEMP TABLE %1 (k INTEGER PRIMARY KEY, %2)").arg(QuoteName(name), list));
+    try {
+        ExecSql(db, QStringLiteral("INSERT INTO %1 (%2) %3").arg(table, list, m_sql));
+    } catch (...) {
+        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(table).toUtf8().constData(), nullptr, nullptr,
+                     nullptr);
+        throw;
+    }
     m_materialised = name;
-    cSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM temp.%1").arg(QuoteName(name)));
+    cSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(table));
     count.Step();
     m_count = count.Int(0);
     m_complete = true;
-    m_point = cSqliteStatement(db, QStringLiteral("SELECT * FROM temp.%1 WHERE rowid = ?1").arg(QuoteName(name)));
+    m_point = cSqliteStatement(db, QStringLiteral("SELECT %1 FROM %2 WHERE k = ?1").arg(list, table));
 }
 
 void cSqliteCursor::DropMaterialised()
@@ -584,8 +625,12 @@ qint64 cSqliteCursor::PositionOfKey(qint64 value)
 // first, and from then on records are read by key.
 void cSqliteCursor::PrepareForChange()
 {
-    if (!m_updatable)
-        RaiseJetError(JetError::ReadOnly, {}, QStringLiteral("DAO.Recordset"));
+    if (!m_updatable) {
+        if (m_readOnlyReason.isEmpty())
+            RaiseJetError(JetError::ReadOnly, {}, QStringLiteral("DAO.Recordset"));
+        throw cRuntimeError(JetError::ReadOnly, JetErrorDescription(JetError::ReadOnly) + u' ' + m_readOnlyReason,
+                            QStringLiteral("DAO.Recordset"));
+    }
     m_driver->RequireWritable();
     CompleteKeys();
     m_forward.Reset();
@@ -608,8 +653,8 @@ void cSqliteCursor::Update(qint64 position, const QVariantList& values, const QL
     if (assignments.isEmpty())
         return;
     sqlite3* db = m_driver->Handle();
-    cSqliteStatement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                    .arg(QuoteName(m_table), assignments.join(QLatin1String(", "))));
+    cSqliteStatement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                    .arg(QuoteName(m_table), assignments.join(QLatin1String(", ")), m_identity));
     int index = 1;
     for (qsizetype i : bound)
         update.Bind(index++, values[i]);
@@ -655,7 +700,7 @@ void cSqliteCursor::Remove(qint64 position)
     if (position < 0 || position >= qint64(m_keys.size()))
         RaiseJetError(JetError::NoCurrentRecord, {}, QStringLiteral("DAO.Recordset"));
     sqlite3* db = m_driver->Handle();
-    cSqliteStatement remove(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteName(m_table)));
+    cSqliteStatement remove(db, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(QuoteName(m_table), m_identity));
     remove.Bind(1, m_keys[size_t(position)]);
     remove.Run();
     if (sqlite3_changes(db) == 0)
@@ -713,15 +758,16 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
     // identity where there is one; the statement itself stays in step with the positions.
     const bool keyed = m_updatable;
     const QString source = !m_materialised.isEmpty()
-                               ? QStringLiteral("SELECT * FROM temp.%1 ORDER BY rowid").arg(QuoteName(m_materialised))
+                               ? QStringLiteral("SELECT %1 FROM temp.%2 ORDER BY k")
+                                     .arg(NumberedColumns(m_fields.size()), QuoteName(m_materialised))
                                : m_forwardSql;
     const int first = keyed ? 1 : 0;
     QStringList names;
     for (int i = 0; i < first + int(m_fields.size()); ++i)
         names << QStringLiteral("c%1").arg(i);
     const QString sql = QStringLiteral("WITH q(%1) AS (%2) SELECT %3c%4 FROM q")
-                            .arg(names.join(u','), source, keyed ? QStringLiteral("c0, ") : QString())
-                            .arg(first + field);
+                            .arg(names.join(u','), source, keyed ? QStringLiteral("c0, ") : QString(),
+                                 QString::number(first + field));
     std::optional<cDistinctRaw> distinct;
 
     // A large table in a file, read in the order of its row identities: the second half

@@ -20,6 +20,7 @@ public:
 
     const QList<FieldSchema>& Fields() const override { return m_fields; }
     bool Updatable() const override;
+    QString ReadOnlyReason() const override { return m_readOnlyReason; }
     bool Fetch(qint64 position, QVariantList& row) override;
     qint64 Count() override;
     QVariant Key(qint64 position) override;
@@ -58,6 +59,8 @@ private:
     QString m_qualifier;
     QString m_keysSql;
     QString m_pointSql; // one record of the table by its row identity
+    QString m_identity; // the row identity's name, quoted, in the table
+    QString m_readOnlyReason; // why a table's records cannot be changed, when it is the table's own doing
 
     // Updatable: the row identity of each position, complete once read to the end.
     std::vector<qint64> m_keys;

@@ -6,6 +6,7 @@
 #include "mJetErrors.h"
 #include "mJetSql.h"
 #include "mJetSqlTokens.h"
+#include "mSqliteIdentity.h"
 #include "mSqliteSchema.h"
 #include "mStringTable.h"
 #include "cWorkControl.h"
@@ -939,7 +940,7 @@ void cSqliteDriver::AlterField(const QString& tableName, const QString& fieldNam
             if (JetType::IsText(changed.Type) && !changed.AllowZeroLength && (current.AllowZeroLength || retyped))
                 refuseIf(column + QLatin1String(" = '' COLLATE BINARY"), JetError::ZeroLength);
             if (changed.Type == JetType::Text && retyped && (current.Type != JetType::Text || changed.Size < current.Size))
-                refuseIf(QStringLiteral("length(%1) > %2").arg(column).arg(changed.Size), JetError::FieldTooSmall);
+                refuseIf(QStringLiteral("length(%1) > %2").arg(column, QString::number(changed.Size)), JetError::FieldTooSmall);
             if (moved || retyped || required || defaulted) {
                 SqliteTableText text = TableText(*table);
                 auto definition = SplitColumnDefinition(text.Columns[index]);
@@ -992,7 +993,8 @@ QString cSqliteDriver::ConversionLoss(const FieldSchema& field)
     // Only an integer equals its own cast to one: a fraction, a text or a blob does not.
     // Cheaper than typeof(), as it is evaluated for every row copied.
     auto integer = [&](qint64 low, qint64 high) {
-        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)").arg(column).arg(low).arg(high);
+        return QStringLiteral("NOT (%1 = CAST(%1 AS INTEGER) AND %1 BETWEEN %2 AND %3)")
+            .arg(column, QString::number(low), QString::number(high));
     };
     switch (field.Type) {
     case JetType::Boolean: return integer(-1, 1);
@@ -1165,27 +1167,25 @@ void cSqliteDriver::Rebuild(const QString& table, const SqliteTableText& text, c
         if (counter.Step())
             sequence = counter.Int(0);
     }
-    QStringList old;
-    {
-        cSqliteStatement columns(m_db, QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"));
-        columns.Bind(1, table);
-        while (columns.Step())
-            old << columns.Text(0);
-    }
     QStringList targets;
+    QStringList columns;
     for (const QString& definition : text.Columns) {
         const auto column = SplitColumnDefinition(definition);
+        columns << column->Name;
         if (!column->Has(SqliteColumnText::Kind::Generated) && !SameName(column->Name, added))
             targets << QuoteName(column->Name);
     }
+    // Rows keep their identity under a name free in both tables: one the new table gives
+    // a column would take the old identities as that column's values. An INTEGER PRIMARY
+    // KEY carries the identity as a value of its own.
     QString identity;
     if (!text.WithoutRowid) {
-        for (const char* name : {"rowid", "_rowid_", "oid"}) {
-            if (!old.contains(QLatin1String(name), Qt::CaseInsensitive)) {
-                identity = QLatin1String(name);
-                break;
-            }
-        }
+        identity = SqliteRowIdentity(m_db, table, columns);
+        if (identity.isEmpty())
+            throw cRuntimeError(JetError::InvalidOperation, FillPlaceholders(LoadString(10797), {table}),
+                                QStringLiteral("DAO.Field"));
+        if (targets.contains(identity))
+            identity.clear();
     }
     const QString copied = ((identity.isEmpty() ? QStringList() : QStringList{identity}) + targets).join(QLatin1String(", "));
     const qint64 brokenBefore = BrokenRelations(table);

@@ -472,3 +472,25 @@ TEST(OdbcConnect, ADataSourceNameWorksAsADriverDoes)
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT slovo FROM t"))->Fields()->Item(0)->Value().toString(),
               QStringLiteral("ahoj"));
 }
+
+// The key the SQLite driver gave a new record is read back by the row's identity, not by
+// a column named rowid that happens to hold the same number.
+TEST(OdbcSqlite, ANewRecordIsFoundByItsIdentityNotByAColumnNamedRowid)
+{
+    PrepareOdbc();
+    ASSERT_FALSE(OdbcDriverPath(QStringLiteral("libsqlite3odbc.so")).isEmpty()) << "libsqliteodbc is missing";
+    QTemporaryDir dir;
+    const QString connect = SqliteConnect(dir.filePath(QStringLiteral("rowid.db")));
+    RunOdbcSql(connect, {QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, rowid INTEGER, jméno TEXT)"),
+                         QStringLiteral("INSERT INTO t VALUES (1, 3, 'Adam'), (2, 1, 'Eva')")});
+    auto db = DBEngine::Instance().OpenDatabase(QString(), false, false, connect);
+    auto rs = db->OpenRecordset(QStringLiteral("SELECT id, jméno FROM t"));
+    ASSERT_TRUE(rs->Updatable());
+    rs->AddNew();
+    rs->Fields()->Item(1)->setValue(QStringLiteral("Nový"));
+    rs->Update();
+    rs->MoveLast();
+    EXPECT_EQ(rs->Fields()->Item(1)->Value().toString(), QStringLiteral("Nový"));
+    EXPECT_EQ(rs->Fields()->Item(0)->Value().toInt(), 3);
+    EXPECT_EQ(rs->RecordCount(), 3);
+}
