@@ -1022,6 +1022,8 @@ void fApplication::mnuRecordDelete_Click()
     } else {
         ItemClick(-1);
         ShowSelectedInForm();
+        // Otherwise the last words heard would be the row that went.
+        VoiceOutput(2, 0, LoadString(10615));
     }
 }
 

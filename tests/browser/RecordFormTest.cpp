@@ -296,6 +296,21 @@ TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPla
     EXPECT_TRUE(Stored().isEmpty());
     EXPECT_EQ(list->RowCount(), 0);
     EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 0 z 0"));
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 Smazáno, nezbyl žádný záznam."));
+}
+
+TEST_F(ApplicationTest, DeletingTheOnlyRecordSaysNoneIsLeft)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("jeden.db"), QStringLiteral(R"(
+PRAGMA journal_mode = WAL;
+CREATE TABLE "Kniha" ("Název" TEXT NOT NULL, "Rok" INTEGER);
+INSERT INTO "Kniha" VALUES ('Babička', 1855);
+)"))));
+    m_window->list->setFocus();
+    WhenModal([](QDialog* box) { PressInDialog(box, Qt::Key_Return); });
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(m_window->list->RowCount(), 0);
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 Smazáno, nezbyl žádný záznam."));
 }
 
 namespace {
