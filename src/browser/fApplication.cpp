@@ -1100,8 +1100,8 @@ void fApplication::mnuEditActions_Click()
     frmEditActions form(this);
     form.PrepareEdit(*m_setting, fields, SelectedActionRow());
     ExecModal(form);
-    if (form.Result() == frmEditActions::ResultOk)
-        m_actions = m_setting->Actions();
+    // However the editor was left: a deletion is stored at once, not on OK.
+    m_actions = m_setting->Actions();
 }
 
 void fApplication::mnuRecordRunAction_Click()
