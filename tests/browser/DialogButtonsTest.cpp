@@ -60,7 +60,7 @@ TEST_F(DialogButtonsTest, EveryButtonOfEveryDialogSaysItsCaptionWhenTabReachesIt
              form->AddTable(QStringLiteral("Lidé"));
              return form;
          }},
-        {"frmFonts", [] { return std::make_unique<frmFonts>(); }},
+        {"frmFonts", [] { return std::make_unique<frmFonts>(nullptr); }},
         {"frmAbout", [] { return std::make_unique<frmAbout>(); }},
         {"fAbout", [] { return std::make_unique<fAbout>(); }},
         {"frmNewField", [] { return std::make_unique<frmNewField>(); }},
