@@ -1,5 +1,6 @@
 #include "cIndicatorStyle.h"
 #include "cListEndSignal.h"
+#include "cPushButtons.h"
 #include "mConvert.h"
 #include "sStartup.h"
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     QApplication::setStyle(new cIndicatorStyle);
     app.installEventFilter(new cListEndSignal(&app));
+    app.installEventFilter(new cPushButtons(&app));
     // The program takes its command line as one text, the arguments joined by blanks.
     const QStringList arguments = QApplication::arguments().mid(1);
     return sMain(arguments.join(u' '));

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 QString CheckStateText(bool checked)
 {
@@ -45,7 +46,7 @@ void cFocusAnnouncer::Announce(QWidget* control) const
     } else if (auto* button = qobject_cast<QAbstractButton*>(control); button && button->isCheckable()) {
         VoiceFocus(button->accessibleName().isEmpty() ? QString(button->text()).remove(u'&') : button->accessibleName(),
                    CheckStateText(button->isChecked()), WindowHandle(button), window, 0, true, true, 0);
-    } else {
+    } else if (!qobject_cast<QPushButton*>(control)) { // a push button says itself (cPushButtons)
         VoiceFocus(control->accessibleName(), QString(), WindowHandle(control), window, 0, true, true, 0);
     }
 }

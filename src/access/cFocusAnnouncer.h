@@ -13,7 +13,7 @@ QString CheckStateText(bool checked);
 
 // Says a dialog's control once when the user is really on it: a list with its current
 // entry, a box with its text, a check box or an option button with its state, anything
-// else by its name. Showing a dialog moves the focus
+// else but a push button (which says itself) by its name. Showing a dialog moves the focus
 // before its window is active and again after; only the second is the user's.
 class cFocusAnnouncer {
 public:

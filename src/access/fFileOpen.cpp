@@ -62,7 +62,6 @@ fFileOpen::fFileOpen(QWidget* parent)
     Picture2 = new QPushButton(LoadString(803), this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setAccessibleName(LoadString(803));
-    Picture2->setAutoDefault(false);
     ListView1 = new QListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(m_model);
@@ -92,7 +91,6 @@ fFileOpen::fFileOpen(QWidget* parent)
     Command1->setDefault(true);
     Command2 = new QPushButton(LoadString(2), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAutoDefault(false);
 
     frmSearch = MakeLabel(this, QStringLiteral("frmSearch"), LoadString(800), cbSearch);
     Frame1 = MakeLabel(this, QStringLiteral("Frame1"), LoadString(804), ListView1);

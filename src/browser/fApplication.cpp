@@ -1026,6 +1026,8 @@ void fApplication::mnuRecordDelete_Click()
     } else {
         ItemClick(-1);
         ShowSelectedInForm();
+        // Otherwise the last words heard would be the row that went.
+        VoiceOutput(2, 0, LoadString(10618));
     }
 }
 
@@ -1102,8 +1104,8 @@ void fApplication::mnuEditActions_Click()
     frmEditActions form(this);
     form.PrepareEdit(*m_setting, fields, SelectedActionRow());
     ExecModal(form);
-    if (form.Result() == frmEditActions::ResultOk)
-        m_actions = m_setting->Actions();
+    // However the editor was left: a deletion is stored at once, not on OK.
+    m_actions = m_setting->Actions();
 }
 
 void fApplication::mnuRecordRunAction_Click()

@@ -46,7 +46,6 @@ fRecord::fRecord(QWidget* parent) : QDialog(parent)
     Rows.CreateTemplates(picFields, new QLineEdit(picFields));
 
     QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
-    cmdCancel->setAutoDefault(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraFields, 1);
     layout->addLayout(buttons);

@@ -24,6 +24,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 const QString kNoQuery = QStringLiteral("žádný uložený dotaz");
@@ -67,6 +69,8 @@ frmProperties::frmProperties(QWidget* parent) : QDialog(parent)
     Label1 = NewCaption(this, "Label1", QStringLiteral("&Název:"), txtName);
     txtQuery = new QLineEdit(this);
     txtQuery->setObjectName(QStringLiteral("txtQuery"));
+    // A query is as long as it is: a box's default limit would cut it, and Save store the cut text.
+    txtQuery->setMaxLength(std::numeric_limits<int>::max());
     Label2 = NewCaption(this, "Label2", QStringLiteral("&Dotaz SQL:"), txtQuery);
     cmdAdd = NewButton(this, "cmdAdd", QStringLiteral("N&ový"));
     cmdRemove = NewButton(this, "cmdRemove", QStringLiteral("S&mazat"));

@@ -152,16 +152,19 @@ void frmAbout::showEvent(QShowEvent* event)
     m_focus.Forget();
     cmdOK->setFocus();
     QDialog::showEvent(event);
-    if (!m_spoken) {
-        m_spoken = true;
-        VoiceOutput(1, 0, SpokenText());
-    }
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event)
 {
     auto* control = qobject_cast<QWidget*>(watched);
-    if (control && control->window() == this)
+    if (control && control->window() == this) {
         m_focus.Watch(control, event);
+        // Queued behind what the focus says once the window is active: said before it,
+        // the message would be cut off by the focus.
+        if (event->type() == QEvent::FocusIn && isActiveWindow() && !m_spoken) {
+            m_spoken = true;
+            VoiceOutput(1, 0, SpokenText());
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }

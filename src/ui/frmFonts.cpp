@@ -168,11 +168,9 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
         });
     }
     connect(optColor[0], &QRadioButton::toggled, this, [this] { ShowColourOfOption(); });
-    connect(txtSize, &QLineEdit::textEdited, this, [this](const QString& text) {
-        bool number = false;
-        const int size = text.trimmed().toInt(&number);
-        if (number && size >= kMinSize && size <= kMaxSize) {
-            m_size = size;
+    connect(txtSize, &QLineEdit::textEdited, this, [this] {
+        if (const std::optional<int> size = TypedSize()) {
+            m_size = *size;
             UpdateSample();
         }
     });
@@ -196,6 +194,20 @@ cStdFont frmFonts::SampleFont() const
     cStdFont font = m_font;
     font.Size = m_size;
     return font;
+}
+
+std::optional<int> frmFonts::TypedSize() const
+{
+    bool number = false;
+    const int size = txtSize->text().trimmed().toInt(&number);
+    if (!number || size < kMinSize || size > kMaxSize)
+        return std::nullopt;
+    return size;
+}
+
+QString frmFonts::SizeRule()
+{
+    return FillPlaceholders(LoadString(10697), {QString::number(kMinSize), QString::number(kMaxSize)});
 }
 
 void frmFonts::SetSize(int size, bool speak)
@@ -263,6 +275,13 @@ void frmFonts::showEvent(QShowEvent* event)
 
 void frmFonts::cmdOK_Click()
 {
+    // The last valid size would otherwise be taken in silence.
+    if (!TypedSize()) {
+        ShowOkMessage(SizeRule());
+        txtSize->setFocus();
+        txtSize->selectAll();
+        return;
+    }
     if (ColourFromNumber(m_fore) == ColourFromNumber(m_back)) {
         // Every box of the program would look empty.
         ShowOkMessage(LoadString(10699));
@@ -311,6 +330,12 @@ bool frmFonts::eventFilter(QObject* watched, QEvent* event)
             }
             if (code == Key::Down || code == Key::Subtract) {
                 ChangeSize(-step);
+                return true;
+            }
+            // The user stays in the box until its size is one the font can take.
+            if ((code == Key::Tab || key->key() == Qt::Key_Backtab) && !TypedSize()) {
+                VoiceOutput(2, 0, SizeRule());
+                txtSize->selectAll();
                 return true;
             }
         }

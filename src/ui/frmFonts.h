@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
@@ -82,6 +83,10 @@ private:
     // Moves the size by step within the limits and says the new size (or the limit).
     void ChangeSize(int step);
     void SetSize(int size, bool speak);
+    // The size typed in the box; nullopt when it is no whole number within the limits.
+    std::optional<int> TypedSize() const;
+    // Why a typed size was refused.
+    static QString SizeRule();
     void ShowColourOfOption();
     void UpdateSample();
 

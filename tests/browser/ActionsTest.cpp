@@ -77,6 +77,27 @@ TEST_F(ActionsTest, EnterInAFormBoxRunsTheActionsOfItsColumnOnTheRecord)
     EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 Spuštěno: Zápis."));
 }
 
+TEST_F(ActionsTest, AnActionDeletedInTheEditorNoLongerRunsHoweverTheEditorIsLeft)
+{
+    const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));
+    Store(1, QStringLiteral("Zápis"), QStringLiteral(ARGS_WRITER "|-n %1 %2"), QStringLiteral("Obec"));
+    ASSERT_TRUE(Open(path));
+    Press(Qt::Key_F12);
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(Focus(), m_window->Text[2]);
+    WhenModal([](QDialog* form) {
+        WhenModal([](QDialog* box) { PressInDialog(box, Qt::Key_Return); }); // Yes, delete it
+        PressInDialog(form, Qt::Key_Delete);
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    Press(Qt::Key_K, Qt::ControlModifier);
+    ASSERT_EQ(Focus(), m_window->Text[2]);
+    Clear();
+    Press(Qt::Key_Return);
+    EXPECT_EQ(Spoken(), QStringList{QStringLiteral("2 0 K poli Obec není přiřazena žádná akce.")});
+    EXPECT_FALSE(QFile::exists(m_written));
+}
+
 TEST_F(ActionsTest, ActionsMadeInTheEditorRunFromTheRecordMenu)
 {
     const QString path = MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript));

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -357,6 +358,87 @@ TEST_F(RecordFormTest, DeletingAsksNamesTheRecordAndSelectsTheRowThatTakesItsPla
     EXPECT_TRUE(Stored().isEmpty());
     EXPECT_EQ(list->RowCount(), 0);
     EXPECT_EQ(Panel("keyPosition"), QStringLiteral("Pozice 0 z 0"));
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 Smazáno, nezbyl žádný záznam."));
+}
+
+TEST_F(ApplicationTest, DeletingTheOnlyRecordSaysNoneIsLeft)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("jeden.db"), QStringLiteral(R"(
+PRAGMA journal_mode = WAL;
+CREATE TABLE "Kniha" ("Název" TEXT NOT NULL, "Rok" INTEGER);
+INSERT INTO "Kniha" VALUES ('Babička', 1855);
+)"))));
+    m_window->list->setFocus();
+    WhenModal([](QDialog* box) { PressInDialog(box, Qt::Key_Return); });
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(m_window->list->RowCount(), 0);
+    EXPECT_EQ(Spoken().last(), QStringLiteral("2 0 Smazáno, nezbyl žádný záznam."));
+}
+
+namespace {
+
+// Tab until the dialog's Storno has the focus.
+void TabToCancel(QDialog* dialog)
+{
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+    for (int i = 0; i < 12 && dialog->focusWidget() != cancel; ++i)
+        PressInDialog(dialog, Qt::Key_Tab);
+    EXPECT_EQ(dialog->focusWidget(), cancel);
+}
+
+} // namespace
+
+TEST_F(RecordFormTest, EnterOnAFocusedStornoCancelsTheEditorAndTheFilter)
+{
+    // The record editor: a change, then Storno by Enter asks; Yes drops the change.
+    QStringList focus;
+    int questions = 0;
+    WhenModal([&](QDialog* form) {
+        TypeInDialog(form, QStringLiteral("Pavel"));
+        Clear();
+        TabToCancel(form);
+        for (const QStringList& call : Calls(QStringLiteral("FocusVoice")))
+            focus << call.value(1);
+        WhenModal([&](QDialog* box) {
+            ++questions;
+            PressInDialog(box, Qt::Key_Return); // Yes: go on, losing the change
+        });
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(Stored().value(0), QStringLiteral("Petr|Hradec|||"));
+    EXPECT_EQ(focus.mid(focus.size() - 2), QStringList({QStringLiteral("OK"), QStringLiteral("Storno")}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Focus(), m_window->list);
+
+    // The filter form: Storno by Enter makes no filter.
+    WhenModal([&](QDialog* form) {
+        TypeInDialog(form, QStringLiteral("Marie"));
+        TabToCancel(form);
+        PressInDialog(form, Qt::Key_Return);
+    });
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(m_window->list->RowCount(), 3);
+    EXPECT_FALSE(Spoken().join(u'|').contains(QStringLiteral("Nalezeno"))) << Spoken().join(u'|').toStdString();
+}
+
+TEST_F(RecordFormTest, GoToSaysItsButtonsAndEnterOnStornoLeavesTheSelection)
+{
+    Press(Qt::Key_Down);
+    QStringList focus;
+    WhenModal([&](QDialog* dialog) {
+        TypeInDialog(dialog, QStringLiteral("3"));
+        Clear();
+        TabToCancel(dialog);
+        for (const QStringList& call : Calls(QStringLiteral("FocusVoice")))
+            focus << call.value(1);
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    Press(Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(m_window->list->SelectedRow(), 1);
+    ASSERT_GE(focus.size(), 2);
+    EXPECT_EQ(focus.mid(focus.size() - 2), QStringList({QStringLiteral("OK"), QStringLiteral("Storno")}));
 }
 
 TEST_F(RecordFormTest, GoToTakesTheNumberWithinTheRowsAndSaysTheRow)

@@ -119,3 +119,21 @@ TEST_F(PropertiesTest, AFailedSaveIsToldWithPipesAndKeepsTheQueriesAndTheTypedTe
     EXPECT_EQ(typed, QStringLiteral("Nový=SELECT * FROM Lidé WHERE Obec = 'a|b"));
     EXPECT_EQ(Stored(), before);
 }
+
+TEST_F(PropertiesTest, AQueryLongerThanABoxsDefaultLimitIsShownAndSavedWhole)
+{
+    const QString sql = QStringLiteral("SELECT * FROM Lidé WHERE Obec <> '") + QString(40000, u'x') + u'\'';
+    m_db->CreateQueryDef(QStringLiteral("Dlouhý"), sql);
+    const QStringList before = Stored();
+    qsizetype shown = 0;
+    Run([&](frmProperties* form) {
+        for (int i = 0; i < 3 && form->txtName->text() != QStringLiteral("Dlouhý"); ++i)
+            PressInDialog(form, Qt::Key_Down);
+        shown = form->txtQuery->text().size();
+        form->cmdSave->setFocus();
+        PressInDialog(form, Qt::Key_Return);
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    EXPECT_EQ(shown, sql.size());
+    EXPECT_EQ(Stored(), before);
+}

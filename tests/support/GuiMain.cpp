@@ -1,4 +1,5 @@
 #include "cListEndSignal.h"
+#include "cPushButtons.h"
 #include "mConvert.h"
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
-    // As the program has it: every list signals its ends.
+    // As the program has it: every list signals its ends; every push button takes Enter
+    // and says itself.
     app.installEventFilter(new cListEndSignal(&app));
+    app.installEventFilter(new cPushButtons(&app));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -72,6 +72,23 @@ TEST_F(AboutTest, ProgramsAboutSaysTitleVersionAndLegalTextInOneMessage)
     EXPECT_FALSE(title.isEmpty());
 }
 
+TEST_F(AboutTest, ProgramsAboutMessageIsQueuedBehindTheFocusOfOkNotCutOffByIt)
+{
+    QStringList order;
+    WhenModal([&](QDialog* dialog) {
+        for (const QStringList& call : Calls()) {
+            if (call.value(0) == QStringLiteral("FocusVoice"))
+                order << QStringLiteral("focus ") + call.value(1);
+            else if (call.value(0) == QStringLiteral("Voice"))
+                order << QStringLiteral("voice ") + call.value(1);
+        }
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    frmAbout form;
+    form.exec();
+    EXPECT_EQ(order, QStringList({QStringLiteral("focus OK"), QStringLiteral("voice 1")}));
+}
+
 TEST_F(AboutTest, ApplicationsAboutWithAnEmptyDefinitionShowsFourEmptyBoxes)
 {
     cSetting setting;

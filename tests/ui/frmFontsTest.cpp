@@ -100,6 +100,35 @@ TEST_F(FontsTest, ButtonsStopAtOneAndAHundred)
     EXPECT_EQ(form.txtSample->font().pointSize(), 1);
 }
 
+TEST_F(FontsTest, ATypedSizeThatIsNoSizeIsToldAndTheFocusStaysInItsBox)
+{
+    const QString rule = QStringLiteral("Velikost písma musí být celé číslo od 1 do 100.");
+    QStringList spoken, messages;
+    QStringList stayed;
+    const int result = Run([&](frmFonts* form) {
+        PressInDialog(form, Qt::Key_Tab); // the size box, its text selected
+        TypeInDialog(form, QStringLiteral("150"));
+        Clear();
+        PressInDialog(form, Qt::Key_Tab);
+        spoken = Spoken();
+        stayed << form->focusWidget()->objectName();
+        TypeInDialog(form, QStringLiteral("xy")); // the refused text is selected: typing replaces it
+        WhenModal([&](QDialog* box) {
+            messages << box->findChild<QPlainTextEdit*>(QStringLiteral("txtMessage"))->toPlainText();
+            PressInDialog(box, Qt::Key_Return);
+        });
+        PressInDialog(form, Qt::Key_Return); // OK
+        stayed << (form->isVisible() ? form->focusWidget()->objectName() : QStringLiteral("closed"));
+        TypeInDialog(form, QStringLiteral("12"));
+        PressInDialog(form, Qt::Key_Return);
+    });
+    EXPECT_EQ(spoken, QStringList({QStringLiteral("2 0 ") + rule}));
+    EXPECT_EQ(messages, QStringList({rule}));
+    EXPECT_EQ(stayed, QStringList({QStringLiteral("txtSize"), QStringLiteral("txtSize")}));
+    EXPECT_EQ(result, frmFonts::ResultOk);
+    EXPECT_EQ(gFont.Size, 12);
+}
+
 TEST_F(FontsTest, TextInTheBackgroundColourIsRefused)
 {
     bool stayed = false;
