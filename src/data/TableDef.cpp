@@ -116,7 +116,7 @@ TableDefs::TableDefs(std::shared_ptr<cDatabaseDriver> driver) : m_driver(std::mo
     Refresh();
 }
 
-void TableDefs::Append(const std::shared_ptr<TableDef>& table)
+void TableDefs::Append(const std::shared_ptr<TableDef>& table, cWorkControl* control)
 {
     if (table->Link()->Appended)
         RaiseJetError(JetError::InvalidOperation, {}, QStringLiteral("DAO.TableDefs"));
@@ -126,6 +126,7 @@ void TableDefs::Append(const std::shared_ptr<TableDef>& table)
         return table->Fields()->Item(a.Name)->OrdinalPosition() < table->Fields()->Item(b.Name)->OrdinalPosition();
     });
     m_driver->CreateTable(schema);
+    Committed(control);
     table->Link()->Driver = m_driver;
     table->Link()->Appended = true;
     table->Fields()->Refresh();

@@ -60,7 +60,8 @@ public:
     explicit TableDefs(std::shared_ptr<cDatabaseDriver> driver);
 
     // Creates the table in the database; a table without fields is refused.
-    void Append(const std::shared_ptr<TableDef>& table);
+    // control: see cDatabaseDriver; the change stands once made, whatever a stop meets later.
+    void Append(const std::shared_ptr<TableDef>& table, cWorkControl* control = nullptr);
     void Delete(const QString& name, cWorkControl* control = nullptr);
     void Refresh();
 

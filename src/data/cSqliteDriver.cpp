@@ -1115,6 +1115,19 @@ bool cSqliteDriver::ReplaceDefinition(const QString& table, const SqliteTableTex
     return written;
 }
 
+void cSqliteDriver::MendLegacyCollations(cWorkControl* control)
+{
+    RequireWritable();
+    for (const TableSchema& table : Tables()) {
+        WithoutForeignKeys([&] {
+            InTransaction([&] {
+                cStructureProgress progress(m_db, control);
+                MendCollations(table, progress);
+            });
+        });
+    }
+}
+
 // Text fields of an old file name a collation only the engine has: the first change of
 // their table's structure gives them the portable one. The table is rebuilt, for its
 // indexes must be built again in the new order. Runs as Rebuild does.

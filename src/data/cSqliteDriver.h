@@ -26,6 +26,9 @@ public:
     // A private scratch database (a temporary file, deleted on close) that other read-only
     // backends fill through Handle(); changes through the engine fail with 3027.
     static std::shared_ptr<cSqliteDriver> OpenMemory(const QString& locale);
+    // Gives the text fields of an old file the collation every SQLite program has, as the
+    // first change of a table's structure does; control: see cDatabaseDriver.
+    void MendLegacyCollations(cWorkControl* control);
     ~cSqliteDriver() override;
 
     QString Name() const override { return m_path; }

@@ -125,6 +125,8 @@ bool BackUpDatabase(const QString& source, const QString& target, cWorkControl& 
         c.To = nullptr;
         if (closed != SQLITE_OK)
             CannotWrite(target);
+        // The copy of an old file is one other programs can read and change.
+        cSqliteDriver::Open(temporary, false)->MendLegacyCollations(&control);
         if (control.StopRequested())
             throw cRuntimeError(JetError::Cancelled, QString(), kSource);
         RenameIntoPlace(temporary, target);
@@ -278,6 +280,8 @@ bool CopyToQuarnelDatabase(Database& source, const QString& target, cWorkControl
             }
         }
         copy->Close();
+        // The copy of an old file is one other programs can read and change.
+        cSqliteDriver::Open(temporary, false)->MendLegacyCollations(&control);
         if (control.StopRequested())
             throw cRuntimeError(JetError::Cancelled, QString(), kSource);
         RenameIntoPlace(temporary, target);

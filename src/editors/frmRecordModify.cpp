@@ -374,7 +374,7 @@ bool frmRecordModify::CreateTable(const QString& name, bool askField)
         TellFailure();
         return false;
     }
-    return Change([&](cWorkControl&) { m_database->TableDefs()->Append(table); });
+    return Change([&](cWorkControl& control) { m_database->TableDefs()->Append(table, &control); });
 }
 
 void frmRecordModify::cmdTableNew_Click()

@@ -190,6 +190,14 @@ TEST_F(PortableFile, AnOldFileOpensAndIsMendedWhenItsStructureChanges)
     CreateOsoby()->Close();
     const QString path = PathOf(QStringLiteral("osoby.db"));
     WriteOldTables(path);
+    // Save As mends the copy and leaves the file as it was.
+    const QString copy = PathOf(QStringLiteral("kopie.db"));
+    cWorkControl control;
+    ASSERT_TRUE(CopyDatabaseFile(path, copy, control));
+    EXPECT_EQ(FailuresElsewhere(copy).toStdString(), "");
+    EXPECT_NE(FailuresElsewhere(path).toStdString(), "");
+    EXPECT_EQ(Rows(*DBEngine::Instance().OpenDatabase(copy), QStringLiteral("SELECT Jméno FROM Stare ORDER BY Jméno")), m_czech);
+
     auto db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(Rows(*db, QStringLiteral("SELECT Jméno FROM Stare ORDER BY Jméno")), m_czech);
     EXPECT_EQ(Rows(*db, QStringLiteral("SELECT Kod FROM Kody WHERE Kod >= 'HC'")),
