@@ -76,9 +76,17 @@ QList<StoredQuery> StoredQueries(sqlite3* db)
     return queries;
 }
 
+// A stored query's view is for other programs too: no collation only the engine has.
+QString PortableTranslation(const QString& jet)
+{
+    JetSqliteTarget portable;
+    portable.Collation = kPortableCollation;
+    return TranslateJetSql(jet, portable);
+}
+
 QString ViewText(const QString& name, const QString& jet)
 {
-    return QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(name), TranslateJetSql(jet));
+    return QStringLiteral("CREATE VIEW %1 AS %2").arg(QuoteName(name), PortableTranslation(jet));
 }
 
 // SQLite has rewritten the views that use a renamed field; the Jet text each was made
@@ -1310,10 +1318,8 @@ void cSqliteDriver::CreateQuery(const QuerySchema& query)
     CheckName(query.Name);
     if (NameTaken(query.Name))
         RaiseJetError(JetError::ObjectExists, {query.Name});
-    // The view is for other programs too: the engine itself reads the query from its text.
-    JetSqliteTarget portable;
-    portable.Collation = kPortableCollation;
-    const QString sql = TranslateJetSql(query.Sql, portable);
+    // The engine itself reads the query from its text.
+    const QString sql = PortableTranslation(query.Sql);
     if (!AnalyseSelect(sql).IsSelect)
         RaiseJetError(JetError::InvalidOperation);
     InTransaction([&] {
