@@ -53,3 +53,22 @@ QStringList DatabaseTest::Column(Recordset& rs, int field)
         values << rs.Fields()->Item(field)->Value().toString();
     return values;
 }
+
+QString PlainRows(sqlite3* raw, const QString& sql)
+{
+    QStringList rows;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
+        return QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i)
+            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+        rows << values.join(u'|');
+    }
+    if (rc != SQLITE_DONE)
+        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
+    sqlite3_finalize(statement);
+    return rows.join(u'\n');
+}

@@ -30,6 +30,10 @@ QByteArray FileDigest(const QString& path);
 // Runs SQL on the file through SQLite itself, as another program would.
 void RawExec(const QString& path, const char* sql);
 
+// The rows of a statement run by SQLite alone, as another program runs it: each row's
+// values joined by "|", the rows by new lines; an error as "error: …".
+QString PlainRows(sqlite3* raw, const QString& sql);
+
 // A fresh database in a folder of its own, with the table Osoby:
 // Id Long required, Jméno Text(20) required without zero length, Příjmení Text(50),
 // Narozen Date, Plat Currency, Aktivní Boolean, Poznámka Memo.

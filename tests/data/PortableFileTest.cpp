@@ -9,27 +9,6 @@
 
 namespace {
 
-// The rows of a statement run by plain SQLite with no collation of the engine's: "a|b"
-// lines, an error as "error: …".
-QString PlainRows(sqlite3* raw, const QString& sql)
-{
-    QStringList rows;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
-        return QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw)) + QStringLiteral(" in ") + sql;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < sqlite3_column_count(statement); ++i)
-            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
-        rows << values.join(u'|');
-    }
-    if (rc != SQLITE_DONE)
-        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw)) + QStringLiteral(" in ") + sql;
-    sqlite3_finalize(statement);
-    return rows.join(u'\n');
-}
-
 QString Quoted(const QString& name)
 {
     return u'"' + QString(name).replace(u'"', QLatin1String("\"\"")) + u'"';

@@ -33,22 +33,9 @@ sqlite3* OpenRaw(const QString& path)
 std::string Raw(const QString& path, const QString& sql)
 {
     sqlite3* raw = OpenRaw(path);
-    QStringList rows;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(raw, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
-        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
-    int rc = SQLITE_ROW;
-    while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < sqlite3_column_count(statement); ++i)
-            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
-        rows << values.join(u'|');
-    }
-    if (statement && rc != SQLITE_DONE)
-        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
-    sqlite3_finalize(statement);
+    const QString rows = PlainRows(raw, sql);
     sqlite3_close(raw);
-    return rows.join(u'\n').toStdString();
+    return rows.toStdString();
 }
 
 std::string FieldNames(Database& db, const char* table)

@@ -43,23 +43,10 @@ protected:
 std::string Raw(const QString& path, const char* sql)
 {
     sqlite3* raw = nullptr;
-    QStringList rows;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(raw, sql, -1, &statement, nullptr) != SQLITE_OK)
-        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
-    int rc = SQLITE_ROW;
-    while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < sqlite3_column_count(statement); ++i)
-            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
-        rows << values.join(u'|');
-    }
-    if (statement && rc != SQLITE_DONE)
-        rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(raw));
-    sqlite3_finalize(statement);
+    sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const QString rows = PlainRows(raw, QString::fromUtf8(sql));
     sqlite3_close(raw);
-    return rows.join(u'\n').toStdString();
+    return rows.toStdString();
 }
 
 // A file in WAL mode whose last changes are still in its log only, as another program
