@@ -1,17 +1,19 @@
 #pragma once
 
+// The driver of genuine Access files: the SQLite copy that SQL runs on, filled from what
+// cMdbReader reads and shaped by mMdbCatalog and mMdbQueries. No frame of the reader and no
+// system table is read here.
+
 #include "cDatabaseDriver.h"
+#include "mMdbCatalog.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
 
 #include <atomic>
-#include <functional>
-#include <mutex>
 #include <memory>
 
-class cMdbHelper;
 class cSqliteDriver;
 
 // Genuine Access files (Jet 3, Jet 4, ACE), read-only. libmdb reads the file in a helper
@@ -65,32 +67,7 @@ public:
     // How many tables have been copied so far (a table is copied once).
     int CopiedTables() const { return int(m_copied.size()); }
 
-    // One stored column as the helper describes it.
-    struct Column {
-        QString Name;
-        int MdbType = 0;
-        int Size = 0;
-        int Required = 2; // 0 no, 1 yes, 2 not stored
-        int AllowZeroLength = 2;
-        QString DefaultValue;
-        bool Calculated = false;
-    };
-    struct Object {
-        quint32 Index = 0;
-        int Type = 0;
-        qint32 Flags = 0;
-        QString Name;
-        QList<Column> Columns;
-        QList<IndexSchema> Indexes;
-    };
-
-    // A stored crosstab query in its parts, as Jet SQL.
-    struct Crosstab {
-        QString Value; // the aggregate whose results fill the pivot's columns
-        QString Pivot;
-        QStringList Headings;
-        QString From, Where, GroupBy, Having, OrderBy;
-    };
+    using Crosstab = MdbCrosstab;
     // The crosstab as a plain SELECT over the pivot's values as they are now in the copy;
     // empty when no SELECT can spread its value over columns faithfully (no total in it,
     // or First or Last).
@@ -99,52 +76,22 @@ public:
 private:
     explicit cMdbDriver(QString path);
     void Load();
-    const Object* FindTableObject(const QString& name) const;
-    // Streams a table's rows; each row's values, as the helper sent them, go to onRow.
-    void ReadRows(const Object& table, const std::function<void(const QList<QByteArray>&, const QList<bool>&)>& onRow);
-    void CopyTable(const Object& table);
-    // What the copy shows for a value the engine can name but not read; empty for the
-    // kinds it reads.
-    QString StandIn(const Object& table, int column) const;
-    void ReadComplexKinds(const QHash<qint32, QString>& tableIds);
+    void CopyTable(const cMdbReader::Object& table);
     // Makes ready what the text names; returns the error of the first stored query it
     // names that the copy cannot run (number 0 when there is none).
     QPair<int, QString> CopyWhatIsNamed(const QString& jetSql, int depth);
     cSqliteDriver& Memory();
-    [[noreturn]] void Damaged() const;
-    // A frame from the helper, counted against the budget.
-    bool Receive(char& tag, QByteArrayView& payload);
-    void StartRequest();
-    // Ends the helper and raises the error for how it failed.
-    [[noreturn]] void HelperFailed();
     void RequireOpen() const;
-    void RestartHelper();
-    void SetReading(cMdbHelper* helper);
 
     QString m_path;
-    std::unique_ptr<cMdbHelper> m_helper;
-    quint32 m_jetVersion = 0;
-    quint32 m_langId = 0;
-    QList<Object> m_objects;
-    QList<TableSchema> m_tables;
-    QList<QuerySchema> m_queries;
+    std::unique_ptr<cMdbReader> m_reader;
+    MdbCatalog m_catalog;
     bool m_queriesRead = false;
-    QHash<QString, qint32> m_queryIds; // a stored query's MSysObjects Id by its name
     QHash<QString, Crosstab> m_crosstabs; // by case-folded name
     QSet<QString> m_passThrough; // case-folded names of queries a server is to run
     QHash<QString, QString> m_totalsInWhere; // case-folded name: the conditions, which total
-    QHash<QString, QString> m_complexKinds; // "table\ncolumn", case-folded: attachment or several values
     std::shared_ptr<cSqliteDriver> m_memory;
     std::atomic<cSqliteDriver*> m_interruptible{nullptr}; // m_memory, for another thread
-    cMdbHelper* m_reading = nullptr; // the helper while rows come from it, under m_interruptMutex
-    std::atomic<bool> m_interrupted{false};
-    std::mutex m_interruptMutex;
-    bool m_restartHelper = false; // the helper was stopped on purpose: a new one may serve
-    qint64 m_frameLimit = 0;
-    qint64 m_fileSize = 0;
-    qint64 m_budget = 0;
-    qint64 m_received = 0;
-    bool m_overBudget = false;
 
     QSet<QString> m_copied;  // case-folded names of tables and views in the copy
     QHash<QString, QPair<int, QString>> m_broken; // stored queries the copy cannot run, and why
