@@ -31,6 +31,7 @@
 #include <sys/stat.h>
 
 #include "mJetText.h"
+#include "../src/data/mMdbFrames.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -143,21 +144,14 @@ struct Reader {
     }
 };
 
-int FixedSize(int type)
-{
-    switch (type) {
-    case MDB_BYTE: return 1;
-    case MDB_INT: return 2;
-    case MDB_LONGINT:
-    case MDB_COMPLEX:
-    case MDB_FLOAT: return 4;
-    case MDB_MONEY:
-    case MDB_DOUBLE:
-    case MDB_DATETIME: return 8;
-    case MDB_REPID: return 16;
-    default: return 0;
-    }
-}
+// The engine reads the type codes and sizes from the same header; a libmdb that numbered
+// its kinds otherwise would have it misread every row.
+static_assert(int(kMdbBool) == MDB_BOOL && int(kMdbByte) == MDB_BYTE && int(kMdbInt) == MDB_INT
+              && int(kMdbLong) == MDB_LONGINT && int(kMdbMoney) == MDB_MONEY && int(kMdbFloat) == MDB_FLOAT
+              && int(kMdbDouble) == MDB_DOUBLE && int(kMdbDate) == MDB_DATETIME
+              && int(kMdbBinary) == MDB_BINARY && int(kMdbText) == MDB_TEXT && int(kMdbOle) == MDB_OLE
+              && int(kMdbMemo) == MDB_MEMO && int(kMdbGuid) == MDB_REPID && int(kMdbNumeric) == MDB_NUMERIC
+              && int(kMdbComplex) == MDB_COMPLEX);
 
 void SendCatalog(MdbHandle* mdb, uint32_t pages)
 {
@@ -282,7 +276,7 @@ void SendRows(const Reader& reader, unsigned index)
             }
             if (!field || field->is_null || field->start < 0 || field->siz < 0
                 || size_t(field->start) + size_t(field->siz) > size_t(mdb->fmt->pg_size)) {
-                PutU32(row, 0xFFFFFFFFu);
+                PutU32(row, kMdbNullValue);
                 continue;
             }
             const char* data = reinterpret_cast<const char*>(mdb->pg_buf) + field->start;
@@ -295,13 +289,13 @@ void SendRows(const Reader& reader, unsigned index)
                 if (reader.LongValue(field->start, field->siz, value))
                     PutText(row, reader.Text(value.data(), value.size()));
                 else
-                    PutU32(row, 0xFFFFFFFEu); // damaged
+                    PutU32(row, kMdbDamagedValue);
                 break;
             case MDB_OLE:
                 if (reader.LongValue(field->start, field->siz, value))
                     PutBytes(row, value.data(), value.size());
                 else
-                    PutU32(row, 0xFFFFFFFEu);
+                    PutU32(row, kMdbDamagedValue);
                 break;
             case MDB_BINARY:
                 PutBytes(row, data, size_t(field->siz));
@@ -313,7 +307,7 @@ void SendRows(const Reader& reader, unsigned index)
                     PutText(row, text ? text : "");
                     g_free(text);
                 } else {
-                    PutU32(row, 0xFFFFFFFFu);
+                    PutU32(row, kMdbNullValue);
                 }
                 break;
             default:
@@ -322,7 +316,7 @@ void SendRows(const Reader& reader, unsigned index)
                 else if (fixed == 0)
                     PutBytes(row, data, size_t(field->siz)); // a kind the engine only names
                 else
-                    PutU32(row, 0xFFFFFFFFu);
+                    PutU32(row, kMdbNullValue);
                 break;
             }
         }
