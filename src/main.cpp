@@ -1,3 +1,6 @@
+// The program's entry: answers --help and --version without a display, sets up what every
+// window shares (style, list and button filters) and hands the command line to start-up.
+
 #include "cIndicatorStyle.h"
 #include "cListEndSignal.h"
 #include "cPushButtons.h"

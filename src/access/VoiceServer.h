@@ -1,5 +1,5 @@
 #pragma once
-
+// The voice server's face and the factory of its backends; callers see only this, never a backend.
 #include <QString>
 
 #include <memory>

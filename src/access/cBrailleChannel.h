@@ -1,5 +1,5 @@
 #pragma once
-
+// The Braille line over BrlAPI; BrlAPI is called only on its worker, never on the window's thread.
 #include <QString>
 
 #include <memory>

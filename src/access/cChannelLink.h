@@ -1,5 +1,5 @@
 #pragma once
-
+// The connection state a channel's worker shares with its callers; no speech or Braille calls here.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The file dialog's list without its widgets; folders are read off the window's thread.
 #include "cVolumeList.h"
 
 #include <QAbstractListModel>

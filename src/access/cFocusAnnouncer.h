@@ -1,5 +1,5 @@
 #pragma once
-
+// What a dialog's control says when the user reaches it; it only speaks, it never moves the focus.
 #include <QString>
 
 #include <functional>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The end signal of every list, as one application-wide filter; it speaks and takes no key away.
 #include <QObject>
 
 // Up on a list's first entry or Down on its last changes nothing, and a list speaks only

@@ -1,5 +1,5 @@
 #pragma once
-
+// The base of both accessible message boxes; their buttons and answers are the boxes' own.
 #include "cStandardTextBox.h"
 
 #include <QDialog>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Enter and the spoken caption of every push button, as one application-wide filter; no dialog's logic.
 #include <QObject>
 #include <QPointer>
 

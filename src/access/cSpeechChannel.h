@@ -1,5 +1,5 @@
 #pragma once
-
+// Speech through speech-dispatcher on a worker thread; nothing here may block the window's thread.
 #include <QString>
 
 #include <memory>

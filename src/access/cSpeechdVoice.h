@@ -1,5 +1,5 @@
 #pragma once
-
+// The real voice backend over the speech and Braille channels; it maps calls, the waiting is theirs.
 #include "VoiceServer.h"
 #include "cBrailleChannel.h"
 #include "cSpeechChannel.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// The speaking wrapper of a combo box; the edit logic is cStandardEditBox's, not repeated here.
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>

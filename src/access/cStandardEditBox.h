@@ -1,5 +1,5 @@
 #pragma once
-
+// What an edit control's keys say, shared by the text and combo box wrappers; it knows no form.
 #include <QObject>
 #include <QPointer>
 #include <QString>

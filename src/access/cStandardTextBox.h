@@ -1,5 +1,5 @@
 #pragma once
-
+// The speaking wrapper of a text box, with its font keys; the edit logic is cStandardEditBox's.
 #include <QObject>
 #include <QWidget>
 #include <QPointer>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The voice backend that writes each call to a file; it answers at once, as a server would.
 #include "VoiceServer.h"
 
 #include <QFile>

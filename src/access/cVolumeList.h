@@ -1,5 +1,5 @@
 #pragma once
-
+// The mounted volumes the file dialogs list as drives; no widgets, read fresh on each call.
 #include <QByteArray>
 #include <QList>
 #include <QString>

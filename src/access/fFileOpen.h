@@ -1,5 +1,5 @@
 #pragma once
-
+// The accessible open, save and folder dialog; cFileDialogModel reads its folders off the window's thread.
 #include "cFileDialogModel.h"
 
 #include <QDialog>

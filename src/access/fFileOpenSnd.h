@@ -1,5 +1,5 @@
 #pragma once
-
+// The sound-file variant of the file dialog: only its option group; everything else is fFileOpen's.
 #include "fFileOpen.h"
 
 class QGroupBox;

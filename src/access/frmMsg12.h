@@ -1,5 +1,5 @@
 #pragma once
-
+// The OK and Yes/No message box, waiting mode included; opened through modDialogs only.
 #include "cMessageBoxForm.h"
 
 class QPushButton;

@@ -1,5 +1,5 @@
 #pragma once
-
+// The Yes/No/Cancel message box; opened through modDialogs only.
 #include "cMessageBoxForm.h"
 
 class QPushButton;

@@ -1,5 +1,5 @@
 #pragma once
-
+// Key codes and shift states as the key handlers compare them; it reads key events, it sends none.
 class QKeyEvent;
 
 // Key codes and shift states as the forms' key handlers compare them: the classic

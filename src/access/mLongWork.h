@@ -1,5 +1,5 @@
 #pragma once
-
+// Long work kept off the window's thread, with its waiting message and Escape; the work touches no widget.
 #include "cWorkControl.h"
 
 #include <QString>

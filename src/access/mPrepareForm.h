@@ -1,5 +1,5 @@
 #pragma once
-
+// The user's font and colours on forms, and their standard captions and buttons; no speech here.
 #include "cStdFont.h"
 
 #include <QColor>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Makes combo box wrappers, so that a form need not know how one is set up.
 #include "cStandardComboBox.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Makes text box wrappers, so that a form need not know how one is set up.
 #include "cStandardTextBox.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The voice server of the run and the speaking calls every layer above uses; no dialogs here.
 #include "VoiceServer.h"
 
 #include <QString>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The accessible dialogs by kind, shown modally and answered; the boxes themselves are their own units.
 #include <QPointer>
 #include <QString>
 

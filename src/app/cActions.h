@@ -1,5 +1,5 @@
 #pragma once
-
+// The numbered, keyed list of actions and their registry section; nothing is started from here.
 #include "cAction.h"
 
 #include <QList>

@@ -1,5 +1,5 @@
 #pragma once
-
+// One column's stored settings as plain values; cSetting reads and writes them, no widgets here.
 #include <QString>
 
 // How one field of the record source is shown as a column.

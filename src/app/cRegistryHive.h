@@ -1,5 +1,5 @@
 #pragma once
-
+// The hive file: parsing, writing, locking; only the registry layer (modRegistry) calls it.
 #include <QHash>
 #include <QList>
 #include <QString>

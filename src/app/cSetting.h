@@ -1,5 +1,5 @@
 #pragma once
-
+// The application definition, read from the registry on each use; no widgets, no database opened here.
 #include "cActions.h"
 #include "cColumnDefinition.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The preferences' font as plain values; the user-interface layers make the QFont, not this one.
 #include <QString>
 
 // The program's font as the preferences hold it; the user-interface layers turn it into

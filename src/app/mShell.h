@@ -1,5 +1,5 @@
 #pragma once
-
+// Starting programs and documents for the actions, never through a shell and never waiting on them.
 #include <QString>
 #include <QStringList>
 

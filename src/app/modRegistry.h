@@ -1,5 +1,5 @@
 #pragma once
-
+// The registry calls every stored value goes through, over the hive file; no widgets, no caching.
 #include <QList>
 #include <QString>
 #include <QVariant>

@@ -1,5 +1,5 @@
 #pragma once
-
+// A caught error kept until it is reported; plain data, nothing here reports it.
 #include <QString>
 
 // A caught run-time error carried to the code that reports it.

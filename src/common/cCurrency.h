@@ -1,5 +1,5 @@
 #pragma once
-
+// The exact Currency value every layer passes on; no arithmetic, rounding or formatting here.
 #include <QMetaType>
 #include <QtGlobal>
 

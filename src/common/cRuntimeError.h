@@ -1,5 +1,5 @@
 #pragma once
-
+// The exception every layer throws for a numbered error; it reports nothing and shows no window.
 #include <QString>
 #include <exception>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-
+// What long work shares with the thread waiting for it; safe from any thread, no widgets, no event loop.
 #include <QtGlobal>
 
 #include <atomic>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Sort ranks of many texts under a locale's collation, by ICU's keys; no widgets, no database.
 #include <QLocale>
 #include <QStringList>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Errors caught and turned into the texts the user is told; texts only, no widgets, no speech.
 #include "ErrorStorage.h"
 
 #include <QString>

@@ -1,5 +1,5 @@
 #pragma once
-
+// How a field's value is shown as text, plain or through a display format; never fails, no widgets.
 #include <QString>
 #include <QVariant>
 

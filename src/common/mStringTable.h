@@ -1,5 +1,5 @@
 #pragma once
-
+// The program's Czech texts by number and their placeholders; the texts live in resources, not in code.
 #include <QString>
 #include <QStringList>
 

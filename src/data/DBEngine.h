@@ -1,5 +1,5 @@
 #pragma once
-
+// The engine's entry: which backend opens a connect text or a file; no widgets, no SQL of its own.
 #include "Database.h"
 
 #include <QByteArray>

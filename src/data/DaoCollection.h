@@ -1,5 +1,5 @@
 #pragma once
-
+// The by-index, by-name collection the DAO objects share; it reaches no database itself.
 #include "mJetErrors.h"
 
 #include <QList>

@@ -1,5 +1,5 @@
 #pragma once
-
+// An open database as callers use it; everything goes through its driver, no widgets.
 #include "QueryDef.h"
 #include "Recordset.h"
 #include "TableDef.h"

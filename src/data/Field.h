@@ -1,5 +1,5 @@
 #pragma once
-
+// A field of a table definition or a record source; its changes go through the driver, no widgets.
 #include "cDatabaseDriver.h"
 
 #include <QVariant>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Stored queries and their collection, kept through the driver; no widgets.
 #include "DaoCollection.h"
 #include "cDatabaseDriver.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The records of one SQL text with positions and editing, read through a cursor; no widgets.
 #include "TableDef.h"
 #include "cDatabaseDriver.h"
 

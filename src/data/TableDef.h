@@ -1,5 +1,5 @@
 #pragma once
-
+// Tables with their fields and indexes as collections; every change goes through the driver, no widgets.
 #include "DaoCollection.h"
 #include "Field.h"
 #include "cDatabaseDriver.h"

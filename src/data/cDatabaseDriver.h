@@ -1,5 +1,5 @@
 #pragma once
-
+// What every backend offers the DAO objects, and the schemas they pass; no backend's code here.
 #include <QList>
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #pragma once
-
+// A record source over ODBC, kept as a keyset or read as it goes; ODBC calls only, no widgets.
 #include "cOdbcDriver.h"
 
 #include <QHash>

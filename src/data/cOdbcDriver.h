@@ -1,5 +1,5 @@
 #pragma once
-
+// The ODBC backend: a source's catalogue, records and structure changes; no widgets.
 #include "cDatabaseDriver.h"
 #include "cOdbcStatement.h"
 #include "mOdbcSql.h"

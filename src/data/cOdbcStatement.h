@@ -1,5 +1,5 @@
 #pragma once
-
+// ODBC handles, diagnostics, texts and the watchdog on a frozen server, which the ODBC units share.
 #include <QList>
 #include <QString>
 #include <QVariant>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Export's bulk reading of a SQLite table, on connections of its own; reads only, no widgets.
 #include "cDatabaseDriver.h"
 #include "cSqliteStatement.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Statements, errors and quoted names over SQLite's C API, which the SQLite units share; no widgets.
 #include <QString>
 #include <QVariant>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Save As: a database file copied or made into a Quarnel database, written whole or not at all.
 #include <QString>
 
 #include <memory>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Export of records as a ;-separated text file, written whole or not at all; no widgets, no dialog.
 #include <QString>
 #include <QStringList>
 #include <QVariant>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The filter form's conditions as Jet SQL and the query they narrow; text only, nothing is run here.
 #include <QString>
 #include <QVariant>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The grid's text of values, one at a time or a whole column at once; no widgets, one writer a thread.
 #include "cDatabaseDriver.h"
 
 #include <QString>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The engine's error numbers and how they are raised with their Czech descriptions; no widgets.
 #include <QString>
 #include <QStringList>
 

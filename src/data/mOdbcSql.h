@@ -1,5 +1,5 @@
 #pragma once
-
+// Jet SQL rewritten for one ODBC source, and its quoted names; text only, nothing is sent from here.
 #include <QString>
 #include <QStringList>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Databases made from the program's own scripts (sample, tests, benchmarks); never from a user's text.
 #include <QString>
 
 // Makes a new database (Czech sort order) and runs a script of SQLite statements on it.

@@ -1,5 +1,5 @@
 #pragma once
-
+// The name that finds a SQLite table's rows by their identity; it reads the schema, changes nothing.
 #include <QString>
 #include <QStringList>
 

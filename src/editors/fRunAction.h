@@ -1,5 +1,5 @@
 #pragma once
-
+// The chooser of an action to run on the selected record; it only picks, mActionRun runs.
 #include <QDialog>
 
 class QListWidget;

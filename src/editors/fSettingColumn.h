@@ -1,5 +1,5 @@
 #pragma once
-
+// The dialog of one field and its column's settings; the caller applies the answer, it changes no table.
 #include "cColumnDefinition.h"
 #include "cFocusAnnouncer.h"
 

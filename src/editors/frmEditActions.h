@@ -1,5 +1,5 @@
 #pragma once
-
+// The actions editor; each change reaches the registry at once, running an action is mActionRun's.
 #include "cFocusAnnouncer.h"
 
 #include "mActionRun.h"

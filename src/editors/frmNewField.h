@@ -1,5 +1,5 @@
 #pragma once
-
+// The prompt for one name that the editors open; it only asks, the caller does the naming.
 #include "cFocusAnnouncer.h"
 
 #include <QDialog>

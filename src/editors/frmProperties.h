@@ -1,5 +1,5 @@
 #pragma once
-
+// The stored queries dialog; queries change through the engine, the main window applies the chosen one.
 #include "cFocusAnnouncer.h"
 
 #include <QDialog>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The structure editor: tables and fields changed through the engine, each change as long work.
 #include "cColumnDefinition.h"
 #include "cFocusAnnouncer.h"
 

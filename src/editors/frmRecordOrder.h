@@ -1,5 +1,5 @@
 #pragma once
-
+// The field order dialog that builds a record source's SQL; it reads the table, changes nothing.
 #include "cFocusAnnouncer.h"
 
 #include <QDialog>

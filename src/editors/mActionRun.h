@@ -1,5 +1,5 @@
 #pragma once
-
+// Running actions on the grid's row and telling the outcome; no window of its own but the OK box.
 #include "cActions.h"
 
 #include <QList>

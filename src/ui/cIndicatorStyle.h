@@ -1,5 +1,5 @@
 #pragma once
-
+// A style that paints large check and option marks; it only paints, keys and speech are untouched.
 #include <QProxyStyle>
 
 // Check boxes and option buttons whose marks are as tall as most of their text and drawn in

@@ -1,5 +1,5 @@
 #pragma once
-
+// List views as a screen reader reads them; it reports, it never moves the focus or speaks.
 #include <QAccessibleWidget>
 #include <QHash>
 

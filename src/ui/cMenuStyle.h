@@ -1,5 +1,5 @@
 #pragma once
-
+// The main window's menus painted in the user's colours; their keys and speech are not here (cMenuVoice).
 #include <QColor>
 #include <QFont>
 #include <QProxyStyle>

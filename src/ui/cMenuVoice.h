@@ -1,5 +1,5 @@
 #pragma once
-
+// What the menus say as the keys move through them; it listens to the menus and changes none.
 #include <QObject>
 #include <QPointer>
 #include <QString>

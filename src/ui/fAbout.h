@@ -1,5 +1,5 @@
 #pragma once
-
+// The About box of the application a definition describes; it shows texts and stores nothing.
 #include "cFocusAnnouncer.h"
 #include "cStdFont.h"
 

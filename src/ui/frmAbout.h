@@ -1,5 +1,5 @@
 #pragma once
-
+// This program's own About dialog and version texts; it shows and says them, stores nothing.
 #include "cFocusAnnouncer.h"
 
 #include <QDialog>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The fonts and colours dialog and its colour table; nothing changes before OK.
 #include "cFocusAnnouncer.h"
 #include "cStdFont.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Scrolling pages that keep dialogs in a large font within the screen; layout only, no keys or speech.
 class QDialog;
 class QScrollArea;
 

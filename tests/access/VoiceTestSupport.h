@@ -43,7 +43,9 @@ protected:
 // Runs answer on the modal dialog as soon as one is up (polling from the event loop),
 // so a test can open a modal box and answer it with keys. Fails the test when none comes
 // within timeoutMs, unless it is optional.
-// The returned watcher may be deleted to stop waiting.
+// The returned watcher may be deleted to stop waiting. A box that nobody answers, or that
+// the keys failed to close, fails the test through the watchdog every widget test runs
+// under (ModalWatchdog.h).
 QTimer* WhenModal(std::function<void(QDialog*)> answer, int timeoutMs = 5000, bool optional = false);
 // Presses key on the widget that has the keyboard focus in the dialog.
 void PressInDialog(QDialog* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

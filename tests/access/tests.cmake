@@ -5,7 +5,7 @@ add_executable(vr_display ${CMAKE_CURRENT_SOURCE_DIR}/access/integration/vr_disp
 file(GLOB daemon_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/access/integration/*Test.cpp)
 set(access_daemon_state ${CMAKE_CURRENT_BINARY_DIR}/access-daemons)
 add_executable(test_access_daemons ${daemon_tests} ${CMAKE_CURRENT_SOURCE_DIR}/access/VoiceTestSupport.cpp
-               ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiMain.cpp)
+               ${CMAKE_CURRENT_SOURCE_DIR}/support/GuiMain.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/ModalWatchdog.cpp)
 target_include_directories(test_access_daemons PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/access)
 target_link_libraries(test_access_daemons PRIVATE quarnel_access quarnel_testsupport Qt6::Test)
 target_compile_definitions(test_access_daemons PRIVATE DAEMON_STATE="${access_daemon_state}")

@@ -1,5 +1,6 @@
 #include "cListEndSignal.h"
 #include "cPushButtons.h"
+#include "ModalWatchdog.h"
 #include "mConvert.h"
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -15,5 +16,7 @@ int main(int argc, char** argv)
     app.installEventFilter(new cListEndSignal(&app));
     app.installEventFilter(new cPushButtons(&app));
     ::testing::InitGoogleTest(&argc, argv);
+    // A box nobody answers fails its test instead of holding the run.
+    WatchEveryTestForUnansweredBoxes();
     return RUN_ALL_TESTS();
 }
