@@ -96,8 +96,6 @@ qint64 IntegerOrThrow(QStringView text, const ReadSyntax& s, qint64 low, qint64 
 
 } // namespace
 
-// ---- public ----
-
 std::optional<DecimalNumber> TextToDecimal(QStringView text)
 {
     return ParseDecimal(text, SyntaxFor(QLocale()));
