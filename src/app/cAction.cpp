@@ -1,10 +1,10 @@
 #include "cAction.h"
 
 #include "cRuntimeError.h"
+#include "mPaths.h"
 #include "mShell.h"
 #include "sMain.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -36,30 +36,10 @@ QString InWorkFolderUnlessItExists(const QString& parameter)
 {
     if (!parameter.isEmpty() && QFileInfo::exists(parameter))
         return parameter;
-    QString folder = gWorkDir;
-    if (!folder.isEmpty() && !folder.endsWith(u'/') && !folder.endsWith(u'\\'))
-        folder += QDir::separator();
-    return folder + parameter;
-}
-
-qsizetype LastSeparator(const QString& path)
-{
-    return std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    return (gWorkDir.isEmpty() ? gWorkDir : WithSeparator(gWorkDir)) + parameter;
 }
 
 } // namespace
-
-QString cAction::FileFromPath(const QString& path)
-{
-    const qsizetype at = LastSeparator(path);
-    return at < 0 ? path : path.mid(at + 1);
-}
-
-QString cAction::PathFromPath(const QString& path)
-{
-    const qsizetype at = LastSeparator(path);
-    return at < 0 ? path : path.left(at);
-}
 
 qint32 cAction::DoAction(const QStringList& item, qint32 column, cActionStarter& starter, QString* target) const
 {
@@ -81,7 +61,7 @@ qint32 cAction::DoAction(const QStringList& item, qint32 column, cActionStarter&
         parameter = InWorkFolderUnlessItExists(parameter);
         parameter.remove(u'"');
         const QString file = FileFromPath(parameter);
-        const QString path = LastSeparator(parameter) < 0 ? file : PathFromPath(parameter) + u'/' + file;
+        const QString path = LastSeparator(parameter) < 0 ? file : ParentPath(parameter) + u'/' + file;
         const QString document = QFileInfo(path).absoluteFilePath();
         if (target)
             *target = document;

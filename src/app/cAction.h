@@ -1,5 +1,9 @@
 #pragma once
 
+// A user's action bound to a field and how it runs on a record: the command text taken
+// apart and filled in here; starting a program or opening a document is the starter's
+// (mShell), never a shell's.
+
 #include <QString>
 #include <QStringList>
 
@@ -24,11 +28,6 @@ public:
     // result (above 32: started); target receives the program or document it was for.
     // Throws cRuntimeError when column is not one of item's.
     qint32 DoAction(const QStringList& item, qint32 column, cActionStarter& starter, QString* target = nullptr) const;
-
-    // The part after the last separator ("\" or "/"); all of path without one.
-    static QString FileFromPath(const QString& path);
-    // The part before the last separator; all of path without one.
-    static QString PathFromPath(const QString& path);
 
 private:
     QString m_caption;

@@ -1,5 +1,7 @@
 #include "cRegistryHive.h"
 
+#include "mNames.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -20,12 +22,6 @@ constexpr int kLockWaitMs = 5000;
 const QString kRoot = QStringLiteral("HKEY_CURRENT_USER");
 const QString kHeader = QStringLiteral("Windows Registry Editor Version 5.00");
 const QString kOldHeader = QStringLiteral("REGEDIT4");
-
-// Key and value names compare without regard to case, as the registry's do.
-bool SameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
 
 QString Folded(const QString& name)
 {

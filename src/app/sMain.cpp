@@ -33,11 +33,6 @@ constexpr qint32 kButtonFace = qint32(0x8000000Fu);
 constexpr qint32 kCentralEuropean = 238;
 constexpr double kDefaultFontSize = 24;
 
-qsizetype LastSeparator(const QString& path)
-{
-    return std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-}
-
 QString ReadText(const QString& key, const QString& name, const QString& fallback)
 {
     return GetRegSetting(key, QString(), name, fallback).toString();
@@ -107,18 +102,6 @@ QString ProgramDataFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-QString ParentPath(const QString& path)
-{
-    const qsizetype at = LastSeparator(path);
-    return at < 0 ? path : path.left(at);
-}
-
-QString FolderOf(const QString& path)
-{
-    const qsizetype at = LastSeparator(path);
-    return at < 0 ? QString() : path.left(at + 1);
-}
-
 void LoadCommonPreferences(QObject* mainWindow)
 {
     if (mainWindow)
@@ -179,8 +162,5 @@ QString EnsureSuffix(const QString& text, const QString& suffix)
 
 QString SuitePathWithSlash()
 {
-    // A folder written with either separator already ends in one.
-    if (gSuitePath.endsWith(u'\\') || gSuitePath.endsWith(u'/'))
-        return gSuitePath;
-    return gSuitePath + QDir::separator();
+    return WithSeparator(gSuitePath);
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+// The program's preferences as globals, read from the registry when the main window loads
+// and written back when it unloads, and where the program's own files lie. No widgets and
+// no registry format here: modRegistry reads and writes.
+
 #include "cStdFont.h"
+#include "mPaths.h"
 
 #include <QString>
 
 class QObject;
 
-// Program-wide preferences, read when the main window loads and written when it unloads.
 extern QObject* gMainWindow;
 extern cStdFont gFont;
 extern QString gWorkDir;
@@ -23,11 +27,6 @@ extern QString gHelpViewer;
 
 extern const QString kProgramKey; // "Software\Korvi\dBase"
 extern const QString kCommonKey;  // "Software\Korvi\Common"
-
-// The part before the last separator ("\" or "/"), or the whole text without one.
-QString ParentPath(const QString& path);
-// The part up to and including the last separator, or the empty text without one.
-QString FolderOf(const QString& path);
 
 void LoadCommonPreferences(QObject* mainWindow);
 void LoadPreferences();

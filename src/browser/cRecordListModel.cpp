@@ -3,23 +3,18 @@
 #include "mGridText.h"
 
 #include "Recordset.h"
+#include "cPositionKeeper.h"
 #include "cRecordList.h"
-#include "cCurrency.h"
 #include "cWorkControl.h"
-#include "mCollationRanks.h"
 #include "mErrorMessage.h"
 #include "mLongWork.h"
-#include "mFormat.h"
 #include "mStringTable.h"
 
 #include <QCollator>
-#include <QDateTime>
-#include <QLocale>
 
 #include <algorithm>
 #include <exception>
 #include <functional>
-#include <limits>
 
 #include <malloc.h>
 #include <numeric>
@@ -30,104 +25,6 @@ namespace {
 constexpr qint64 kReadBlock = 64;
 // Rows whose texts are kept after they were read.
 constexpr int kCacheRows = 4096;
-
-// Puts the recordset back where it stood once the grid has read other records from it,
-// so that reading for the screen never moves the record a command works on.
-class cPositionKeeper {
-public:
-    explicit cPositionKeeper(Recordset& recordset)
-        : m_recordset(recordset), m_position(recordset.AbsolutePosition()), m_bof(recordset.Bof()),
-          m_eof(recordset.Eof())
-    {
-    }
-    ~cPositionKeeper()
-    {
-        try {
-            if (m_position >= 0) {
-                if (m_recordset.AbsolutePosition() != m_position)
-                    m_recordset.setAbsolutePosition(m_position);
-            } else if (m_eof && !m_bof) {
-                m_recordset.MoveLast();
-                m_recordset.MoveNext();
-            } else if (m_bof && !m_eof) {
-                m_recordset.MoveFirst();
-                m_recordset.MovePrevious();
-            }
-        } catch (const std::exception&) {
-            // The recordset changed under the grid; the next command positions it anew.
-        }
-        // The grid reads in runs, then waits for the user: other programs may write meanwhile.
-        m_recordset.Rest();
-    }
-    cPositionKeeper(const cPositionKeeper&) = delete;
-    cPositionKeeper& operator=(const cPositionKeeper&) = delete;
-
-    // Only a recordset at a record, at BOF or at EOF can be put back; one in the middle of
-    // an edit must not be moved at all (moving would drop the edit).
-    static bool CanRead(const Recordset& recordset)
-    {
-        if (recordset.EditMode() != Recordset::dbEditNone)
-            return false;
-        return recordset.AbsolutePosition() >= 0 || recordset.Bof() || recordset.Eof();
-    }
-
-private:
-    Recordset& m_recordset;
-    qint32 m_position;
-    bool m_bof;
-    bool m_eof;
-};
-
-// The user's collation. The C locale (no language chosen) would compare code points and put
-// every accented letter after "z"; the common Unicode order serves it instead.
-QLocale UserLocale()
-{
-    const QLocale locale;
-    return locale.language() == QLocale::C ? QLocale(QLocale::English) : locale;
-}
-
-QCollator UserCollator()
-{
-    return QCollator(UserLocale());
-}
-
-// Numbers, dates and currency sort by value when every value of the column is of that
-// kind: a user expects 9 before 10 and 1.2.2026 before 1.3.2025, which their texts put
-// the other way round.
-using SortKind = cRecordListModel::SortKind;
-
-SortKind SortKindOf(const QVariantList& values)
-{
-    bool numbers = true;
-    bool dates = true;
-    for (const QVariant& value : values) {
-        if (!value.isValid() || value.isNull())
-            continue;
-        const int type = value.userType();
-        const bool number = type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong
-                            || type == QMetaType::ULongLong || type == QMetaType::Double || type == QMetaType::Float
-                            || type == QMetaType::UChar || type == QMetaType::Short || type == qMetaTypeId<cCurrency>();
-        const bool date = type == QMetaType::QDateTime || type == QMetaType::QDate;
-        numbers = numbers && number;
-        dates = dates && date;
-        if (!numbers && !dates)
-            return SortKind::Text;
-    }
-    return numbers ? SortKind::Number : dates ? SortKind::Date : SortKind::Text;
-}
-
-// A value's place when sorted by value; Null (and what could not be read) before all.
-double SortValue(const QVariant& value, SortKind kind)
-{
-    if (!value.isValid() || value.isNull())
-        return -std::numeric_limits<double>::infinity();
-    if (kind == SortKind::Date)
-        return value.typeId() == QMetaType::QDate ? double(value.toDate().startOfDay(Qt::UTC).toMSecsSinceEpoch())
-                                                  : double(value.toDateTime().toMSecsSinceEpoch());
-    if (value.userType() == qMetaTypeId<cCurrency>())
-        return value.value<cCurrency>().ToDouble();
-    return value.toDouble();
-}
 
 } // namespace
 
@@ -418,7 +315,7 @@ void cRecordListModel::Walk(const std::vector<qint64>& positions, int onlyColumn
                 return;
             continue;
         }
-        if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset) || LongWorkRunning()) {
+        if (!MayRead()) {
             if (!visit(position, m_emptyRow))
                 return;
             continue;
@@ -547,6 +444,25 @@ qint64 cRecordListModel::FindRow(int column, const QString& prefix, qint64 start
     return -1;
 }
 
+bool cRecordListModel::MayRead() const
+{
+    return m_recordset && cPositionKeeper::CanRead(*m_recordset) && !LongWorkRunning();
+}
+
+bool cRecordListModel::HasTexts(qint64 position) const
+{
+    return m_kept.contains(position) || m_cache.contains(position);
+}
+
+bool cRecordListModel::Remember(qint64 position, const QStringList& texts) const
+{
+    // Not read, or unreadable: asked again next time.
+    if (&texts == &m_emptyRow || &texts == &m_unreadableRow)
+        return false;
+    m_cache.insert(position, new QStringList(texts));
+    return true;
+}
+
 const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
 {
     const auto kept = m_kept.constFind(position);
@@ -555,7 +471,7 @@ const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
     if (const QStringList* cached = m_cache.object(position))
         return *cached;
     // Long work on another thread may be using the recordset: nothing is read meanwhile.
-    if (!m_recordset || !cPositionKeeper::CanRead(*m_recordset) || LongWorkRunning())
+    if (!MayRead())
         return m_emptyRow;
 
     // Unsorted full rows lie in recordset order: read the block around the row in one pass.
@@ -564,17 +480,14 @@ const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
         const qint64 first = position - position % kReadBlock;
         const qint64 last = std::min(first + kReadBlock, m_identityCount);
         for (qint64 p = first; p < last; ++p)
-            if (!m_cache.contains(p) && !m_kept.contains(p))
+            if (!HasTexts(p))
                 positions.push_back(p);
     } else {
         positions.push_back(position);
     }
     const QStringList* result = &m_emptyRow;
     Walk(positions, -1, [&](qint64 p, const QStringList& texts) {
-        // Not read, or unreadable: asked again next time.
-        if (&texts != &m_emptyRow && &texts != &m_unreadableRow)
-            m_cache.insert(p, new QStringList(texts));
-        else if (p == position)
+        if (!Remember(p, texts) && p == position)
             result = &texts;
         return true;
     });
@@ -748,74 +661,6 @@ void cRecordListModel::Reorder(const std::function<void()>& change)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-bool cRecordListModel::ComputeOrder(int column, Qt::SortOrder order, qint64 count,
-                                    const std::function<qint64(qint64)>& positionOfBase,
-                                    std::vector<qint32>& rowToBase, SortKind* kind, cWorkControl& control) const
-{
-    rowToBase.clear();
-    if (count == 0 || !m_recordset)
-        return true;
-    const Column& shown = m_columns[size_t(column)];
-    ColumnValues values;
-    if (!m_recordset->ReadColumn(shown.Field, values, control))
-        return false;
-
-    // One rank a distinct value; the last entry stands for a record that could not be read.
-    const qsizetype distinct = values.Distinct.size();
-    std::vector<qint32> rank;
-    qint32 ranks = 0;
-    *kind = SortKindOf(values.Distinct);
-    if (*kind != SortKind::Text) {
-        std::vector<std::pair<double, qint32>> keys;
-        keys.reserve(size_t(distinct) + 1);
-        for (qsizetype i = 0; i < distinct; ++i)
-            keys.emplace_back(SortValue(values.Distinct[i], *kind), qint32(i));
-        keys.emplace_back(-std::numeric_limits<double>::infinity(), qint32(distinct));
-        std::sort(keys.begin(), keys.end());
-        rank.assign(keys.size(), 0);
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (i > 0 && keys[i].first != keys[i - 1].first)
-                ++ranks;
-            rank[size_t(keys[i].second)] = ranks;
-        }
-        ++ranks;
-    } else {
-        // The shown texts, each made once for its distinct value.
-        QStringList texts;
-        texts.reserve(distinct + 1);
-        for (const QVariant& value : std::as_const(values.Distinct))
-            texts.append(CellTextOf(value, shown.Format));
-        texts.append(LoadString(506));
-        values.Distinct.clear(); // the values are not needed past their texts
-        rank = CollationRanks(texts, UserLocale(), &ranks, &control);
-        if (rank.empty())
-            return false;
-    }
-    if (order == Qt::DescendingOrder)
-        for (qint32& r : rank)
-            r = ranks - 1 - r;
-
-    // A counting sort by rank is stable and linear: equal values keep recordset order.
-    std::vector<qint32> rankOfBase(static_cast<size_t>(count));
-    for (qint64 base = 0; base < count; ++base) {
-        const qint64 position = positionOfBase(base);
-        const qint32 entry = position >= 0 && position < qint64(values.OfPosition.size())
-                                 ? values.OfPosition[size_t(position)]
-                                 : -1;
-        rankOfBase[size_t(base)] = rank[size_t(entry < 0 ? distinct : entry)];
-    }
-    values.OfPosition = {};
-    std::vector<qint64> start(size_t(ranks) + 1, 0);
-    for (const qint32 r : rankOfBase)
-        ++start[size_t(r) + 1];
-    for (size_t r = 1; r < start.size(); ++r)
-        start[r] += start[r - 1];
-    rowToBase.assign(size_t(count), 0);
-    for (qint64 base = 0; base < count; ++base)
-        rowToBase[size_t(start[size_t(rankOfBase[size_t(base)])]++)] = qint32(base);
-    return !control.StopRequested();
-}
-
 bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
                                  const std::function<qint64(qint64)>& positionOfBase, std::vector<qint32>& rowToBase,
                                  SortKind* kind) const
@@ -825,7 +670,9 @@ bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
         return RunLongWork(
             LoadString(10602), LoadString(10603),
             [&](cWorkControl& control) {
-                if (!ComputeOrder(column, order, count, positionOfBase, rowToBase, kind, control))
+                const Column& shown = m_columns[size_t(column)];
+                if (!ComputeRowOrder(recordset.get(), shown.Field, shown.Format, order, count, positionOfBase,
+                                     rowToBase, kind, control))
                     rowToBase.clear();
             },
             [recordset] {
@@ -867,7 +714,7 @@ void cRecordListModel::Prefetch(const std::vector<qint64>& rows) const
     std::vector<qint64> positions;
     for (const qint64 row : rows) {
         const qint64 position = PositionOfRow(row);
-        if (position >= 0 && !m_kept.contains(position) && !m_cache.contains(position))
+        if (position >= 0 && !HasTexts(position))
             positions.push_back(position);
     }
     if (positions.empty())
@@ -877,8 +724,7 @@ void cRecordListModel::Prefetch(const std::vector<qint64>& rows) const
     if (qint64(positions.size()) > m_cache.maxCost())
         positions.resize(size_t(m_cache.maxCost()));
     Walk(positions, -1, [&](qint64 position, const QStringList& texts) {
-        if (&texts != &m_emptyRow && &texts != &m_unreadableRow)
-            m_cache.insert(position, new QStringList(texts));
+        Remember(position, texts);
         return true;
     });
 }

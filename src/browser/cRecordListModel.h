@@ -1,5 +1,11 @@
 #pragma once
 
+// The grid's rows over a recordset, as a Qt model: which record each row shows, the texts
+// read for the screen, changes of single rows, sorting and type-ahead. The order itself is
+// computed in mRowOrder and the recordset kept in place by cPositionKeeper. No widgets.
+
+#include "mRowOrder.h"
+
 #include <QAbstractTableModel>
 #include <QCache>
 #include <QHash>
@@ -11,7 +17,6 @@
 #include <vector>
 
 class Recordset;
-class cWorkControl;
 
 // The grid's rows over a recordset. A full fill only records how many records there are:
 // row texts are read from the recordset when the view asks for them and kept in a bounded
@@ -65,8 +70,6 @@ public:
 
     // False, with the rows as they were, when the sort was stopped or could not read.
     bool Sort(int column, Qt::SortOrder order);
-    // How the sorted column was ranked: by its texts, or by the values' numbers or dates.
-    enum class SortKind { Text, Number, Date };
     void Unsort();
     bool IsSorted() const { return m_sorted; }
     int SortColumn() const { return m_sortColumn; }
@@ -103,16 +106,20 @@ private:
     void AppendBase(qint64 position);
     QStringList ReadCurrent() const;
     const QStringList& TextsOfPosition(qint64 position) const;
+    // The recordset may be read for the screen now: there is one, it can be put back where it
+    // stood, and no long work on another thread is using it.
+    bool MayRead() const;
+    // The texts of position are at hand, kept or cached.
+    bool HasTexts(qint64 position) const;
+    // Caches texts read for position; false for the empty or unreadable row, never cached.
+    bool Remember(qint64 position, const QStringList& texts) const;
     // Reads positions in order, each through visit(position, texts of the record), which
     // returns false to stop; leaves the recordset where it stood. Rows kept by PutCurrent give
     // their kept texts, and with onlyColumn ≥ 0 only that column's text is read.
     template <typename Visit>
     void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
-    // The grid rows' bases in the order of column, made without touching the rows; false
-    // when the work was stopped. Runs on a worker thread.
-    bool ComputeOrder(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
-                      std::vector<qint32>& rowToBase, SortKind* kind, cWorkControl& control) const;
-    // ComputeOrder as long work: said, stoppable, a read failure told.
+    // The grid rows' bases in the order of column (ComputeRowOrder) as long work: said,
+    // stoppable, a read failure told; made without touching the rows.
     bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
                    std::vector<qint32>& rowToBase, SortKind* kind) const;
     QVariant ValueAtRow(qint64 row, int field) const;

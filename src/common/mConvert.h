@@ -1,6 +1,11 @@
 #pragma once
 
+// Values of the engine's data types from the text a user typed, by the default locale, and
+// dates as day numbers. The face every layer includes for conversions; the reading itself
+// lies in the TextReading units. No widgets, no database.
+
 #include "cCurrency.h"
+#include "mDecimalNumber.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -8,7 +13,6 @@
 #include <QStringView>
 #include <QVariant>
 
-#include <array>
 #include <optional>
 
 // How a field's value travels in a QVariant, in every layer:
@@ -93,41 +97,8 @@ QVariant TextToValue(const QString& text, int dataType);
 // the display of text under a number or date pattern).
 std::optional<QDateTime> TextToDateTime(QStringView text);
 
-// An exact decimal form of a number: value = ±0.d1d2...dn × 10^exponent, with no
-// leading or trailing zero digit; zero has no digits. It keeps up to kMaxDigits
-// significant digits, enough for every integer and Currency value.
-struct DecimalNumber {
-    static constexpr int kMaxDigits = 40;
-
-    std::array<quint8, kMaxDigits> digits{};
-    int count = 0;
-    int exponent = 0;
-    bool negative = false;
-
-    static DecimalNumber FromDouble(double value, int significantDigits = 15);
-    static DecimalNumber FromInteger(qint64 value);
-    static DecimalNumber FromUnsigned(quint64 value, bool negative = false);
-    static DecimalNumber FromCurrency(cCurrency value);
-
-    bool IsZero() const { return count == 0; }
-    // The digit standing for 10^power.
-    int DigitAt(int power) const
-    {
-        const qint64 index = qint64(exponent) - 1 - power;
-        return index >= 0 && index < count ? digits[size_t(index)] : 0;
-    }
-    void Shift(int powers); // multiplies by 10^powers
-    void RoundToFraction(int places); // half away from zero
-    double ToDouble(bool* ok = nullptr) const;
-    // The value when it is an integer within range; otherwise nothing.
-    std::optional<qint64> ToInt64() const;
-};
-
 // A number typed under the default locale, as TextToValue reads numbers.
 std::optional<DecimalNumber> TextToDecimal(QStringView text);
-
-// Currency from a number, rounded half away from zero; nothing when out of range.
-std::optional<cCurrency> CurrencyFromDecimal(DecimalNumber value);
 
 // Dates as day numbers: day zero is 1899-12-30 and the fraction is the time of day;
 // before day zero the whole part still names the day and the fraction's size the time

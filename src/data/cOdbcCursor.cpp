@@ -4,6 +4,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mNames.h"
 
 #include <QDateTime>
 
@@ -14,9 +15,14 @@ namespace {
 
 const QString kSource = QStringLiteral("DAO.Recordset");
 
-bool SameName(const QString& a, const QString& b)
+// Columns named for the source and listed with ", ", each after qualifier and a "." when
+// there is one.
+QString ColumnList(const QStringList& columns, QChar quote, const QString& qualifier = QString())
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    QStringList quoted;
+    for (const QString& column : columns)
+        quoted << (qualifier.isEmpty() ? QString() : qualifier + u'.') + QuoteOdbcName(column, quote);
+    return quoted.join(QLatin1String(", "));
 }
 
 } // namespace
@@ -51,9 +57,8 @@ void cOdbcCursor::Open()
     QString forwardSql = m_sql;
     if (keyed) {
         const QString qualifier = QuoteOdbcName(shape.Alias.isEmpty() ? m_table.Table : shape.Alias, quote);
-        QStringList keys;
+        const QString keys = ColumnList(m_table.Key, quote, qualifier);
         for (const QString& column : m_table.Key) {
-            keys << qualifier + u'.' + QuoteOdbcName(column, quote);
             const qsizetype at = std::find_if(m_table.Schema.Fields.begin(), m_table.Schema.Fields.end(),
                                               [&](const FieldSchema& f) { return f.Name == column; })
                                  - m_table.Schema.Fields.begin();
@@ -61,8 +66,8 @@ void cOdbcCursor::Open()
         }
         const QString selectList = m_sql.mid(shape.SelectListStart, shape.FromStart - shape.SelectListStart).trimmed();
         const QString from = m_sql.mid(shape.FromStart);
-        forwardSql = QStringLiteral("SELECT %1, %2 %3").arg(keys.join(QLatin1String(", ")), selectList, from);
-        m_keysSql = QStringLiteral("SELECT %1 %2").arg(keys.join(QLatin1String(", ")), from);
+        forwardSql = QStringLiteral("SELECT %1, %2 %3").arg(keys, selectList, from);
+        m_keysSql = QStringLiteral("SELECT %1 %2").arg(keys, from);
         QString table = TableReference();
         if (!shape.Alias.isEmpty())
             table += QLatin1String(" AS ") + QuoteOdbcName(shape.Alias, quote);
@@ -387,12 +392,10 @@ QVariantList cOdbcCursor::NewKey(const QVariantList& values, const QList<bool>& 
         });
         if (free == std::end(names))
             return {};
-        QStringList columns;
-        for (const QString& column : m_table.Key)
-            columns << QuoteOdbcName(column, m_driver->Dialect().Quote);
         cOdbcStatement read = m_driver->NewStatement();
         read.ExecDirect(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = last_insert_rowid()")
-                            .arg(columns.join(QLatin1String(", ")), TableReference(), QLatin1String(*free)));
+                            .arg(ColumnList(m_table.Key, m_driver->Dialect().Quote), TableReference(),
+                                 QLatin1String(*free)));
         if (read.Fetch())
             return ReadKey(read);
     }
@@ -420,10 +423,7 @@ qint64 cOdbcCursor::Insert(const QVariantList& values, const QList<bool>& change
                                           .arg(TableReference(), columns.join(QLatin1String(", ")),
                                                marks.join(QLatin1String(", ")));
     if (m_driver->DbmsName().startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive)) {
-        QStringList keys;
-        for (const QString& column : m_table.Key)
-            keys << QuoteOdbcName(column, quote);
-        sql += QLatin1String(" RETURNING ") + keys.join(QLatin1String(", "));
+        sql += QLatin1String(" RETURNING ") + ColumnList(m_table.Key, quote);
     }
     cOdbcStatement insert = m_driver->NewStatement();
     insert.Prepare(sql);

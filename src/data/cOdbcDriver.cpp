@@ -5,6 +5,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mNames.h"
 #include "mStringTable.h"
 
 #include <QHash>
@@ -20,11 +21,6 @@ const QString kEngine = QStringLiteral("DAO.DBEngine");
 constexpr int kConnectFailed = 3151;
 std::atomic<int> gLoginTimeout{5};
 std::atomic<int> gQueryTimeout{60};
-
-bool SameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
 
 // The connect text without its password, fit to be shown and spoken.
 QString WithoutPassword(const QString& connect)
@@ -69,6 +65,27 @@ OdbcColumn TextColumn()
 OdbcColumn NumberColumn()
 {
     return OdbcColumn{SQL_INTEGER, 0, 0, JetType::Long};
+}
+
+// Starts the catalogue's list of its objects of the given types, as SQLTables gives it.
+void ListCatalogue(cOdbcStatement& list, const QString& types)
+{
+    CatalogArgument kinds(types);
+    if (!OdbcOk(list.Guarded([&] { return SQLTablesW(list.get(), nullptr, 0, nullptr, 0, nullptr, 0, kinds.data(), kinds.size()); })))
+        list.Fail();
+}
+
+// A table the catalogue listed, named as shown, before its columns are read (the entry's
+// type is private to the driver).
+OdbcTable ListedTable(const auto& listed)
+{
+    OdbcTable table;
+    table.Schema.Name = listed.Shown;
+    table.Schema.Attributes = listed.Attributes;
+    table.Catalog = listed.Catalog;
+    table.Owner = listed.Owner;
+    table.Table = listed.Table;
+    return table;
 }
 
 } // namespace
@@ -234,10 +251,7 @@ QString cOdbcDriver::Translate(const QString& jetSql)
         add(listed.Table);
         if (listed.Shown != listed.Table && mentioned.contains(listed.Shown, Qt::CaseInsensitive))
             qualified.insert(listed.Shown.toCaseFolded(), {listed.Owner, listed.Table});
-        OdbcTable table;
-        table.Catalog = listed.Catalog;
-        table.Owner = listed.Owner;
-        table.Table = listed.Table;
+        OdbcTable table = ListedTable(listed);
         ReadColumns(table);
         for (const FieldSchema& field : std::as_const(table.Schema.Fields))
             add(field.Name);
@@ -272,9 +286,7 @@ void cOdbcDriver::ListTables()
     m_listed.clear();
     m_listedValid = false;
     cOdbcStatement list = NewStatement();
-    CatalogArgument types(QStringLiteral("TABLE,SYSTEM TABLE"));
-    if (!OdbcOk(list.Guarded([&] { return SQLTablesW(list.get(), nullptr, 0, nullptr, 0, nullptr, 0, types.data(), types.size()); })))
-        list.Fail();
+    ListCatalogue(list, QStringLiteral("TABLE,SYSTEM TABLE"));
     QStringList seen;
     while (list.Fetch()) {
         Listed table;
@@ -355,12 +367,7 @@ QList<TableSchema> cOdbcDriver::Tables()
     ListTables();
     QList<TableSchema> tables;
     for (const Listed& listed : std::as_const(m_listed)) {
-        OdbcTable table;
-        table.Schema.Name = listed.Shown;
-        table.Schema.Attributes = listed.Attributes;
-        table.Catalog = listed.Catalog;
-        table.Owner = listed.Owner;
-        table.Table = listed.Table;
+        OdbcTable table = ListedTable(listed);
         ReadColumns(table);
         tables << table.Schema;
     }
@@ -382,12 +389,7 @@ std::optional<OdbcTable> cOdbcDriver::FindTable(const QString& name)
                 found = &listed;
         }
         if (found) {
-            OdbcTable table;
-            table.Schema.Name = found->Shown;
-            table.Schema.Attributes = found->Attributes;
-            table.Catalog = found->Catalog;
-            table.Owner = found->Owner;
-            table.Table = found->Table;
+            OdbcTable table = ListedTable(*found);
             ReadColumns(table);
             table.Key = ReadKey(table);
             return table;
@@ -399,9 +401,7 @@ std::optional<OdbcTable> cOdbcDriver::FindTable(const QString& name)
 QList<QuerySchema> cOdbcDriver::Queries()
 {
     cOdbcStatement list = NewStatement();
-    CatalogArgument types(QStringLiteral("VIEW"));
-    if (!OdbcOk(list.Guarded([&] { return SQLTablesW(list.get(), nullptr, 0, nullptr, 0, nullptr, 0, types.data(), types.size()); })))
-        list.Fail();
+    ListCatalogue(list, QStringLiteral("VIEW"));
     struct View {
         QString Owner, Name, Shown;
     };

@@ -4,6 +4,7 @@
 #include "cRuntimeError.h"
 #include "mConvert.h"
 #include "mJetErrors.h"
+#include "mNames.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -38,6 +39,12 @@ bool IsCharType(SQLSMALLINT type)
     case SQL_WLONGVARCHAR: return true;
     default: return false;
     }
+}
+
+// A time of day without a date: ODBC 3 and ODBC 2 codes.
+bool IsTimeType(SQLSMALLINT type)
+{
+    return type == SQL_TYPE_TIME || type == SQL_TIME;
 }
 
 bool IsDateType(SQLSMALLINT type)
@@ -277,16 +284,6 @@ void cOdbcWatchdog::Stop()
         ::close(own);
     m_sockets.clear();
 }
-
-namespace {
-
-qint64 SteadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-} // namespace
 
 void cOdbcWatchdog::Begin(SQLHSTMT statement)
 {
@@ -564,7 +561,7 @@ QVariant cOdbcStatement::Get(int column, const OdbcColumn& type)
     }
     case JetType::Date: {
         SQLLEN indicator = 0;
-        if (type.SqlType == SQL_TYPE_TIME || type.SqlType == SQL_TIME) {
+        if (IsTimeType(type.SqlType)) {
             SQL_TIME_STRUCT t{};
             Check(SQLGetData(m_stmt, col, SQL_C_TYPE_TIME, &t, sizeof(t), &indicator));
             if (indicator == SQL_NULL_DATA)
@@ -648,14 +645,14 @@ void cOdbcStatement::Bind(const QVariantList& values, const QList<OdbcColumn>& c
             const QDateTime when = value.typeId() == QMetaType::QDate ? QDateTime(value.toDate(), QTime(0, 0), Qt::UTC)
                                                                       : value.toDateTime();
             if (m_textDates) {
-                const bool timeOnly = column.SqlType == SQL_TYPE_TIME || column.SqlType == SQL_TIME;
+                const bool timeOnly = IsTimeType(column.SqlType);
                 const bool dateOnly = column.SqlType == SQL_TYPE_DATE || column.SqlType == SQL_DATE;
                 column.SqlType = SQL_WVARCHAR;
                 column.Size = 0;
                 setText(when.toString(timeOnly   ? QStringLiteral("HH:mm:ss")
                                       : dateOnly ? QStringLiteral("yyyy-MM-dd")
                                                  : QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            } else if (column.SqlType == SQL_TYPE_TIME || column.SqlType == SQL_TIME) {
+            } else if (IsTimeType(column.SqlType)) {
                 SQL_TIME_STRUCT t{SQLUSMALLINT(when.time().hour()), SQLUSMALLINT(when.time().minute()),
                                   SQLUSMALLINT(when.time().second())};
                 setPod(SQL_C_TYPE_TIME, &t, sizeof(t), SQL_TYPE_TIME);

@@ -167,14 +167,24 @@ TEST_F(ActionTest, ARowWithoutTheColumnIsAnError)
     EXPECT_TRUE(starter.Started.isEmpty());
 }
 
-TEST(ActionPaths, FileAndFolderAreSplitAtTheLastSeparator)
+TEST_F(ActionTest, AWorkFolderGetsOneSeparatorHoweverItIsWritten)
 {
-    EXPECT_EQ(cAction::FileFromPath(QStringLiteral("C:\\docs\\a b.doc")), QStringLiteral("a b.doc"));
-    EXPECT_EQ(cAction::PathFromPath(QStringLiteral("C:\\docs\\a b.doc")), QStringLiteral("C:\\docs"));
-    EXPECT_EQ(cAction::FileFromPath(QStringLiteral("/home/u/x.odt")), QStringLiteral("x.odt"));
-    EXPECT_EQ(cAction::PathFromPath(QStringLiteral("/home/u/x.odt")), QStringLiteral("/home/u"));
-    EXPECT_EQ(cAction::FileFromPath(QStringLiteral("x.doc")), QStringLiteral("x.doc"));
-    EXPECT_EQ(cAction::PathFromPath(QStringLiteral("x.doc")), QStringLiteral("x.doc"));
+    const QString folder = m_work.path();
+    const auto parameter = [&] { return Run(QStringLiteral("prog|%1"), {QStringLiteral("a.txt")}, 1).last(); };
+    gWorkDir = folder;
+    EXPECT_EQ(parameter(), folder + QDir::separator() + QStringLiteral("a.txt"));
+    gWorkDir = folder + u'\\';
+    EXPECT_EQ(parameter(), folder + QStringLiteral("\\a.txt"));
+    // No work folder: the name alone, never one made absolute by a separator.
+    gWorkDir.clear();
+    EXPECT_EQ(parameter(), QStringLiteral("a.txt"));
+    // A document's folder written with "\\" is opened through "/".
+    cAction action;
+    action.setAction(QStringLiteral("|%1"));
+    cRecordingStarter starter;
+    QString target;
+    action.DoAction({QStringLiteral("sub\\b.odt")}, 1, starter, &target);
+    EXPECT_EQ(target, QDir::current().absoluteFilePath(QStringLiteral("sub/b.odt")));
 }
 
 TEST(Actions, TheCollectionsErrorsReachTheCaller)

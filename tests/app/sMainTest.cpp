@@ -19,26 +19,6 @@ void LoadAll()
 }
 } // namespace
 
-TEST(Paths, ParentAndFolderTakeEitherSeparator)
-{
-    struct Case {
-        QString path, parent, folder;
-    };
-    const Case cases[] = {
-        {QStringLiteral("C:\\data\\shop.mdb"), QStringLiteral("C:\\data"), QStringLiteral("C:\\data\\")},
-        {QStringLiteral("/home/jana/shop.db"), QStringLiteral("/home/jana"), QStringLiteral("/home/jana/")},
-        {QStringLiteral("/home/jana\\x/a.db"), QStringLiteral("/home/jana\\x"), QStringLiteral("/home/jana\\x/")},
-        {QStringLiteral("shop.mdb"), QStringLiteral("shop.mdb"), QString()},
-        {QStringLiteral("/shop.db"), QString(), QStringLiteral("/")},
-        {QStringLiteral("dir/"), QStringLiteral("dir"), QStringLiteral("dir/")},
-        {QString(), QString(), QString()},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ParentPath(c.path), c.parent) << c.path.toStdString();
-        EXPECT_EQ(FolderOf(c.path), c.folder) << c.path.toStdString();
-    }
-}
-
 TEST(Paths, SuffixAndSuitePath)
 {
     EXPECT_EQ(EnsureSuffix(QStringLiteral("a.txt"), QStringLiteral(".txt")), QStringLiteral("a.txt"));
