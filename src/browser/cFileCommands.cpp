@@ -97,10 +97,7 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
     m_window.keyFullPath->setText(m_window.m_database->Name());
     if (!setting->DatabaseFile().isEmpty())
         m_window.EnableDatabaseMenus(true);
-    if (gViewStyle == 1)
-        m_window.mnuViewAsForm_Click();
-    else
-        m_window.mnuViewAsGrid_Click();
+    m_window.ShowStoredView();
     m_window.LayoutWindow();
     m_window.setWindowTitle(setting->Caption() + QStringLiteral(" - Databáze"));
     return true;

@@ -144,8 +144,20 @@ void cFormView::BoxFocused(int column)
     m_window.fraFormView->ensureWidgetVisible(box, 0, TwipsToPixels(&m_window, 75));
     // Arriving in a box (F12, Tab) says which field it is and what it holds; without this
     // only a separate screen reader would tell.
-    VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), WindowHandle(&m_window), 0, true, true, 0);
+    SayBox(column);
     BrailleRole(kRoleText);
+}
+
+void cFormView::SayBox(int column) const
+{
+    const QLineEdit* box = m_window.Text[column];
+    VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), WindowHandle(&m_window), 0, true, true, 0);
+}
+
+QString cFormView::SpokenValue(int column) const
+{
+    const QString value = m_window.Text[column]->text();
+    return value.isEmpty() ? LoadString(504) : value;
 }
 
 void cFormView::BoxLeft(int)
@@ -163,8 +175,7 @@ void cFormView::SelectRow(qint64 row, int column)
     m_window.ItemClick(list->SelectedRow());
     m_window.Text[column]->setFocus();
     // The record changed under the caret: say the field's new value.
-    const QString value = m_window.Text[column]->text();
-    VoiceOutput(2, 0, value.isEmpty() ? LoadString(504) : value);
+    VoiceOutput(2, 0, SpokenValue(column));
 }
 
 bool cFormView::BoxKeyDown(int column, int keyCode, int shift)

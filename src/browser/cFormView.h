@@ -34,6 +34,10 @@ public:
     int BoxColumn(const QObject* object) const;
     // The column whose box last had the focus (1-based; 0 before any).
     int CurrentColumn() const { return m_currentColumn; }
+    // The value of column's box as it is said: an empty one says so.
+    QString SpokenValue(int column) const;
+    // Which field column's box is and what it holds, as arriving in it says.
+    void SayBox(int column) const;
     // The boxes' own keys; true when the event is taken.
     bool FilterEvent(QObject* watched, QEvent* event);
     // Lets go of the box the keys were speaking for.

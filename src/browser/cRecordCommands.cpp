@@ -155,13 +155,10 @@ void cRecordCommands::GoTo()
         mode = 1;
     }
     // Said as a move in the grid says it: the row, or in the form view the field's value.
-    if (m_window.IsFormView()) {
-        const int column = m_window.m_form->FocusedBox();
-        const QString value = m_window.Text[column]->text();
-        VoiceOutput(mode, 0, value.isEmpty() ? LoadString(504) : value);
-    } else {
+    if (m_window.IsFormView())
+        VoiceOutput(mode, 0, m_window.m_form->SpokenValue(m_window.m_form->FocusedBox()));
+    else
         VoiceOutput(mode, 0, list->RowText(row));
-    }
 }
 
 void cRecordCommands::KeepSelectedRows()

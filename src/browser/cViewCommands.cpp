@@ -68,10 +68,7 @@ void cViewCommands::Filter()
         m_window.SayRowsShown(10608);
     }
     m_window.keyFilter->setEnabled(true);
-    if (gViewStyle == 1)
-        m_window.mnuViewAsForm_Click();
-    else
-        m_window.mnuViewAsGrid_Click();
+    m_window.ShowStoredView();
 }
 
 void cViewCommands::ShowAllRecords(std::shared_ptr<Recordset> opened)

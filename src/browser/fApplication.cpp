@@ -365,12 +365,10 @@ void fApplication::SayThenCurrentRecord(const QString& text)
     const qint64 row = list->SelectedRow();
     if (row < 0)
         return;
-    if (IsFormView()) {
-        const int column = m_form->FocusedBox();
-        VoiceOutput(1, 0, Text[column]->text().isEmpty() ? LoadString(504) : Text[column]->text());
-    } else {
+    if (IsFormView())
+        VoiceOutput(1, 0, m_form->SpokenValue(m_form->FocusedBox()));
+    else
         VoiceOutput(1, 0, list->RowText(row));
-    }
 }
 
 void fApplication::FillList()
@@ -416,8 +414,7 @@ void fApplication::SayWhereTheKeysAre()
 {
     if (IsFormView()) {
         if (const int column = m_form->BoxColumn(QApplication::focusWidget()))
-            VoiceFocus(Text[column]->accessibleName(), Text[column]->text(), WindowHandle(Text[column]),
-                       WindowHandle(this), 0, true, true, 0);
+            m_form->SayBox(column);
     } else if (list->SelectedRow() >= 0) {
         VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
     }
@@ -444,6 +441,14 @@ void fApplication::mnuHelpAboutApplication_Click()
 bool fApplication::IsFormView() const
 {
     return fraFormView->isVisibleTo(this);
+}
+
+void fApplication::ShowStoredView()
+{
+    if (gViewStyle == 1)
+        mnuViewAsForm_Click();
+    else
+        mnuViewAsGrid_Click();
 }
 
 void fApplication::mnuViewAsForm_Click()

@@ -143,6 +143,8 @@ private:
     void Unload();
     void LayoutWindow();
     void EnableDatabaseMenus(bool enable);
+    // The view the preferences name (ViewStyle).
+    void ShowStoredView();
     // After the rows shown changed: how many there are, then the current record.
     void SayRowsShown(int textId);
     // text, and the current record queued after it.
