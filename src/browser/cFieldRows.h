@@ -1,5 +1,8 @@
 #pragma once
 
+// The captioned boxes of one record and how they are laid out, shared by the form view and
+// the record editor. Widgets only: it reads no data and says nothing.
+
 #include <QList>
 #include <QSize>
 #include <QString>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The main window's grid of records: columns, rows read on demand, sorting, selection and
+// what moving in it says. It reads the recordset; it never writes a record.
+
 #include <QString>
 #include <QHeaderView>
 #include <QTableView>

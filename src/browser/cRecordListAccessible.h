@@ -1,5 +1,8 @@
 #pragma once
 
+// What a screen reader is told about the grid: its table, cells and the one focused cell,
+// and the row selection it may ask for. It never touches the data.
+
 #include <QAccessibleTableInterface>
 #include <QAccessibleWidget>
 #include <QHash>

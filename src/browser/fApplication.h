@@ -1,24 +1,29 @@
 #pragma once
 
+// The main window: its menus, status panels, the grid and the form view, and where keys
+// go. Each menu's commands live in a unit beside it (cFileCommands, cRecordCommands,
+// cViewCommands, cDesignCommands), the form view in cFormView; the window keeps only the
+// switch between the views, Fonts, About, Help and Exit. No SQL is built here.
+
 #include "cFieldRows.h"
 
 #include <QList>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
 
 class cActions;
-struct cActionRow;
+class cDesignCommands;
+class cFileCommands;
+class cFormView;
+class cRecordCommands;
 class cRecordList;
+class cViewCommands;
 class cSetting;
-class cStandardEditBox;
-class fRecord;
 class Database;
 class Recordset;
 class QAction;
-class QDialog;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -42,12 +47,8 @@ public:
     // columns and shows the view of ViewStyle. False when nothing new is shown; failures
     // past the opening of the record source are thrown to the caller.
     bool ApplySetting(const QString& fileName, bool keepQuery);
-    void InitMainWindow();
     // Rebuilds the grid from the recordset and selects its first row.
     void FillList();
-    void PrepareApplicationForm();
-    void PrepareOrderByMenu();
-    void UpdateOrderByChecks();
     void ShowSelectedInForm();
     // The position text and the record commands for row (−1: none).
     void ItemClick(qint64 row);
@@ -62,37 +63,17 @@ public:
     std::shared_ptr<Recordset> CurrentRecordset() const { return m_recordset; }
     cSetting* Setting() const { return m_setting.get(); }
     // The form-view column whose box last had the focus (1-based; 0 before any).
-    int CurrentColumn() const { return m_currentColumn; }
+    int CurrentColumn() const;
 
-    // Menu commands.
-    void mnuFileOpen_Click();
-    void mnuFileProperties_Click();
-    void mnuRecordModify_Click();
-    void mnuNewDB_Click();
-    void mnuSaveAs_Click();
-    void mnuExport_Click();
+    // The window's own menu commands; the others are in the command units.
     void mnuFileExit_Click();
-    void mnuViewAllRecords_Click();
-    void mnuViewFilter_Click();
     void mnuViewAsGrid_Click();
     void mnuViewAsForm_Click();
-    void mnuViewOrderByColumn_Click(int index);
-    void mnuViewOrderBySortAZ_Click();
-    void mnuViewOrderBySortZA_Click();
-    void mnuColumnSize_Click();
     void mnuHelpAboutApplication_Click();
-    void mnuRecordAdd_Click();
-    void mnuRecordEdit_Click();
-    void mnuRecordDelete_Click();
-    void mnuRecordGoto_Click();
-    void mnuRecOrder_Click();
-    void mnuEditActions_Click();
     void mnuFonts_Click();
     void mnuHelpAbout_Click();
     // The About box of the application the definition describes.
     void mnuHelpAboutDefinition_Click();
-    // Runs one of the actions whose field is a column on the selected record.
-    void mnuRecordRunAction_Click();
 
     // Controls, named as the window's units.
     cRecordList* list = nullptr;
@@ -146,45 +127,34 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The command units and the form view are the window's own parts: they work on its
+    // state and controls directly.
+    friend class cDesignCommands;
+    friend class cFileCommands;
+    friend class cFormView;
+    friend class cRecordCommands;
+    friend class cViewCommands;
+
     void CreateControls();
     void CreateMenus();
     void OnCommand(QAction* item, std::function<void()> command);
     void ApplyMenuLook();
+    void InitMainWindow();
     void Unload();
     void LayoutWindow();
-    void LayoutForm();
-    void ClearFormControls();
-    void ShowAllRecords(std::shared_ptr<Recordset> opened);
-    // The Record commands.
-    bool RefuseReadOnly() const;
-    int FocusedFieldBox() const;
-    void PrepareRecordForm(fRecord& form, qint64 row, bool filter = false);
-    // Only the selected rows stay in the grid, in their order.
-    void ApplyManualSelection();
+    void EnableDatabaseMenus(bool enable);
+    // The view the preferences name (ViewStyle).
+    void ShowStoredView();
     // After the rows shown changed: how many there are, then the current record.
     void SayRowsShown(int textId);
     // text, and the current record queued after it.
     void SayThenCurrentRecord(const QString& text);
-    void OpenRecordForm(qint64 row);
-    // The record source of sql, opened and counted as long work; null when stopped.
-    std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
-    void EnableDatabaseMenus(bool enable);
-    // The save dialog's file, with the extension by the exact-case rule; empty when cancelled.
-    QString AskFileToWrite(const QString& mask, int requestId, const QString& extension);
-    void SelectRowFromForm(qint64 row, int column);
-    void SortInOrder(Qt::SortOrder order);
-    // The columns' captions and the selected row's texts, for the actions.
-    cActionRow SelectedActionRow() const;
-    bool FieldBoxKeyDown(int column, int keyCode, int shift);
-    void FieldBoxFocused(int column);
-    void FieldBoxLeft(int column);
-    int FieldBoxColumn(const QObject* object) const;
+    void SayWhereTheKeysAre();
+    // F12, Alt+Enter and the shortcuts of commands that cannot run now; true when taken.
+    bool WindowKeyPressed(const QKeyEvent* key);
     // What to say for a key that is the shortcut of a command that cannot run now (a
     // disabled one); empty when it is no such key.
     QString WhyShortcutCannotRun(const QKeyEvent* key) const;
-    void SayWhereTheKeysAre();
-    // What a key that does nothing in a form box says instead, or empty.
-    static QString WhyFieldBoxKeyDoesNothing(const QKeyEvent* key);
     // Runs a command that may throw, showing a failure in the OK box.
     template <typename Command>
     void Guarded(Command&& command);
@@ -193,10 +163,11 @@ private:
     std::shared_ptr<Recordset> m_recordset;
     std::unique_ptr<cSetting> m_setting;
     std::unique_ptr<cActions> m_actions;
-    std::unique_ptr<cStandardEditBox> my_EditBox;
-    int m_currentColumn = 0;
+    std::unique_ptr<cFormView> m_form;
+    std::unique_ptr<cFileCommands> m_files;
+    std::unique_ptr<cRecordCommands> m_records;
+    std::unique_ptr<cViewCommands> m_view;
+    std::unique_ptr<cDesignCommands> m_design;
     bool m_unloaded = false;
     int m_busy = 0;
-    // What the filter form was last given, box by box, offered again the next time.
-    QStringList m_filterValues;
 };

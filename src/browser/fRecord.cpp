@@ -12,6 +12,7 @@
 #include "mConvert.h"
 #include "mFilter.h"
 #include "mJetErrors.h"
+#include "mNames.h"
 #include "modDialogs.h"
 #include "sMain.h"
 
@@ -204,7 +205,7 @@ bool fRecord::BuildFilter()
         // A condition names its field, and the name of a field an earlier one also bears
         // (a.Id and b.Id of a join) would narrow that earlier field's values instead.
         for (int earlier = 0; earlier < index; ++earlier) {
-            if (fields->Item(earlier)->Name().compare(field->Name(), Qt::CaseInsensitive) == 0) {
+            if (SameName(fields->Item(earlier)->Name(), field->Name())) {
                 TellFieldError(i, FillPlaceholders(LoadString(10619), {Caption(i)}));
                 return false;
             }

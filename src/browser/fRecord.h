@@ -1,5 +1,8 @@
 #pragma once
 
+// The record editor and the filter form: one box a shown column, OK and Cancel. It writes
+// the one record it edits; it knows nothing of the main window.
+
 #include "cFieldRows.h"
 
 #include <QDialog>

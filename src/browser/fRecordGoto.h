@@ -1,5 +1,8 @@
 #pragma once
 
+// The Go to dialog: the number of the record to go to beside the number of records. It
+// only asks; the caller moves the selection.
+
 #include <QDialog>
 
 #include <memory>

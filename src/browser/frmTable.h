@@ -1,5 +1,8 @@
 #pragma once
 
+// The table chooser shown when a database opens with no stored query. It only lists the
+// names it is given; it opens nothing.
+
 #include <QDialog>
 
 class QListWidget;

@@ -1,5 +1,8 @@
 #pragma once
 
+// The program's start and end: the command line, the first database, termination signals
+// and closing once the dialogs are done. The window's own work is not here.
+
 #include <QString>
 
 class fApplication;

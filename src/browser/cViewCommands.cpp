@@ -1,0 +1,208 @@
+#include "cViewCommands.h"
+
+#include "Database.h"
+#include "Recordset.h"
+#include "cRecordCommands.h"
+#include "cRecordList.h"
+#include "cRuntimeError.h"
+#include "cMenuStyle.h"
+#include "cSetting.h"
+#include "fApplication.h"
+#include "fRecord.h"
+#include "frmRecordOrder.h"
+#include "mErrorMessage.h"
+#include "mFilter.h"
+#include "mLongWork.h"
+#include "mStringTable.h"
+#include "modCommon.h"
+#include "modDialogs.h"
+#include "sMain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScopeGuard>
+
+cViewCommands::cViewCommands(fApplication& window) : m_window(window) {}
+
+void cViewCommands::AllRecords()
+{
+    if (m_window.mnuViewAllRecords->isChecked()) {
+        VoiceOutput(2, 0, LoadString(10611));
+        return;
+    }
+    ShowAllRecords(nullptr);
+    if (m_window.mnuViewAllRecords->isChecked())
+        m_window.SayRowsShown(10610);
+}
+
+void cViewCommands::Filter()
+{
+    // Filter stays marked whether or not a new filter comes of it.
+    m_window.mnuViewAllRecords->setChecked(false);
+    m_window.mnuViewFilter->setChecked(true);
+    if (m_window.list->CountSelected() >= 2) {
+        m_window.m_records->KeepSelectedRows();
+    } else {
+        fRecord form(&m_window);
+        m_window.m_records->PrepareRecordForm(form, -1, &m_filterValues);
+        form.FocusField(1);
+        ExecModal(form);
+        if (form.Result() != fRecord::ResultOk)
+            return;
+        m_filterValues = form.Filter();
+        const QString condition = form.FilterAsString();
+        std::shared_ptr<Recordset> opened;
+        try {
+            opened = OpenSource(m_window.m_database, FilteredQuery(m_window.m_setting->Query(), condition));
+        } catch (const cRuntimeError&) {
+            // The rows shown so far stay, with the recordset they come from.
+            ShowOkMessage(FormatErrorMessage(CaptureError()));
+            return;
+        }
+        if (!opened)
+            return; // stopped: the rows shown so far stay
+        m_window.m_recordset = std::move(opened);
+        m_window.FillList();
+        m_window.SayRowsShown(10608);
+    }
+    m_window.keyFilter->setEnabled(true);
+    m_window.ShowStoredView();
+}
+
+void cViewCommands::ShowAllRecords(std::shared_ptr<Recordset> opened)
+{
+    if (m_window.mnuViewAllRecords->isChecked() || !m_window.m_database || !m_window.m_setting)
+        return;
+    // A source just opened by ApplySetting is the same SQL; it is not opened twice. The
+    // marks move only once it is open: one that fails or is stopped leaves the filtered
+    // rows, and Ctrl+A tries again.
+    if (!opened)
+        opened = OpenSource(m_window.m_database, m_window.m_setting->Query());
+    if (!opened)
+        return; // stopped: the grid stays as it was
+    m_window.mnuViewAllRecords->setChecked(true);
+    m_window.mnuViewFilter->setChecked(false);
+    m_window.m_recordset = std::move(opened);
+    m_window.FillList();
+    m_window.keyFilter->setEnabled(false);
+}
+
+std::shared_ptr<Recordset> cViewCommands::OpenSource(const std::shared_ptr<Database>& database, const QString& sql)
+{
+    // A query on a server, a large Access table or a million records to count may take
+    // a while: it runs where Escape can stop it. The count is made here, where the grid
+    // would otherwise make it without a way to stop.
+    std::shared_ptr<Recordset> opened;
+    const bool complete = RunLongWork(
+        LoadString(10604), LoadString(10605),
+        [&](cWorkControl&) {
+            opened = database->OpenRecordset(sql);
+            opened->RecordCount();
+        },
+        [database] { database->Interrupt(); });
+    return complete ? opened : nullptr;
+}
+
+void cViewCommands::PrepareOrderByMenu()
+{
+    cRecordList* list = m_window.list;
+    QList<QAction*>& items = m_window.mnuViewOrderByColumn;
+    while (items.size() > 1)
+        delete items.takeLast();
+    for (int i = 1; i <= list->ColumnCount(); ++i) {
+        auto* item = new QAction(list->HeaderText(i - 1) + u'\t' + LoadString(200) + u'+' + QString::number(i),
+                                 m_window.mnuViewOrderBy);
+        item->setObjectName(QStringLiteral("mnuViewOrderByColumn%1").arg(i));
+        item->setCheckable(true);
+        m_window.mnuViewOrderBy->insertAction(m_window.mnuViewOrderBySeparator, item);
+        m_window.OnCommand(item, [this, i] { OrderByColumn(i); });
+        items.append(item);
+    }
+    items[0]->setVisible(list->ColumnCount() == 0);
+    UpdateOrderByChecks();
+    RefreshMenus(&m_window);
+}
+
+void cViewCommands::UpdateOrderByChecks()
+{
+    const cRecordList* list = m_window.list;
+    const QList<QAction*>& items = m_window.mnuViewOrderByColumn;
+    for (QAction* item : items)
+        item->setChecked(false);
+    const bool sorted = list->IsSorted();
+    if (sorted && list->SortKey() + 1 < items.size())
+        items[list->SortKey() + 1]->setChecked(true);
+    m_window.mnuViewOrderBySortAZ->setChecked(sorted && list->SortOrder() == Qt::AscendingOrder);
+    m_window.mnuViewOrderBySortZA->setChecked(sorted && list->SortOrder() != Qt::AscendingOrder);
+    m_window.mnuViewAsGrid->setChecked(!m_window.IsFormView());
+    m_window.mnuViewAsForm->setChecked(m_window.IsFormView());
+}
+
+void cViewCommands::OrderByColumn(int index)
+{
+    cRecordList* list = m_window.list;
+    if (index >= 1 && index <= list->ColumnCount() && list->SortByColumn(index - 1))
+        m_window.SayThenCurrentRecord(list->OrderText());
+    UpdateOrderByChecks();
+}
+
+void cViewCommands::SortAZ()
+{
+    SortInOrder(Qt::AscendingOrder);
+}
+
+void cViewCommands::SortZA()
+{
+    SortInOrder(Qt::DescendingOrder);
+}
+
+void cViewCommands::SortInOrder(Qt::SortOrder order)
+{
+    cRecordList* list = m_window.list;
+    if (list->ColumnCount() > 0 && list->SortBy(list->SortKey() >= 0 ? list->SortKey() : 0, order))
+        m_window.SayThenCurrentRecord(list->OrderText());
+    UpdateOrderByChecks();
+}
+
+void cViewCommands::FitColumnWidths()
+{
+    m_window.list->FitColumnWidths();
+}
+
+void cViewCommands::FieldSelection()
+{
+    if (!m_window.m_database || !m_window.m_setting)
+        return;
+    cSetting& setting = *m_window.m_setting;
+    cRecordList* list = m_window.list;
+    const bool formView = m_window.IsFormView();
+    frmRecordOrder form(&m_window);
+    form.Prepare(*m_window.m_database, setting.SelectedTable());
+    ExecModal(form);
+    // A query the engine refuses is told by ApplySetting and leaves everything as it was,
+    // the stored query included.
+    const QString previous = setting.Query();
+    setting.setQuery(form.Query());
+    bool opened = false;
+    {
+        m_window.setUpdatesEnabled(false);
+        const auto resume = qScopeGuard([this] { m_window.setUpdatesEnabled(true); });
+        opened = m_window.ApplySetting(QString(), true);
+    }
+    if (!opened)
+        setting.setQuery(previous);
+    m_window.ItemClick(list->SelectedRow());
+    // The view the command started in, with the keyboard in it: the form's boxes are new.
+    if (formView) {
+        m_window.mnuViewAsForm_Click();
+        if (opened && m_window.Text.size() > 1)
+            m_window.Text[1]->setFocus();
+    } else {
+        m_window.mnuViewAsGrid_Click();
+        list->setFocus();
+        if (opened && list->SelectedRow() >= 0)
+            VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+    }
+}
