@@ -5,13 +5,13 @@
 
 #include "cDatabaseDriver.h"
 #include "cSqliteStatement.h"
-#include "mSqliteValues.h"
 
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
+class cDistinctRaw;
 class cSqliteDriver;
 
 // A record source over SQLite. A query of one table is keyed by the table's row
