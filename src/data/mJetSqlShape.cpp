@@ -222,6 +222,35 @@ bool IsNameToken(const SqlToken& t)
            || (t.kind == SqlKind::Word && !joinWords.contains(t.upper) && !FromStopWords().contains(t.upper));
 }
 
+// What lies between FROM and the clause after it, when it is one table with or without
+// an alias.
+void ReadSingleTable(const QString& sqliteSql, const std::vector<SqlToken>& t, size_t fromIndex, size_t fromEnd,
+                     JetSelectShape& shape)
+{
+    const size_t count = fromEnd - fromIndex - 1;
+    const SqlToken* first = count >= 1 ? &t[fromIndex + 1] : nullptr;
+    bool single = first && IsNameToken(*first) && first->depth == 0;
+    QString alias;
+    if (single && count == 2) {
+        single = IsNameToken(t[fromIndex + 2]);
+        alias = t[fromIndex + 2].upper;
+    } else if (single && count == 3) {
+        single = IsSqlWord(t[fromIndex + 2], "AS") && IsNameToken(t[fromIndex + 3]);
+        alias = t[fromIndex + 3].upper;
+    } else if (count != 1) {
+        single = false;
+    }
+    if (single) {
+        auto original = [&sqliteSql](const SqlToken& k) {
+            return k.kind == SqlKind::Name ? k.upper : sqliteSql.mid(k.begin, k.end - k.begin);
+        };
+        shape.SingleTable = true;
+        shape.Table = original(*first);
+        if (!alias.isEmpty())
+            shape.Alias = original(t[fromEnd - 1]);
+    }
+}
+
 } // namespace
 
 JetSelectShape AnalyseSelect(const QString& sqliteSql)
@@ -280,30 +309,8 @@ JetSelectShape AnalyseSelect(const QString& sqliteSql)
         }
     }
 
-    if (fromIndex != 0) {
-        const size_t count = fromEnd - fromIndex - 1;
-        const SqlToken* first = count >= 1 ? &t[fromIndex + 1] : nullptr;
-        bool single = first && IsNameToken(*first) && first->depth == 0;
-        QString alias;
-        if (single && count == 2) {
-            single = IsNameToken(t[fromIndex + 2]);
-            alias = t[fromIndex + 2].upper;
-        } else if (single && count == 3) {
-            single = IsSqlWord(t[fromIndex + 2], "AS") && IsNameToken(t[fromIndex + 3]);
-            alias = t[fromIndex + 3].upper;
-        } else if (count != 1) {
-            single = false;
-        }
-        if (single) {
-            auto original = [&sqliteSql](const SqlToken& k) {
-                return k.kind == SqlKind::Name ? k.upper : sqliteSql.mid(k.begin, k.end - k.begin);
-            };
-            shape.SingleTable = true;
-            shape.Table = original(*first);
-            if (!alias.isEmpty())
-                shape.Alias = original(t[fromEnd - 1]);
-        }
-    }
+    if (fromIndex != 0)
+        ReadSingleTable(sqliteSql, t, fromIndex, fromEnd, shape);
     shape.Updatable = shape.SingleTable && !distinct && !grouped && !compound && !aggregate;
     return shape;
 }
