@@ -11,8 +11,10 @@ pkg_check_modules(JETSQL_SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 add_executable(jetsql_fuzz
   ${CMAKE_CURRENT_LIST_DIR}/jetsql_fuzz.cpp
   ${QUARNEL_ROOT}/src/data/mJetSql.cpp
+  ${QUARNEL_ROOT}/src/data/mJetSqlTokens.cpp
   ${QUARNEL_ROOT}/src/data/mJetSqlTranslate.cpp
   ${QUARNEL_ROOT}/src/data/mJetSqlShape.cpp
+  ${QUARNEL_ROOT}/src/data/mSqliteSchema.cpp
   ${QUARNEL_ROOT}/src/data/mJetSqlFunctions.cpp
   ${QUARNEL_ROOT}/src/data/mOdbcSql.cpp
   ${QUARNEL_ROOT}/src/data/cSqliteStatement.cpp

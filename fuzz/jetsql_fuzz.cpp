@@ -8,6 +8,7 @@
 #include "cRuntimeError.h"
 #include "mJetSql.h"
 #include "mOdbcSql.h"
+#include "mSqliteSchema.h"
 
 #include <sqlite3.h>
 
@@ -95,6 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         jet = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     }
     AnalyseSelect(jet); // meant for translated text, but must bear anything
+    // SQLite's own CREATE TABLE texts are read by the same tokens, and must bear anything too.
+    if (const auto table = SplitCreateTable(jet)) {
+        for (const QString& column : table->Columns)
+            SplitColumnDefinition(column);
+    }
     CheckOdbcTranslation(db, jet);
     QString sql;
     try {

@@ -1,6 +1,5 @@
 #include "cSqliteCursor.h"
 
-#include "cCurrency.h"
 #include "cRuntimeError.h"
 #include "cSqliteBulkReader.h"
 #include "cSqliteDriver.h"
@@ -8,16 +7,16 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mNames.h"
 #include "mSqliteIdentity.h"
+#include "mSqliteTypes.h"
+#include "mSqliteValues.h"
 #include "mStringTable.h"
 
-#include <QDateTime>
 #include <QHash>
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
-#include <cstring>
 #include <optional>
 #include <thread>
 
@@ -36,267 +35,6 @@ QString NumberedColumns(qsizetype count)
         columns << QStringLiteral("c%1").arg(i);
     return columns.join(QLatin1String(", "));
 }
-
-// 'YYYY-MM-DD[ HH:MM[:SS]]' as the engine stores dates; other texts stay texts.
-QVariant ParseStoredDate(const unsigned char* text, int length)
-{
-    auto digits = [&](int at, int count, int& value) {
-        value = 0;
-        if (at + count > length)
-            return false;
-        for (int i = at; i < at + count; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return false;
-            value = value * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    bool ok = digits(0, 4, year) && length >= 10 && text[4] == '-' && digits(5, 2, month) && text[7] == '-'
-              && digits(8, 2, day);
-    if (ok && length > 10) {
-        ok = (text[10] == ' ' || text[10] == 'T') && digits(11, 2, hour) && length >= 16 && text[13] == ':'
-             && digits(14, 2, minute);
-        if (ok && length > 16)
-            ok = text[16] == ':' && digits(17, 2, second);
-    }
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
-    if (!ok || !date.isValid() || !time.isValid())
-        return QString::fromUtf8(reinterpret_cast<const char*>(text), length);
-    return QDateTime(date, time, Qt::UTC);
-}
-
-// A value as SQLite hands it out, before it becomes the field's value.
-struct RawValue {
-    int Kind = SQLITE_NULL;
-    qint64 Integer = 0;
-    double Real = 0;
-    const unsigned char* Bytes = nullptr;
-    int Size = 0;
-};
-
-RawValue RawOf(sqlite3_stmt* statement, int column)
-{
-    RawValue raw;
-    raw.Kind = sqlite3_column_type(statement, column);
-    switch (raw.Kind) {
-    case SQLITE_INTEGER: raw.Integer = sqlite3_column_int64(statement, column); break;
-    case SQLITE_FLOAT: raw.Real = sqlite3_column_double(statement, column); break;
-    case SQLITE_TEXT: raw.Bytes = sqlite3_column_text(statement, column); break;
-    case SQLITE_BLOB: raw.Bytes = static_cast<const unsigned char*>(sqlite3_column_blob(statement, column)); break;
-    default: break;
-    }
-    if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB)
-        raw.Size = sqlite3_column_bytes(statement, column);
-    return raw;
-}
-
-QVariant ValueOf(const RawValue& raw, int type)
-{
-    switch (raw.Kind) {
-    case SQLITE_NULL:
-        return QVariant();
-    case SQLITE_INTEGER: {
-        const qint64 value = raw.Integer;
-        switch (type) {
-        case JetType::Boolean: return value != 0;
-        case JetType::Byte:
-            if (value >= 0 && value <= 255)
-                return QVariant::fromValue(quint8(value));
-            break;
-        case JetType::Integer:
-        case JetType::Long:
-            if (value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max())
-                return int(value);
-            break;
-        case JetType::Currency:
-            if (std::llabs(value) < std::numeric_limits<qint64>::max() / cCurrency::kScale)
-                return QVariant::fromValue(cCurrency::FromUnits(value * cCurrency::kScale));
-            break;
-        case JetType::Single: return float(value);
-        case JetType::Double: return double(value);
-        case JetType::Text:
-        case JetType::Memo: return QString::number(value);
-        default: break;
-        }
-        return value;
-    }
-    case SQLITE_FLOAT: {
-        const double value = raw.Real;
-        if (type == JetType::Currency && std::isfinite(value) && std::fabs(value) < 9e14)
-            return QVariant::fromValue(cCurrency::FromUnits(std::llround(value * cCurrency::kScale)));
-        if (type == JetType::Single)
-            return float(value);
-        return value;
-    }
-    case SQLITE_TEXT:
-        if (type == JetType::Date)
-            return ParseStoredDate(raw.Bytes, raw.Size);
-        // Stored as UTF-8: converting here once is cheaper than asking SQLite for UTF-16.
-        return QString::fromUtf8(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
-    default:
-        return QByteArray(reinterpret_cast<const char*>(raw.Bytes), raw.Size);
-    }
-}
-
-QVariant ReadValue(sqlite3_stmt* statement, int column, int type)
-{
-    return ValueOf(RawOf(statement, column), type);
-}
-
-quint64 Mix(quint64 h)
-{
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    return h ^ (h >> 33);
-}
-
-// A quick hash of a few bytes: the values of one column are hashed a million times.
-quint64 HashBytes(const char* bytes, size_t size, quint64 seed)
-{
-    quint64 h = seed ^ (size * 0x9E3779B97F4A7C15ULL);
-    for (; size >= 8; bytes += 8, size -= 8) {
-        quint64 word;
-        std::memcpy(&word, bytes, 8);
-        h = (h ^ Mix(word)) * 0x9E3779B97F4A7C15ULL;
-    }
-    if (size > 0) {
-        quint64 word = 0;
-        std::memcpy(&word, bytes, size);
-        h = (h ^ Mix(word)) * 0x9E3779B97F4A7C15ULL;
-    }
-    return Mix(h);
-}
-
-// Raw values seen once each, by their kind and bytes, in one block of memory: a column of
-// a million records often holds few distinct values, and hashing bytes is cheaper than
-// making a value of each. A column that turns out to hold mostly distinct values is no
-// longer looked up: each record then simply gets an entry of its own.
-class cDistinctRaw {
-public:
-    // Grows as values come: a column of few values never touches more than a few slots.
-    explicit cDistinctRaw(qint64 expected)
-    {
-        m_slots.assign(1024, 0);
-        m_entries.reserve(size_t(std::min<qint64>(expected, 1024)));
-    }
-
-    qint32 Add(const RawValue& raw)
-    {
-        char head[9];
-        head[0] = char(raw.Kind);
-        size_t headSize = 1;
-        const char* tail = nullptr;
-        size_t tailSize = 0;
-        if (raw.Kind == SQLITE_INTEGER || raw.Kind == SQLITE_FLOAT) {
-            std::memcpy(head + 1, raw.Kind == SQLITE_INTEGER ? static_cast<const void*>(&raw.Integer)
-                                                            : static_cast<const void*>(&raw.Real), 8);
-            headSize = 9;
-        } else if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB) {
-            tail = reinterpret_cast<const char*>(raw.Bytes);
-            tailSize = size_t(raw.Size);
-        }
-        if (!m_lookUp)
-            return Append(head, headSize, tail, tailSize);
-        // Mostly distinct after a good sample: looking up would only cost.
-        if (++m_added == kSample && m_entries.size() * 10 > kSample * 9) {
-            m_lookUp = false;
-            m_slots = {};
-            return Append(head, headSize, tail, tailSize);
-        }
-        const quint64 hash = Hash(head, headSize, tail, tailSize);
-        const quint64 tag = hash >> 32;
-        const size_t mask = m_slots.size() - 1;
-        for (size_t slot = size_t(hash) & mask;; slot = (slot + 1) & mask) {
-            const quint64 held = m_slots[slot];
-            if (held == 0) {
-                const qint32 added = Append(head, headSize, tail, tailSize);
-                m_slots[slot] = (tag << 32) | quint64(added + 1);
-                if (m_entries.size() * 2 > m_slots.size())
-                    Grow();
-                return added;
-            }
-            if ((held >> 32) != tag)
-                continue;
-            const qint32 entry = qint32(held & 0xFFFFFFFFu) - 1;
-            const Entry& e = m_entries[size_t(entry)];
-            if (e.Size == headSize + tailSize && std::memcmp(m_bytes.data() + e.Offset, head, headSize) == 0
-                && (tailSize == 0 || std::memcmp(m_bytes.data() + e.Offset + headSize, tail, tailSize) == 0))
-                return entry;
-        }
-    }
-
-    qsizetype Count() const { return qsizetype(m_entries.size()); }
-
-    RawValue At(qsizetype index) const
-    {
-        const Entry& e = m_entries[size_t(index)];
-        const char* bytes = m_bytes.data() + e.Offset;
-        RawValue raw;
-        raw.Kind = bytes[0];
-        if (raw.Kind == SQLITE_INTEGER)
-            std::memcpy(&raw.Integer, bytes + 1, 8);
-        else if (raw.Kind == SQLITE_FLOAT)
-            std::memcpy(&raw.Real, bytes + 1, 8);
-        else if (raw.Kind == SQLITE_TEXT || raw.Kind == SQLITE_BLOB) {
-            raw.Bytes = reinterpret_cast<const unsigned char*>(bytes + 1);
-            raw.Size = int(e.Size - 1);
-        }
-        return raw;
-    }
-
-private:
-    static constexpr size_t kSample = 65536;
-
-    // The kind seeds the hash; a number's eight bytes or a text's bytes follow.
-    static quint64 Hash(const char* head, size_t headSize, const char* tail, size_t tailSize)
-    {
-        return headSize > 1 ? HashBytes(head + 1, headSize - 1, quint64(head[0]))
-                            : HashBytes(tail, tailSize, quint64(head[0]));
-    }
-
-    struct Entry {
-        size_t Offset;
-        size_t Size;
-    };
-
-    qint32 Append(const char* head, size_t headSize, const char* tail, size_t tailSize)
-    {
-        m_entries.push_back({m_bytes.size(), headSize + tailSize});
-        m_bytes.insert(m_bytes.end(), head, head + headSize);
-        if (tailSize > 0)
-            m_bytes.insert(m_bytes.end(), tail, tail + tailSize);
-        return qint32(m_entries.size() - 1);
-    }
-
-    void Grow()
-    {
-        std::vector<quint64> table(m_slots.size() * 2, 0);
-        const size_t mask = table.size() - 1;
-        for (const quint64 held : m_slots) {
-            if (held == 0)
-                continue;
-            const Entry& e = m_entries[size_t(held & 0xFFFFFFFFu) - 1];
-            const size_t headSize = (m_bytes[e.Offset] == SQLITE_INTEGER || m_bytes[e.Offset] == SQLITE_FLOAT) ? 9 : 1;
-            const quint64 hash = Hash(m_bytes.data() + e.Offset, headSize, m_bytes.data() + e.Offset + headSize,
-                                      e.Size - headSize);
-            size_t slot = size_t(hash) & mask;
-            while (table[slot] != 0)
-                slot = (slot + 1) & mask;
-            table[slot] = held;
-        }
-        m_slots = std::move(table);
-    }
-
-    std::vector<quint64> m_slots; // the hash's upper half, and the entry + 1; 0 for none
-    std::vector<Entry> m_entries;
-    std::vector<char> m_bytes;
-    bool m_lookUp = true;
-    size_t m_added = 0;
-};
 
 } // namespace
 
@@ -334,7 +72,7 @@ void cSqliteCursor::Open()
     if (shape.Updatable) {
         const auto table = m_driver->FindTable(shape.Table);
         const bool sameTable = table && std::all_of(m_fields.begin(), m_fields.end(), [&](const FieldSchema& f) {
-            return f.SourceTable.isEmpty() || f.SourceTable.compare(table->Name, Qt::CaseInsensitive) == 0;
+            return f.SourceTable.isEmpty() || SameName(f.SourceTable, table->Name);
         });
         const bool own = sameTable && !(table->Attributes & cSqliteDriver::kSystemObject);
         // A column named rowid hides the row's identity under that name: the rows are
@@ -404,7 +142,7 @@ void cSqliteCursor::DescribeFields(cSqliteStatement& probe)
             if (schema == tables.end())
                 schema = tables.insert(tableName, m_driver->FindTable(tableName).value_or(TableSchema{}));
             for (const FieldSchema& source : schema->Fields) {
-                if (source.Name.compare(QString::fromUtf8(origin), Qt::CaseInsensitive) == 0) {
+                if (SameName(source.Name, QString::fromUtf8(origin))) {
                     const QString shown = field.Name;
                     field = source;
                     field.Name = shown;
@@ -416,7 +154,7 @@ void cSqliteCursor::DescribeFields(cSqliteStatement& probe)
         if (!known) {
             const char* declared = sqlite3_column_decltype(statement, i);
             if (declared) {
-                field.Type = cSqliteDriver::JetTypeOfDeclared(QString::fromUtf8(declared), field.Size);
+                field.Type = JetTypeOfSqliteDeclared(QString::fromUtf8(declared), field.Size);
             } else {
                 unknown << i;
             }
@@ -780,80 +518,12 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
             // read in one pass below
         }
     }
-    if (second) {
-        const qint64 half = count / 2;
-        const QString range = sql + QStringLiteral(" WHERE c0 BETWEEN ?1 AND ?2");
-        cSqliteStatement low(m_driver->Handle(), range);
-        cSqliteStatement high(second->Handle(), range);
-        low.Bind(1, m_keys.front());
-        low.Bind(2, m_keys[size_t(half - 1)]);
-        high.Bind(1, m_keys[size_t(half)]);
-        high.Bind(2, m_keys.back());
-        cDistinctRaw lower(half);
-        cDistinctRaw upper(count - half);
-        std::atomic<qint64> done{0};
-        std::atomic<bool> abandon{false};
-        bool upperInOrder = false;
-        std::exception_ptr upperFailure;
-        std::thread reader([&] {
-            try {
-                upperInOrder = ScanInOrder(high, m_keys, half, count, upper, values.OfPosition, control, done, abandon);
-            } catch (...) {
-                upperFailure = std::current_exception();
-            }
-        });
-        bool lowerInOrder = false;
-        try {
-            lowerInOrder = ScanInOrder(low, m_keys, 0, half, lower, values.OfPosition, control, done, abandon);
-        } catch (...) {
-            abandon = true; // the other half gives up too
-            reader.join();
-            throw;
-        }
-        reader.join();
-        if (upperFailure)
-            std::rethrow_exception(upperFailure);
-        if (control.StopRequested())
-            return false;
-        if (lowerInOrder && upperInOrder) {
-            // One table of distinct values for both halves.
-            std::vector<qint32> merged(size_t(upper.Count()));
-            for (qsizetype i = 0; i < upper.Count(); ++i)
-                merged[size_t(i)] = lower.Add(upper.At(i));
-            for (qint64 position = half; position < count; ++position)
-                values.OfPosition[size_t(position)] = merged[size_t(values.OfPosition[size_t(position)])];
-            distinct.emplace(std::move(lower));
-        } else {
-            values.OfPosition.assign(size_t(count), -1); // records moved meanwhile: one pass
-        }
-    }
-
+    if (second && !ReadColumnInHalves(*second, sql, count, values.OfPosition, control, distinct))
+        return false;
     if (!distinct) {
         distinct.emplace(count);
-        cSqliteStatement scan(m_driver->Handle(), sql);
-        const int valueColumn = keyed ? 1 : 0;
-        qint64 read = 0;
-        qint64 next = 0; // the position the next record has while they come in the keys' order
-        while (scan.Step()) {
-            if ((++read & 4095) == 0) {
-                if (control.StopRequested())
-                    return false;
-                control.SetDone(read);
-            }
-            qint64 position = read - 1;
-            if (keyed) {
-                const qint64 key = scan.Int(0);
-                if (next >= 0 && next < count && m_keys[size_t(next)] == key) {
-                    position = next++;
-                } else {
-                    next = -1;
-                    position = PositionOfKey(key); // a record added since the keys were read: −1
-                }
-            }
-            if (position < 0 || position >= count)
-                continue;
-            values.OfPosition[size_t(position)] = distinct->Add(RawOf(scan.get(), valueColumn));
-        }
+        if (!ReadColumnInOnePass(sql, count, *distinct, values.OfPosition, control))
+            return false;
     }
     const int type = m_fields[field].Type;
     values.Distinct.reserve(distinct->Count());
@@ -861,6 +531,89 @@ bool cSqliteCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& co
         values.Distinct.append(ValueOf(distinct->At(i), type));
     control.SetDone(count);
     return !control.StopRequested();
+}
+
+bool cSqliteCursor::ReadColumnInHalves(cSqliteDriver& second, const QString& sql, qint64 count,
+                                       std::vector<qint32>& ofPosition, cWorkControl& control,
+                                       std::optional<cDistinctRaw>& distinct)
+{
+    const qint64 half = count / 2;
+    const QString range = sql + QStringLiteral(" WHERE c0 BETWEEN ?1 AND ?2");
+    cSqliteStatement low(m_driver->Handle(), range);
+    cSqliteStatement high(second.Handle(), range);
+    low.Bind(1, m_keys.front());
+    low.Bind(2, m_keys[size_t(half - 1)]);
+    high.Bind(1, m_keys[size_t(half)]);
+    high.Bind(2, m_keys.back());
+    cDistinctRaw lower(half);
+    cDistinctRaw upper(count - half);
+    std::atomic<qint64> done{0};
+    std::atomic<bool> abandon{false};
+    bool upperInOrder = false;
+    std::exception_ptr upperFailure;
+    std::thread reader([&] {
+        try {
+            upperInOrder = ScanInOrder(high, m_keys, half, count, upper, ofPosition, control, done, abandon);
+        } catch (...) {
+            upperFailure = std::current_exception();
+        }
+    });
+    bool lowerInOrder = false;
+    try {
+        lowerInOrder = ScanInOrder(low, m_keys, 0, half, lower, ofPosition, control, done, abandon);
+    } catch (...) {
+        abandon = true; // the other half gives up too
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (upperFailure)
+        std::rethrow_exception(upperFailure);
+    if (control.StopRequested())
+        return false;
+    if (lowerInOrder && upperInOrder) {
+        // One table of distinct values for both halves.
+        std::vector<qint32> merged(size_t(upper.Count()));
+        for (qsizetype i = 0; i < upper.Count(); ++i)
+            merged[size_t(i)] = lower.Add(upper.At(i));
+        for (qint64 position = half; position < count; ++position)
+            ofPosition[size_t(position)] = merged[size_t(ofPosition[size_t(position)])];
+        distinct.emplace(std::move(lower));
+    } else {
+        ofPosition.assign(size_t(count), -1); // records moved meanwhile: one pass
+    }
+    return true;
+}
+
+bool cSqliteCursor::ReadColumnInOnePass(const QString& sql, qint64 count, cDistinctRaw& distinct,
+                                        std::vector<qint32>& ofPosition, cWorkControl& control)
+{
+    const bool keyed = m_updatable;
+    cSqliteStatement scan(m_driver->Handle(), sql);
+    const int valueColumn = keyed ? 1 : 0;
+    qint64 read = 0;
+    qint64 next = 0; // the position the next record has while they come in the keys' order
+    while (scan.Step()) {
+        if ((++read & 4095) == 0) {
+            if (control.StopRequested())
+                return false;
+            control.SetDone(read);
+        }
+        qint64 position = read - 1;
+        if (keyed) {
+            const qint64 key = scan.Int(0);
+            if (next >= 0 && next < count && m_keys[size_t(next)] == key) {
+                position = next++;
+            } else {
+                next = -1;
+                position = PositionOfKey(key); // a record added since the keys were read: −1
+            }
+        }
+        if (position < 0 || position >= count)
+            continue;
+        ofPosition[size_t(position)] = distinct.Add(RawOf(scan.get(), valueColumn));
+    }
+    return true;
 }
 
 QVariant cSqliteCursor::ValueOfRaw(const RawCell& cell, int type)

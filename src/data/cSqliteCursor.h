@@ -1,12 +1,17 @@
 #pragma once
 
+// Record sources over the engine's SQLite files: keyed reading, changes through the row
+// identity, a column read whole. Values are made in mSqliteValues; no Jet text read here.
+
 #include "cDatabaseDriver.h"
 #include "cSqliteStatement.h"
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
+class cDistinctRaw;
 class cSqliteDriver;
 
 // A record source over SQLite. A query of one table is keyed by the table's row
@@ -47,6 +52,12 @@ private:
     void DropMaterialised();
     void PrepareForChange();
     qint64 PositionOfKey(qint64 key);
+    // ReadColumn's two ways; false when stopped. In halves leaves distinct empty when the
+    // records moved meanwhile.
+    bool ReadColumnInHalves(cSqliteDriver& second, const QString& sql, qint64 count, std::vector<qint32>& ofPosition,
+                            cWorkControl& control, std::optional<cDistinctRaw>& distinct);
+    bool ReadColumnInOnePass(const QString& sql, qint64 count, cDistinctRaw& distinct, std::vector<qint32>& ofPosition,
+                             cWorkControl& control);
 
     std::shared_ptr<cSqliteDriver> m_driver;
     QString m_jetSql;

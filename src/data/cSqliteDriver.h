@@ -1,5 +1,8 @@
 #pragma once
 
+// The engine's facade over its own SQLite files: opening, the catalogue and each change of
+// structure, handed to the units that do the work. Jet SQL is translated elsewhere.
+
 #include "cDatabaseDriver.h"
 #include "cSqliteStatement.h"
 
@@ -8,9 +11,6 @@
 #include <atomic>
 #include <memory>
 #include <optional>
-
-class cStructureProgress;
-struct SqliteTableText;
 
 // The engine's own database files: SQLite 3. What the engine needs and SQLite lacks
 // (the zero-length rule, the text of stored queries, the database's locale) is kept in
@@ -61,7 +61,8 @@ public:
     // A table (not a view) by name, compared as SQLite compares names.
     std::optional<TableSchema> FindTable(const QString& name);
 
-    static int JetTypeOfDeclared(const QString& declared, qint32& size);
+    // The declared type the engine writes for a field (mSqliteTypes.h), for those who
+    // make the engine's tables by other means.
     static QString DeclaredTypeOf(const FieldSchema& field);
 
     // How long the engine's own reads of a file's catalogue may take (opening it, listing
@@ -79,19 +80,6 @@ private:
     TableSchema ReadTable(const QString& name, qint32 attributes);
     QString ColumnDefinition(const FieldSchema& field) const;
     void CheckNewField(const TableSchema& table, const FieldSchema& field, const QString& replacing) const;
-    struct Relation {
-        QString Child, ChildField, Parent, ParentField;
-    };
-    SqliteTableText TableText(const TableSchema& table);
-    void Rebuild(const QString& table, const SqliteTableText& text, const QString& added, const QString& lossy,
-                 cStructureProgress& progress);
-    static QString ConversionLoss(const FieldSchema& field);
-    bool SchemaWritable() const;
-    bool IsKeyColumn(const QString& table, const QString& column);
-    bool ReplaceDefinition(const QString& table, const SqliteTableText& text);
-    void MendCollations(const TableSchema& table, cStructureProgress& progress);
-    QList<Relation> Relations();
-    qint64 BrokenRelations(const QString& table);
     void SetZeroLengthRule(const QString& table, const FieldSchema& field);
     bool NameTaken(const QString& name);
     template <typename Work> void InTransaction(Work work);

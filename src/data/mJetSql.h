@@ -1,5 +1,8 @@
 #pragma once
 
+// The Jet SQL dialect on SQLite: the text users and stored queries are written in becomes
+// one SQLite statement, and the functions it relies on are registered per connection.
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -8,9 +11,6 @@
 #include <functional>
 
 struct sqlite3;
-
-// The Jet SQL dialect on SQLite: the text users and stored queries are written in becomes
-// one SQLite statement, and the functions it relies on are registered per connection.
 
 // Jet SQL to SQLite SQL. [names] become "names", #dates# the stored text
 // 'YYYY-MM-DD HH:MM:SS', True/Yes -1, False/No 0, Mod %, "texts" 'texts', DISTINCTROW
@@ -42,9 +42,6 @@ QString JetBracketName(const QString& name);
 // A text as a literal: in single quotes, a quote inside doubled. Jet, SQLite and ODBC
 // sources read it alike (but see OdbcDialect::BackslashEscapes).
 QString JetQuoteText(const QString& text);
-// The bracketed name opening at sql[open] ("["), "]]" inside read as "]": its content goes
-// to name and the index just past the closing bracket is returned; −1 when it is not closed.
-qsizetype ReadJetBracketedName(const QString& sql, qsizetype open, QString& name);
 
 // The names a Jet text mentions: its words and [bracketed names], as written. Throws as
 // the translation would for a text Jet cannot read.

@@ -1,3 +1,6 @@
+// The shape of a statement judged from its tokens: where a condition may go, whether a
+// translated SELECT reads one table, whether a record source would change anything.
+
 #include "mJetSql.h"
 
 #include "cRuntimeError.h"
@@ -9,6 +12,85 @@
 #include <vector>
 
 using namespace JetTokens;
+
+namespace {
+
+// A name where a field or table may stand: bracketed, or a word that is no clause's.
+bool IsPlainName(const Token& t)
+{
+    return t.kind == Kind::Name || (t.kind == Kind::Word && !StopWords().contains(t.upper));
+}
+
+// A "(" follows: a call or a subquery.
+bool OpensParenthesis(const std::vector<Token>& t, qsizetype i)
+{
+    const qsizetype next = NextSignificant(t, i);
+    return next >= 0 && IsOp(t[next], "(");
+}
+
+// The significant tokens outside every parenthesis, which hide subqueries and
+// expressions; false when the parentheses do not pair or there are none.
+bool TopLevel(const std::vector<Token>& t, std::vector<qsizetype>& top)
+{
+    int depth = 0;
+    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+        if (t[i].kind == Kind::Space)
+            continue;
+        if (IsOp(t[i], ")")) {
+            if (--depth < 0)
+                return false;
+            continue;
+        }
+        if (depth == 0 && !IsOp(t[i], "("))
+            top.push_back(i);
+        if (IsOp(t[i], "("))
+            ++depth;
+    }
+    return depth == 0 && !top.empty();
+}
+
+// SELECT [DISTINCT|DISTINCTROW|ALL] and a list of names, qualified names and stars,
+// nothing computed or renamed; k ends on the FROM. A "(" (a call, a subquery) is left out
+// of the top level, so it is looked for after each token.
+bool ListsFieldsOnly(const std::vector<Token>& t, const std::vector<qsizetype>& top, size_t& k)
+{
+    if (!IsWord(t[top[k]], "SELECT"))
+        return false;
+    ++k;
+    while (k < top.size()
+           && (IsWord(t[top[k]], "DISTINCT") || IsWord(t[top[k]], "DISTINCTROW") || IsWord(t[top[k]], "ALL")))
+        ++k;
+    if (OpensParenthesis(t, top[k - 1]))
+        return false;
+    bool any = false;
+    for (; k < top.size() && !IsWord(t[top[k]], "FROM"); ++k) {
+        const qsizetype i = top[k];
+        if (!(IsPlainName(t[i]) || IsOp(t[i], "*") || IsOp(t[i], ".") || IsOp(t[i], ",")) || OpensParenthesis(t, i))
+            return false;
+        any = true;
+        // Two names in a row: the second one renames the first.
+        if (k > 0 && IsPlainName(t[i]) && IsPlainName(t[top[k - 1]]))
+            return false;
+    }
+    return any && k < top.size();
+}
+
+// FROM and one table, with or without an alias; k ends past them.
+bool FromOneTable(const std::vector<Token>& t, const std::vector<qsizetype>& top, size_t& k)
+{
+    const qsizetype table = NextSignificant(t, top[k]);
+    ++k;
+    if (k >= top.size() || top[k] != table || !IsPlainName(t[table]) || OpensParenthesis(t, table))
+        return false;
+    ++k;
+    if (k < top.size() && IsWord(t[top[k]], "AS"))
+        ++k;
+    if (k < top.size() && IsPlainName(t[top[k]]))
+        ++k;
+    return true;
+}
+
+} // namespace
 
 JetSelectClauses AnalyseJetClauses(const QString& jetSql)
 {
@@ -29,70 +111,16 @@ JetSelectClauses AnalyseJetClauses(const QString& jetSql)
     } catch (const cRuntimeError&) {
         return c;
     }
-    // Only the top level is looked at; parentheses hide subqueries and expressions.
     std::vector<qsizetype> top;
-    int depth = 0;
-    for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
-        if (t[i].kind == Kind::Space)
-            continue;
-        if (IsOp(t[i], ")")) {
-            if (--depth < 0)
-                return c;
-            continue;
-        }
-        if (depth == 0 && !IsOp(t[i], "("))
-            top.push_back(i);
-        if (IsOp(t[i], "("))
-            ++depth;
-    }
-    if (depth != 0 || top.empty())
-        return c;
-    const auto word = [&t](qsizetype i, const char* w) { return IsWord(t[i], w); };
-    const auto isName = [&t](qsizetype i) {
-        return t[i].kind == Kind::Name || (t[i].kind == Kind::Word && !StopWords().contains(t[i].upper));
-    };
     size_t k = 0;
-    if (!word(top[k], "SELECT"))
+    if (!TopLevel(t, top) || !ListsFieldsOnly(t, top, k) || !FromOneTable(t, top, k))
         return c;
-    ++k;
-    while (k < top.size() && (word(top[k], "DISTINCT") || word(top[k], "DISTINCTROW") || word(top[k], "ALL")))
-        ++k;
-    // The list: names, qualified names and stars, nothing computed or renamed; a "(" (a
-    // call, a subquery) is left out of the top level, so it is looked for after each token.
-    const auto opensParenthesis = [&t](qsizetype i) {
-        const qsizetype next = NextSignificant(t, i);
-        return next >= 0 && IsOp(t[next], "(");
-    };
-    if (opensParenthesis(top[k - 1]))
-        return c;
-    bool any = false;
-    for (; k < top.size() && !word(top[k], "FROM"); ++k) {
-        const qsizetype i = top[k];
-        if (!(isName(i) || IsOp(t[i], "*") || IsOp(t[i], ".") || IsOp(t[i], ",")) || opensParenthesis(i))
-            return c;
-        any = true;
-        // Two names in a row: the second one renames the first.
-        if (k > 0 && isName(i) && isName(top[k - 1]))
-            return c;
-    }
-    if (!any || k >= top.size())
-        return c;
-    // FROM and one table, with or without an alias.
-    const qsizetype table = NextSignificant(t, top[k]);
-    ++k;
-    if (k >= top.size() || top[k] != table || !isName(table) || opensParenthesis(table))
-        return c;
-    ++k;
-    if (k < top.size() && word(top[k], "AS"))
-        ++k;
-    if (k < top.size() && isName(top[k]))
-        ++k;
     qsizetype conditionEnd = -1;
     for (; k < top.size(); ++k) {
         const qsizetype i = top[k];
-        if (word(i, "WHERE") && c.ConditionStart < 0 && conditionEnd < 0) {
+        if (IsWord(t[i], "WHERE") && c.ConditionStart < 0 && conditionEnd < 0) {
             c.ConditionStart = i + 1 < qsizetype(t.size()) ? t[i + 1].pos : jetSql.size();
-        } else if (word(i, "ORDER") && k + 1 < top.size() && word(top[k + 1], "BY")) {
+        } else if (IsWord(t[i], "ORDER") && k + 1 < top.size() && IsWord(t[top[k + 1]], "BY")) {
             if (conditionEnd < 0)
                 conditionEnd = t[i].pos;
             break;
@@ -101,7 +129,7 @@ JetSelectClauses AnalyseJetClauses(const QString& jetSql)
         } else if (c.ConditionStart < 0 || (StopWords().contains(t[i].upper) && !ConditionWords().contains(t[i].upper))) {
             // A join, a comma, grouping, a compound, or anything else after the table.
             return c;
-        } else if (word(i, "OR") || word(i, "XOR") || word(i, "EQV") || word(i, "IMP")) {
+        } else if (IsWord(t[i], "OR") || IsWord(t[i], "XOR") || IsWord(t[i], "EQV") || IsWord(t[i], "IMP")) {
             c.ConditionHasOr = true;
         }
     }
@@ -131,49 +159,22 @@ struct SqlToken {
 std::vector<SqlToken> TokeniseSqlite(const QString& sql)
 {
     std::vector<SqlToken> tokens;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
     int depth = 0;
-    while (i < n) {
-        const QChar c = sql[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            ++i;
-        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            while (i < n && sql[i] != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
-        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            QString content;
-            ++i;
-            while (i < n) {
-                if (sql[i] == close) {
-                    if (c != u'[' && i + 1 < n && sql[i + 1] == close) {
-                        content += close;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                content += sql[i++];
-            }
-            tokens.push_back({c == u'\'' ? SqlKind::Literal : SqlKind::Name, content, start, i, depth});
-        } else if (IsWordChar(c) || c == u'$') {
-            while (i < n && (IsWordChar(sql[i]) || sql[i] == u'$'))
-                ++i;
-            const SqlKind kind = IsDigit(c) ? SqlKind::Other : SqlKind::Word;
-            tokens.push_back({kind, sql.mid(start, i - start).toUpper(), start, i, depth});
-        } else {
-            if (c == u')')
+    for (const SqlText::Piece& piece : SqlText::ReadAll(sql, SqlText::Dialect::Sqlite)) {
+        const QString text = sql.mid(piece.begin, piece.end - piece.begin);
+        switch (piece.kind) {
+        case SqlText::Kind::Comment: break; // one the end broke off
+        case SqlText::Kind::Text: tokens.push_back({SqlKind::Literal, piece.content, piece.begin, piece.end, depth}); break;
+        case SqlText::Kind::Name: tokens.push_back({SqlKind::Name, piece.content, piece.begin, piece.end, depth}); break;
+        case SqlText::Kind::Word: tokens.push_back({SqlKind::Word, text.toUpper(), piece.begin, piece.end, depth}); break;
+        case SqlText::Kind::Number: tokens.push_back({SqlKind::Other, text.toUpper(), piece.begin, piece.end, depth}); break;
+        default:
+            if (text == QLatin1String(")"))
                 --depth;
-            tokens.push_back({SqlKind::Other, QString(c), start, i + 1, depth});
-            if (c == u'(')
+            tokens.push_back({SqlKind::Other, text, piece.begin, piece.end, depth});
+            if (text == QLatin1String("("))
                 ++depth;
-            ++i;
+            break;
         }
     }
     return tokens;
@@ -219,6 +220,35 @@ bool IsNameToken(const SqlToken& t)
         QStringLiteral("AS"), QStringLiteral("SELECT"), QStringLiteral("VALUES")};
     return t.kind == SqlKind::Name
            || (t.kind == SqlKind::Word && !joinWords.contains(t.upper) && !FromStopWords().contains(t.upper));
+}
+
+// What lies between FROM and the clause after it, when it is one table with or without
+// an alias.
+void ReadSingleTable(const QString& sqliteSql, const std::vector<SqlToken>& t, size_t fromIndex, size_t fromEnd,
+                     JetSelectShape& shape)
+{
+    const size_t count = fromEnd - fromIndex - 1;
+    const SqlToken* first = count >= 1 ? &t[fromIndex + 1] : nullptr;
+    bool single = first && IsNameToken(*first) && first->depth == 0;
+    QString alias;
+    if (single && count == 2) {
+        single = IsNameToken(t[fromIndex + 2]);
+        alias = t[fromIndex + 2].upper;
+    } else if (single && count == 3) {
+        single = IsSqlWord(t[fromIndex + 2], "AS") && IsNameToken(t[fromIndex + 3]);
+        alias = t[fromIndex + 3].upper;
+    } else if (count != 1) {
+        single = false;
+    }
+    if (single) {
+        auto original = [&sqliteSql](const SqlToken& k) {
+            return k.kind == SqlKind::Name ? k.upper : sqliteSql.mid(k.begin, k.end - k.begin);
+        };
+        shape.SingleTable = true;
+        shape.Table = original(*first);
+        if (!alias.isEmpty())
+            shape.Alias = original(t[fromEnd - 1]);
+    }
 }
 
 } // namespace
@@ -279,30 +309,8 @@ JetSelectShape AnalyseSelect(const QString& sqliteSql)
         }
     }
 
-    if (fromIndex != 0) {
-        const size_t count = fromEnd - fromIndex - 1;
-        const SqlToken* first = count >= 1 ? &t[fromIndex + 1] : nullptr;
-        bool single = first && IsNameToken(*first) && first->depth == 0;
-        QString alias;
-        if (single && count == 2) {
-            single = IsNameToken(t[fromIndex + 2]);
-            alias = t[fromIndex + 2].upper;
-        } else if (single && count == 3) {
-            single = IsSqlWord(t[fromIndex + 2], "AS") && IsNameToken(t[fromIndex + 3]);
-            alias = t[fromIndex + 3].upper;
-        } else if (count != 1) {
-            single = false;
-        }
-        if (single) {
-            auto original = [&sqliteSql](const SqlToken& k) {
-                return k.kind == SqlKind::Name ? k.upper : sqliteSql.mid(k.begin, k.end - k.begin);
-            };
-            shape.SingleTable = true;
-            shape.Table = original(*first);
-            if (!alias.isEmpty())
-                shape.Alias = original(t[fromEnd - 1]);
-        }
-    }
+    if (fromIndex != 0)
+        ReadSingleTable(sqliteSql, t, fromIndex, fromEnd, shape);
     shape.Updatable = shape.SingleTable && !distinct && !grouped && !compound && !aggregate;
     return shape;
 }

@@ -1,13 +1,42 @@
 #pragma once
 
+// The one reading of every SQL text the engine reads: Jet SQL, the SQLite text made from
+// it, and the CREATE TABLE texts SQLite keeps. Reads only; nothing is run or written here.
+
 #include <QSet>
 #include <QString>
 
 #include <vector>
 
+// The pieces both dialects are made of. Where they agree they are read alike: a text that
+// two readers take apart differently is how a second statement gets smuggled.
+namespace SqlText {
+
+// Jet: 'text' and "text", [name] with "]]" inside, no comments, a byte-order mark is a
+// blank. SQLite: 'text', "name", `name` (a doubled quote inside stays), [name] up to the
+// first "]", -- and /* */ comments, "$" and a byte-order mark are part of a word.
+enum class Dialect { Jet, Sqlite };
+enum class Kind { Blank, Comment, Word, Number, Text, Name, Other };
+
+struct Piece {
+    Kind kind = Kind::Other;
+    qsizetype begin = 0;
+    qsizetype end = 0;  // just past it
+    QString content;    // Text and Name: unquoted
+    bool closed = true; // false: a text, name or comment the end of the text broke off
+};
+
+bool IsWordChar(QChar c, Dialect dialect);
+bool IsBlank(QChar c, Dialect dialect);
+// The piece that begins at sql[at]; Other is one character, for the caller to read.
+Piece Read(const QString& sql, qsizetype at, Dialect dialect);
+// Every piece but blanks and comments; a text broken off ends the list with its piece.
+std::vector<Piece> ReadAll(const QString& sql, Dialect dialect);
+
+} // namespace SqlText
+
 // The one reading of the Jet dialect. The SQLite and ODBC translators, the judging of a
-// record source and the Access copy's search for names all start from these tokens: a
-// text that two of them read as different statements is how a second one gets smuggled.
+// record source and the Access copy's search for names all start from these tokens.
 namespace JetTokens {
 
 enum class Kind { Space, Word, Number, Text, Name, Date, Op };

@@ -1,3 +1,6 @@
+// Jet SQL rewritten as one SQLite statement, token by token from the shared reading;
+// runs nothing, and never builds a name or literal but from a token's content.
+
 #include "mJetSql.h"
 
 #include "cRuntimeError.h"

@@ -1,5 +1,7 @@
 #include "mSqliteSchema.h"
 
+#include "mJetSqlTokens.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -12,64 +14,28 @@ struct Token {
     TokenKind Kind;
     qsizetype Start;
     qsizetype End;
+    QString Content; // names and texts: unquoted
 };
 
-bool IsWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;
-}
-
-// SQLite's quoting: 'text', "name", [name] and `name` (a doubled quote stays inside),
-// -- and /* */ comments. Nothing when a quote or a comment does not close.
+// Nothing when a quote or a comment does not close.
 std::optional<QList<Token>> Tokenize(const QString& s)
 {
     QList<Token> tokens;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = s[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            ++i;
-        } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
-            i = s.indexOf(u'\n', i);
-            if (i < 0)
-                i = n;
-        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
-            if (end < 0)
-                return std::nullopt;
-            i = end + 2;
-        } else if (c == u'\'' || c == u'"' || c == u'`') {
-            for (++i;; ++i) {
-                if (i >= n)
-                    return std::nullopt;
-                if (s[i] == c) {
-                    if (i + 1 < n && s[i + 1] == c) {
-                        ++i;
-                        continue;
-                    }
-                    break;
-                }
-            }
-            ++i;
-            tokens.append({c == u'\'' ? TokenKind::String : TokenKind::Name, start, i});
-        } else if (c == u'[') {
-            const qsizetype end = s.indexOf(u']', i + 1);
-            if (end < 0)
-                return std::nullopt;
-            i = end + 1;
-            tokens.append({TokenKind::Name, start, i});
-        } else if (IsWordChar(c)) {
-            while (i < n && IsWordChar(s[i]))
-                ++i;
-            tokens.append({TokenKind::Word, start, i});
-        } else {
-            ++i;
-            tokens.append({c == u'(' ? TokenKind::Open : c == u')' ? TokenKind::Close : c == u',' ? TokenKind::Comma
-                                                                                            : TokenKind::Other,
-                           start, i});
+    for (const SqlText::Piece& piece : SqlText::ReadAll(s, SqlText::Dialect::Sqlite)) {
+        if (!piece.closed)
+            return std::nullopt;
+        TokenKind kind = TokenKind::Other;
+        switch (piece.kind) {
+        case SqlText::Kind::Word:
+        case SqlText::Kind::Number: kind = TokenKind::Word; break;
+        case SqlText::Kind::Text: kind = TokenKind::String; break;
+        case SqlText::Kind::Name: kind = TokenKind::Name; break;
+        default: {
+            const QChar c = s[piece.begin];
+            kind = c == u'(' ? TokenKind::Open : c == u')' ? TokenKind::Close : c == u',' ? TokenKind::Comma : TokenKind::Other;
         }
+        }
+        tokens.append({kind, piece.begin, piece.end, piece.content});
     }
     return tokens;
 }
@@ -99,14 +65,7 @@ public:
     QString Unquoted(qsizetype i) const
     {
         const Token& t = m_tokens[i];
-        QString text = m_text.mid(t.Start, t.End - t.Start);
-        if (t.Kind == TokenKind::Word)
-            return text;
-        const QChar quote = text[0];
-        text = text.mid(1, text.size() - 2);
-        if (quote != u'[')
-            text.replace(QString(2, quote), QString(quote));
-        return text;
+        return t.Kind == TokenKind::Word ? m_text.mid(t.Start, t.End - t.Start) : t.Content;
     }
     // The index of the parenthesis that closes the one at open, or −1.
     qsizetype Closing(qsizetype open) const

@@ -1,13 +1,13 @@
 #pragma once
 
+// SQLite's own CREATE TABLE text taken apart, so a table can be rebuilt from what its
+// author wrote rather than from what the engine understood of it. Every piece is kept
+// verbatim; only the pieces a change touches are written anew. Texts only: no connection.
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-// SQLite's own CREATE TABLE text taken apart, so a table can be rebuilt from what its
-// author wrote rather than from what the engine understood of it. Every piece is kept
-// verbatim; only the pieces a change touches are written anew.
 
 // A CREATE TABLE text split at the commas of its column list.
 struct SqliteTableText {

@@ -596,3 +596,21 @@ TEST_F(TableRebuild, AStopDuringTheCopyLeavesTheTableAsItWas)
     EXPECT_EQ(again.Percent(), 100);
     EXPECT_EQ(Sql("SELECT rowid, b, a FROM t ORDER BY rowid LIMIT 1 OFFSET 1999"), "2000|b2000|2000");
 }
+
+// SQLite reads a no-break space as part of a name or a type: a column another program
+// declared so keeps its declaration when it changes.
+TEST_F(TableRebuild, ANoBreakSpaceStaysWhereSqliteReadsIt)
+{
+    path = PathOf(QStringLiteral("mezera.sqlite"));
+    RawExec(path, "CREATE TABLE n (a INTEGER, Cena\u00A0bez \u00A0INTEGER, c TEXT);"
+                  "INSERT INTO n VALUES (1, 10, 'x'), (2, 20, 'y');");
+    auto driver = cSqliteDriver::Open(path, false);
+    const auto table = driver->FindTable(QStringLiteral("n"));
+    ASSERT_TRUE(table && table->Fields.size() == 3);
+    FieldSchema price = table->Fields[1];
+    ASSERT_EQ(price.Name, QStringLiteral("Cena\u00A0bez"));
+    price.Required = true;
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("n"), price.Name, price, 0); }), 0);
+    EXPECT_EQ(Definition("n"), "CREATE TABLE \"n\" (Cena\u00A0bez \u00A0INTEGER NOT NULL, a INTEGER, c TEXT)");
+    EXPECT_EQ(Sql("SELECT * FROM n ORDER BY rowid"), "10|1|x\n20|2|y");
+}
