@@ -8,6 +8,7 @@
 #include "mJetSql.h"
 #include "mMdbFrames.h"
 #include "mNames.h"
+#include "mSqliteTypes.h"
 #include "mStringTable.h"
 
 #include <QDate>
@@ -183,7 +184,7 @@ void cMdbDriver::CopyTable(const cMdbReader::Object& table)
         if (field.Type == JetType::Text && (field.Size <= 0 || field.Size > 255))
             field.Type = JetType::Memo;
         const bool text = field.Type == JetType::Text || field.Type == JetType::Memo;
-        definitions << QuoteName(table.Columns[i].Name) + u' ' + cSqliteDriver::DeclaredTypeOf(field)
+        definitions << QuoteName(table.Columns[i].Name) + u' ' + SqliteDeclaredType(field)
                            + (text ? QLatin1String(" COLLATE NOCASE") : QLatin1String(""));
         marks << QStringLiteral("?");
     }

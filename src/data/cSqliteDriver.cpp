@@ -361,11 +361,6 @@ void cSqliteDriver::WithoutForeignKeys(Work work)
     work();
 }
 
-QString cSqliteDriver::DeclaredTypeOf(const FieldSchema& field)
-{
-    return SqliteDeclaredType(field);
-}
-
 QString cSqliteDriver::ColumnDefinition(const FieldSchema& field) const
 {
     QString definition = QuoteName(field.Name) + u' ' + SqliteDeclaredType(field);

@@ -61,10 +61,6 @@ public:
     // A table (not a view) by name, compared as SQLite compares names.
     std::optional<TableSchema> FindTable(const QString& name);
 
-    // The declared type the engine writes for a field (mSqliteTypes.h), for those who
-    // make the engine's tables by other means.
-    static QString DeclaredTypeOf(const FieldSchema& field);
-
     // How long the engine's own reads of a file's catalogue may take (opening it, listing
     // its tables and queries): a file can make them endless, with a view where a system
     // table should be, and nobody asked for them to be stopped. Over it: 3343.

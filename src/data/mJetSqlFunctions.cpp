@@ -1,3 +1,6 @@
+// Jet's functions as SQLite functions, registered on every connection. They run per row
+// on large tables: nothing here may cost more per call than the value needs.
+
 #include "mJetSql.h"
 
 #include <QDate>
