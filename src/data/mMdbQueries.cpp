@@ -2,9 +2,11 @@
 
 #include "mConvert.h"
 #include "mJetSql.h"
+#include "mJetSqlTokens.h"
 #include "mNames.h"
 
-#include <QRegularExpression>
+
+#include <optional>
 
 namespace {
 
@@ -262,15 +264,81 @@ QString BuildQuerySql(const QueryParts& parts, MdbCrosstab& crosstab)
     return sql + Head(parts, columns, fromText) + Clauses(parts, columns, fromText);
 }
 
+// A word right after "." or "]" is a member of a name (t.Sum, [t].Count), not a call.
+bool IsMember(const QString& sql, const SqlText::Piece& word)
+{
+    return word.begin > 0 && (sql[word.begin - 1] == u'.' || sql[word.begin - 1] == u']');
+}
+
+bool IsSign(const QString& sql, const SqlText::Piece& piece, char16_t sign)
+{
+    return piece.kind == SqlText::Kind::Other && sql[piece.begin] == sign;
+}
+
+// Whether pieces[i] calls one of Jet's totals.
+bool IsTotalCall(const QString& sql, const std::vector<SqlText::Piece>& pieces, size_t i)
+{
+    static const QSet<QString> names{QStringLiteral("AVG"),   QStringLiteral("COUNT"),  QStringLiteral("SUM"),
+                                     QStringLiteral("MIN"),   QStringLiteral("MAX"),    QStringLiteral("FIRST"),
+                                     QStringLiteral("LAST"),  QStringLiteral("STDEV"),  QStringLiteral("STDEVP"),
+                                     QStringLiteral("VAR"),   QStringLiteral("VARP")};
+    return pieces[i].kind == SqlText::Kind::Word && i + 1 < pieces.size() && IsSign(sql, pieces[i + 1], u'(')
+           && names.contains(sql.mid(pieces[i].begin, pieces[i].end - pieces[i].begin).toUpper());
+}
+
 // Whether a WHERE condition totals, which Jet refuses; the copy would only fail on it with
 // a message of its own. A subquery may total, so a condition with one is left be.
-bool TotalsInWhere(QString conditions)
+bool TotalsInWhere(const QString& conditions)
 {
-    static const QRegularExpression total(QStringLiteral("(?<![\\w.\\]])(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
-                                          QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\"|'[^']*'|\\[[^\\]]*\\]"));
-    conditions.remove(quoted);
-    return total.match(conditions).hasMatch() && !conditions.contains(QLatin1String("SELECT"), Qt::CaseInsensitive);
+    const std::vector<SqlText::Piece> pieces = SqlText::ReadAll(conditions, SqlText::Dialect::Jet);
+    bool totals = false;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].kind != SqlText::Kind::Word)
+            continue;
+        const QString word = conditions.mid(pieces[i].begin, pieces[i].end - pieces[i].begin).toUpper();
+        if (word == QLatin1String("SELECT"))
+            return false;
+        totals = totals || (IsTotalCall(conditions, pieces, i) && !IsMember(conditions, pieces[i]));
+    }
+    return totals;
+}
+
+// "PIVOT x In (a, b)" names its columns itself, in its own order, whether or not rows have
+// them: the expression, and each value as written with the column it names.
+struct PivotList {
+    QString Expression;
+    QList<std::pair<QString, QString>> Values;
+};
+
+std::optional<PivotList> ReadPivotList(const QString& pivot)
+{
+    const std::vector<SqlText::Piece> p = SqlText::ReadAll(pivot, SqlText::Dialect::Jet);
+    if (p.size() < 4 || !p.back().closed || !IsSign(pivot, p.back(), u')'))
+        return std::nullopt;
+    // A list of plain values only: no parenthesis inside.
+    size_t open = p.size() - 2;
+    while (open > 0 && !IsSign(pivot, p[open], u'(')) {
+        if (IsSign(pivot, p[open], u')'))
+            return std::nullopt;
+        --open;
+    }
+    if (open < 2 || !IsSign(pivot, p[open], u'(') || p[open - 1].kind != SqlText::Kind::Word
+        || !SameName(pivot.mid(p[open - 1].begin, p[open - 1].end - p[open - 1].begin), QStringLiteral("In")))
+        return std::nullopt;
+    PivotList list;
+    list.Expression = pivot.left(p[open - 1].begin).trimmed();
+    for (size_t first = open + 1; first < p.size() - 1;) {
+        size_t last = first;
+        while (last < p.size() - 1 && !IsSign(pivot, p[last], u','))
+            ++last;
+        if (last > first) {
+            const QString literal = pivot.mid(p[first].begin, p[last - 1].end - p[first].begin);
+            const bool text = last == first + 1 && p[first].kind == SqlText::Kind::Text;
+            list.Values.append({literal, text ? p[first].content : literal});
+        }
+        first = last + 1;
+    }
+    return list;
 }
 
 // A crosstab's value for one pivot column: each total in it taken over the rows that
@@ -279,65 +347,45 @@ bool TotalsInWhere(QString conditions)
 // condition cannot pick out while keeping their order.
 QString SpreadTotals(const QString& value, const QString& condition)
 {
-    static const QRegularExpression total(QStringLiteral("^(Avg|Count|Sum|Min|Max|First|Last|StDevP?|VarP?)\\s*\\("),
-                                          QRegularExpression::CaseInsensitiveOption);
-    // Past a text or bracketed name that starts at i, or -1 when it does not end.
-    auto skip = [&](qsizetype i) {
-        const QChar close = value[i] == u'[' ? QChar(u']') : value[i];
-        const qsizetype at = value.indexOf(close, i + 1);
-        return at < 0 ? -1 : at + 1;
-    };
+    // The calls are found among the pieces; the text between them is kept as written.
+    const std::vector<SqlText::Piece> significant = SqlText::ReadAll(value, SqlText::Dialect::Jet);
+    if (!significant.empty() && !significant.back().closed)
+        return QString();
     const QString in = QLatin1String("IIf(") + condition + QLatin1String(", ");
     QString out;
+    qsizetype copied = 0;
     int totals = 0;
-    for (qsizetype i = 0; i < value.size();) {
-        const QChar c = value[i];
-        if (c == u'"' || c == u'\'' || c == u'[') {
-            const qsizetype next = skip(i);
-            if (next < 0)
-                return QString();
-            out += value.mid(i, next - i);
-            i = next;
+    for (size_t k = 0; k < significant.size(); ++k) {
+        if (!IsTotalCall(value, significant, k) || IsMember(value, significant[k]))
             continue;
-        }
-        const bool wordStart = (c.isLetter() || c == u'_') && (i == 0 || !(value[i - 1].isLetterOrNumber() || value[i - 1] == u'_'
-                                                                           || value[i - 1] == u'.' || value[i - 1] == u']'));
-        const QRegularExpressionMatch call = wordStart ? total.match(value.mid(i)) : QRegularExpressionMatch();
-        if (!call.hasMatch()) {
-            out += c;
-            ++i;
-            continue;
-        }
-        const QString function = call.captured(1);
-        if (function.compare(QLatin1String("First"), Qt::CaseInsensitive) == 0
-            || function.compare(QLatin1String("Last"), Qt::CaseInsensitive) == 0)
+        const SqlText::Piece& name = significant[k];
+        const QString function = value.mid(name.begin, name.end - name.begin);
+        const QString upper = function.toUpper();
+        if (upper == QLatin1String("FIRST") || upper == QLatin1String("LAST"))
             return QString();
-        const qsizetype open = i + call.capturedLength(0);
-        qsizetype at = open;
-        for (int depth = 1; depth > 0; ) {
-            if (at >= value.size())
+        const qsizetype open = significant[k + 1].end;
+        size_t close = k + 2;
+        for (int depth = 1;; ++close) {
+            if (close >= significant.size())
                 return QString();
-            const QChar d = value[at];
-            if (d == u'"' || d == u'\'' || d == u'[') {
-                at = skip(at);
-                if (at < 0)
-                    return QString();
-                continue;
-            }
-            depth += d == u'(' ? 1 : d == u')' ? -1 : 0;
-            ++at;
+            depth += IsSign(value, significant[close], u'(') ? 1 : IsSign(value, significant[close], u')') ? -1 : 0;
+            if (depth == 0)
+                break;
         }
-        QString argument = value.mid(open, at - 1 - open).trimmed();
+        QString argument = value.mid(open, significant[close].begin - open).trimmed();
         if (argument == u'*')
             argument = QStringLiteral("1");
+        out += value.mid(copied, name.begin - copied);
         const QString spread = function + u'(' + in + argument + QLatin1String(", Null))");
-        if (function.compare(QLatin1String("Count"), Qt::CaseInsensitive) == 0)
+        if (upper == QLatin1String("COUNT"))
             out += QLatin1String("IIf(Sum(") + in + QLatin1String("1, 0)) = 0, Null, ") + spread + u')';
         else
             out += spread;
         ++totals;
-        i = at;
+        copied = significant[close].end;
+        k = close;
     }
+    out += value.mid(copied);
     return totals > 0 ? out : QString();
 }
 
@@ -375,19 +423,9 @@ QString MdbCrosstabSelect(const MdbCrosstab& crosstab, const MdbPivotValues& piv
         return sql;
     };
     // "PIVOT x In (a, b)" names its columns itself, in its own order, whether or not rows have them.
-    static const QRegularExpression fixed(QStringLiteral("^(.*\\S)\\s+In\\s*\\(([^()]*)\\)\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch headed = fixed.match(crosstab.Pivot);
-    if (headed.hasMatch()) {
-        static const QRegularExpression item(QStringLiteral("\\s*(\"[^\"]*\"|'[^']*'|[^,]+?)\\s*(,|$)"));
-        const QString pivot = headed.captured(1);
-        for (auto it = item.globalMatch(headed.captured(2)); it.hasNext();) {
-            const QString literal = it.next().captured(1);
-            if (literal.isEmpty())
-                continue;
-            const bool quoted = literal.startsWith(u'"') || literal.startsWith(u'\'');
-            add(u'(' + pivot + QLatin1String(") = ") + literal, quoted ? literal.mid(1, literal.size() - 2) : literal);
-        }
+    if (const std::optional<PivotList> listed = ReadPivotList(crosstab.Pivot)) {
+        for (const auto& [literal, name] : listed->Values)
+            add(u'(' + listed->Expression + QLatin1String(") = ") + literal, name);
         return select();
     }
     // The pivot's values, in the order Jet gives its columns.

@@ -60,6 +60,10 @@ TEST(MdbQueriesText, ACrosstabIsRebuiltFromItsRowsWithThePivotGroupedApart)
     EXPECT_EQ(RebuildMdbQuery(totalling).TotalsInWhere, QStringLiteral("Sum(Amount) > 1"));
     totalling[6].Expression = QStringLiteral("Note = \"Sum(Amount)\"");
     EXPECT_TRUE(RebuildMdbQuery(totalling).TotalsInWhere.isEmpty()) << "a total in a text is only text";
+    totalling[6].Expression = QStringLiteral("Selected > 0 AND Sum(Amount) > 1");
+    EXPECT_FALSE(RebuildMdbQuery(totalling).TotalsInWhere.isEmpty()) << "a field's name is no subquery";
+    totalling[6].Expression = QStringLiteral("Amount > (SELECT Sum(Amount) FROM Orders)");
+    EXPECT_TRUE(RebuildMdbQuery(totalling).TotalsInWhere.isEmpty()) << "a subquery may total";
 }
 
 // Without an In list the pivot's values as the copy holds them name the columns: Null as
@@ -118,4 +122,11 @@ TEST(MdbQueriesText, APivotOfBinaryValuesSpreadsNothingAndAnInListAsksForNoValue
     EXPECT_TRUE(select.contains(QLatin1String("Count(IIf((Region) = \"Sever\", 1, Null))) AS [Sever]"))) << select.toStdString();
     EXPECT_TRUE(select.endsWith(QLatin1String(" AS [7] FROM [Orders] WHERE CustomerID <> 'X' GROUP BY CustomerID ORDER BY CustomerID")))
         << select.toStdString();
+
+    // A quote doubled inside a listed text belongs to the column's name.
+    crosstab.Pivot = QStringLiteral("[Kraj]]x] In ('O''Brien', \"a, b\")");
+    const QString quoted = MdbCrosstabSelect(crosstab, Feed({}, asked, taken));
+    EXPECT_TRUE(quoted.contains(QLatin1String("Count(IIf(([Kraj]]x]) = 'O''Brien', 1, Null))) AS [O'Brien]")))
+        << quoted.toStdString();
+    EXPECT_TRUE(quoted.contains(QLatin1String("= \"a, b\", 1, Null))) AS [a, b]"))) << quoted.toStdString();
 }
