@@ -158,16 +158,13 @@ void cFileCommands::BuildColumns()
 
 void cFileCommands::Open()
 {
-    const QString text = QStringLiteral("*.mdb|") + gWorkDir + u'|' + LoadString(1134);
-    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileOpen), text) != 1)
+    const std::optional<QString> path = AskDatabaseFile(1134);
+    if (!path)
         return;
-    const QString path = TakeSelectedFile();
-    gWorkDir = FolderOf(path);
-    SaveWorkDir();
     // A successful open fills the grid itself; a failed one leaves the previous grid,
     // its selection included, as it was.
-    if (!path.isEmpty())
-        ApplySetting(path, false);
+    if (!path->isEmpty())
+        ApplySetting(*path, false);
 }
 
 void cFileCommands::Properties()
@@ -188,19 +185,25 @@ void cFileCommands::Properties()
 
 void cFileCommands::New()
 {
-    const QString text = QStringLiteral("*.mdb|") + gWorkDir + u'|' + LoadString(10623);
-    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileOpen), text) != 1)
+    const std::optional<QString> chosen = AskDatabaseFile(10623);
+    if (!chosen || chosen->isEmpty())
         return;
-    const QString chosen = TakeSelectedFile();
-    gWorkDir = FolderOf(chosen);
-    SaveWorkDir();
-    if (chosen.isEmpty())
-        return;
-    const QString path = WithExtension(chosen, QStringLiteral(".mdb"));
+    const QString path = WithExtension(*chosen, QStringLiteral(".mdb"));
     // A failure (the file exists, the folder is not writable) is told by the window's
     // guard: silence would leave the user guessing why nothing opened.
     DBEngine::Instance().CreateDatabase(path, kCzechLocale)->Close();
     ApplySetting(path, false);
+}
+
+std::optional<QString> cFileCommands::AskDatabaseFile(int requestId)
+{
+    const QString text = QStringLiteral("*.mdb|") + gWorkDir + u'|' + LoadString(requestId);
+    if (SendVoiceMessage(VoiceMessageNumber(kVoiceMessageDialog, DialogKind::FileOpen), text) != 1)
+        return std::nullopt;
+    const QString path = TakeSelectedFile();
+    gWorkDir = FolderOf(path);
+    SaveWorkDir();
+    return path;
 }
 
 QString cFileCommands::AskFileToWrite(const QString& mask, int requestId, const QString& extension)

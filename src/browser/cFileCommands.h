@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Database;
 class fApplication;
@@ -33,6 +34,9 @@ private:
     Choice ChooseTable(Database& database, const QString& file, QString& selectedTable);
     // One column for each field the definition does not hide, each on the field it shows.
     void BuildColumns();
+    // The open dialog's file (empty when none was chosen, the folder remembered either
+    // way); nullopt when the dialog was cancelled.
+    std::optional<QString> AskDatabaseFile(int requestId);
     // The save dialog's file, with the extension by the exact-case rule; empty when cancelled.
     QString AskFileToWrite(const QString& mask, int requestId, const QString& extension);
 
