@@ -6,6 +6,7 @@
 #include "mJetErrors.h"
 #include "mJetSql.h"
 #include "mNames.h"
+#include "mSqliteSchema.h"
 #include "mStringTable.h"
 
 #include <QHash>
@@ -419,9 +420,6 @@ QList<QuerySchema> cOdbcDriver::Queries()
     list = cOdbcStatement();
     const bool postgres = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     const bool sqlite = m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive);
-    static const QRegularExpression createView(QStringLiteral("^\\s*CREATE\\s+(?:TEMP\\w*\\s+)?VIEW\\s+.*?\\s+AS\\s+(.*)$"),
-                                               QRegularExpression::CaseInsensitiveOption
-                                                   | QRegularExpression::DotMatchesEverythingOption);
     QList<QuerySchema> queries;
     for (const View& view : std::as_const(views)) {
         QuerySchema query{view.Shown, QString()};
@@ -436,7 +434,7 @@ QList<QuerySchema> cOdbcDriver::Queries()
                 if (read.Fetch()) {
                     QString sql = read.Get(1, TextColumn()).toString().trimmed();
                     if (sqlite)
-                        sql = createView.match(sql).captured(1).trimmed();
+                        sql = SqliteViewBody(sql);
                     if (sql.endsWith(u';'))
                         sql.chop(1);
                     query.Sql = sql;

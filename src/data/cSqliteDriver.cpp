@@ -698,14 +698,11 @@ QList<QuerySchema> cSqliteDriver::Queries()
     }
     QList<QuerySchema> queries;
     cSqliteStatement views(Handle(), QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY rowid"));
-    static const QRegularExpression body(QStringLiteral("^\\s*CREATE\\s+(?:TEMP\\w*\\s+)?VIEW\\s+.*?\\s+AS\\s+(.*)$"),
-                                         QRegularExpression::CaseInsensitiveOption
-                                             | QRegularExpression::DotMatchesEverythingOption);
     while (views.Step()) {
         QuerySchema query;
         query.Name = views.Text(0);
         const auto text = written.constFind(query.Name.toCaseFolded());
-        query.Sql = text != written.cend() ? *text : body.match(views.Text(1)).captured(1);
+        query.Sql = text != written.cend() ? *text : SqliteViewBody(views.Text(1));
         queries << query;
     }
     return queries;

@@ -147,6 +147,28 @@ QString SqliteTableText::Create(const QString& quotedName) const
         .arg(quotedName, (Columns + Constraints).join(QLatin1String(", ")), Options);
 }
 
+QString SqliteViewBody(const QString& sql)
+{
+    const std::optional<QList<Token>> read = Tokenize(sql);
+    if (!read)
+        return QString();
+    const cTokens t(sql, *read);
+    qsizetype i = 0;
+    if (!t.IsWord(i++, "CREATE"))
+        return QString();
+    if (t.IsWord(i, "TEMP") || t.IsWord(i, "TEMPORARY"))
+        ++i;
+    if (!t.IsWord(i++, "VIEW"))
+        return QString();
+    // The first AS outside the column list ends the head; names are read whole.
+    for (int depth = 0; i < t.Count(); ++i) {
+        depth += t[i].Kind == TokenKind::Open ? 1 : t[i].Kind == TokenKind::Close ? -1 : 0;
+        if (depth == 0 && t.IsWord(i, "AS"))
+            return sql.mid(t[i].End).trimmed();
+    }
+    return QString();
+}
+
 std::optional<SqliteTableText> SplitCreateTable(const QString& sql)
 {
     auto tokens = Tokenize(sql);

@@ -24,6 +24,10 @@ struct SqliteTableText {
 // quoting, comments or parentheses do not close.
 std::optional<SqliteTableText> SplitCreateTable(const QString& sql);
 
+// The SELECT of a CREATE VIEW text as its author wrote it; empty when the text is no
+// CREATE VIEW. A view's name or column list may hold " AS " of its own.
+QString SqliteViewBody(const QString& sql);
+
 // One column definition: its name, its declared type and its constraints.
 struct SqliteColumnText {
     enum class Kind { PrimaryKey, NotNull, Null, Unique, Check, Default, Collate, References, Generated };

@@ -3,6 +3,7 @@
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
+#include "mJetSqlTokens.h"
 
 #include <QRegularExpression>
 
@@ -91,9 +92,10 @@ QString SqliteDeclaredType(const FieldSchema& field)
 QString SqliteDefaultLiteral(const QString& text)
 {
     QString value = text.trimmed();
-    if (value.size() >= 2 && ((value.startsWith(u'"') && value.endsWith(u'"'))
-                              || (value.startsWith(u'\'') && value.endsWith(u'\''))))
-        value = value.mid(1, value.size() - 2);
+    // A quoted default is its text, a doubled quote in it one quote.
+    const std::vector<SqlText::Piece> pieces = SqlText::ReadAll(value, SqlText::Dialect::Jet);
+    if (pieces.size() == 1 && pieces[0].kind == SqlText::Kind::Text && pieces[0].closed)
+        value = pieces[0].content;
     bool number = false;
     value.toDouble(&number);
     if (number && !value.isEmpty())

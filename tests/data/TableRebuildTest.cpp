@@ -614,3 +614,26 @@ TEST_F(TableRebuild, ANoBreakSpaceStaysWhereSqliteReadsIt)
     EXPECT_EQ(Definition("n"), "CREATE TABLE \"n\" (Cena\u00A0bez \u00A0INTEGER NOT NULL, a INTEGER, c TEXT)");
     EXPECT_EQ(Sql("SELECT * FROM n ORDER BY rowid"), "10|1|x\n20|2|y");
 }
+
+// Texts another program wrote are read as SQLite reads them: a view whose name and column
+// list hold " AS " of their own is its SELECT, and a default typed with a doubled quote
+// keeps one quote.
+TEST_F(TableRebuild, ViewsAndDefaultsAreReadAsSqliteReadsThem)
+{
+    path = PathOf(QStringLiteral("texty.sqlite"));
+    RawExec(path, R"(
+        PRAGMA journal_mode = WAL;
+        CREATE TABLE t (a INTEGER, b TEXT);
+        INSERT INTO t VALUES (1, 'x');
+        CREATE VIEW "a AS b" ("x AS y", b) AS SELECT a, b FROM t;)");
+    db = DBEngine::Instance().OpenDatabase(path);
+    EXPECT_EQ(db->QueryDefs()->Item(QStringLiteral("a AS b"))->SQL(), QStringLiteral("SELECT a, b FROM t"));
+    db->Close();
+
+    auto driver = cSqliteDriver::Open(path, false);
+    FieldSchema b = driver->FindTable(QStringLiteral("t"))->Fields.at(1);
+    b.DefaultValue = QStringLiteral("'it''s'");
+    EXPECT_EQ(ErrorOf([&] { driver->AlterField(QStringLiteral("t"), QStringLiteral("b"), b, -1); }), 0);
+    RawExec(path, "INSERT INTO t (a) VALUES (2)");
+    EXPECT_EQ(Sql("SELECT b FROM t WHERE a = 2"), "it's");
+}
