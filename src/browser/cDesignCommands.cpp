@@ -1,5 +1,7 @@
 #include "cDesignCommands.h"
 
+#include "cBrowserState.h"
+
 #include "Database.h"
 #include "Field.h"
 #include "Recordset.h"
@@ -16,15 +18,15 @@
 #include "modCommon.h"
 #include "modDialogs.h"
 
-cDesignCommands::cDesignCommands(fApplication& window) : m_window(window) {}
+cDesignCommands::cDesignCommands(fApplication& window, cBrowserState& state) : m_window(window), m_state(state) {}
 
 void cDesignCommands::Structure()
 {
-    if (!m_window.m_setting) {
+    if (!m_state.Setting) {
         VoiceOutput(2, 0, LoadString(10595));
         return;
     }
-    cSetting& setting = *m_window.m_setting;
+    cSetting& setting = *m_state.Setting;
     cRecordList* list = m_window.list;
     const bool formView = m_window.IsFormView();
     const qint64 row = list->SelectedRow();
@@ -33,10 +35,10 @@ void cDesignCommands::Structure()
     // The editor changes the tables on a connection of its own: ours lets go of them.
     list->ClearColumns();
     list->SetRecordset(nullptr);
-    m_window.m_recordset.reset();
-    if (m_window.m_database)
-        m_window.m_database->Close();
-    m_window.m_database.reset();
+    m_state.Rs.reset();
+    if (m_state.Db)
+        m_state.Db->Close();
+    m_state.Db.reset();
     frmRecordModify editor(&m_window);
     editor.PrepareSetting(&setting);
     ExecModal(editor);
@@ -64,22 +66,22 @@ void cDesignCommands::Structure()
 void cDesignCommands::EditActions()
 {
     QStringList fields;
-    if (m_window.m_recordset) {
-        const auto all = m_window.m_recordset->Fields();
+    if (m_state.Rs) {
+        const auto all = m_state.Rs->Fields();
         for (qint32 i = 0; i < all->Count(); ++i)
             fields << all->Item(i)->Name();
     }
     frmEditActions form(&m_window);
-    form.PrepareEdit(*m_window.m_setting, fields, SelectedActionRow());
+    form.PrepareEdit(*m_state.Setting, fields, SelectedActionRow());
     ExecModal(form);
     // However the editor was left: a deletion is stored at once, not on OK.
-    m_window.m_actions = m_window.m_setting->Actions();
+    m_state.Actions = m_state.Setting->Actions();
 }
 
 void cDesignCommands::RunAction()
 {
     const cActionRow current = SelectedActionRow();
-    const auto runnable = RunnableActions(m_window.m_actions.get(), current.Captions);
+    const auto runnable = RunnableActions(m_state.Actions.get(), current.Captions);
     if (runnable.isEmpty()) {
         VoiceOutput(2, 0, LoadString(10646));
         return;
@@ -90,10 +92,10 @@ void cDesignCommands::RunAction()
     }
     fRunAction chooser(&m_window);
     for (const auto& [number, column] : runnable)
-        chooser.AddAction(m_window.m_actions->item(number).Caption(), current.Captions.at(column - 1));
+        chooser.AddAction(m_state.Actions->item(number).Caption(), current.Captions.at(column - 1));
     ExecModal(chooser);
     if (chooser.Chosen() >= 0)
-        RunActionOnRow(m_window.m_actions->item(runnable.at(chooser.Chosen()).first), current,
+        RunActionOnRow(m_state.Actions->item(runnable.at(chooser.Chosen()).first), current,
                        runnable.at(chooser.Chosen()).second);
 }
 

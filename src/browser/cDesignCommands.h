@@ -6,10 +6,11 @@
 
 struct cActionRow;
 class fApplication;
+struct cBrowserState;
 
 class cDesignCommands {
 public:
-    explicit cDesignCommands(fApplication& window);
+    cDesignCommands(fApplication& window, cBrowserState& state);
 
     void Structure();
     void EditActions();
@@ -20,4 +21,5 @@ public:
 
 private:
     fApplication& m_window;
+    cBrowserState& m_state;
 };

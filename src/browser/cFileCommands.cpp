@@ -1,5 +1,7 @@
 #include "cFileCommands.h"
 
+#include "cBrowserState.h"
+
 #include "Database.h"
 #include "DBEngine.h"
 #include "Field.h"
@@ -29,12 +31,12 @@
 #include <QLabel>
 #include <QListWidget>
 
-cFileCommands::cFileCommands(fApplication& window) : m_window(window) {}
+cFileCommands::cFileCommands(fApplication& window, cBrowserState& state) : m_window(window), m_state(state) {}
 
 bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
 {
     CheckVoiceSupport();
-    std::unique_ptr<cSetting>& setting = m_window.m_setting;
+    std::unique_ptr<cSetting>& setting = m_state.Setting;
     if (fileName.isEmpty() && !setting)
         return false;
     // Everything is opened into locals first: a failure at any step leaves the definition,
@@ -82,19 +84,19 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
     setting->setDatabaseFile(file);
     setting->setSelectedTable(selectedTable);
     setting->setQuery(query);
-    m_window.m_database = std::move(database);
-    m_window.m_recordset = opened;
+    m_state.Db = std::move(database);
+    m_state.Rs = opened;
 
     BuildColumns();
-    m_window.m_actions = setting->Actions();
+    m_state.Actions = setting->Actions();
 
     m_window.mnuViewAllRecords->setChecked(false);
     m_window.mnuViewFilter->setChecked(false);
-    m_window.m_form->Prepare();
-    m_window.m_view->PrepareOrderByMenu();
-    m_window.m_view->ShowAllRecords(opened);
+    m_window.FormView().Prepare();
+    m_window.ViewCommands().PrepareOrderByMenu();
+    m_window.ViewCommands().ShowAllRecords(opened);
 
-    m_window.keyFullPath->setText(m_window.m_database->Name());
+    m_window.keyFullPath->setText(m_state.Db->Name());
     if (!setting->DatabaseFile().isEmpty())
         m_window.EnableDatabaseMenus(true);
     m_window.ShowStoredView();
@@ -138,10 +140,10 @@ cFileCommands::Choice cFileCommands::ChooseTable(Database& database, const QStri
 void cFileCommands::BuildColumns()
 {
     cRecordList* list = m_window.list;
-    const cSetting& setting = *m_window.m_setting;
+    const cSetting& setting = *m_state.Setting;
     // Every column keeps the number of the field it shows.
     list->ClearColumns();
-    const auto fields = m_window.m_recordset->Fields();
+    const auto fields = m_state.Rs->Fields();
     for (qint32 i = 0; i < fields->Count(); ++i) {
         const QString name = fields->Item(i)->Name();
         const std::optional<cColumnDefinition> definition = setting.FindColumnDef(name);
@@ -170,12 +172,12 @@ void cFileCommands::Open()
 void cFileCommands::Properties()
 {
     // Enabled also when a database without tables failed to open.
-    if (!m_window.m_database || !m_window.m_setting) {
+    if (!m_state.Db || !m_state.Setting) {
         VoiceOutput(2, 0, LoadString(10595));
         return;
     }
     frmProperties form(&m_window);
-    form.PrepareSetting(m_window.m_setting.get(), m_window.m_database);
+    form.PrepareSetting(m_state.Setting.get(), m_state.Db);
     // Applied while the form is still open: a query that cannot be shown leaves the window
     // as it was and the form open to correct it. Applying rebuilds the columns unsorted,
     // fills the grid with its first row selected and shows the view of ViewStyle.
@@ -218,13 +220,13 @@ QString cFileCommands::AskFileToWrite(const QString& mask, int requestId, const 
 
 void cFileCommands::SaveAs()
 {
-    if (!m_window.m_setting)
+    if (!m_state.Setting)
         return;
     const QString path = AskFileToWrite(QStringLiteral("*.mdb"), 10622, QStringLiteral(".mdb"));
     if (path.isEmpty())
         return;
-    const QString file = m_window.m_setting->DatabaseFile();
-    const std::shared_ptr<Database> database = m_window.m_database;
+    const QString file = m_state.Setting->DatabaseFile();
+    const std::shared_ptr<Database> database = m_state.Db;
     // An Access file becomes a database the user can edit; it is read where it is open.
     const bool access = database && IsAccessFile(file);
     if (database && !access)
@@ -258,7 +260,7 @@ void cFileCommands::SaveAs()
 
 void cFileCommands::Export()
 {
-    if (!m_window.m_recordset)
+    if (!m_state.Rs)
         return;
     const QString path = AskFileToWrite(QStringLiteral("*.txt"), 10621, QStringLiteral(".txt"));
     if (path.isEmpty())
@@ -278,7 +280,7 @@ void cFileCommands::Export()
     for (qint64 row = 0; row < rows; ++row)
         source.Positions.push_back(list->RowPosition(row));
     source.Formats = formats; // the grid's own texts, written straight from the stored values
-    const std::shared_ptr<Recordset> records = m_window.m_recordset;
+    const std::shared_ptr<Recordset> records = m_state.Rs;
     bool written = false;
     RunLongWork(
         LoadString(10625), QString(),

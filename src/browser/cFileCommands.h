@@ -11,10 +11,11 @@
 
 class Database;
 class fApplication;
+struct cBrowserState;
 
 class cFileCommands {
 public:
-    explicit cFileCommands(fApplication& window);
+    cFileCommands(fApplication& window, cBrowserState& state);
 
     // Opens the database (empty: the current one again) and its record source, builds the
     // columns and shows the view of ViewStyle. False when nothing new is shown; failures
@@ -41,4 +42,5 @@ private:
     QString AskFileToWrite(const QString& mask, int requestId, const QString& extension);
 
     fApplication& m_window;
+    cBrowserState& m_state;
 };

@@ -1,5 +1,7 @@
 #include "cFormView.h"
 
+#include "cBrowserState.h"
+
 #include "cActions.h"
 #include "cDesignCommands.h"
 #include "cRecordList.h"
@@ -43,7 +45,7 @@ protected:
 
 } // namespace
 
-cFormView::cFormView(fApplication& window) : m_window(window) {}
+cFormView::cFormView(fApplication& window, cBrowserState& state) : m_window(window), m_state(state) {}
 
 cFormView::~cFormView() = default;
 
@@ -207,7 +209,7 @@ bool cFormView::BoxKeyDown(int column, int keyCode, int shift)
     }
     if (keyCode == Key::Return && shift == 0) {
         const QString bound = cRecordList::ColumnTagPart(list->ColumnTag(column - 1), 0);
-        if (RunColumnActions(m_window.m_actions.get(), m_window.m_design->SelectedActionRow(), column, bound) == 0)
+        if (RunColumnActions(m_state.Actions.get(), m_window.DesignCommands().SelectedActionRow(), column, bound) == 0)
             VoiceOutput(2, 0, FillPlaceholders(LoadString(10592), {m_window.Text[column]->accessibleName()}));
         return true;
     }

@@ -10,13 +10,14 @@
 
 class cStandardEditBox;
 class fApplication;
+struct cBrowserState;
 class QEvent;
 class QKeyEvent;
 class QObject;
 
 class cFormView {
 public:
-    explicit cFormView(fApplication& window);
+    cFormView(fApplication& window, cBrowserState& state);
     ~cFormView();
     cFormView(const cFormView&) = delete;
     cFormView& operator=(const cFormView&) = delete;
@@ -54,6 +55,7 @@ private:
     static QString WhyKeyDoesNothing(const QKeyEvent* key);
 
     fApplication& m_window;
+    cBrowserState& m_state;
     std::unique_ptr<cStandardEditBox> my_EditBox;
     int m_currentColumn = 0;
 };

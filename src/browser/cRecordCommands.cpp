@@ -1,5 +1,7 @@
 #include "cRecordCommands.h"
 
+#include "cBrowserState.h"
+
 #include "Recordset.h"
 #include "cFormView.h"
 #include "cRecordList.h"
@@ -17,11 +19,11 @@
 
 #include <vector>
 
-cRecordCommands::cRecordCommands(fApplication& window) : m_window(window) {}
+cRecordCommands::cRecordCommands(fApplication& window, cBrowserState& state) : m_window(window), m_state(state) {}
 
 bool cRecordCommands::RefuseReadOnly() const
 {
-    const std::optional<ErrorStorage> refusal = ReadOnlyRefusal(m_window.m_recordset.get(), m_window.m_setting.get());
+    const std::optional<ErrorStorage> refusal = ReadOnlyRefusal(m_state.Rs.get(), m_state.Setting.get());
     if (!refusal)
         return false;
     // Said before the user types anything, not after OK.
@@ -61,12 +63,12 @@ void cRecordCommands::PrepareRecordForm(fRecord& form, qint64 row, const QString
     }
     if (filter) {
         form.setWindowTitle(FillPlaceholders(LoadString(11002), {m_window.windowTitle()}));
-        form.SetFilter(m_window.m_recordset);
+        form.SetFilter(m_state.Rs);
         return;
     }
     const bool added = row < 0;
     form.setWindowTitle(FillPlaceholders(LoadString(added ? 11000 : 11001), {m_window.windowTitle()}));
-    form.SetEdit(m_window.m_recordset, added ? -1 : qint32(list->RowPosition(row)));
+    form.SetEdit(m_state.Rs, added ? -1 : qint32(list->RowPosition(row)));
 }
 
 void cRecordCommands::OpenRecordForm(qint64 row)
@@ -74,15 +76,15 @@ void cRecordCommands::OpenRecordForm(qint64 row)
     cRecordList* list = m_window.list;
     fRecord form(&m_window);
     PrepareRecordForm(form, row);
-    form.FocusField(m_window.m_form->FocusedBox());
+    form.FocusField(m_window.FormView().FocusedBox());
     ExecModal(form);
     if (form.Result() != fRecord::ResultOk)
         return;
     // The written record: a new one joins the end of the grid (or its sorted place), an
     // edited one is shown as it now is, where it stands. No other row is read again.
-    const qint64 position = row < 0 ? m_window.m_recordset->AbsolutePosition() : form.Postiton();
+    const qint64 position = row < 0 ? m_state.Rs->AbsolutePosition() : form.Postiton();
     if (row >= 0)
-        m_window.m_recordset->setAbsolutePosition(qint32(position));
+        m_state.Rs->setAbsolutePosition(qint32(position));
     list->PutRecordRow(position, true);
     m_window.ShowSelectedInForm();
     m_window.ItemClick(list->SelectedRow());
@@ -104,14 +106,14 @@ void cRecordCommands::Delete()
     QVariantList bookmarks;
     for (const qint64 each : rows) {
         positions.push_back(list->RowPosition(each));
-        m_window.m_recordset->setAbsolutePosition(qint32(positions.back()));
-        bookmarks << m_window.m_recordset->Bookmark();
+        m_state.Rs->setAbsolutePosition(qint32(positions.back()));
+        bookmarks << m_state.Rs->Bookmark();
     }
     std::vector<qint64> deleted;
     try {
         for (qsizetype i = 0; i < bookmarks.size(); ++i) {
-            m_window.m_recordset->setBookmark(bookmarks[i]);
-            m_window.m_recordset->Delete();
+            m_state.Rs->setBookmark(bookmarks[i]);
+            m_state.Rs->Delete();
             deleted.push_back(positions[size_t(i)]);
         }
     } catch (const cRuntimeError&) {
@@ -121,7 +123,7 @@ void cRecordCommands::Delete()
     list->RemoveRecordRows(deleted);
     const qint64 at = RowAfterDeletion(rows.front(), list->RowCount());
     if (at >= 0) {
-        m_window.m_recordset->setAbsolutePosition(qint32(list->RowPosition(at)));
+        m_state.Rs->setAbsolutePosition(qint32(list->RowPosition(at)));
         list->SelectOnlyRow(at);
         m_window.ShowSelectedInForm();
         m_window.ItemClick(at);
@@ -156,7 +158,7 @@ void cRecordCommands::GoTo()
     }
     // Said as a move in the grid says it: the row, or in the form view the field's value.
     if (m_window.IsFormView())
-        VoiceOutput(mode, 0, m_window.m_form->SpokenValue(m_window.m_form->FocusedBox()));
+        VoiceOutput(mode, 0, m_window.FormView().SpokenValue(m_window.FormView().FocusedBox()));
     else
         VoiceOutput(mode, 0, list->RowText(row));
 }
@@ -169,7 +171,7 @@ void cRecordCommands::KeepSelectedRows()
         positions.push_back(list->RowPosition(row));
     list->KeepRecordRows(positions);
     if (list->SelectedRow() >= 0)
-        m_window.m_recordset->setAbsolutePosition(qint32(list->RowPosition(list->SelectedRow())));
+        m_state.Rs->setAbsolutePosition(qint32(list->RowPosition(list->SelectedRow())));
     m_window.ItemClick(list->SelectedRow());
     m_window.ShowSelectedInForm();
     m_window.SayRowsShown(10609);

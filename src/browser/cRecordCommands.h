@@ -8,11 +8,12 @@
 #include <QtGlobal>
 
 class fApplication;
+struct cBrowserState;
 class fRecord;
 
 class cRecordCommands {
 public:
-    explicit cRecordCommands(fApplication& window);
+    cRecordCommands(fApplication& window, cBrowserState& state);
 
     void Add();
     void Edit();
@@ -30,4 +31,5 @@ private:
     void OpenRecordForm(qint64 row);
 
     fApplication& m_window;
+    cBrowserState& m_state;
 };

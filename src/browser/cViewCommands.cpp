@@ -1,5 +1,7 @@
 #include "cViewCommands.h"
 
+#include "cBrowserState.h"
+
 #include "Database.h"
 #include "Recordset.h"
 #include "cRecordCommands.h"
@@ -24,7 +26,7 @@
 #include <QMenu>
 #include <QScopeGuard>
 
-cViewCommands::cViewCommands(fApplication& window) : m_window(window) {}
+cViewCommands::cViewCommands(fApplication& window, cBrowserState& state) : m_window(window), m_state(state) {}
 
 void cViewCommands::AllRecords()
 {
@@ -43,10 +45,10 @@ void cViewCommands::Filter()
     m_window.mnuViewAllRecords->setChecked(false);
     m_window.mnuViewFilter->setChecked(true);
     if (m_window.list->CountSelected() >= 2) {
-        m_window.m_records->KeepSelectedRows();
+        m_window.RecordCommands().KeepSelectedRows();
     } else {
         fRecord form(&m_window);
-        m_window.m_records->PrepareRecordForm(form, -1, &m_filterValues);
+        m_window.RecordCommands().PrepareRecordForm(form, -1, &m_filterValues);
         form.FocusField(1);
         ExecModal(form);
         if (form.Result() != fRecord::ResultOk)
@@ -55,7 +57,7 @@ void cViewCommands::Filter()
         const QString condition = form.FilterAsString();
         std::shared_ptr<Recordset> opened;
         try {
-            opened = OpenSource(m_window.m_database, FilteredQuery(m_window.m_setting->Query(), condition));
+            opened = OpenSource(m_state.Db, FilteredQuery(m_state.Setting->Query(), condition));
         } catch (const cRuntimeError&) {
             // The rows shown so far stay, with the recordset they come from.
             ShowOkMessage(FormatErrorMessage(CaptureError()));
@@ -63,7 +65,7 @@ void cViewCommands::Filter()
         }
         if (!opened)
             return; // stopped: the rows shown so far stay
-        m_window.m_recordset = std::move(opened);
+        m_state.Rs = std::move(opened);
         m_window.FillList();
         m_window.SayRowsShown(10608);
     }
@@ -73,18 +75,18 @@ void cViewCommands::Filter()
 
 void cViewCommands::ShowAllRecords(std::shared_ptr<Recordset> opened)
 {
-    if (m_window.mnuViewAllRecords->isChecked() || !m_window.m_database || !m_window.m_setting)
+    if (m_window.mnuViewAllRecords->isChecked() || !m_state.Db || !m_state.Setting)
         return;
     // A source just opened by ApplySetting is the same SQL; it is not opened twice. The
     // marks move only once it is open: one that fails or is stopped leaves the filtered
     // rows, and Ctrl+A tries again.
     if (!opened)
-        opened = OpenSource(m_window.m_database, m_window.m_setting->Query());
+        opened = OpenSource(m_state.Db, m_state.Setting->Query());
     if (!opened)
         return; // stopped: the grid stays as it was
     m_window.mnuViewAllRecords->setChecked(true);
     m_window.mnuViewFilter->setChecked(false);
-    m_window.m_recordset = std::move(opened);
+    m_state.Rs = std::move(opened);
     m_window.FillList();
     m_window.keyFilter->setEnabled(false);
 }
@@ -173,13 +175,13 @@ void cViewCommands::FitColumnWidths()
 
 void cViewCommands::FieldSelection()
 {
-    if (!m_window.m_database || !m_window.m_setting)
+    if (!m_state.Db || !m_state.Setting)
         return;
-    cSetting& setting = *m_window.m_setting;
+    cSetting& setting = *m_state.Setting;
     cRecordList* list = m_window.list;
     const bool formView = m_window.IsFormView();
     frmRecordOrder form(&m_window);
-    form.Prepare(*m_window.m_database, setting.SelectedTable());
+    form.Prepare(*m_state.Db, setting.SelectedTable());
     ExecModal(form);
     // A query the engine refuses is told by ApplySetting and leaves everything as it was,
     // the stored query included.

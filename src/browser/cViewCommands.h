@@ -12,10 +12,11 @@
 class Database;
 class Recordset;
 class fApplication;
+struct cBrowserState;
 
 class cViewCommands {
 public:
-    explicit cViewCommands(fApplication& window);
+    cViewCommands(fApplication& window, cBrowserState& state);
 
     void AllRecords();
     void Filter();
@@ -38,6 +39,7 @@ private:
     void SortInOrder(Qt::SortOrder order);
 
     fApplication& m_window;
+    cBrowserState& m_state;
     // What the filter form was last given, box by box, offered again the next time.
     QStringList m_filterValues;
 };

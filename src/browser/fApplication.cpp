@@ -94,11 +94,11 @@ QString SpokenCaption(const QAction* item)
 fApplication::fApplication(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fApplication"));
-    m_form = std::make_unique<cFormView>(*this);
-    m_files = std::make_unique<cFileCommands>(*this);
-    m_records = std::make_unique<cRecordCommands>(*this);
-    m_view = std::make_unique<cViewCommands>(*this);
-    m_design = std::make_unique<cDesignCommands>(*this);
+    m_form = std::make_unique<cFormView>(*this, m_state);
+    m_files = std::make_unique<cFileCommands>(*this, m_state);
+    m_records = std::make_unique<cRecordCommands>(*this, m_state);
+    m_view = std::make_unique<cViewCommands>(*this, m_state);
+    m_design = std::make_unique<cDesignCommands>(*this, m_state);
     CreateControls();
     SetWindowCode(this, kWindowCode);
     SetControlId(list, kGridControlId);
@@ -247,7 +247,7 @@ void fApplication::CreateMenus()
     mnuHelpAboutDefinition->setVisible(false);
     // Offered only while the definition has About texts; they are read afresh each time.
     connect(mnuHelp, &QMenu::aboutToShow, this,
-            [this] { mnuHelpAboutDefinition->setVisible(m_setting && HasAboutTexts(*m_setting)); });
+            [this] { mnuHelpAboutDefinition->setVisible(m_state.Setting && HasAboutTexts(*m_state.Setting)); });
     bar->addMenu(mnuHelp);
     new cMenuVoice(bar);
 
@@ -373,7 +373,7 @@ void fApplication::SayThenCurrentRecord(const QString& text)
 
 void fApplication::FillList()
 {
-    list->SetRecordset(m_recordset);
+    list->SetRecordset(m_state.Rs);
     list->FillList();
     if (list->RowCount() == 0) {
         ItemClick(-1);
@@ -547,7 +547,7 @@ bool fApplication::WindowKeyPressed(const QKeyEvent* key)
         if (mnuRecOrd->menuAction()->isEnabled() && mnuRecordEdit->isEnabled())
             mnuRecordEdit->trigger();
         else
-            VoiceOutput(2, 0, m_database ? LoadString(10594) : LoadString(10595));
+            VoiceOutput(2, 0, m_state.Db ? LoadString(10594) : LoadString(10595));
         return true;
     }
     return false;
@@ -573,7 +573,7 @@ QString fApplication::WhyShortcutCannotRun(const QKeyEvent* key) const
             continue;
         if (reachable(item))
             return {};
-        if (!m_database)
+        if (!m_state.Db)
             return LoadString(10595);
         if (item == mnuRecordEdit || item == mnuRecordDelete)
             return LoadString(10594);
@@ -604,7 +604,7 @@ void fApplication::mnuHelpAbout_Click()
 
 void fApplication::mnuHelpAboutDefinition_Click()
 {
-    ShowAbout(this, m_setting.get());
+    ShowAbout(this, m_state.Setting.get());
 }
 
 void fApplication::Unload()
@@ -613,8 +613,8 @@ void fApplication::Unload()
         return;
     m_unloaded = true;
     try {
-        if (m_database)
-            m_database->Close();
+        if (m_state.Db)
+            m_state.Db->Close();
     } catch (...) {
     }
     m_form->Release();

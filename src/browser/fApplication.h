@@ -5,6 +5,7 @@
 // cViewCommands, cDesignCommands), the form view in cFormView; the window keeps only the
 // switch between the views, Fonts, About, Help and Exit. No SQL is built here.
 
+#include "cBrowserState.h"
 #include "cFieldRows.h"
 
 #include <QList>
@@ -59,9 +60,9 @@ public:
     // The field of the recordset that grid column (0-based) shows.
     int ColumnField(int column) const;
 
-    std::shared_ptr<Database> CurrentDatabase() const { return m_database; }
-    std::shared_ptr<Recordset> CurrentRecordset() const { return m_recordset; }
-    cSetting* Setting() const { return m_setting.get(); }
+    std::shared_ptr<Database> CurrentDatabase() const { return m_state.Db; }
+    std::shared_ptr<Recordset> CurrentRecordset() const { return m_state.Rs; }
+    cSetting* Setting() const { return m_state.Setting.get(); }
     // The form-view column whose box last had the focus (1-based; 0 before any).
     int CurrentColumn() const;
 
@@ -121,26 +122,11 @@ public:
     QAction* mnuHelpAbout = nullptr;
     QAction* mnuHelpAboutDefinition = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // The command units and the form view are the window's own parts: they work on its
-    // state and controls directly.
-    friend class cDesignCommands;
-    friend class cFileCommands;
-    friend class cFormView;
-    friend class cRecordCommands;
-    friend class cViewCommands;
-
-    void CreateControls();
-    void CreateMenus();
-    void OnCommand(QAction* item, std::function<void()> command);
-    void ApplyMenuLook();
-    void InitMainWindow();
-    void Unload();
+    // What the command units and the form view ask of the window.
+    cFormView& FormView() { return *m_form; }
+    cViewCommands& ViewCommands() { return *m_view; }
+    cRecordCommands& RecordCommands() { return *m_records; }
+    cDesignCommands& DesignCommands() { return *m_design; }
     void LayoutWindow();
     void EnableDatabaseMenus(bool enable);
     // The view the preferences name (ViewStyle).
@@ -150,6 +136,19 @@ private:
     // text, and the current record queued after it.
     void SayThenCurrentRecord(const QString& text);
     void SayWhereTheKeysAre();
+    void OnCommand(QAction* item, std::function<void()> command);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void ApplyMenuLook();
+    void InitMainWindow();
+    void Unload();
     // F12, Alt+Enter and the shortcuts of commands that cannot run now; true when taken.
     bool WindowKeyPressed(const QKeyEvent* key);
     // What to say for a key that is the shortcut of a command that cannot run now (a
@@ -159,10 +158,7 @@ private:
     template <typename Command>
     void Guarded(Command&& command);
 
-    std::shared_ptr<Database> m_database;
-    std::shared_ptr<Recordset> m_recordset;
-    std::unique_ptr<cSetting> m_setting;
-    std::unique_ptr<cActions> m_actions;
+    cBrowserState m_state;
     std::unique_ptr<cFormView> m_form;
     std::unique_ptr<cFileCommands> m_files;
     std::unique_ptr<cRecordCommands> m_records;

@@ -1,0 +1,17 @@
+#pragma once
+// What the main window shows, shared with its command units: the open database, the record
+// source in the grid, the application definition and its actions. Data only: no widgets.
+
+#include <memory>
+
+class cActions;
+class cSetting;
+class Database;
+class Recordset;
+
+struct cBrowserState {
+    std::shared_ptr<Database> Db;
+    std::shared_ptr<Recordset> Rs;
+    std::unique_ptr<cSetting> Setting;
+    std::unique_ptr<cActions> Actions;
+};
