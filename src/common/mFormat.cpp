@@ -1,6 +1,7 @@
 #include "mFormat.h"
 
 #include "mConvert.h"
+#include "mLocaleCache.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -714,16 +715,7 @@ std::unique_ptr<LocaleInfo> BuildLocaleInfo(const QLocale& locale)
 
 const LocaleInfo& CurrentLocale()
 {
-    thread_local std::vector<std::unique_ptr<LocaleInfo>> cache;
-    const QLocale locale;
-    for (const auto& entry : cache) {
-        if (entry->locale == locale)
-            return *entry;
-    }
-    if (cache.size() >= 4)
-        cache.erase(cache.begin());
-    cache.push_back(BuildLocaleInfo(locale));
-    return *cache.back();
+    return CachedForLocale<LocaleInfo>(QLocale(), BuildLocaleInfo);
 }
 
 // ---- values ----

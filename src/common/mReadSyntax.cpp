@@ -1,6 +1,7 @@
 #include "mReadSyntax.h"
 
 #include "mConvert.h"
+#include "mLocaleCache.h"
 
 #include <memory>
 
@@ -78,18 +79,9 @@ std::unique_ptr<ReadSyntax> BuildSyntax(const QLocale& locale)
 
 } // namespace
 
-// Most programs use one or two locales; a handful of entries avoids rebuilding.
 const ReadSyntax& SyntaxFor(const QLocale& locale)
 {
-    thread_local std::vector<std::unique_ptr<ReadSyntax>> cache;
-    for (const auto& entry : cache) {
-        if (entry->locale == locale)
-            return *entry;
-    }
-    if (cache.size() >= 4)
-        cache.erase(cache.begin());
-    cache.push_back(BuildSyntax(locale));
-    return *cache.back();
+    return CachedForLocale<ReadSyntax>(locale, BuildSyntax);
 }
 
 } // namespace TextReading
