@@ -33,11 +33,11 @@ OwnSpeech OwnSpeechFromNumber(int number)
 QString OwnSpeechName(OwnSpeech choice)
 {
     switch (choice) {
-    case OwnSpeech::Always: return LoadString(10701);
-    case OwnSpeech::OnlyUnknown: return LoadString(10702);
+    case OwnSpeech::Always: return LoadString(10811);
+    case OwnSpeech::OnlyUnknown: return LoadString(10812);
     case OwnSpeech::Automatic: break;
     }
-    return LoadString(10700);
+    return LoadString(10810);
 }
 
 bool ScreenReaderRunning()
