@@ -1,5 +1,6 @@
 #include "sStartup.h"
 
+#include "cScreenReaderWatch.h"
 #include "fApplication.h"
 #include "fFileOpen.h"
 #include "mLongWork.h"
@@ -115,6 +116,8 @@ int sMain(const QString& commandLine)
     // Dialogs may close while the main window is hidden; only the main window ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
     InstallFileDialogs();
+    // Before the first word: with a screen reader running the program leaves the focus to it.
+    (new cScreenReaderWatch(qApp))->Start();
     auto* window = new fApplication;
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
