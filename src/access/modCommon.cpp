@@ -1,5 +1,6 @@
 #include "modCommon.h"
 
+#include "mScreenReader.h"
 #include "modDialogs.h"
 #include "sMain.h"
 
@@ -22,6 +23,12 @@ void Ignoring(Call&& call)
         call();
     } catch (...) {
     }
+}
+
+// Beside a screen reader the Braille line is its own: two writers would fight over it.
+bool BrailleOurs()
+{
+    return gBrailleOn && !ScreenReaderReads();
 }
 
 QWidget* MainWidget()
@@ -107,27 +114,34 @@ qint32 VoiceOutput(qint32 mode, qint32 param, const QString& text, bool noVoice,
     qint32 result = 0;
     if (!noVoice)
         Ignoring([&] { result = gVoice->Voice(mode, param, text); });
-    if (!noBraille && gBrailleOn && (mode == 1 || mode == 2))
+    if (!noBraille && BrailleOurs() && (mode == 1 || mode == 2))
         Ignoring([&] { gVoice->BrailleWithOffset(text, offset); });
     return result;
+}
+
+qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice, qint32 offset, bool noBraille)
+{
+    if (ScreenReaderReads())
+        return 0;
+    return VoiceOutput(mode, param, text, noVoice, offset, noBraille);
 }
 
 void VoiceFocus(const QString& caption, const QString& value, qint32 controlWindow, qint32 formWindow, qint32 role,
                 bool flagA, bool flagB, qint32 extra)
 {
-    if (gVoice)
+    if (gVoice && !ScreenReaderReads())
         Ignoring([&] { gVoice->FocusVoice(caption, value, controlWindow, formWindow, role, flagA, flagB, extra); });
 }
 
 void BrailleOutput(qint16 cursorColumn, const QString& lineText)
 {
-    if (gVoice && gBrailleOn)
+    if (gVoice && BrailleOurs())
         Ignoring([&] { gVoice->BrailleText(cursorColumn, lineText); });
 }
 
 void BrailleRole(qint32 role)
 {
-    if (gVoice && gBrailleOn)
+    if (gVoice && BrailleOurs())
         Ignoring([&] { gVoice->AddBrailleRole(role); });
 }
 

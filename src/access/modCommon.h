@@ -67,6 +67,11 @@ qint32 GetMonitorWindow();
 
 qint32 VoiceOutput(qint32 mode, qint32 param, const QString& text, bool noVoice = false, qint32 offset = 0,
                    bool noBraille = false);
+// Speech that only repeats what has the focus (a list's entry, a box's value, the current
+// record): said as VoiceOutput, unless a screen reader reads the focus itself.
+qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice = false, qint32 offset = 0,
+                 bool noBraille = false);
+// What a control says as it gets the focus; a screen reader reading the focus says it instead.
 void VoiceFocus(const QString& caption, const QString& value, qint32 controlWindow, qint32 formWindow, qint32 role,
                 bool flagA, bool flagB, qint32 extra);
 void BrailleOutput(qint16 cursorColumn, const QString& lineText);
