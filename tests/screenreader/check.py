@@ -20,6 +20,7 @@
 # It prints the step table (key, Orca said, Quarnel said, what failed) and the reasons,
 # and, when RUN/speechd-timeline.txt is there (a --synth-ms run), the speech time.
 # Usage: check.py [--synth-ms N] RUN_DIR KEY_FILE     exit 0 passed, 1 failed, 2 unusable
+#        check.py --time RUN_DIR                          the speech time only
 import argparse
 import os
 import re
@@ -123,13 +124,29 @@ def speech_time(run):
     return total, count, cut
 
 
+def print_time(timing):
+    seconds, count, cut = timing
+    print("Speech time through speech-dispatcher: %.1f s in %d utterances (%d cut off)"
+          % (seconds, count, cut))
+
+
 def main():
     ap = argparse.ArgumentParser(description="Judge a harness run of Quarnel under Orca.")
     ap.add_argument("--synth-ms", type=int, default=0,
                     help="the run's fake synthesizer rate, to estimate Quarnel's own speech time")
+    ap.add_argument("--time", action="store_true", help="print the speech time only")
     ap.add_argument("run")
-    ap.add_argument("keys")
+    ap.add_argument("keys", nargs="?")
     a = ap.parse_args()
+    if a.time:
+        timing = speech_time(a.run)
+        if not timing:
+            print("check.py: no speechd-timeline.txt in %s (run with --synth-ms N)" % a.run)
+            return 2
+        print_time(timing)
+        return 0
+    if not a.keys:
+        ap.error("the key file is missing")
     try:
         rows = read_steps(a.run)
         expected = key_steps(a.keys)
@@ -174,9 +191,7 @@ def main():
         print("\t".join(r))
     timing = speech_time(a.run)
     if timing:
-        seconds, count, cut = timing
-        print("Speech time through speech-dispatcher: %.1f s in %d utterances (%d cut off)"
-              % (seconds, count, cut))
+        print_time(timing)
     if a.synth_ms:
         print("Quarnel's own speech (logged, not spoken here): %d characters, about %.1f s at "
               "%d ms a character" % (quarnel_chars, quarnel_chars * a.synth_ms / 1000, a.synth_ms))

@@ -107,6 +107,10 @@ class SpeechTime(unittest.TestCase):
         rc, out = check(os.path.join(FIXTURES, "today"), "--synth-ms", "5")
         self.assertIn("Speech time through speech-dispatcher: 9.6 s in 56 utterances (0 cut off)", out)
         self.assertIn("Quarnel's own speech (logged, not spoken here): 561 characters, about 2.8 s", out)
+        # the same time alone, as for a run where Quarnel spoke through speech-dispatcher too
+        p = subprocess.run(["/usr/bin/python3", os.path.join(HERE, "check.py"), "--time",
+                            os.path.join(FIXTURES, "today")], capture_output=True, text=True, timeout=60)
+        self.assertEqual(p.stdout, "Speech time through speech-dispatcher: 9.6 s in 56 utterances (0 cut off)\n")
 
     def test_an_utterance_cut_off_lasts_until_the_next_one(self):
         run = Run(self)
