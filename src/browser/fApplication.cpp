@@ -19,6 +19,7 @@
 #include "mErrorMessage.h"
 #include "mLongWork.h"
 #include "mMenuText.h"
+#include "mOwnSpeechMenu.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
 #include "modCommon.h"
@@ -242,6 +243,9 @@ void fApplication::CreateMenus()
     mnuViewAsForm = NewAction(mnuView, "mnuViewAsForm", QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuColumnSize = NewAction(mnuView, "mnuColumnSize", QStringLiteral("Přizpůsobit šířku sloupců délce textu"));
     mnuRecOrder = NewAction(mnuView, "mnuRecOrder", QStringLiteral("Výběr polí"));
+    NewSeparator(mnuView, "mnuViewSeparator1");
+    mnuViewOwnSpeech = NewOwnSpeechMenu(this);
+    mnuView->addMenu(mnuViewOwnSpeech);
     bar->addMenu(mnuView);
 
     mnuHelp = NewMenu(this, "mnuHelp", QString());
@@ -298,6 +302,9 @@ void fApplication::CreateMenus()
     OnCommand(mnuFonts, [this] { mnuFonts_Click(); });
     OnCommand(mnuHelpAbout, [this] { mnuHelpAbout_Click(); });
     OnCommand(mnuHelpAboutDefinition, [this] { mnuHelpAboutDefinition_Click(); });
+    for (QAction* item : mnuViewOwnSpeech->actions())
+        OnCommand(item, [this, item] { ChooseOwnSpeech(mnuViewOwnSpeech, OwnSpeechOfItem(item)); });
+    ApplyStoredOwnSpeech(mnuViewOwnSpeech);
 }
 
 void fApplication::ApplyMenuLook()

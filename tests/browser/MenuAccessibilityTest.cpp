@@ -2,12 +2,14 @@
 
 #include "cRecordList.h"
 #include "fApplication.h"
+#include "mScreenReader.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -58,13 +60,14 @@ TEST_F(ApplicationTest, AScreenReaderReadsEveryMenuByItsTitleAndItsItemsApartFro
             if (item->menu())
                 menus << item->menu();
     }
-    ASSERT_EQ(menus.size(), 5);
+    ASSERT_EQ(menus.size(), 6);
     for (QMenu* menu : menus) {
         EXPECT_FALSE(Name(menu).isEmpty()) << menu->objectName().toStdString();
         EXPECT_EQ(Name(menu), QString(menu->title()).remove(u'&')) << menu->objectName().toStdString();
     }
     EXPECT_EQ(Name(m_window->mnuView), QStringLiteral("Zobrazení"));
     EXPECT_EQ(Name(m_window->mnuViewOrderBy), QStringLiteral("Řadit podle"));
+    EXPECT_EQ(Name(m_window->mnuViewOwnSpeech), QStringLiteral("Vlastní řeč"));
 
     // The keys are the item's shortcut, not a tail of its name; the hidden template of the
     // column items is no child at all.
@@ -125,4 +128,43 @@ TEST_F(ApplicationTest, KeysShownInTheMenusStayWithTheWindow)
     });
     Press(Qt::Key_Return, Qt::AltModifier);
     EXPECT_TRUE(title.endsWith(QStringLiteral("Editace záznamu"))) << title.toStdString();
+}
+
+TEST_F(ApplicationTest, TheOwnSpeechChoiceIsMadeWithKeysSaidStoredAtOnceAndKeptAcrossARestart)
+{
+    const auto reset = qScopeGuard([] { SetOwnSpeechChoice(OwnSpeech::Automatic); });
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    EXPECT_EQ(OwnSpeechChoice(), OwnSpeech::Automatic);
+    EXPECT_TRUE(m_window->findChild<QAction*>(QStringLiteral("mnuOwnSpeechAutomatic"))->isChecked());
+    const auto choose = [this](Qt::Key key) {
+        m_window->list->setFocus();
+        Press(Qt::Key_Z, Qt::AltModifier);
+        ASSERT_NE(OpenMenu(), nullptr);
+        PressInMenu(Qt::Key_V);
+        ASSERT_EQ(OpenMenu(), m_window->mnuViewOwnSpeech);
+        Clear();
+        PressInMenu(key);
+        QApplication::processEvents();
+    };
+    choose(Qt::Key_V);
+    EXPECT_EQ(Spoken().value(Spoken().size() - 1), QStringLiteral("2 0 Vlastní řeč: vždy."));
+    EXPECT_EQ(OwnSpeechChoice(), OwnSpeech::Always);
+    EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"OwnSpeech\"=\"1\""))) << "before any exit";
+    choose(Qt::Key_J);
+    EXPECT_EQ(Spoken().value(Spoken().size() - 1), QStringLiteral("2 0 Vlastní řeč: jen co odečítač obrazovky nezná."));
+    EXPECT_EQ(OwnSpeechChoice(), OwnSpeech::OnlyUnknown);
+    QStringList checked;
+    for (QAction* item : m_window->mnuViewOwnSpeech->actions())
+        if (item->isChecked())
+            checked << item->objectName();
+    EXPECT_EQ(checked, QStringList(QStringLiteral("mnuOwnSpeechOnlyUnknown")));
+    EXPECT_TRUE(m_registry->ReadFile().contains(QStringLiteral("\"OwnSpeech\"=\"2\"")));
+
+    // The next start reads it back.
+    Unload();
+    SetOwnSpeechChoice(OwnSpeech::Automatic);
+    Load();
+    EXPECT_EQ(OwnSpeechChoice(), OwnSpeech::OnlyUnknown);
+    EXPECT_TRUE(m_window->findChild<QAction*>(QStringLiteral("mnuOwnSpeechOnlyUnknown"))->isChecked());
+    EXPECT_FALSE(m_window->findChild<QAction*>(QStringLiteral("mnuOwnSpeechAutomatic"))->isChecked());
 }
