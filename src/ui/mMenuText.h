@@ -18,6 +18,6 @@ QString WithoutAccessKey(QString caption);
 // the title changes; a popup without a name is read as nothing.
 void NameMenuByTitle(QMenu* menu);
 
-// Keeps item in menu, before before, only while it is visible: a hidden template item is
+// Keeps item in menu (ahead of the item before) only while it is visible: a hidden template is
 // then no entry a screen reader lists.
 void KeepInMenuWhileVisible(QMenu* menu, QAction* item, QAction* before);
