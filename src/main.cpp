@@ -55,6 +55,10 @@ int main(int argc, char** argv)
     if (AnswerQuestion(argc, argv))
         return EXIT_SUCCESS;
     CatchTerminationSignals();
+    // Qt opens its accessibility bridge only if assistive technology was on when the
+    // program started; a screen reader started later would find nothing to read.
+    if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"))
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
     QApplication::setApplicationName(QStringLiteral("Quarnel"));

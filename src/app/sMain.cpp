@@ -17,6 +17,7 @@ qint32 gBackColorForm = 0;
 qint32 gForeMenuColor = 0;
 qint32 gBackMenuColor = 0;
 qint32 gViewStyle = 0;
+qint32 gOwnSpeech = 0;
 QString gSuitePath;
 QString gHelpFile;
 QString gHelpViewer;
@@ -128,12 +129,14 @@ void LoadPreferences()
     gForeColorForm = ReadLong(kProgramKey, QStringLiteral("ForeColorForm"), kButtonText);
     gBackColorForm = ReadLong(kProgramKey, QStringLiteral("BackColorForm"), kButtonFace);
     gViewStyle = ReadLong(kProgramKey, QStringLiteral("ViewStyle"), 0);
+    gOwnSpeech = ReadLong(kProgramKey, QStringLiteral("OwnSpeech"), 0);
     gHelpFile = SuitePathWithSlash() + QDir::toNativeSeparators(QStringLiteral("help/velorin/quarnel.htm"));
 }
 
 void SavePreferences()
 {
     Save(kProgramKey, QStringLiteral("ViewStyle"), gViewStyle);
+    SaveOwnSpeech();
     Save(kProgramKey, QStringLiteral("FontSize"), gFont.Size);
     Save(kProgramKey, QStringLiteral("FontName"), gFont.Name);
     Save(kProgramKey, QStringLiteral("FontBold"), gFont.Bold);
@@ -146,6 +149,11 @@ void SavePreferences()
 void SaveWorkDir()
 {
     Save(kProgramKey, QStringLiteral("WorkDir"), gWorkDir);
+}
+
+void SaveOwnSpeech()
+{
+    Save(kProgramKey, QStringLiteral("OwnSpeech"), gOwnSpeech);
 }
 
 QString TakeSelectedFile()

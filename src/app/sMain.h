@@ -21,6 +21,8 @@ extern qint32 gBackColorForm;
 extern qint32 gForeMenuColor;
 extern qint32 gBackMenuColor;
 extern qint32 gViewStyle;
+// How much the program says itself beside a screen reader, by the choice's number.
+extern qint32 gOwnSpeech;
 extern QString gSuitePath;
 extern QString gHelpFile;
 extern QString gHelpViewer;
@@ -32,6 +34,8 @@ void LoadCommonPreferences(QObject* mainWindow);
 void LoadPreferences();
 void SavePreferences();
 void SaveWorkDir();
+// Stored as soon as it is chosen, so that a crash does not lose it.
+void SaveOwnSpeech();
 // The file the last file dialog chose; consumed by the reading.
 QString TakeSelectedFile();
 QString EnsureSuffix(const QString& text, const QString& suffix);

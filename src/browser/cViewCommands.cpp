@@ -15,6 +15,7 @@
 #include "mErrorMessage.h"
 #include "mFilter.h"
 #include "mLongWork.h"
+#include "mMenuText.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -114,8 +115,8 @@ void cViewCommands::PrepareOrderByMenu()
     while (items.size() > 1)
         delete items.takeLast();
     for (int i = 1; i <= list->ColumnCount(); ++i) {
-        auto* item = new QAction(list->HeaderText(i - 1) + u'\t' + LoadString(200) + u'+' + QString::number(i),
-                                 m_window.mnuViewOrderBy);
+        auto* item = new QAction(m_window.mnuViewOrderBy);
+        SetMenuItemText(item, list->HeaderText(i - 1) + u'\t' + LoadString(200) + u'+' + QString::number(i));
         item->setObjectName(QStringLiteral("mnuViewOrderByColumn%1").arg(i));
         item->setCheckable(true);
         m_window.mnuViewOrderBy->insertAction(m_window.mnuViewOrderBySeparator, item);

@@ -18,6 +18,8 @@
 #include "frmFonts.h"
 #include "mErrorMessage.h"
 #include "mLongWork.h"
+#include "mMenuText.h"
+#include "mOwnSpeechMenu.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
 #include "modCommon.h"
@@ -76,6 +78,7 @@ QMenu* NewMenu(QWidget* owner, const char* name, const QString& caption)
     auto* menu = new QMenu(caption, owner);
     menu->setObjectName(QLatin1String(name));
     menu->menuAction()->setObjectName(QLatin1String(name));
+    NameMenuByTitle(menu);
     return menu;
 }
 
@@ -227,8 +230,12 @@ void fApplication::CreateMenus()
     NewSeparator(mnuView, "mnuViewSeparator0");
     mnuViewOrderBy = NewMenu(this, "mnuViewOrderBy", QString());
     mnuView->addMenu(mnuViewOrderBy);
-    mnuViewOrderByColumn = {NewAction(mnuViewOrderBy, "mnuViewOrderByColumn0", QStringLiteral("Column"))};
+    // The template stands in the menu only while it is shown: without a column to show.
+    mnuViewOrderByColumn = {new QAction(QStringLiteral("Column"), mnuViewOrderBy)};
+    mnuViewOrderByColumn[0]->setObjectName(QStringLiteral("mnuViewOrderByColumn0"));
+    mnuViewOrderByColumn[0]->setVisible(false);
     mnuViewOrderBySeparator = NewSeparator(mnuViewOrderBy, "mnuViewOrderBySeparator");
+    KeepInMenuWhileVisible(mnuViewOrderBy, mnuViewOrderByColumn[0], mnuViewOrderBySeparator);
     mnuViewOrderBySortAZ = NewAction(mnuViewOrderBy, "mnuViewOrderBySortAZ", QString());
     mnuViewOrderBySortZA = NewAction(mnuViewOrderBy, "mnuViewOrderBySortZA", QString());
     NewSeparator(mnuView, "mnuViewSeparator");
@@ -236,6 +243,9 @@ void fApplication::CreateMenus()
     mnuViewAsForm = NewAction(mnuView, "mnuViewAsForm", QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuColumnSize = NewAction(mnuView, "mnuColumnSize", QStringLiteral("Přizpůsobit šířku sloupců délce textu"));
     mnuRecOrder = NewAction(mnuView, "mnuRecOrder", QStringLiteral("Výběr polí"));
+    NewSeparator(mnuView, "mnuViewSeparator1");
+    mnuViewOwnSpeech = NewOwnSpeechMenu(this);
+    mnuView->addMenu(mnuViewOwnSpeech);
     bar->addMenu(mnuView);
 
     mnuHelp = NewMenu(this, "mnuHelp", QString());
@@ -292,6 +302,9 @@ void fApplication::CreateMenus()
     OnCommand(mnuFonts, [this] { mnuFonts_Click(); });
     OnCommand(mnuHelpAbout, [this] { mnuHelpAbout_Click(); });
     OnCommand(mnuHelpAboutDefinition, [this] { mnuHelpAboutDefinition_Click(); });
+    for (QAction* item : mnuViewOwnSpeech->actions())
+        OnCommand(item, [this, item] { ChooseOwnSpeech(mnuViewOwnSpeech, OwnSpeechOfItem(item)); });
+    ApplyStoredOwnSpeech(mnuViewOwnSpeech);
 }
 
 void fApplication::ApplyMenuLook()
@@ -315,7 +328,7 @@ void fApplication::InitMainWindow()
     mnuViewAsForm->setText(LoadString(10019));
     mnuRecOrd->setTitle(LoadString(10020));
     mnuRecordAdd->setText(LoadString(10021));
-    mnuRecordEdit->setText(LoadString(10022));
+    SetMenuItemText(mnuRecordEdit, LoadString(10022));
     mnuRecordDelete->setText(LoadString(10023));
     mnuRecordGoto->setText(LoadString(10025));
     mnuHelp->setTitle(LoadString(10029));

@@ -117,6 +117,7 @@ public:
     QAction* mnuViewAsForm = nullptr;
     QAction* mnuColumnSize = nullptr;
     QAction* mnuRecOrder = nullptr;
+    QMenu* mnuViewOwnSpeech = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpAboutApplication = nullptr;
     QAction* mnuHelpAbout = nullptr;

@@ -2,6 +2,7 @@
 
 #include "cMenuStyle.h"
 #include "mStringTable.h"
+#include "mMenuText.h"
 #include "modCommon.h"
 
 #include <QAction>
@@ -9,17 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
-
-namespace {
-
-QString WithoutAccessKey(QString caption)
-{
-    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    caption.remove(u'&');
-    return caption.replace(u'\x01', u'&');
-}
-
-} // namespace
 
 cMenuVoice::cMenuVoice(QMenuBar* bar) : QObject(bar), m_bar(bar)
 {

@@ -47,6 +47,7 @@ TEST(Preferences, DefaultsAreLoadedWithoutWritingAndSavedAsText)
     EXPECT_EQ(quint32(gForeColorForm), 0x80000012u);
     EXPECT_EQ(quint32(gBackColorForm), 0x8000000Fu);
     EXPECT_EQ(gViewStyle, 0);
+    EXPECT_EQ(gOwnSpeech, 0);
     const QString programFolder = QCoreApplication::applicationDirPath();
     EXPECT_EQ(gWorkDir, programFolder + u'/');
     EXPECT_EQ(gSuitePath, programFolder);
@@ -62,7 +63,7 @@ TEST(Preferences, DefaultsAreLoadedWithoutWritingAndSavedAsText)
                              "[HKEY_CURRENT_USER\\Software]\n\n"
                              "[HKEY_CURRENT_USER\\Software\\Korvi]\n\n"
                              "[HKEY_CURRENT_USER\\Software\\Korvi\\dBase]\n"
-                             "\"ViewStyle\"=\"0\"\n\"FontSize\"=\"24\"\n\"FontName\"=\"Arial CE\"\n"
+                             "\"ViewStyle\"=\"0\"\n\"OwnSpeech\"=\"0\"\n\"FontSize\"=\"24\"\n\"FontName\"=\"Arial CE\"\n"
                              "\"FontBold\"=\"0\"\n\"FontItalic\"=\"0\"\n\"FontUnderLine\"=\"0\"\n\n"
                              "[HKEY_CURRENT_USER\\Software\\Korvi\\Common]\n"
                              "\"ForeColor\"=\"65535\"\n\"BackColor\"=\"0\"\n\n"));
@@ -78,6 +79,7 @@ TEST(Preferences, ChangedValuesRoundTripAndTheSizeSurvivesALocaleChange)
         gFont.Size = 12.5;
         gBackColor = qint32(0x8000000Fu);
         gViewStyle = 1;
+        gOwnSpeech = 2;
         SavePreferences();
         EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontBold")), QStringLiteral("-1"));
         EXPECT_EQ(Stored(kProgramKey, QStringLiteral("FontSize")), QStringLiteral("12,5")) << "in the user's locale";
@@ -87,6 +89,7 @@ TEST(Preferences, ChangedValuesRoundTripAndTheSizeSurvivesALocaleChange)
         EXPECT_EQ(gFont.Size, 12.5);
         EXPECT_EQ(quint32(gBackColor), 0x8000000Fu);
         EXPECT_EQ(gViewStyle, 1);
+        EXPECT_EQ(gOwnSpeech, 2);
     }
     {
         ScopedLocale english(QStringLiteral("en_US"));

@@ -106,7 +106,8 @@ TEST_F(ApplicationTest, BeforeADatabaseOnlyNewOpenExitAndHelpAreAvailable)
                                  "mnuRecordModify", "mnuRecordEdit", "mnuRecordDelete"})
         EXPECT_FALSE(Item(window, disabled)->isEnabled()) << disabled;
     EXPECT_EQ(Item(window, "mnuFileExit")->text(), QStringLiteral("&Konec"));
-    EXPECT_EQ(Item(window, "mnuRecordEdit")->text(), QStringLiteral("&Editovat…\tAlt+Enter"));
+    EXPECT_EQ(Item(window, "mnuRecordEdit")->text(), QStringLiteral("&Editovat…"));
+    EXPECT_EQ(Item(window, "mnuRecordEdit")->shortcut(), QKeySequence(QStringLiteral("Alt+Enter")));
     EXPECT_EQ(Item(window, "mnuViewAsForm")->shortcut(), QKeySequence(QStringLiteral("Ctrl+M")));
     EXPECT_EQ(Panel("keyFilter"), QStringLiteral("Filter"));
     EXPECT_FALSE(window->ApplySetting(QString(), false)) << "nothing to open again";
@@ -239,7 +240,8 @@ TEST_F(ApplicationTest, OneTableOpensWithoutAskingAndShowsItsRows)
     EXPECT_FALSE(Item(m_window, "mnuViewAsForm")->isChecked());
     // The stored query names the table whole, in brackets.
     EXPECT_EQ(cSetting().Query(), QStringLiteral("Select * From [Lidé]"));
-    EXPECT_EQ(Item(m_window, "mnuViewOrderByColumn3")->text(), QStringLiteral("Věk\tCtrl+3"));
+    EXPECT_EQ(Item(m_window, "mnuViewOrderByColumn3")->text(), QStringLiteral("Věk"));
+    EXPECT_EQ(Item(m_window, "mnuViewOrderByColumn3")->shortcut(), QKeySequence(QStringLiteral("Ctrl+3")));
     EXPECT_FALSE(Item(m_window, "mnuViewOrderByColumn0")->isVisible());
     // The selected row is in the user's colours inverted.
     const QPalette palette = list->palette();

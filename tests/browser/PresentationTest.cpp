@@ -242,7 +242,7 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
         Press(key, modifiers);
         EXPECT_FALSE(title.isEmpty()) << QKeySequence(key | modifiers).toString().toStdString();
     }
-    // The choice of fields, the last item of the View menu.
+    // The choice of fields, the View menu's last command (the own speech submenu follows it).
     WhenModal([&](QDialog* dialog) {
         check(dialog);
         PressInDialog(dialog, Qt::Key_Escape);
@@ -251,6 +251,8 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
     Press(Qt::Key_Z, Qt::AltModifier);
     ASSERT_NE(OpenMenu(), nullptr);
     PressInMenu(Qt::Key_Up);
+    PressInMenu(Qt::Key_Up);
+    ASSERT_EQ(OpenMenu()->activeAction(), m_window->mnuRecOrder);
     PressInMenu(Qt::Key_Return);
     EXPECT_EQ(clipped, QStringList());
 }
