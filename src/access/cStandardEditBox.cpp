@@ -1,6 +1,7 @@
 #include "cStandardEditBox.h"
 
 #include "mKeys.h"
+#include "mScreenReader.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 
@@ -230,6 +231,12 @@ void cStandardEditBox::Raise(int mode, int param, const QString& text)
     emit ProduceOutput(mode, param, text);
 }
 
+void cStandardEditBox::Echo(int mode, int param, const QString& text)
+{
+    if (!ScreenReaderReads())
+        Raise(mode, param, text);
+}
+
 QString cStandardEditBox::WordAt(const QString& text, int position)
 {
     if (position < 0 || position >= text.size())
@@ -287,9 +294,9 @@ void cStandardEditBox::AnnounceInsertion()
     if (inserted.isEmpty() || (inserted.trimmed().isEmpty() && inserted.contains(u'\n')))
         return; // a deletion, or a new line, which the line keys read
     if (inserted.size() == 1 || (inserted.size() == 2 && inserted.front().isHighSurrogate()))
-        Raise(2, 255, inserted);
+        Echo(2, 255, inserted);
     else
-        Raise(2, 0, inserted);
+        Echo(2, 0, inserted);
 }
 
 void cStandardEditBox::KeyDown(int& keyCode, int shift)
@@ -325,8 +332,8 @@ void cStandardEditBox::AnnounceDeletion()
     m_textBeforeDeletion.clear();
     if (removed.isEmpty())
         return;
-    Raise(2, IsOneCharacter(removed) ? 255 : 0, removed);
-    Raise(1, 0, LoadString(503));
+    Echo(2, IsOneCharacter(removed) ? 255 : 0, removed);
+    Echo(1, 0, LoadString(503));
 }
 
 void cStandardEditBox::KeyUp(int& keyCode, int shift)
@@ -358,16 +365,16 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
         // Only what entered or left the selection; the caret's character would repeat it.
         const QString difference = SelectionDifference(text, m_savedStart, m_savedLength, start, length);
         if (!difference.isEmpty())
-            Raise(2, 0, difference);
+            Echo(2, 0, difference);
         return;
     }
     if (keyCode == Key::Left || keyCode == Key::Right) {
         if (shift & ShiftMask::Ctrl) {
             const QString word = WordAt(text, Caret());
             if (!word.isEmpty())
-                Raise(2, 0, word);
+                Echo(2, 0, word);
         } else if (const QString character = CharacterAt(text, Caret()); !character.isEmpty()) {
-            Raise(2, 255, character);
+            Echo(2, 255, character);
         }
         return;
     }
@@ -375,7 +382,7 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
         const QString line = GetCurrentLine();
         const QString character = keyCode == Key::Home ? CharacterAt(line, 0) : CharacterBefore(line, int(line.size()));
         if (!character.isEmpty())
-            Raise(2, 255, character);
+            Echo(2, 255, character);
         else // nothing to spell is no reason for silence
             Raise(2, 0, LoadString(text.isEmpty() ? 504 : 505));
         return;
@@ -388,6 +395,6 @@ void cStandardEditBox::KeyUp(int& keyCode, int shift)
             return;
         }
         const QString line = GetCurrentLine();
-        Raise(2, 0, line.isEmpty() ? LoadString(505) : line);
+        Echo(2, 0, line.isEmpty() ? LoadString(505) : line);
     }
 }

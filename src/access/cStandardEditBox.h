@@ -57,6 +57,9 @@ private:
     };
     Line CurrentLine() const;
     void Raise(int mode, int param, const QString& text);
+    // What a screen reader says itself from the text's events: the caret's character, a
+    // selection, typing and deleting.
+    void Echo(int mode, int param, const QString& text);
     // Speaks what the last Delete or Backspace removed, once.
     void AnnounceDeletion();
     // Speaks what the keys since the last look typed or pasted into the text.

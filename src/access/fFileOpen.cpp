@@ -151,12 +151,12 @@ fFileOpen::fFileOpen(QWidget* parent)
         if (index < 0)
             return;
         if (!m_quiet)
-            VoiceOutput(2, 0, cbFilter->currentText());
+            VoiceEcho(2, 0, cbFilter->currentText());
         m_model->SetMask(cbFilter->currentText());
     });
     connect(cbSearch, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_quiet && index >= 0)
-            VoiceOutput(2, 0, cbSearch->currentText());
+            VoiceEcho(2, 0, cbSearch->currentText());
     });
     connect(Picture2, &QPushButton::clicked, this, &fFileOpen::GoUp);
     connect(Command1, &QPushButton::clicked, this, &fFileOpen::Command1_Click);
@@ -316,7 +316,7 @@ void fFileOpen::CurrentEntryChanged()
     if (m_openMode && !m_folderChoice && !m_model->DriveMode() && !entry->folder)
         Text1->setText(entry->text);
     if (!m_quiet)
-        VoiceOutput(2, 0, entry->text);
+        VoiceEcho(2, 0, entry->text);
 }
 
 void fFileOpen::AnnounceList()

@@ -29,7 +29,7 @@ fFileOpenSnd::fFileOpenSnd(QWidget* parent)
         connect(option, &QRadioButton::toggled, this, [this, option](bool on) {
             if (!on)
                 return;
-            VoiceOutput(2, 0, option->text());
+            VoiceEcho(2, 0, option->text());
             ChooseMask(option->text());
         });
     }

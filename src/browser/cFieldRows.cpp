@@ -2,12 +2,68 @@
 
 #include "mPrepareForm.h"
 
+#include <QAccessibleWidget>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
 
 #include <algorithm>
+
+namespace {
+
+const char* const kDecoration = "quarnelDecoration";
+
+void MarkDecoration(QWidget* control)
+{
+    control->setProperty(kDecoration, true);
+}
+
+class cSurfaceAccessible : public QAccessibleWidget {
+public:
+    explicit cSurfaceAccessible(QWidget* surface) : QAccessibleWidget(surface) {}
+
+    int childCount() const override { return int(Readable().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<QWidget*> readable = Readable();
+        return index >= 0 && index < readable.size() ? QAccessible::queryAccessibleInterface(readable.at(index)) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child ? int(Readable().indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
+    }
+
+private:
+    QList<QWidget*> Readable() const
+    {
+        QList<QWidget*> readable;
+        for (QObject* object : widget()->children())
+            if (auto* control = qobject_cast<QWidget*>(object);
+                control && !control->isWindow() && !control->property(kDecoration).toBool())
+                readable.append(control);
+        return readable;
+    }
+};
+
+QAccessibleInterface* SurfaceFactory(const QString& key, QObject* object)
+{
+    if (key == QLatin1String("cFieldSurface"))
+        if (auto* surface = qobject_cast<cFieldSurface*>(object))
+            return new cSurfaceAccessible(surface);
+    return nullptr;
+}
+
+} // namespace
+
+cFieldSurface::cFieldSurface(QWidget* parent) : QWidget(parent)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(&SurfaceFactory);
+        return true;
+    }();
+    Q_UNUSED(installed)
+}
 
 void cFieldRows::CreateTemplates(QWidget* surface, QLineEdit* box)
 {
@@ -20,6 +76,8 @@ void cFieldRows::CreateTemplates(QWidget* surface, QLineEdit* box)
     box->setObjectName(QStringLiteral("Text0"));
     box->setAccessibleName(QStringLiteral("Pole"));
     box->hide();
+    for (QWidget* control : {static_cast<QWidget*>(label), static_cast<QWidget*>(frame), static_cast<QWidget*>(box)})
+        MarkDecoration(control);
     Label = {label};
     Frame = {frame};
     Text = {box};
@@ -32,6 +90,7 @@ void cFieldRows::AddRow(QWidget* surface, const QString& caption, QLineEdit* box
     label->setObjectName(QStringLiteral("Label%1").arg(i));
     auto* frame = new QGroupBox(caption, surface);
     frame->setObjectName(QStringLiteral("Frame%1").arg(i));
+    MarkDecoration(frame);
     box->setObjectName(QStringLiteral("Text%1").arg(i));
     box->setAccessibleName(caption);
     label->setBuddy(box);

@@ -6,12 +6,20 @@
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QWidget>
 
 class QFont;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QWidget;
+
+// The surface the rows stand on. A screen reader meets only its captions and boxes: the
+// hidden templates and the frames, which only draw, are left out of what it reads.
+class cFieldSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit cFieldSurface(QWidget* parent = nullptr);
+};
 
 // The captioned boxes of one record, a row a column, as the main window's form view and
 // the record editor show them. Element 0 of each array is the hidden template the others

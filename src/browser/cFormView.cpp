@@ -26,7 +26,9 @@
 namespace {
 
 // The form view's field box: the caret starts at the beginning of the value however the
-// focus came, where a line edit would select the whole value on Tab.
+// focus came, where a line edit would select the whole value on Tab. It is put there as
+// the box is left, not as it is entered: a caret moved before the focus is announced makes
+// a screen reader take the box as already known, and it says nothing.
 class cFieldBox : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
@@ -35,11 +37,22 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override
     {
-        QLineEdit::focusInEvent(event);
-        deselect();
-        setCursorPosition(0);
+        QFocusEvent unselecting(event->type(), Qt::OtherFocusReason);
+        QLineEdit::focusInEvent(&unselecting);
+        if (hasSelectedText())
+            deselect();
+        if (cursorPosition() != 0)
+            setCursorPosition(0);
         if (focused)
             focused();
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusOutEvent(event);
+        if (event->reason() == Qt::PopupFocusReason)
+            return; // a menu over the box leaves the caret where it was
+        deselect();
+        setCursorPosition(0);
     }
 };
 
@@ -96,8 +109,11 @@ void cFormView::ShowSelected()
     for (int i = 1; i <= n; ++i) {
         Label[i]->show();
         Text[i]->show();
-        Text[i]->setText(empty ? QString() : list->CellText(row, i - 1));
-        Text[i]->setCursorPosition(0);
+        // An unchanged value is not set again: each setting is news to a screen reader.
+        if (const QString value = empty ? QString() : list->CellText(row, i - 1); Text[i]->text() != value) {
+            Text[i]->setText(value);
+            Text[i]->setCursorPosition(0);
+        }
     }
     if (m_window.IsFormView())
         Layout();

@@ -88,7 +88,7 @@ void cRecordCommands::OpenRecordForm(qint64 row)
     list->PutRecordRow(position, true);
     m_window.ShowSelectedInForm();
     m_window.ItemClick(list->SelectedRow());
-    VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+    list->SayCurrentRow(2);
 }
 
 void cRecordCommands::Delete()
@@ -127,7 +127,7 @@ void cRecordCommands::Delete()
         list->SelectOnlyRow(at);
         m_window.ShowSelectedInForm();
         m_window.ItemClick(at);
-        VoiceOutput(2, 0, list->RowText(at));
+        list->SayCurrentRow(2);
     } else {
         m_window.ItemClick(-1);
         m_window.ShowSelectedInForm();
@@ -160,7 +160,7 @@ void cRecordCommands::GoTo()
     if (m_window.IsFormView())
         VoiceOutput(mode, 0, m_window.FormView().SpokenValue(m_window.FormView().FocusedBox()));
     else
-        VoiceOutput(mode, 0, list->RowText(row));
+        list->SayCurrentRow(mode);
 }
 
 void cRecordCommands::KeepSelectedRows()

@@ -7,6 +7,7 @@
 #include "mStringTable.h"
 #include "modCommon.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFocusEvent>
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -49,6 +51,7 @@ public:
 struct cRecordList::Impl {
     cRecordListModel* Model = nullptr;
     bool QuietRelease = false; // the key's press said what there is to say
+    bool CellOfferPending = false; // the focus came back; the cell's focus is yet to follow
     int PressedKey = 0;        // a release speaks only for a key whose press the grid had
     QString Search;
     QElapsedTimer SearchTimer;
@@ -477,8 +480,7 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
         // is not there, or a sort stopped with Escape, was said instead.
         if (SortByDigitKey(code - '0')) {
             VoiceOutput(2, 0, OrderText());
-            if (const qint64 row = SelectedRow(); row >= 0)
-                VoiceOutput(1, 0, RowText(row));
+            SayCurrentRow(1);
         }
         d->QuietRelease = true;
         event->accept();
@@ -512,13 +514,20 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     const qint64 row = SelectedRow();
     if (row < 0)
         return;
-    VoiceOutput(2, 0, RowText(row));
+    VoiceEcho(2, 0, RowText(row));
     emit RowKeyReleased(row);
 }
 
 void cRecordList::focusInEvent(QFocusEvent* event)
 {
     QTableView::focusInEvent(event);
+    // Only the grid's own focus reaches a screen reader on the way back, which then says the
+    // table and not the record: the cell's focus follows, once the grid has it.
+    d->CellOfferPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (d->CellOfferPending)
+            OfferCurrentCell(false);
+    });
     // A closed menu gives the focus back without the grid having lost it to another control.
     if (event->reason() == Qt::PopupFocusReason)
         return;
@@ -527,5 +536,30 @@ void cRecordList::focusInEvent(QFocusEvent* event)
         return;
     // Back from a dialog the row waits for what the dialog's command said last ("Exportováno
     // …"), instead of cutting it off.
-    VoiceOutput(event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2, 0, RowText(row));
+    VoiceEcho(event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2, 0, RowText(row));
+}
+
+void cRecordList::SayCurrentRow(int mode)
+{
+    const qint64 row = SelectedRow();
+    if (row < 0)
+        return;
+    OfferCurrentCell(true);
+    VoiceEcho(mode, 0, RowText(row));
+}
+
+void cRecordList::OfferCurrentCell(bool rowsChanged)
+{
+    const QModelIndex current = currentIndex();
+    if (!QAccessible::isActive() || !hasFocus() || !current.isValid())
+        return;
+    d->CellOfferPending = false; // one offer is enough for one return
+    auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this));
+    if (!table)
+        return;
+    if (rowsChanged)
+        table->ForgetCells();
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(table->indexOfChild(table->Cell(current.row(), current.column())));
+    QAccessible::updateAccessibility(&focus);
 }

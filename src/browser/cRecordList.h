@@ -44,6 +44,12 @@ public:
     QString CellText(qint64 row, int column) const;
     // ", " and each column's text.
     QString RowText(qint64 row) const;
+    // The current row said as a move in the grid says it. Beside a screen reader the
+    // current cell is offered to it anew instead, so that it reads the row again.
+    void SayCurrentRow(int mode);
+    // Tells a screen reader that the current cell holds the focus, as a fresh object when
+    // the rows changed under it (an order, a filter, a deletion).
+    void OfferCurrentCell(bool rowsChanged);
     // Adds or refreshes the row of the record at which the recordset stands (its
     // position is given); returns the new row's index, or −1 when the row existed.
     qint64 PutRecordRow(qint64 position, bool select);

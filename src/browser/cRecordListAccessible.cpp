@@ -1,6 +1,7 @@
 #include "cRecordListAccessible.h"
 
 #include "cRecordList.h"
+#include "mStringTable.h"
 
 #include <QAccessibleTableCellInterface>
 #include <QHeaderView>
@@ -34,8 +35,8 @@ public:
     {
         if (!isValid() || type != QAccessible::Name)
             return {};
-        if (m_column < 0) // the hidden row header: the row's number
-            return m_row < 0 ? QString() : QString::number(m_row + 1);
+        if (m_column < 0) // the hidden row header: the row's number, under its own caption
+            return m_row < 0 ? LoadString(10813) : QString::number(m_row + 1);
         if (m_row < 0)
             return m_list->HeaderText(m_column);
         return Index().data(Qt::AccessibleTextRole).toString();

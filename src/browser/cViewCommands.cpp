@@ -205,7 +205,7 @@ void cViewCommands::FieldSelection()
     } else {
         m_window.mnuViewAsGrid_Click();
         list->setFocus();
-        if (opened && list->SelectedRow() >= 0)
-            VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+        if (opened)
+            list->SayCurrentRow(2);
     }
 }

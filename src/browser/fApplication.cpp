@@ -9,6 +9,7 @@
 #include "cRuntimeError.h"
 #include "cSetting.h"
 #include "cActions.h"
+#include "cLineEditAccessible.h"
 #include "cListAccessible.h"
 #include "cMenuStyle.h"
 #include "cMenuVoice.h"
@@ -117,6 +118,7 @@ fApplication::fApplication(QWidget* parent) : QMainWindow(parent)
     fraFormView->setPalette(picFormView->palette());
     ApplyMenuLook();
     cListAccessible::Install();
+    cLineEditAccessible::Install();
     qApp->installEventFilter(this);
     resize(1000, 700);
     CreateVoice(); // without a server the program runs silent
@@ -150,7 +152,7 @@ void fApplication::CreateControls()
     fraFormView->setFocusPolicy(Qt::NoFocus);
     fraFormView->setFrameShape(QFrame::NoFrame);
     fraFormView->setWidgetResizable(false);
-    picFormView = new QWidget;
+    picFormView = new cFieldSurface;
     picFormView->setObjectName(QStringLiteral("picFormView"));
     fraFormView->setWidget(picFormView);
     fraFormView->hide();
@@ -381,7 +383,7 @@ void fApplication::SayThenCurrentRecord(const QString& text)
     if (IsFormView())
         VoiceOutput(1, 0, m_form->SpokenValue(m_form->FocusedBox()));
     else
-        VoiceOutput(1, 0, list->RowText(row));
+        list->SayCurrentRow(1);
 }
 
 void fApplication::FillList()
@@ -428,8 +430,8 @@ void fApplication::SayWhereTheKeysAre()
     if (IsFormView()) {
         if (const int column = m_form->BoxColumn(QApplication::focusWidget()))
             m_form->SayBox(column);
-    } else if (list->SelectedRow() >= 0) {
-        VoiceOutput(2, 0, list->RowText(list->SelectedRow()));
+    } else {
+        list->SayCurrentRow(2);
     }
 }
 

@@ -41,7 +41,7 @@ fRecord::fRecord(QWidget* parent) : QDialog(parent)
     fraFields->setFrameShape(QFrame::NoFrame);
     fraFields->setFocusPolicy(Qt::NoFocus);
     fraFields->setWidgetResizable(false);
-    picFields = new QWidget;
+    picFields = new cFieldSurface;
     picFields->setObjectName(QStringLiteral("picFields"));
     fraFields->setWidget(picFields);
     Rows.CreateTemplates(picFields, new QLineEdit(picFields));

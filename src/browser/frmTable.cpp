@@ -75,7 +75,7 @@ bool frmTable::eventFilter(QObject* watched, QEvent* event)
 void frmTable::SpeakCurrent() const
 {
     if (const QListWidgetItem* item = List1->currentItem())
-        VoiceOutput(2, 0, item->text());
+        VoiceEcho(2, 0, item->text());
 }
 
 void frmTable::cmdOK_Click()

@@ -40,7 +40,7 @@ fRunAction::fRunAction(QWidget* parent) : QDialog(parent)
     connect(lstActions, &QListWidget::itemActivated, cmdOK, &QPushButton::click);
     connect(lstActions, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_inList && row >= 0)
-            VoiceOutput(2, 0, lstActions->item(row)->text());
+            VoiceEcho(2, 0, lstActions->item(row)->text());
     });
     lstActions->installEventFilter(this);
 

@@ -125,18 +125,18 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
 
     connect(lstDataType, &QListWidget::currentRowChanged, this, [this](int entry) {
         if (entry >= 0 && m_focus.Announced() == lstDataType)
-            VoiceOutput(2, 0, lstDataType->item(entry)->text());
+            VoiceEcho(2, 0, lstDataType->item(entry)->text());
     });
     for (QComboBox* combo : {cmbOrder, cmbAction}) {
         connect(combo, &QComboBox::currentIndexChanged, this, [this, combo] {
             if (m_focus.Announced() == combo)
-                VoiceOutput(2, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                VoiceEcho(2, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
         });
     }
     for (QCheckBox* box : {Check1[0], Check1[1], chkWidthAuto}) {
         connect(box, &QCheckBox::toggled, this, [this, box] {
             if (m_focus.Announced() == box)
-                VoiceOutput(2, 0, CheckStateText(box->isChecked()));
+                VoiceEcho(2, 0, CheckStateText(box->isChecked()));
         });
     }
     connect(chkWidthAuto, &QCheckBox::toggled, this, &fSettingColumn::chkWidthAuto_Click);
@@ -298,7 +298,7 @@ bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::FocusIn && !before && m_focus.Announced() == control) {
             // The name alone does not tell a list box's value.
             if (auto* combo = qobject_cast<QComboBox*>(control))
-                VoiceOutput(1, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                VoiceEcho(1, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
             if (control == txtWidth)
                 txtWidth->selectAll();
         }

@@ -116,11 +116,11 @@ frmEditActions::frmEditActions(QWidget* parent) : QDialog(parent)
         m_new = false;
         ShowAction(row + 1);
         if (m_focus.Announced() == lstActions)
-            VoiceOutput(2, 0, lstActions->item(row)->text());
+            VoiceEcho(2, 0, lstActions->item(row)->text());
     });
     connect(lstField, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_focus.Announced() == lstField && row >= 0)
-            VoiceOutput(2, 0, lstField->item(row)->text());
+            VoiceEcho(2, 0, lstField->item(row)->text());
     });
 
     ApplyFontToForm(this, gFont);

@@ -289,7 +289,7 @@ void frmProperties::showEvent(QShowEvent* event)
 void frmProperties::SpeakEntry() const
 {
     const QListWidgetItem* item = lstQuery->currentItem();
-    VoiceOutput(2, 0, item ? item->text() : kNoQuery);
+    VoiceEcho(2, 0, item ? item->text() : kNoQuery);
 }
 
 bool frmProperties::eventFilter(QObject* watched, QEvent* event)

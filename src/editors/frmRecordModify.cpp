@@ -258,7 +258,7 @@ void frmRecordModify::ChooseTable(int row)
     m_tableName = item ? item->data(Qt::UserRole).toString() : QString();
     FillFields();
     if (item && m_focus.Announced() == lstTable)
-        VoiceOutput(2, 0, item->text());
+        VoiceEcho(2, 0, item->text());
 }
 
 void frmRecordModify::ChooseField(int row)
@@ -277,7 +277,7 @@ void frmRecordModify::ChooseField(int row)
     chkVisible->setChecked(m_column && !m_column->Visible().isEmpty());
     chkVisible->setEnabled(m_column.has_value());
     if (item && m_focus.Announced() == lstField)
-        VoiceOutput(2, 0, item->text());
+        VoiceEcho(2, 0, item->text());
 }
 
 qint32 frmRecordModify::ColumnSlot(const QString& fieldName) const
@@ -550,7 +550,7 @@ void frmRecordModify::chkVisible_Click()
     // Kept at once, as every other change here is.
     m_column->setVisible(chkVisible->isChecked() ? QStringLiteral("Show") : QString());
     StoreColumn(item->text(), *m_column);
-    VoiceOutput(2, 0, CheckStateText(chkVisible->isChecked()));
+    VoiceEcho(2, 0, CheckStateText(chkVisible->isChecked()));
 }
 
 void frmRecordModify::txtOrder_Click()

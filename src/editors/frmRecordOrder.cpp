@@ -64,7 +64,7 @@ frmRecordOrder::frmRecordOrder(QWidget* parent)
     connect(lstField, &QListWidget::itemDoubleClicked, this, &frmRecordOrder::cmdInsert_Click);
     connect(lstField, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_focus.Announced() == lstField && row >= 0)
-            VoiceOutput(2, 0, lstField->item(row)->text());
+            VoiceEcho(2, 0, lstField->item(row)->text());
     });
 
     ApplyFontToForm(this, gFont);

@@ -62,7 +62,7 @@ void cMenuVoice::Say(QAction* item, const QString& text)
 {
     m_said = item;
     m_saidSincePending = true;
-    VoiceOutput(2, 0, text);
+    VoiceEcho(2, 0, text);
 }
 
 void cMenuVoice::SayLater()

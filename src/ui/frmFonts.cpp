@@ -149,14 +149,14 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
             return;
         m_font.Name = FontList->item(row)->text();
         UpdateSample();
-        VoiceOutput(2, 0, m_font.Name);
+        VoiceEcho(2, 0, m_font.Name);
     });
     connect(lstColors, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_filling || row < 0)
             return;
         (optColor[0]->isChecked() ? m_fore : m_back) = ColourTable().at(row).Colour;
         UpdateSample();
-        VoiceOutput(2, 0, lstColors->item(row)->text());
+        VoiceEcho(2, 0, lstColors->item(row)->text());
     });
     for (QCheckBox* box : {chkBold, chkItalic}) {
         connect(box, &QCheckBox::toggled, this, [this](bool checked) {
@@ -164,7 +164,7 @@ frmFonts::frmFonts(QWidget* mainWindow, QWidget* parent)
             m_font.Italic = chkItalic->isChecked();
             UpdateSample();
             if (!m_filling)
-                VoiceOutput(2, 0, CheckStateText(checked));
+                VoiceEcho(2, 0, CheckStateText(checked));
         });
     }
     connect(optColor[0], &QRadioButton::toggled, this, [this] { ShowColourOfOption(); });
