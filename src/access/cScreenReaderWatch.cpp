@@ -7,7 +7,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QMetaObject>
 
 namespace {
 
@@ -121,15 +120,12 @@ void cScreenReaderWatch::Start(int intervalMs, int firstWaitMs)
 void cScreenReaderWatch::Run(int intervalMs)
 {
     for (bool first = true;; first = false) {
-        const bool running = OrcaRegistered();
-        const bool changed = running != ScreenReaderRunning();
-        SetScreenReaderRunning(running);
+        // Read where speech is decided, on the window's thread: an atomic, nothing to send.
+        SetScreenReaderRunning(OrcaRegistered());
         std::unique_lock lock(m_mutex);
         if (first) {
             m_firstDone = true;
             m_wake.notify_all();
-        } else if (changed) {
-            QMetaObject::invokeMethod(this, [this, running] { emit Changed(running); }, Qt::QueuedConnection);
         }
         if (m_wake.wait_for(lock, std::chrono::milliseconds(intervalMs), [this] { return m_quit; }))
             break;

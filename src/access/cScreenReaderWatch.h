@@ -24,10 +24,6 @@ public:
     // The fixed answer of QUARNEL_SCREEN_READER, if it gives one.
     static std::optional<bool> FixedAnswer();
 
-signals:
-    // The running state changed after the first look; sent on the window's thread.
-    void Changed(bool running);
-
 private:
     void Run(int intervalMs);
 

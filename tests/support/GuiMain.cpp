@@ -9,6 +9,9 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // What is said must not hang on whether the developer's own Orca runs.
+    if (qEnvironmentVariableIsEmpty("QUARNEL_SCREEN_READER"))
+        qputenv("QUARNEL_SCREEN_READER", "off");
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
     // As the program has it: every list signals its ends; every push button takes Enter
