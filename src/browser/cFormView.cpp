@@ -192,8 +192,12 @@ void cFormView::SelectRow(qint64 row, int column)
     ShowSelected();
     m_window.ItemClick(list->SelectedRow());
     m_window.Text[column]->setFocus();
-    // The record changed under the caret: say the field's new value.
-    VoiceOutput(2, 0, SpokenValue(column));
+    // The record changed under the caret: say the field's new value. A screen reader reads
+    // the new text itself, but an empty one is no text to it.
+    if (m_window.Text[column]->text().isEmpty())
+        VoiceOutput(2, 0, SpokenValue(column));
+    else
+        VoiceEcho(2, 0, SpokenValue(column));
 }
 
 bool cFormView::BoxKeyDown(int column, int keyCode, int shift)

@@ -539,6 +539,17 @@ void cRecordList::focusInEvent(QFocusEvent* event)
     VoiceEcho(event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2, 0, RowText(row));
 }
 
+void cRecordList::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    // The table view tells a screen reader that each new current cell has the focus, even
+    // while the grid hides behind the form view and a box has the keyboard: the screen
+    // reader would leave the box for the grid on every Page Down.
+    if (hasFocus())
+        QTableView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
+}
+
 void cRecordList::SayCurrentRow(int mode)
 {
     const qint64 row = SelectedRow();
