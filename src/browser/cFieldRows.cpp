@@ -1,5 +1,6 @@
 #include "cFieldRows.h"
 
+#include "mAccessibleFactory.h"
 #include "mPrepareForm.h"
 
 #include <QAccessibleWidget>
@@ -46,23 +47,11 @@ private:
     }
 };
 
-QAccessibleInterface* SurfaceFactory(const QString& key, QObject* object)
-{
-    if (key == QLatin1String("cFieldSurface"))
-        if (auto* surface = qobject_cast<cFieldSurface*>(object))
-            return new cSurfaceAccessible(surface);
-    return nullptr;
-}
-
 } // namespace
 
 cFieldSurface::cFieldSurface(QWidget* parent) : QWidget(parent)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&SurfaceFactory);
-        return true;
-    }();
-    Q_UNUSED(installed)
+    InstallAccessibleFactory<cFieldSurface, cSurfaceAccessible>();
 }
 
 void cFieldRows::CreateTemplates(QWidget* surface, QLineEdit* box)

@@ -1,29 +1,15 @@
 #include "cLineEditAccessible.h"
 
+#include "mAccessibleFactory.h"
+
 #include <QFontMetrics>
 #include <QLineEdit>
-
-namespace {
-
-QAccessibleInterface* Factory(const QString& key, QObject* object)
-{
-    if (key == QLatin1String("QLineEdit"))
-        if (auto* box = qobject_cast<QLineEdit*>(object))
-            return new cLineEditAccessible(box);
-    return nullptr;
-}
-
-} // namespace
 
 cLineEditAccessible::cLineEditAccessible(QLineEdit* box) : QAccessibleWidget(box, QAccessible::EditableText) {}
 
 void cLineEditAccessible::Install()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&Factory);
-        return true;
-    }();
-    Q_UNUSED(installed)
+    InstallAccessibleFactory<QLineEdit, cLineEditAccessible>();
 }
 
 QLineEdit* cLineEditAccessible::Box() const

@@ -1,5 +1,7 @@
 #include "cListAccessible.h"
 
+#include "mAccessibleFactory.h"
+
 #include <QAbstractItemModel>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -69,14 +71,6 @@ private:
     int m_row;
 };
 
-QAccessibleInterface* Factory(const QString& key, QObject* object)
-{
-    if (key == QLatin1String("QListView"))
-        if (auto* list = qobject_cast<QListView*>(object))
-            return new cListAccessible(list);
-    return nullptr;
-}
-
 } // namespace
 
 cListAccessible::cListAccessible(QListView* list) : QAccessibleWidget(list, QAccessible::List)
@@ -92,11 +86,7 @@ cListAccessible::~cListAccessible()
 
 void cListAccessible::Install()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&Factory);
-        return true;
-    }();
-    Q_UNUSED(installed)
+    InstallAccessibleFactory<QListView, cListAccessible>();
 }
 
 QListView* cListAccessible::List() const
