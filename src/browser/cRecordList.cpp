@@ -3,7 +3,9 @@
 #include "cRecordListAccessible.h"
 #include "cRecordListModel.h"
 #include "mKeys.h"
+#include "mLongWork.h"
 #include "mPrepareForm.h"
+#include "mScreenReader.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 
@@ -16,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -52,6 +55,10 @@ struct cRecordList::Impl {
     cRecordListModel* Model = nullptr;
     bool QuietRelease = false; // the key's press said what there is to say
     bool CellOfferPending = false; // the focus came back; the cell's focus is yet to follow
+    qint64 RowAtPress = -1;
+    bool UserMoves = false; // within the grid's own key or mouse press
+    qint64 ReaderRow = -1; // the row whose cell a screen reader was last told has the focus
+    bool ReaderHeard = false; // it read that whole row, as the row now stands
     int PressedKey = 0;        // a release speaks only for a key whose press the grid had
     QString Search;
     QElapsedTimer SearchTimer;
@@ -90,6 +97,13 @@ cRecordList::cRecordList(QWidget* parent) : QTableView(parent), d(std::make_uniq
         d->Model, &cRecordListModel::ReadFailed, this, [](const QString& message) { VoiceOutput(1, 0, message); },
         Qt::QueuedConnection);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { SortByColumn(section); });
+    // What a screen reader read of a row before the rows changed is no longer what they hold.
+    const auto stale = [this] { d->ReaderHeard = false; };
+    connect(d->Model, &QAbstractItemModel::modelReset, this, stale);
+    connect(d->Model, &QAbstractItemModel::layoutChanged, this, stale);
+    connect(d->Model, &QAbstractItemModel::rowsRemoved, this, stale);
+    connect(d->Model, &QAbstractItemModel::rowsInserted, this, stale);
+    connect(d->Model, &QAbstractItemModel::dataChanged, this, stale);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit ItemClicked(SelectedRow()); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { emit ItemClicked(SelectedRow()); });
@@ -473,6 +487,7 @@ QModelIndex cRecordList::moveCursor(CursorAction action, Qt::KeyboardModifiers m
 void cRecordList::keyPressEvent(QKeyEvent* event)
 {
     d->PressedKey = event->key();
+    d->RowAtPress = SelectedRow();
     const int code = KeyCodeOf(event);
     const int shift = ShiftOf(event);
     if (shift == ShiftMask::Ctrl && code >= '0' && code <= '9') {
@@ -490,6 +505,7 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
     if (current.isValid()
         && ((code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1)))
         VoiceOutput(5, 8, QString());
+    const QScopedValueRollback moving(d->UserMoves, true);
     QTableView::keyPressEvent(event);
 }
 
@@ -514,7 +530,12 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     const qint64 row = SelectedRow();
     if (row < 0)
         return;
-    VoiceEcho(2, 0, RowText(row));
+    // A key that left the row where it was (a letter no row starts with, Down on the last
+    // row) moved no focus a screen reader could read: the row is said here in any case.
+    if (row == d->RowAtPress)
+        VoiceOutput(2, 0, RowText(row));
+    else
+        VoiceEcho(2, 0, RowText(row));
     emit RowKeyReleased(row);
 }
 
@@ -524,10 +545,7 @@ void cRecordList::focusInEvent(QFocusEvent* event)
     // Only the grid's own focus reaches a screen reader on the way back, which then says the
     // table and not the record: the cell's focus follows, once the grid has it.
     d->CellOfferPending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (d->CellOfferPending)
-            OfferCurrentCell(false);
-    });
+    OfferCellWhenIdle();
     // A closed menu gives the focus back without the grid having lost it to another control.
     if (event->reason() == Qt::PopupFocusReason)
         return;
@@ -543,11 +561,45 @@ void cRecordList::currentChanged(const QModelIndex& current, const QModelIndex& 
 {
     // The table view tells a screen reader that each new current cell has the focus, even
     // while the grid hides behind the form view and a box has the keyboard: the screen
-    // reader would leave the box for the grid on every Page Down.
-    if (hasFocus())
+    // reader would leave the box for the grid on every Page Down. Only the user's own
+    // moves are told as they happen; a command that moves the row (a filter, a deletion)
+    // tells it once it is done (SayCurrentRow).
+    if (hasFocus() && d->UserMoves) {
+        d->ReaderHeard = current.row() != d->ReaderRow;
+        d->ReaderRow = current.row();
+        if (current.isValid() && QAccessible::isActive())
+            if (auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this)))
+                table->NoteFocus(current.row(), current.column());
         QTableView::currentChanged(current, previous);
+    }
     else
         QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
+}
+
+void cRecordList::mousePressEvent(QMouseEvent* event)
+{
+    const QScopedValueRollback moving(d->UserMoves, true);
+    QTableView::mousePressEvent(event);
+}
+
+void cRecordList::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    d->ReaderRow = -1; // whatever takes the focus is read, and the row is read anew on return
+}
+
+void cRecordList::OfferCellWhenIdle()
+{
+    // A command still at work (a filter being applied behind the closed dialog) offers the
+    // cell itself once the rows stand; offered before, it would be read as they were.
+    QTimer::singleShot(LongWorkRunning() ? 50 : 0, this, [this] {
+        if (!d->CellOfferPending)
+            return;
+        if (LongWorkRunning())
+            OfferCellWhenIdle();
+        else
+            OfferCurrentCell(false);
+    });
 }
 
 void cRecordList::SayCurrentRow(int mode)
@@ -555,6 +607,14 @@ void cRecordList::SayCurrentRow(int mode)
     const qint64 row = SelectedRow();
     if (row < 0)
         return;
+    // A screen reader reads a whole row only when its focus arrives in another row than the
+    // one it read last; in the same row it would read one cell, so the row is said here,
+    // unless it has just read it as it now stands.
+    if (ScreenReaderReads() && d->ReaderRow == row) {
+        if (!d->ReaderHeard)
+            VoiceOutput(mode, 0, RowText(row));
+        return;
+    }
     OfferCurrentCell(true);
     VoiceEcho(mode, 0, RowText(row));
 }
@@ -565,11 +625,14 @@ void cRecordList::OfferCurrentCell(bool rowsChanged)
     if (!QAccessible::isActive() || !hasFocus() || !current.isValid())
         return;
     d->CellOfferPending = false; // one offer is enough for one return
+    d->ReaderHeard = current.row() != d->ReaderRow; // in the same row it reads one cell
+    d->ReaderRow = current.row();
     auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this));
     if (!table)
         return;
     if (rowsChanged)
         table->ForgetCells();
+    table->NoteFocus(current.row(), current.column());
     QAccessibleEvent focus(this, QAccessible::Focus);
     focus.setChild(table->indexOfChild(table->Cell(current.row(), current.column())));
     QAccessible::updateAccessibility(&focus);

@@ -1,6 +1,7 @@
 #include "cRecordListAccessible.h"
 
 #include "cRecordList.h"
+#include "mAccessibleFactory.h"
 #include "mStringTable.h"
 
 #include <QAccessibleTableCellInterface>
@@ -119,30 +120,21 @@ private:
     int m_column;
 };
 
-QAccessibleInterface* Factory(const QString& key, QObject* object)
-{
-    if (key == QLatin1String("cRecordList"))
-        if (auto* list = qobject_cast<cRecordList*>(object))
-            return new cRecordListAccessible(list);
-    return nullptr;
-}
-
 } // namespace
 
 cRecordListAccessible::cRecordListAccessible(cRecordList* list) : QAccessibleWidget(list, QAccessible::Table) {}
 
 cRecordListAccessible::~cRecordListAccessible()
 {
+    m_focused = 0;
     ForgetCells();
+    for (const QAccessible::Id id : std::exchange(m_spared, {}))
+        QAccessible::deleteAccessibleInterface(id);
 }
 
 void cRecordListAccessible::Install()
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(&Factory);
-        return true;
-    }();
-    Q_UNUSED(installed)
+    InstallAccessibleFactory<cRecordList, cRecordListAccessible>();
 }
 
 cRecordList* cRecordListAccessible::List() const
@@ -206,9 +198,21 @@ QAccessibleInterface* cRecordListAccessible::Cell(int row, int column) const
 
 void cRecordListAccessible::ForgetCells() const
 {
-    const QHash<qint64, QAccessible::Id> cells = std::exchange(m_cells, {});
-    for (const QAccessible::Id id : cells)
-        QAccessible::deleteAccessibleInterface(id);
+    constexpr qsizetype kSpared = 3;
+    for (const QAccessible::Id id : std::exchange(m_cells, {})) {
+        if (id == m_focused && m_focused)
+            m_spared.append(id);
+        else
+            QAccessible::deleteAccessibleInterface(id);
+    }
+    while (m_spared.size() > kSpared && m_spared.constFirst() != m_focused)
+        QAccessible::deleteAccessibleInterface(m_spared.takeFirst());
+}
+
+void cRecordListAccessible::NoteFocus(int row, int column) const
+{
+    if (QAccessibleInterface* cell = Cell(row, column))
+        m_focused = QAccessible::uniqueId(cell);
 }
 
 QAccessibleInterface* cRecordListAccessible::child(int index) const

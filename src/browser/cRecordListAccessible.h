@@ -57,9 +57,16 @@ public:
     cRecordList* List() const;
     // Row −1 is the header row, column −1 the hidden row header.
     QAccessibleInterface* Cell(int row, int column) const;
+    // Drops the kept cells. The one last told to have the focus lives on, out of the grid's
+    // children, for a few more times: a screen reader still holds it as where it was, and a
+    // cell gone under it silences its next reading.
     void ForgetCells() const;
+    // The cell a focus event is being sent for.
+    void NoteFocus(int row, int column) const;
     bool SelectRow(int row, QItemSelectionModel::SelectionFlag how);
 
 private:
     mutable QHash<qint64, QAccessible::Id> m_cells; // by child index
+    mutable QAccessible::Id m_focused = 0;
+    mutable QList<QAccessible::Id> m_spared; // former focused cells, out of m_cells
 };
