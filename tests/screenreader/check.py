@@ -51,12 +51,13 @@ def key_steps(path):
     return steps
 
 
-def orca_utterances(cell):
-    """Orca's utterances of a step without its key echo, tags dropped."""
+def orca_utterances(cell, typing=False):
+    """Orca's utterances of a step without its key echo (kept for typed text, where the
+    echo of the keys is the answer), tags dropped."""
     said = []
     for item in filter(None, (i.strip() for i in cell.split(" | "))):
         m = TAG.match(item)
-        if m and "key echo" in m.group(1):
+        if m and "key echo" in m.group(1) and not typing:
             continue
         said.append(item[m.end():] if m else item)
     return said
@@ -168,7 +169,7 @@ def main():
             failures.append("missing: step %d is '%s' in the run but '%s' in the key file"
                             % (i, row.get("key"), key))
             break
-        orca = orca_utterances(row.get("orca_said", ""))
+        orca = orca_utterances(row.get("orca_said", ""), typing=key.startswith("type:"))
         quarnel = quarnel_utterances(row.get("program_said", ""))
         quarnel_chars += sum(len(u) for u in quarnel)
         flags = []

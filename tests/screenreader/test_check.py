@@ -81,6 +81,12 @@ class Verdicts(unittest.TestCase):
         rc, out = check(run.write())
         self.assertEqual(failures(out), {("no Orca", 7)}, out)
 
+    def test_a_character_read_at_the_caret_answers_the_key(self):
+        # Orca reads the character it deleted or moved to like an echo, but it is an answer
+        run = Run(self).set(2, orca="[key echo] backspace  | [character] a", quarnel="")
+        rc, out = check(run.write())
+        self.assertEqual((rc, failures(out)), (0, set()), out)
+
     def test_words_are_compared_without_case_punctuation_and_spacing(self):
         run = Run(self).set(9, orca="PSČ: text. | 702-00", quarnel="FocusVoice psč 702 00 65548 65536 0 -1 -1 0")
         # Orca's whole utterance inside Quarnel's longer one is doubled too
