@@ -300,3 +300,25 @@ TEST_F(ScreenReaderTest, EnteringAFormBoxChangesNothingBeforeItsFocusIsAnnounced
     }
     EXPECT_EQ(m_window->Text[1]->cursorPosition(), 0) << "put home as it was left";
 }
+
+// A reader reads a whole row only on entering another row: where the rows changed under
+// the same row, or a key left the row where it was, the program says the row itself; and
+// the cell the reader stood on outlives the change, or the reader falls silent.
+TEST_F(ScreenReaderTest, TheSameRowAfterAChangeIsSaidByTheProgram)
+{
+    Listen();
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Down); // Marie, read by the reader as the user moved there
+    const QList<Seen> moved = GridFocus();
+    ASSERT_FALSE(moved.isEmpty());
+    const QAccessible::Id stoodOn = moved.last().cell;
+    ASSERT_NE(stoodOn, 0u);
+    EXPECT_EQ(Heard(Qt::Key_X), QStringList(QStringLiteral("2 0 ") + kMarie)) << "no row starts with x";
+    EXPECT_TRUE(GridFocus().isEmpty());
+
+    // By age the rows are new, but Marie stays in her row: the reader would read one cell.
+    EXPECT_EQ(Heard(Qt::Key_3, Qt::ControlModifier),
+              QStringList({QStringLiteral("2 0 Seřazeno podle Věk, vzestupně."), QStringLiteral("1 0 ") + kMarie}));
+    EXPECT_TRUE(GridFocus().isEmpty());
+    EXPECT_NE(QAccessible::accessibleInterface(stoodOn), nullptr) << "the reader's cell was deleted under it";
+}
