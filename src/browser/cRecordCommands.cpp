@@ -163,6 +163,14 @@ void cRecordCommands::GoTo()
         list->SayCurrentRow(mode);
 }
 
+void cRecordCommands::ReadRecord()
+{
+    const cRecordList* list = m_window.list;
+    const qint64 row = list->SelectedRow();
+    // Said in any case: a screen reader has no reading of a whole record with its captions.
+    VoiceOutput(2, 0, row < 0 ? LoadString(10594) : list->RecordReading(row));
+}
+
 void cRecordCommands::KeepSelectedRows()
 {
     cRecordList* list = m_window.list;

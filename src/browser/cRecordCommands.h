@@ -19,6 +19,8 @@ public:
     void Edit();
     void Delete();
     void GoTo();
+    // Ctrl+R: the whole current record with its captions, in either view.
+    void ReadRecord();
     // Only the selected rows stay in the grid, in their order.
     void KeepSelectedRows();
     // The editor's boxes for the grid's columns: the values of row (−1: a new record), or,

@@ -202,6 +202,17 @@ QString cRecordList::RowText(qint64 row) const
     return text;
 }
 
+QString cRecordList::RecordReading(qint64 row) const
+{
+    const QStringList texts = d->Model->RowTexts(row);
+    QStringList pairs;
+    for (int column = 0; column < texts.size() && column < ColumnCount(); ++column) {
+        const QString& value = texts.at(column);
+        pairs << HeaderText(column) + QStringLiteral(": ") + (value.isEmpty() ? LoadString(10830) : value);
+    }
+    return pairs.join(QStringLiteral(", "));
+}
+
 qint64 cRecordList::PutRecordRow(qint64 position, bool select)
 {
     qint64 row = -1;

@@ -44,6 +44,8 @@ public:
     QString CellText(qint64 row, int column) const;
     // ", " and each column's text.
     QString RowText(qint64 row) const;
+    // The row as "caption: value" pairs of the shown columns, an empty value said as such.
+    QString RecordReading(qint64 row) const;
     // The current row said as a move in the grid says it. Beside a screen reader the
     // current cell is offered to it anew instead, so that it reads the row again.
     void SayCurrentRow(int mode);

@@ -218,6 +218,7 @@ void fApplication::CreateMenus()
     mnuRecordDelete = NewAction(mnuRecOrd, "mnuRecordDelete", QString(), QKeySequence(Qt::Key_Delete));
     NewSeparator(mnuRecOrd, "mnuRecordSeparator0");
     mnuRecordGoto = NewAction(mnuRecOrd, "mnuRecordGoto", QString(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    mnuRecordRead = NewAction(mnuRecOrd, "mnuRecordRead", QString(), QKeySequence(Qt::CTRL | Qt::Key_R));
     NewSeparator(mnuRecOrd, "mnuRecordSeparator");
     mnuEditActions = NewAction(mnuRecOrd, "mnuEditActions", QStringLiteral("Akce..."),
                                QKeySequence(Qt::CTRL | Qt::Key_K));
@@ -298,6 +299,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordEdit, [this] { Guarded([this] { m_records->Edit(); }); });
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { m_records->Delete(); }); });
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { m_records->GoTo(); }); });
+    OnCommand(mnuRecordRead, [this] { Guarded([this] { m_records->ReadRecord(); }); });
     OnCommand(mnuRecOrder, [this] { Guarded([this] { m_view->FieldSelection(); }); });
     OnCommand(mnuEditActions, [this] { Guarded([this] { m_design->EditActions(); }); });
     OnCommand(mnuRecordRunAction, [this] { Guarded([this] { m_design->RunAction(); }); });
@@ -333,6 +335,7 @@ void fApplication::InitMainWindow()
     SetMenuItemText(mnuRecordEdit, LoadString(10022));
     mnuRecordDelete->setText(LoadString(10023));
     mnuRecordGoto->setText(LoadString(10025));
+    mnuRecordRead->setText(LoadString(10026));
     mnuHelp->setTitle(LoadString(10029));
     mnuHelpAboutApplication->setText(LoadString(10030));
     mnuHelpAbout->setText(LoadString(10031));

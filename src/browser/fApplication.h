@@ -102,6 +102,7 @@ public:
     QAction* mnuRecordEdit = nullptr;
     QAction* mnuRecordDelete = nullptr;
     QAction* mnuRecordGoto = nullptr;
+    QAction* mnuRecordRead = nullptr;
     QAction* mnuEditActions = nullptr;
     QAction* mnuRecordRunAction = nullptr;
     QMenu* mnuView = nullptr;
