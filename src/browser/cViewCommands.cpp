@@ -7,6 +7,7 @@
 #include "cRecordCommands.h"
 #include "cRecordList.h"
 #include "cRuntimeError.h"
+#include "cFormView.h"
 #include "cMenuStyle.h"
 #include "cSetting.h"
 #include "fApplication.h"
@@ -16,6 +17,10 @@
 #include "mFilter.h"
 #include "mLongWork.h"
 #include "mMenuText.h"
+#include "mWhereAmI.h"
+#include "mActionRun.h"
+#include "QueryDef.h"
+#include "TableDef.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -47,6 +52,8 @@ void cViewCommands::Filter()
     m_window.mnuViewFilter->setChecked(true);
     if (m_window.list->CountSelected() >= 2) {
         m_window.RecordCommands().KeepSelectedRows();
+        m_narrowed = m_state.Rs;
+        m_kept = true;
     } else {
         fRecord form(&m_window);
         m_window.RecordCommands().PrepareRecordForm(form, -1, &m_filterValues);
@@ -66,6 +73,16 @@ void cViewCommands::Filter()
         }
         if (!opened)
             return; // stopped: the rows shown so far stay
+        QStringList captions;
+        QList<int> types;
+        const auto fields = opened->Fields();
+        for (int column = 0; column < m_window.list->ColumnCount(); ++column) {
+            captions << m_window.list->HeaderText(column);
+            types << fields->Item(m_window.list->ColumnField(column))->Type();
+        }
+        m_filterWords = FilterWords(captions, types, m_filterValues);
+        m_narrowed = opened;
+        m_kept = false;
         m_state.Rs = std::move(opened);
         m_window.FillList();
         m_window.SayRowsShown(10608);
@@ -208,4 +225,79 @@ void cViewCommands::FieldSelection()
         if (opened)
             list->SayCurrentRow(2);
     }
+}
+
+void cViewCommands::WhereAmI()
+{
+    const cRecordList* list = m_window.list;
+    const qint64 row = list->SelectedRow();
+    const QString count = QString::number(list->RowCount());
+    QStringList said{row >= 0 ? FillPlaceholders(LoadString(10832), {QString::number(row + 1), count})
+                              : FillPlaceholders(LoadString(10833), {count})};
+    if (m_state.Setting) {
+        const QString query = m_state.Setting->Query();
+        said << SourceWords(query, m_state.Setting->SelectedTable(), StoredQueryName(query));
+    }
+    said << NarrowingWords() << list->OrderText();
+    if (m_window.IsFormView())
+        said << FieldInWords(m_window.FormView().FocusedBox());
+    VoiceOutput(2, 0, said.join(u' '));
+}
+
+QString cViewCommands::NarrowingWords() const
+{
+    const std::shared_ptr<Recordset> narrowed = m_narrowed.lock();
+    if (!narrowed || narrowed != m_state.Rs || (!m_kept && m_filterWords.isEmpty()))
+        return LoadString(10837);
+    if (m_kept)
+        return FillPlaceholders(LoadString(10609), {QString::number(m_window.list->RowCount())});
+    return FillPlaceholders(LoadString(10838), {m_filterWords});
+}
+
+QString cViewCommands::FieldInWords(int column) const
+{
+    const cRecordList* list = m_window.list;
+    if (!m_state.Rs || column < 1 || column > list->ColumnCount())
+        return QString();
+    const QString caption = list->HeaderText(column - 1);
+    QStringList actions;
+    for (const cAction* action :
+         ColumnActions(m_state.Actions.get(), caption, cRecordList::ColumnTagPart(list->ColumnTag(column - 1), 0)))
+        actions << action->Caption();
+    FieldSchema field = m_state.Rs->Fields()->Item(list->ColumnField(column - 1))->Schema();
+    // A record source knows less of a field than its table: what it must hold is the table's.
+    if (m_state.Db && !field.SourceTable.isEmpty()) {
+        try {
+            const auto tables = m_state.Db->TableDefs();
+            if (tables->IndexOf(field.SourceTable) >= 0) {
+                const auto fields = tables->Item(field.SourceTable)->Fields();
+                if (fields->IndexOf(field.SourceField) >= 0)
+                    field = fields->Item(field.SourceField)->Schema();
+            }
+        } catch (const cRuntimeError&) {
+            CaptureError(); // the source's own schema is said then
+        }
+    }
+    return FieldWords(caption, field, actions);
+}
+
+QString cViewCommands::StoredQueryName(const QString& query) const
+{
+    if (!m_state.Db)
+        return QString();
+    const auto trimmed = [](QString sql) {
+        sql = sql.trimmed();
+        while (sql.endsWith(u';'))
+            sql.chop(1);
+        return sql.simplified();
+    };
+    try {
+        for (const auto& stored : *m_state.Db->QueryDefs()) {
+            if (trimmed(stored->SQL()) == trimmed(query))
+                return stored->Name();
+        }
+    } catch (const cRuntimeError&) {
+        CaptureError(); // said as a query over the table then
+    }
+    return QString();
 }

@@ -31,15 +31,26 @@ public:
     void SortZA();
     void FitColumnWidths();
     void FieldSelection();
+    // Ctrl+I: the position, the source, the filter and the order in force, and in the form
+    // view (or reading by cells) the field.
+    void WhereAmI();
 
     // The record source of sql, opened and counted as long work; null when stopped.
     static std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);
 
 private:
     void SortInOrder(Qt::SortOrder order);
+    QString NarrowingWords() const;
+    QString FieldInWords(int column) const;
+    QString StoredQueryName(const QString& query) const;
 
     fApplication& m_window;
     cBrowserState& m_state;
     // What the filter form was last given, box by box, offered again the next time.
     QStringList m_filterValues;
+    // The rows narrowed last, as said: a filter in words, or kept by hand. They are in
+    // force while the grid shows that recordset.
+    std::weak_ptr<Recordset> m_narrowed;
+    QString m_filterWords;
+    bool m_kept = false;
 };

@@ -219,6 +219,7 @@ void fApplication::CreateMenus()
     NewSeparator(mnuRecOrd, "mnuRecordSeparator0");
     mnuRecordGoto = NewAction(mnuRecOrd, "mnuRecordGoto", QString(), QKeySequence(Qt::CTRL | Qt::Key_G));
     mnuRecordRead = NewAction(mnuRecOrd, "mnuRecordRead", QString(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuRecordWhere = NewAction(mnuRecOrd, "mnuRecordWhere", QString(), QKeySequence(Qt::CTRL | Qt::Key_I));
     NewSeparator(mnuRecOrd, "mnuRecordSeparator");
     mnuEditActions = NewAction(mnuRecOrd, "mnuEditActions", QStringLiteral("Akce..."),
                                QKeySequence(Qt::CTRL | Qt::Key_K));
@@ -300,6 +301,7 @@ void fApplication::CreateMenus()
     OnCommand(mnuRecordDelete, [this] { Guarded([this] { m_records->Delete(); }); });
     OnCommand(mnuRecordGoto, [this] { Guarded([this] { m_records->GoTo(); }); });
     OnCommand(mnuRecordRead, [this] { Guarded([this] { m_records->ReadRecord(); }); });
+    OnCommand(mnuRecordWhere, [this] { Guarded([this] { m_view->WhereAmI(); }); });
     OnCommand(mnuRecOrder, [this] { Guarded([this] { m_view->FieldSelection(); }); });
     OnCommand(mnuEditActions, [this] { Guarded([this] { m_design->EditActions(); }); });
     OnCommand(mnuRecordRunAction, [this] { Guarded([this] { m_design->RunAction(); }); });
@@ -336,6 +338,7 @@ void fApplication::InitMainWindow()
     mnuRecordDelete->setText(LoadString(10023));
     mnuRecordGoto->setText(LoadString(10025));
     mnuRecordRead->setText(LoadString(10026));
+    mnuRecordWhere->setText(LoadString(10831));
     mnuHelp->setTitle(LoadString(10029));
     mnuHelpAboutApplication->setText(LoadString(10030));
     mnuHelpAbout->setText(LoadString(10031));

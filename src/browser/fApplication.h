@@ -103,6 +103,7 @@ public:
     QAction* mnuRecordDelete = nullptr;
     QAction* mnuRecordGoto = nullptr;
     QAction* mnuRecordRead = nullptr;
+    QAction* mnuRecordWhere = nullptr;
     QAction* mnuEditActions = nullptr;
     QAction* mnuRecordRunAction = nullptr;
     QMenu* mnuView = nullptr;

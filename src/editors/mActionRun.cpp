@@ -127,15 +127,23 @@ bool RunActionOnRow(const cAction& action, const cActionRow& row)
     return RunActionOnRow(action, row, column);
 }
 
+QList<const cAction*> ColumnActions(const cActions* actions, const QString& caption, const QString& tagAction)
+{
+    QList<const cAction*> bound;
+    if (!actions)
+        return bound;
+    for (const cAction& action : *actions) {
+        if (action.Field() == caption || (!tagAction.isEmpty() && action.Caption() == tagAction))
+            bound.append(&action);
+    }
+    return bound;
+}
+
 int RunColumnActions(const cActions* actions, const cActionRow& row, qint32 column, const QString& tagAction)
 {
     if (!actions || column < 1 || column > row.Captions.size())
         return 0;
-    QList<const cAction*> bound;
-    for (const cAction& action : *actions) {
-        if (action.Field() == row.Captions.at(column - 1) || (!tagAction.isEmpty() && action.Caption() == tagAction))
-            bound.append(&action);
-    }
+    const QList<const cAction*> bound = ColumnActions(actions, row.Captions.at(column - 1), tagAction);
     if (!bound.isEmpty() && row.Texts.isEmpty()) {
         VoiceOutput(2, 0, LoadString(10594));
         return int(bound.size());

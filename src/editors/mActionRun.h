@@ -28,6 +28,9 @@ bool RunActionOnRow(const cAction& action, const cActionRow& row, qint32 column)
 // and a field that is not there is the engine's item-not-found error in the OK box.
 bool RunActionOnRow(const cAction& action, const cActionRow& row);
 
+// The actions bound to a column: those whose field is its caption, and the one its
+// settings name by its caption (tagAction).
+QList<const cAction*> ColumnActions(const cActions* actions, const QString& caption, const QString& tagAction);
 // Runs every action bound to column (1-based): those whose field is the column's caption,
 // and the one the column's settings name by its caption (tagAction). Returns how many ran.
 int RunColumnActions(const cActions* actions, const cActionRow& row, qint32 column, const QString& tagAction);

@@ -6,6 +6,7 @@
 #include "fRecord.h"
 #include "mLongWork.h"
 #include "modCommon.h"
+#include "mWhereAmI.h"
 
 #include <QAction>
 #include <QLabel>
@@ -267,6 +268,50 @@ TEST_F(FilterTest, SelectedRowsStayAloneInTheirOrder)
     EXPECT_EQ(m_window->list->CellText(m_window->list->SelectedRow(), 1), QStringLiteral("Nováková"));
     Press(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Names().size(), 5);
+}
+
+// Ctrl+I: where the user is, with what narrows and orders the rows, in words; the form
+// view adds the field. What is no longer in force is not said.
+TEST_F(FilterTest, CtrlISaysThePositionSourceFilterAndOrderInWords)
+{
+    const auto whereAmI = [this] {
+        Clear();
+        Press(Qt::Key_I, Qt::ControlModifier);
+        return Spoken().join(u'|');
+    };
+    EXPECT_EQ(whereAmI(), QStringLiteral("2 0 Záznam 1 z 5. Tabulka Lidé. Všechny záznamy, bez filtru. "
+                                         "Neseřazeno, záznamy jsou v pořadí svého zdroje."));
+    Filter({QStringLiteral("Š*"), QString(), QStringLiteral("6. 12. 1985")});
+    Press(Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(whereAmI(), QStringLiteral("2 0 Záznam 1 z 1. Tabulka Lidé. Filtr: Jméno začíná na Š a Narozen je "
+                                         "6. 12. 1985. Seřazeno podle Příjmení, vzestupně."));
+    Press(Qt::Key_F12);
+    Press(Qt::Key_Tab);
+    EXPECT_TRUE(whereAmI().endsWith(
+        QStringLiteral("vzestupně. Pole Příjmení: text, nejvýše 30 znaků, nepovinné, prázdný text povolen, bez akcí.")));
+    Press(Qt::Key_F12);
+
+    Press(Qt::Key_A, Qt::ControlModifier);
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Down, Qt::ShiftModifier);
+    Press(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(whereAmI().contains(QStringLiteral("Tabulka Lidé. Ručně vybráno záznamů: 2. Seřazeno")));
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(whereAmI().contains(QStringLiteral("Všechny záznamy, bez filtru.")));
+}
+
+// The patterns a user types, said as what they ask for; anything else as typed.
+TEST(FilterWordsTest, PatternsAreSaidByWhatTheyAskFor)
+{
+    const QStringList captions{QStringLiteral("Jméno"), QStringLiteral("Obec"), QStringLiteral("Věk")};
+    const QList<int> types{10, 10, 4};
+    EXPECT_EQ(FilterWords(captions, types, {QStringLiteral("*a*"), QStringLiteral("*no"), QStringLiteral("40")}),
+              QStringLiteral("Jméno obsahuje a a Obec končí na no a Věk je 40"));
+    EXPECT_EQ(FilterWords(captions, types, {QStringLiteral("P?tr"), QStringLiteral("*"), QString()}),
+              QStringLiteral("Jméno odpovídá vzoru P?tr a Obec odpovídá vzoru *"));
+    EXPECT_EQ(FilterWords(captions, types, {QStringLiteral("Brno"), QStringLiteral("[BC]*"), QStringLiteral("4*")}),
+              QStringLiteral("Jméno je Brno a Obec odpovídá vzoru [BC]* a Věk je 4*"));
+    EXPECT_EQ(FilterWords(captions, types, {}), QString());
 }
 
 } // namespace
