@@ -25,6 +25,8 @@ public:
     virtual void AddRef(qint32 mainWindow) = 0;
     virtual void Release(qint32 mainWindow) = 0;
     virtual bool IsBraille() = 0;
+    // Cells of the Braille line; 0 where it is not known.
+    virtual qint32 BrailleCells() { return 0; }
 };
 
 // Creates the server registered under the ProgID ("VelorinVoice.Voice"); the environment

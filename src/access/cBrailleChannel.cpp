@@ -6,6 +6,7 @@
 
 #include <QList>
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -28,7 +29,7 @@ void IgnoreException(brlapi_handle_t*, int, brlapi_packetType_t, const void*, si
 struct cBrailleChannel::State : cChannelLink {
     std::optional<Pending> pending;
     brlapi_handle_t* handle = nullptr;
-    unsigned width = 0;
+    std::atomic<unsigned> width = 0; // read by the window's thread too
 };
 
 BrailleWindow FitToDisplay(const QString& text, int cursor, int width)
@@ -151,6 +152,11 @@ void cBrailleChannel::Write(const QString& text, int cursor)
     std::lock_guard lock(m_state->mutex);
     m_state->pending = Pending{text, cursor};
     m_state->wake.notify_all();
+}
+
+int cBrailleChannel::Width() const
+{
+    return int(m_state->width.load());
 }
 
 bool cBrailleChannel::Connect(int timeoutMs)

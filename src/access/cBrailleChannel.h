@@ -19,6 +19,8 @@ public:
     // Forgets an earlier failure and connects now; waits at most timeoutMs for the
     // outcome. True when a display is attached.
     bool Connect(int timeoutMs);
+    // Cells of the display attached; 0 while none is.
+    int Width() const;
 
     struct State;
 

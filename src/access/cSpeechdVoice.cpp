@@ -112,3 +112,8 @@ bool cSpeechdVoice::IsBraille()
 {
     return m_braille.Connect(kBrailleConnectWaitMs);
 }
+
+qint32 cSpeechdVoice::BrailleCells()
+{
+    return m_braille.Width();
+}

@@ -23,6 +23,7 @@ public:
     void AddRef(qint32 mainWindow) override;
     void Release(qint32 mainWindow) override;
     bool IsBraille() override;
+    qint32 BrailleCells() override;
 
     // Sound icons of the boundary signals (speech-dispatcher's sound-icons names).
     static QString SignalIcon(qint32 parameter);

@@ -133,6 +133,14 @@ void VoiceFocus(const QString& caption, const QString& value, qint32 controlWind
         Ignoring([&] { gVoice->FocusVoice(caption, value, controlWindow, formWindow, role, flagA, flagB, extra); });
 }
 
+qint32 BrailleCells()
+{
+    qint32 cells = 0;
+    if (gVoice && BrailleOurs())
+        Ignoring([&] { cells = gVoice->BrailleCells(); });
+    return cells;
+}
+
 void BrailleOutput(qint16 cursorColumn, const QString& lineText)
 {
     if (gVoice && BrailleOurs())

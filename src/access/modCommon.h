@@ -74,6 +74,8 @@ qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice = 
 // What a control says as it gets the focus; a screen reader reading the focus says it instead.
 void VoiceFocus(const QString& caption, const QString& value, qint32 controlWindow, qint32 formWindow, qint32 role,
                 bool flagA, bool flagB, qint32 extra);
+// Cells of our Braille line; 0 while it is not ours or its width is not known.
+qint32 BrailleCells();
 void BrailleOutput(qint16 cursorColumn, const QString& lineText);
 void BrailleRole(qint32 role);
 // Type (low half) and kind (high half) of number; type 7 opens the accessible dialog of

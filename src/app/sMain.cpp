@@ -18,6 +18,9 @@ qint32 gForeMenuColor = 0;
 qint32 gBackMenuColor = 0;
 qint32 gViewStyle = 0;
 qint32 gOwnSpeech = 0;
+qint32 gCellReading = 0;
+qint32 gCellRowNumber = 0;
+qint32 gCellHeaderFirst = 0;
 QString gSuitePath;
 QString gHelpFile;
 QString gHelpViewer;
@@ -130,6 +133,9 @@ void LoadPreferences()
     gBackColorForm = ReadLong(kProgramKey, QStringLiteral("BackColorForm"), kButtonFace);
     gViewStyle = ReadLong(kProgramKey, QStringLiteral("ViewStyle"), 0);
     gOwnSpeech = ReadLong(kProgramKey, QStringLiteral("OwnSpeech"), 0);
+    gCellReading = ReadLong(kProgramKey, QStringLiteral("CellReading"), 0);
+    gCellRowNumber = ReadLong(kProgramKey, QStringLiteral("CellRowNumber"), 0);
+    gCellHeaderFirst = ReadLong(kProgramKey, QStringLiteral("CellHeaderFirst"), 0);
     gHelpFile = SuitePathWithSlash() + QDir::toNativeSeparators(QStringLiteral("help/velorin/quarnel.htm"));
 }
 
@@ -137,6 +143,7 @@ void SavePreferences()
 {
     Save(kProgramKey, QStringLiteral("ViewStyle"), gViewStyle);
     SaveOwnSpeech();
+    SaveCellReading();
     Save(kProgramKey, QStringLiteral("FontSize"), gFont.Size);
     Save(kProgramKey, QStringLiteral("FontName"), gFont.Name);
     Save(kProgramKey, QStringLiteral("FontBold"), gFont.Bold);
@@ -154,6 +161,13 @@ void SaveWorkDir()
 void SaveOwnSpeech()
 {
     Save(kProgramKey, QStringLiteral("OwnSpeech"), gOwnSpeech);
+}
+
+void SaveCellReading()
+{
+    Save(kProgramKey, QStringLiteral("CellReading"), gCellReading);
+    Save(kProgramKey, QStringLiteral("CellRowNumber"), gCellRowNumber);
+    Save(kProgramKey, QStringLiteral("CellHeaderFirst"), gCellHeaderFirst);
 }
 
 QString TakeSelectedFile()

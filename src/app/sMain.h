@@ -23,6 +23,11 @@ extern qint32 gBackMenuColor;
 extern qint32 gViewStyle;
 // How much the program says itself beside a screen reader, by the choice's number.
 extern qint32 gOwnSpeech;
+// Reading the grid by cells (Ctrl+L), and the row number said on a move up or down in it.
+extern qint32 gCellReading;
+extern qint32 gCellRowNumber;
+// A cell read alone says its header first (1) or after its value (0).
+extern qint32 gCellHeaderFirst;
 extern QString gSuitePath;
 extern QString gHelpFile;
 extern QString gHelpViewer;
@@ -36,6 +41,7 @@ void SavePreferences();
 void SaveWorkDir();
 // Stored as soon as it is chosen, so that a crash does not lose it.
 void SaveOwnSpeech();
+void SaveCellReading();
 // The file the last file dialog chose; consumed by the reading.
 QString TakeSelectedFile();
 QString EnsureSuffix(const QString& text, const QString& suffix);

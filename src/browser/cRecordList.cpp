@@ -2,12 +2,14 @@
 
 #include "cRecordListAccessible.h"
 #include "cRecordListModel.h"
+#include "mCellReading.h"
 #include "mKeys.h"
 #include "mLongWork.h"
 #include "mPrepareForm.h"
 #include "mScreenReader.h"
 #include "mStringTable.h"
 #include "modCommon.h"
+#include "sMain.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -37,7 +39,18 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QStyledItemDelegate::paint(painter, option, index);
+        const auto* list = qobject_cast<const cRecordList*>(parent());
+        if (list && list->CellReading() && index == list->currentIndex()) {
+            // The cell being read stands out of its selected row: the selection's colours inverted.
+            QStyleOptionViewItem cell(option);
+            cell.state |= QStyle::State_Selected;
+            const QColor highlight = option.palette.color(QPalette::Highlight);
+            cell.palette.setColor(QPalette::Highlight, option.palette.color(QPalette::HighlightedText));
+            cell.palette.setColor(QPalette::HighlightedText, highlight);
+            QStyledItemDelegate::paint(painter, cell, index);
+        } else {
+            QStyledItemDelegate::paint(painter, option, index);
+        }
         painter->save();
         QColor line = option.palette.color(QPalette::Text);
         line.setAlpha(96);
@@ -56,6 +69,9 @@ struct cRecordList::Impl {
     bool QuietRelease = false; // the key's press said what there is to say
     bool CellOfferPending = false; // the focus came back; the cell's focus is yet to follow
     qint64 RowAtPress = -1;
+    int ColumnAtPress = -1;
+    bool CellReading = false; // Left and Right move a current column, which is said alone
+    bool ToRecordEnds = false; // Ctrl+Home or Ctrl+End, handed on as a plain key
     bool UserMoves = false; // within the grid's own key or mouse press
     qint64 ReaderRow = -1; // the row whose cell a screen reader was last told has the focus
     bool ReaderHeard = false; // it read that whole row, as the row now stands
@@ -482,11 +498,18 @@ QModelIndex cRecordList::moveCursor(CursorAction action, Qt::KeyboardModifiers m
     const int column = current.isValid() ? current.column() : 0;
     switch (action) {
     case MoveHome:
-        return rows > 0 ? model()->index(0, column) : QModelIndex();
     case MoveEnd:
-        return rows > 0 ? model()->index(rows - 1, column) : QModelIndex();
+        if (d->CellReading && current.isValid() && !d->ToRecordEnds)
+            return model()->index(current.row(), action == MoveHome ? 0 : ColumnCount() - 1);
+        if (rows == 0)
+            return QModelIndex();
+        return model()->index(action == MoveHome ? 0 : rows - 1, column);
     case MoveLeft:
     case MoveRight:
+        if (d->CellReading && current.isValid()) {
+            const int next = std::clamp(column + (action == MoveLeft ? -1 : 1), 0, ColumnCount() - 1);
+            return model()->index(current.row(), next);
+        }
         horizontalScrollBar()->triggerAction(action == MoveLeft ? QAbstractSlider::SliderSingleStepSub
                                                                 : QAbstractSlider::SliderSingleStepAdd);
         return current;
@@ -513,10 +536,22 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
         return;
     }
     const QModelIndex current = currentIndex();
-    if (current.isValid()
-        && ((code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1)))
+    d->ColumnAtPress = current.column();
+    const bool rowEdge = (code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1);
+    const bool columnEdge = d->CellReading && shift == 0
+                            && ((code == Key::Left && current.column() == 0)
+                                || (code == Key::Right && current.column() == ColumnCount() - 1));
+    if (current.isValid() && (rowEdge || columnEdge))
         VoiceOutput(5, 8, QString());
     const QScopedValueRollback moving(d->UserMoves, true);
+    if ((code == Key::Home || code == Key::End) && shift == ShiftMask::Ctrl) {
+        // With Ctrl the view would move the current cell and leave the selection behind.
+        const QScopedValueRollback ends(d->ToRecordEnds, true);
+        QKeyEvent plain(event->type(), event->key(), Qt::NoModifier, event->text(), event->isAutoRepeat());
+        QTableView::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -541,6 +576,16 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     const qint64 row = SelectedRow();
     if (row < 0)
         return;
+    if (d->CellReading) {
+        const int column = currentIndex().column();
+        const bool rowMoved = row != d->RowAtPress;
+        const bool columnMoved = column != d->ColumnAtPress;
+        // Up and Down keep the column: its value is news, its header is not.
+        SayCell(row, column, columnMoved || !rowMoved, rowMoved && !columnMoved && gCellRowNumber != 0,
+                rowMoved || columnMoved);
+        emit RowKeyReleased(row);
+        return;
+    }
     // A key that left the row where it was (a letter no row starts with, Down on the last
     // row) moved no focus a screen reader could read: the row is said here in any case.
     if (row == d->RowAtPress)
@@ -647,4 +692,40 @@ void cRecordList::OfferCurrentCell(bool rowsChanged)
     QAccessibleEvent focus(this, QAccessible::Focus);
     focus.setChild(table->indexOfChild(table->Cell(current.row(), current.column())));
     QAccessible::updateAccessibility(&focus);
+}
+
+void cRecordList::SetCellReading(bool on)
+{
+    d->CellReading = on;
+    if (on && currentIndex().isValid())
+        scrollTo(currentIndex());
+    viewport()->update();
+}
+
+bool cRecordList::CellReading() const
+{
+    return d->CellReading;
+}
+
+int cRecordList::CurrentColumn() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.column() : -1;
+}
+
+void cRecordList::SayCell(qint64 row, int column, bool withHeader, bool withRowNumber, bool moved)
+{
+    if (row < 0 || column < 0 || column >= ColumnCount())
+        return;
+    const QString header = HeaderText(column);
+    const QString value = CellText(row, column);
+    QString said = withHeader ? CellSpoken(header, value, gCellHeaderFirst != 0) : CellValueSpoken(value);
+    if (withRowNumber)
+        said += QStringLiteral(", ") + FillPlaceholders(LoadString(10887), {QString::number(row + 1)});
+    // Moved, the cell has the focus a screen reader reads; kept, the key moved nothing it could read.
+    if (moved)
+        VoiceEcho(2, 0, said, false, 0, true);
+    else
+        VoiceOutput(2, 0, said, false, 0, true);
+    VoiceOutput(2, 0, CellBraille(header, value, BrailleCells()), true);
 }

@@ -49,6 +49,12 @@ public:
     // The current row said as a move in the grid says it. Beside a screen reader the
     // current cell is offered to it anew instead, so that it reads the row again.
     void SayCurrentRow(int mode);
+    // Reading by cells: Left and Right move a current column, Home and End go to the first
+    // and last column (with Ctrl to the first and last record), and a move says that cell.
+    void SetCellReading(bool on);
+    bool CellReading() const;
+    // The current cell's column (0-based), −1 with none.
+    int CurrentColumn() const;
     // Tells a screen reader that the current cell holds the focus, as a fresh object when
     // the rows changed under it (an order, a filter, a deletion).
     void OfferCurrentCell(bool rowsChanged);
@@ -122,6 +128,9 @@ protected:
 
 private:
     void SortFinished();
+    // One cell as reading by cells says it, with its header or without, and the row number;
+    // moved: a key moved the current cell there.
+    void SayCell(qint64 row, int column, bool withHeader, bool withRowNumber, bool moved);
     void OfferCellWhenIdle();
     // Rows as high as a line of the grid's font.
     void FitRowHeight();

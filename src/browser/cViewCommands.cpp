@@ -241,6 +241,8 @@ void cViewCommands::WhereAmI()
     said << NarrowingWords() << list->OrderText();
     if (m_window.IsFormView())
         said << FieldInWords(m_window.FormView().FocusedBox());
+    else if (list->CellReading())
+        said << FieldInWords(list->CurrentColumn() + 1);
     VoiceOutput(2, 0, said.join(u' '));
 }
 
@@ -300,4 +302,18 @@ QString cViewCommands::StoredQueryName(const QString& query) const
         CaptureError(); // said as a query over the table then
     }
     return QString();
+}
+
+void cViewCommands::ToggleCellReading()
+{
+    gCellReading = m_window.list->CellReading() ? 0 : 1;
+    SaveCellReading();
+    ApplyStoredCellReading();
+    VoiceOutput(2, 0, LoadString(gCellReading ? 10885 : 10886));
+}
+
+void cViewCommands::ApplyStoredCellReading()
+{
+    m_window.list->SetCellReading(gCellReading != 0);
+    m_window.mnuViewCellReading->setChecked(gCellReading != 0);
 }

@@ -34,6 +34,9 @@ public:
     // Ctrl+I: the position, the source, the filter and the order in force, and in the form
     // view (or reading by cells) the field.
     void WhereAmI();
+    // Ctrl+L: reading the grid by cells on or off, said and kept in the preferences.
+    void ToggleCellReading();
+    void ApplyStoredCellReading();
 
     // The record source of sql, opened and counted as long work; null when stopped.
     static std::shared_ptr<Recordset> OpenSource(const std::shared_ptr<Database>& database, const QString& sql);

@@ -247,6 +247,8 @@ void fApplication::CreateMenus()
     mnuViewAsForm = NewAction(mnuView, "mnuViewAsForm", QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuColumnSize = NewAction(mnuView, "mnuColumnSize", QStringLiteral("Přizpůsobit šířku sloupců délce textu"));
     mnuRecOrder = NewAction(mnuView, "mnuRecOrder", QStringLiteral("Výběr polí"));
+    mnuViewCellReading = NewAction(mnuView, "mnuViewCellReading", QString(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuViewCellReading->setCheckable(true);
     NewSeparator(mnuView, "mnuViewSeparator1");
     mnuViewOwnSpeech = NewOwnSpeechMenu(this);
     mnuView->addMenu(mnuViewOwnSpeech);
@@ -311,6 +313,8 @@ void fApplication::CreateMenus()
     for (QAction* item : mnuViewOwnSpeech->actions())
         OnCommand(item, [this, item] { ChooseOwnSpeech(mnuViewOwnSpeech, OwnSpeechOfItem(item)); });
     ApplyStoredOwnSpeech(mnuViewOwnSpeech);
+    OnCommand(mnuViewCellReading, [this] { m_view->ToggleCellReading(); });
+    m_view->ApplyStoredCellReading();
 }
 
 void fApplication::ApplyMenuLook()
@@ -339,6 +343,7 @@ void fApplication::InitMainWindow()
     mnuRecordGoto->setText(LoadString(10025));
     mnuRecordRead->setText(LoadString(10026));
     mnuRecordWhere->setText(LoadString(10831));
+    mnuViewCellReading->setText(LoadString(10884));
     mnuHelp->setTitle(LoadString(10029));
     mnuHelpAboutApplication->setText(LoadString(10030));
     mnuHelpAbout->setText(LoadString(10031));

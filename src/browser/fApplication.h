@@ -120,6 +120,7 @@ public:
     QAction* mnuColumnSize = nullptr;
     QAction* mnuRecOrder = nullptr;
     QMenu* mnuViewOwnSpeech = nullptr;
+    QAction* mnuViewCellReading = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpAboutApplication = nullptr;
     QAction* mnuHelpAbout = nullptr;
