@@ -561,6 +561,11 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     // Auto-repeat produces releases too; only the real one speaks.
     if (event->isAutoRepeat())
         return;
+    // Ctrl let go before End is still Ctrl+End: a modifier's release forgets no press.
+    const int released = event->key();
+    if (released == Qt::Key_Control || released == Qt::Key_Shift || released == Qt::Key_Alt
+        || released == Qt::Key_Meta || released == Qt::Key_AltGr)
+        return;
     // A window shortcut (Ctrl+F, F12, …) took the press and said its own piece.
     const bool pressedHere = std::exchange(d->PressedKey, 0) == event->key();
     const int code = KeyCodeOf(event);
