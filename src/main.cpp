@@ -35,6 +35,10 @@ bool AnswerQuestion(int argc, char** argv)
                     "DATABÁZE je soubor, který se otevře (bez něj databáze z minula).\n"
                     "  --help     tento text\n"
                     "  --version  verze programu\n"
+                    "Klávesy: Ctrl+O otevřít, F12 tabulka/formulář, Ctrl+F filtr, Ctrl+A všechny záznamy,\n"
+                    "  Ctrl+1…9 řadit, Ctrl+N přidat, Alt+Enter upravit, Del odstranit, Ctrl+G přejít na,\n"
+                    "  Ctrl+R přečíst záznam, Ctrl+I kde jsem, Ctrl+L čtení po buňkách, Ctrl+Q dotazy,\n"
+                    "  Ctrl+E spustit akci, Ctrl+F1 nápověda, Escape zavřít nebo přerušit.\n"
                     "Proměnné prostředí: QUARNEL_REGISTRY (soubor nastavení), QUARNEL_VOICE (speechd, log:CESTA, none).\n"
                     "Více v man quarnel a v nápovědě programu (Ctrl+F1).\n");
     else
@@ -43,6 +47,10 @@ bool AnswerQuestion(int argc, char** argv)
                     "DATABASE is the file to open (without it, the last session's database).\n"
                     "  --help     this text\n"
                     "  --version  the program's version\n"
+                    "Keys: Ctrl+O open, F12 grid/form, Ctrl+F filter, Ctrl+A all records, Ctrl+1…9 sort,\n"
+                    "  Ctrl+N add, Alt+Enter edit, Del delete, Ctrl+G go to, Ctrl+R read the record,\n"
+                    "  Ctrl+I where am I, Ctrl+L read by cells, Ctrl+Q queries, Ctrl+E run an action,\n"
+                    "  Ctrl+F1 help, Escape close or stop.\n"
                     "Environment: QUARNEL_REGISTRY (preferences file), QUARNEL_VOICE (speechd, log:PATH, none).\n"
                     "See man quarnel and the program's help page (Ctrl+F1).\n");
     return true;
