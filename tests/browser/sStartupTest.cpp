@@ -81,8 +81,9 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndTakesAnyOtherArgumentAsTheD
         EXPECT_EQ(program.exitCode(), 0) << question;
         const QByteArray answer = program.readAllStandardOutput();
         EXPECT_TRUE(answer.contains("quarnel")) << question;
-        if (std::strcmp(question, "--help") == 0)
+        if (std::strcmp(question, "--help") == 0) {
             EXPECT_TRUE(answer.contains("Ctrl+I") && answer.contains("Ctrl+L") && answer.contains("Ctrl+R")) << "the keys";
+        }
     }
     // A file of that name is the database when it is reached by a path.
     EXPECT_EQ(FindStartupDatabase(QStringLiteral("./--help")), QStringLiteral("./--help"));
