@@ -143,7 +143,6 @@ void SavePreferences()
 {
     Save(kProgramKey, QStringLiteral("ViewStyle"), gViewStyle);
     SaveOwnSpeech();
-    SaveCellReading();
     Save(kProgramKey, QStringLiteral("FontSize"), gFont.Size);
     Save(kProgramKey, QStringLiteral("FontName"), gFont.Name);
     Save(kProgramKey, QStringLiteral("FontBold"), gFont.Bold);

@@ -247,9 +247,9 @@ void fApplication::CreateMenus()
     mnuViewAsForm = NewAction(mnuView, "mnuViewAsForm", QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuColumnSize = NewAction(mnuView, "mnuColumnSize", QStringLiteral("Přizpůsobit šířku sloupců délce textu"));
     mnuRecOrder = NewAction(mnuView, "mnuRecOrder", QStringLiteral("Výběr polí"));
+    NewSeparator(mnuView, "mnuViewSeparator1");
     mnuViewCellReading = NewAction(mnuView, "mnuViewCellReading", QString(), QKeySequence(Qt::CTRL | Qt::Key_L));
     mnuViewCellReading->setCheckable(true);
-    NewSeparator(mnuView, "mnuViewSeparator1");
     mnuViewOwnSpeech = NewOwnSpeechMenu(this);
     mnuView->addMenu(mnuViewOwnSpeech);
     bar->addMenu(mnuView);
