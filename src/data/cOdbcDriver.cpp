@@ -458,7 +458,10 @@ QList<RelationSchema> cOdbcDriver::Relations()
                                        owner.data(), owner.size(), name.data(), name.size());
             })))
             continue; // the source keeps no relations, or will not tell them
-        // Rows come ordered by the referred table and place: a relation starts at place 1.
+        // Rows come ordered by the referred table, then by place: the places of two
+        // relations to one table alternate, and only their names keep them apart.
+        QHash<QString, qsizetype> named;
+        const qsizetype before = relations.size();
         try {
             while (keys.Fetch()) {
                 const QString parent = shownAs(keys.Get(2, TextColumn()).toString(), keys.Get(3, TextColumn()).toString());
@@ -466,14 +469,24 @@ QList<RelationSchema> cOdbcDriver::Relations()
                 const QString field = keys.Get(8, TextColumn()).toString();
                 const int place = keys.Get(9, NumberColumn()).toInt();
                 const QString relationName = keys.Get(12, TextColumn()).toString();
-                if (place <= 1 || relations.isEmpty() || relations.back().Table != listed.Shown
-                    || relations.back().Name != relationName)
-                    relations << RelationSchema{listed.Shown, {}, parent, {}, relationName};
-                relations.back().Fields << field;
-                relations.back().ReferredFields << referred;
+                qsizetype at = relations.size() - 1;
+                if (!relationName.isEmpty()) {
+                    at = named.value(parent + u'\n' + relationName, -1);
+                    if (at < 0) {
+                        relations << RelationSchema{listed.Shown, {}, parent, {}, relationName};
+                        at = relations.size() - 1;
+                        named.insert(parent + u'\n' + relationName, at);
+                    }
+                } else if (place <= 1 || at < 0 || relations[at].Table != listed.Shown
+                           || relations[at].ReferredTable != parent || !relations[at].Name.isEmpty()) {
+                    relations << RelationSchema{listed.Shown, {}, parent, {}, QString()};
+                    at = relations.size() - 1;
+                }
+                relations[at].Fields << field;
+                relations[at].ReferredFields << referred;
             }
         } catch (const cRuntimeError&) {
-            continue;
+            relations.resize(before); // a relation read in part could pass for one of fewer fields
         }
     }
     // A relation to a table the engine does not list leads nowhere it could follow.

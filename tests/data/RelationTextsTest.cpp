@@ -206,11 +206,14 @@ TEST(RelationsOdbcPostgres, ForeignKeysOfSeveralFieldsStayTogether)
                 QStringLiteral("INSERT INTO kraj_r VALUES (1, 'Jihomoravský'), (2, 'Zlínský')"),
                 QStringLiteral("CREATE TABLE pár_r (a integer, b integer, t varchar(5), PRIMARY KEY (a, b))"),
                 QStringLiteral("CREATE TABLE obec_r (id integer PRIMARY KEY, kraj integer REFERENCES kraj_r, "
-                               "a integer, b integer, FOREIGN KEY (a, b) REFERENCES pár_r)")});
+                               "a integer, b integer, c integer, d integer, FOREIGN KEY (a, b) REFERENCES pár_r, "
+                               "FOREIGN KEY (d, c) REFERENCES pár_r)")});
     auto driver = cOdbcDriver::Open(server->Connect(), false);
     const QString described = Describe(driver->Relations());
     EXPECT_TRUE(described.contains(QStringLiteral("obec_r(kraj)->kraj_r(kód)"))) << described.toStdString();
+    // The two relations to pár_r come place by place, alternating.
     EXPECT_TRUE(described.contains(QStringLiteral("obec_r(a,b)->pár_r(a,b)"))) << described.toStdString();
+    EXPECT_TRUE(described.contains(QStringLiteral("obec_r(d,c)->pár_r(a,b)"))) << described.toStdString();
     cRelationTexts texts(driver);
     EXPECT_FALSE(texts.Refers(QStringLiteral("obec_r"), QStringLiteral("a")));
     EXPECT_EQ(texts.TextOf(QStringLiteral("obec_r"), QStringLiteral("kraj"), 1), QStringLiteral("Jihomoravský"));
