@@ -38,6 +38,9 @@ void cRelationTexts::Clear()
     m_recent.clear();
     m_byField.clear();
     m_links.clear();
+    m_lastLink = nullptr;
+    m_lastTable.clear();
+    m_lastField.clear();
     m_loaded = false;
 }
 
@@ -58,6 +61,7 @@ void cRelationTexts::Load()
     } catch (...) {
         return; // a database that cannot tell its relations has none to say
     }
+    QHash<QString, int> groups; // referred table and key
     QHash<QString, const TableSchema*> byName;
     for (const TableSchema& table : std::as_const(tables))
         byName.insert(table.Name.toCaseFolded(), &table);
@@ -87,6 +91,8 @@ void cRelationTexts::Load()
         link->KeyField = keyField->Name;
         link->TextField = text->Name;
         link->KeyType = keyField->Type;
+        link->Group = groups.value(FieldKey(referred->Name, keyField->Name), int(groups.size()));
+        groups.insert(FieldKey(referred->Name, keyField->Name), link->Group);
         m_byField.insert(key, link.get());
         m_links.push_back(std::move(link));
     }
@@ -95,7 +101,15 @@ void cRelationTexts::Load()
 cRelationTexts::Link* cRelationTexts::LinkOf(const QString& table, const QString& field)
 {
     Load();
-    return m_byField.value(FieldKey(table, field));
+    if (m_lastLink && table == m_lastTable && field == m_lastField)
+        return m_lastLink;
+    Link* link = m_byField.value(FieldKey(table, field));
+    if (link) {
+        m_lastTable = table;
+        m_lastField = field;
+        m_lastLink = link;
+    }
+    return link;
 }
 
 bool cRelationTexts::Refers(const QString& table, const QString& field)
@@ -137,7 +151,20 @@ QString cRelationTexts::TextOf(const QString& table, const QString& field, const
     Link* link = LinkOf(table, field);
     if (!link)
         return QString();
-    const QString key = FieldKey(link->ReferredTable, link->KeyField) + u'\n' + DistinctKey(value);
+    CacheKey key;
+    key.Group = link->Group;
+    key.Type = value.userType();
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+    case QMetaType::Bool: key.Number = value.toLongLong(); break;
+    default: key.Text = DistinctKey(value); break;
+    }
     const auto cached = m_cache.constFind(key);
     if (cached != m_cache.cend()) {
         m_recent.splice(m_recent.begin(), m_recent, cached.value());

@@ -44,8 +44,25 @@ public:
     qsizetype Cached() const { return m_cache.size(); }
 
 private:
+    // A value as the cache holds it: whole numbers without a text made of them, the rows
+    // of one referred key (Group) together whichever field refers to them.
+    struct CacheKey {
+        int Group = 0;
+        int Type = 0;
+        qint64 Number = 0;
+        QString Text;
+        bool operator==(const CacheKey& other) const
+        {
+            return Group == other.Group && Type == other.Type && Number == other.Number && Text == other.Text;
+        }
+    };
+    friend size_t qHash(const CacheKey& key, size_t seed) noexcept
+    {
+        return qHashMulti(seed, key.Group, key.Type, key.Number, key.Text);
+    }
     struct Link {
         QString ReferredTable, KeyField, TextField;
+        int Group = 0;
         int KeyType = 10;
         std::unique_ptr<cRowLookup> Lookup;
         int Failures = 0;
@@ -60,8 +77,11 @@ private:
     bool m_loaded = false;
     std::vector<std::unique_ptr<Link>> m_links;
     QHash<QString, Link*> m_byField; // "table\nfield", case-folded
+    // The field asked last: rows in order ask about one field many times over.
+    QString m_lastTable, m_lastField;
+    Link* m_lastLink = nullptr;
     // The most recently asked first: a value's key and its text.
-    std::list<std::pair<QString, QString>> m_recent;
-    QHash<QString, std::list<std::pair<QString, QString>>::iterator> m_cache;
+    std::list<std::pair<CacheKey, QString>> m_recent;
+    QHash<CacheKey, std::list<std::pair<CacheKey, QString>>::iterator> m_cache;
     qint64 m_lookups = 0;
 };
