@@ -486,7 +486,7 @@ QList<RelationSchema> cOdbcDriver::Relations()
                 relations[at].ReferredFields << referred;
             }
         } catch (const cRuntimeError&) {
-            relations.resize(before); // a relation read in part could pass for one of fewer fields
+            relations.resize(before); // a relation read halfway could pass for one of fewer fields
         }
     }
     // A relation to a table the engine does not list leads nowhere it could follow.
