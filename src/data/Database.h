@@ -32,6 +32,9 @@ public:
     // it the file stays open as long as a recordset or definition taken from it lives.
     void Close();
 
+    // The backend, for readers beside the recordsets (cRelationTexts); null once closed.
+    std::shared_ptr<cDatabaseDriver> SharedDriver() const { return m_driver; }
+
 private:
     cDatabaseDriver& Driver() const;
 

@@ -2,13 +2,12 @@
 
 #include "cCurrency.h"
 #include "cWorkControl.h"
+#include "mFilter.h"
+#include "mJetSql.h"
 
 #include <QDateTime>
 #include <QHash>
 
-namespace {
-
-// Values equal as stored share one key; the type is part of it (1 and "1" differ).
 QString DistinctKey(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -27,7 +26,41 @@ QString DistinctKey(const QVariant& value)
     return QString::number(value.userType()) + u':' + text;
 }
 
+namespace {
+
+// A record source per value: for backends that prepare nothing of their own.
+class cCursorLookup : public cRowLookup {
+public:
+    cCursorLookup(cDatabaseDriver& driver, QString select, QString keyField, int keyType)
+        : m_driver(driver), m_select(std::move(select)), m_keyField(std::move(keyField)), m_keyType(keyType)
+    {
+    }
+
+    bool Find(const QVariant& key, QVariant& value) override
+    {
+        const auto cursor = m_driver.OpenCursor(m_select + m_keyField + u'=' + JetLiteral(key, m_keyType));
+        QVariantList row;
+        if (!cursor->Fetch(0, row) || row.isEmpty())
+            return false;
+        value = row.front();
+        return true;
+    }
+
+private:
+    cDatabaseDriver& m_driver;
+    QString m_select, m_keyField;
+    int m_keyType;
+};
+
 } // namespace
+
+std::unique_ptr<cRowLookup> cDatabaseDriver::PrepareLookup(const QString& table, const QString& keyField,
+                                                           const QString& resultField, int keyType)
+{
+    return std::make_unique<cCursorLookup>(
+        *this, QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(JetBracketName(resultField), JetBracketName(table)),
+        JetBracketName(keyField), keyType);
+}
 
 bool cCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
 {

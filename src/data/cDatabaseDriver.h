@@ -41,6 +41,16 @@ struct TableSchema {
     QList<IndexSchema> Indexes;
 };
 
+// Fields of a table that refer to a row of another table by its fields, pair by pair in
+// the same order. Name is the relation's own, empty where the backend gives none.
+struct RelationSchema {
+    QString Table;
+    QStringList Fields;
+    QString ReferredTable;
+    QStringList ReferredFields;
+    QString Name;
+};
+
 struct QuerySchema {
     QString Name;
     QString Sql; // the text as the user wrote it
@@ -124,6 +134,20 @@ public:
     }
 };
 
+// One field of a table's rows found by another field's value, made ready once for many
+// values. Errors are thrown as cRuntimeError.
+class cRowLookup {
+public:
+    virtual ~cRowLookup() = default;
+    // The first row whose key field equals key: true, with value its result field (Null
+    // for a Null there); false when no row has the key.
+    virtual bool Find(const QVariant& key, QVariant& value) = 0;
+};
+
+// Values equal as stored share one key; the type is part of it (1 and "1" differ); empty
+// for Null.
+QString DistinctKey(const QVariant& value);
+
 // One open database of one backend. Errors are thrown as cRuntimeError with the
 // engine's numbers.
 class cDatabaseDriver {
@@ -157,6 +181,13 @@ public:
     virtual void AlterQuery(const QString& name, const QuerySchema& changed) = 0;
 
     virtual std::unique_ptr<cCursor> OpenCursor(const QString& sql) = 0;
+
+    // The relations between tables the backend keeps; none where it keeps none.
+    virtual QList<RelationSchema> Relations() { return {}; }
+    // A lookup of table's resultField by its keyField, whose data type is keyType. By
+    // default each value opens a record source of its own, with the value as a literal.
+    virtual std::unique_ptr<cRowLookup> PrepareLookup(const QString& table, const QString& keyField,
+                                                      const QString& resultField, int keyType);
 
     // Breaks into a call running on another thread, which then fails with 3059; safe to
     // call from any thread, and harmless when nothing runs.

@@ -367,6 +367,22 @@ std::unique_ptr<cCursor> cMdbDriver::OpenCursor(const QString& sql)
     }
 }
 
+QList<RelationSchema> cMdbDriver::Relations()
+{
+    RequireOpen();
+    if (!m_relations)
+        m_relations = ReadMdbRelations(*m_reader);
+    return *m_relations;
+}
+
+std::unique_ptr<cRowLookup> cMdbDriver::PrepareLookup(const QString& table, const QString& keyField,
+                                                      const QString& resultField, int keyType)
+{
+    RequireOpen();
+    CopyWhatIsNamed(JetBracketName(table), 0);
+    return Memory().PrepareLookup(table, keyField, resultField, keyType);
+}
+
 void cMdbDriver::Interrupt()
 {
     m_reader->Interrupt();

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class cSqliteDriver;
 
@@ -63,6 +64,11 @@ public:
     void AlterQuery(const QString& name, const QuerySchema& changed) override;
 
     std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+    // From MSysRelationships, read once; none where the file keeps none or it cannot be read.
+    QList<RelationSchema> Relations() override;
+    // A prepared statement on the copy, which gets the table first.
+    std::unique_ptr<cRowLookup> PrepareLookup(const QString& table, const QString& keyField, const QString& resultField,
+                                              int keyType) override;
 
     // How many tables have been copied so far (a table is copied once).
     int CopiedTables() const { return int(m_copied.size()); }
@@ -87,6 +93,7 @@ private:
     std::unique_ptr<cMdbReader> m_reader;
     MdbCatalog m_catalog;
     bool m_queriesRead = false;
+    std::optional<QList<RelationSchema>> m_relations;
     QHash<QString, Crosstab> m_crosstabs; // by case-folded name
     QSet<QString> m_passThrough; // case-folded names of queries a server is to run
     QHash<QString, QString> m_totalsInWhere; // case-folded name: the conditions, which total

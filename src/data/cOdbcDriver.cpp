@@ -89,6 +89,39 @@ OdbcTable ListedTable(const auto& listed)
     return table;
 }
 
+// One field by another through a statement prepared once; the result is closed after
+// each value so that the connection stays free for other statements.
+class cOdbcRowLookup : public cRowLookup {
+public:
+    cOdbcRowLookup(std::weak_ptr<cOdbcDriver> driver, cOdbcStatement statement, OdbcColumn key, OdbcColumn result)
+        : m_driver(std::move(driver)), m_statement(std::move(statement)), m_key(key), m_result(result)
+    {
+    }
+
+    bool Find(const QVariant& key, QVariant& value) override
+    {
+        const auto driver = m_driver.lock();
+        if (!driver)
+            RaiseJetError(JetError::ObjectClosed);
+        driver->Handle();
+        m_statement.Bind({key}, {m_key});
+        m_statement.Execute();
+        struct Close {
+            cOdbcStatement& Statement;
+            ~Close() { Statement.CloseCursor(); }
+        } close{m_statement};
+        if (!m_statement.Fetch())
+            return false;
+        value = m_statement.Get(1, m_result);
+        return true;
+    }
+
+private:
+    std::weak_ptr<cOdbcDriver> m_driver;
+    cOdbcStatement m_statement;
+    OdbcColumn m_key, m_result;
+};
+
 } // namespace
 
 std::shared_ptr<cDatabaseDriver> OpenOdbcSource(const QString& connect, bool readOnly)
@@ -397,6 +430,103 @@ std::optional<OdbcTable> cOdbcDriver::FindTable(const QString& name)
         }
     }
     return std::nullopt;
+}
+
+QList<RelationSchema> cOdbcDriver::Relations()
+{
+    Handle();
+    ListTables();
+    // A referred table by the catalogue's own names, as the engine shows it.
+    QHash<QString, QString> shown, folded;
+    for (const Listed& listed : std::as_const(m_listed)) {
+        shown.insert(listed.Owner + u'\n' + listed.Table, listed.Shown);
+        folded.insert((listed.Owner + u'\n' + listed.Table).toCaseFolded(), listed.Shown);
+    }
+    // Some drivers (SQLite's) hand the parent on as the key declared it, in its case.
+    const auto shownAs = [&](const QString& owner, const QString& table) {
+        const QString name = owner + u'\n' + table;
+        return shown.value(name, folded.value(name.toCaseFolded()));
+    };
+    QList<RelationSchema> relations;
+    for (const Listed& listed : std::as_const(m_listed)) {
+        if (listed.Attributes & kSystemObject)
+            continue;
+        cOdbcStatement keys = NewStatement();
+        CatalogArgument catalog(listed.Catalog), owner(listed.Owner), name(listed.Table);
+        if (!OdbcOk(keys.Guarded([&] {
+                return SQLForeignKeysW(keys.get(), nullptr, 0, nullptr, 0, nullptr, 0, catalog.data(), catalog.size(),
+                                       owner.data(), owner.size(), name.data(), name.size());
+            })))
+            continue; // the source keeps no relations, or will not tell them
+        // Rows come ordered by the referred table, then by place: the places of two
+        // relations to one table alternate, and only their names keep them apart.
+        QHash<QString, qsizetype> named;
+        const qsizetype before = relations.size();
+        try {
+            while (keys.Fetch()) {
+                const QString parent = shownAs(keys.Get(2, TextColumn()).toString(), keys.Get(3, TextColumn()).toString());
+                const QString referred = keys.Get(4, TextColumn()).toString();
+                const QString field = keys.Get(8, TextColumn()).toString();
+                const int place = keys.Get(9, NumberColumn()).toInt();
+                const QString relationName = keys.Get(12, TextColumn()).toString();
+                qsizetype at = relations.size() - 1;
+                if (!relationName.isEmpty()) {
+                    at = named.value(parent + u'\n' + relationName, -1);
+                    if (at < 0) {
+                        relations << RelationSchema{listed.Shown, {}, parent, {}, relationName};
+                        at = relations.size() - 1;
+                        named.insert(parent + u'\n' + relationName, at);
+                    }
+                } else if (place <= 1 || at < 0 || relations[at].Table != listed.Shown
+                           || relations[at].ReferredTable != parent || !relations[at].Name.isEmpty()) {
+                    relations << RelationSchema{listed.Shown, {}, parent, {}, QString()};
+                    at = relations.size() - 1;
+                }
+                relations[at].Fields << field;
+                relations[at].ReferredFields << referred;
+            }
+        } catch (const cRuntimeError&) {
+            relations.resize(before); // a relation read halfway could pass for one of fewer fields
+        }
+    }
+    // A relation to a table the engine does not list leads nowhere it could follow.
+    relations.removeIf([](const RelationSchema& r) { return r.ReferredTable.isEmpty(); });
+    // A key that names no referred fields refers to the parent's primary key.
+    for (RelationSchema& relation : relations) {
+        if (!relation.ReferredFields.contains(QString()))
+            continue;
+        try {
+            const auto parent = FindTable(relation.ReferredTable);
+            relation.ReferredFields = parent ? parent->Key : QStringList();
+        } catch (const cRuntimeError&) {
+            relation.ReferredFields.clear();
+        }
+    }
+    relations.removeIf([](const RelationSchema& r) { return r.ReferredFields.size() != r.Fields.size(); });
+    return relations;
+}
+
+std::unique_ptr<cRowLookup> cOdbcDriver::PrepareLookup(const QString& table, const QString& keyField,
+                                                       const QString& resultField, int keyType)
+{
+    Q_UNUSED(keyType) // the parameter takes the key column's own type
+    const auto found = FindTable(table);
+    if (!found)
+        RaiseJetError(JetError::NoSuchTable, {table});
+    const auto column = [&](const QString& name) {
+        for (qsizetype i = 0; i < found->Schema.Fields.size(); ++i) {
+            if (SameName(found->Schema.Fields[i].Name, name))
+                return i;
+        }
+        RaiseJetError(JetError::ItemNotFound, {name});
+    };
+    const qsizetype key = column(keyField), result = column(resultField);
+    cOdbcStatement statement = NewStatement();
+    statement.Prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                          .arg(QuoteOdbcName(found->Schema.Fields[result].Name, m_dialect.Quote), TableReference(*found),
+                               QuoteOdbcName(found->Schema.Fields[key].Name, m_dialect.Quote)));
+    return std::make_unique<cOdbcRowLookup>(weak_from_this(), std::move(statement), found->Columns.value(key),
+                                            found->Columns.value(result));
 }
 
 QList<QuerySchema> cOdbcDriver::Queries()

@@ -50,6 +50,11 @@ public:
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;
     std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+    // SQLForeignKeys of each table; a source that does not answer has none.
+    QList<RelationSchema> Relations() override;
+    // A prepared statement with the key as a parameter.
+    std::unique_ptr<cRowLookup> PrepareLookup(const QString& table, const QString& keyField, const QString& resultField,
+                                              int keyType) override;
 
     // The open connection; 3420 once closed.
     SQLHDBC Handle() const;

@@ -8,6 +8,7 @@
 #include "mNames.h"
 #include "mSqliteQueries.h"
 #include "mSqliteRebuild.h"
+#include "mSqliteRelations.h"
 #include "mSqliteSchema.h"
 #include "mSqliteTypes.h"
 #include "mStringTable.h"
@@ -390,6 +391,26 @@ QList<TableSchema> cSqliteDriver::Tables()
             tables << ReadTable(name, IsSystemName(name) ? kSystemObject : 0);
         return tables;
     });
+}
+
+QList<RelationSchema> cSqliteDriver::Relations()
+{
+    return ReadingCatalogue([&] { return ReadSqliteRelations(Handle()); });
+}
+
+std::unique_ptr<cRowLookup> cSqliteDriver::PrepareLookup(const QString& table, const QString& keyField,
+                                                         const QString& resultField, int keyType)
+{
+    Q_UNUSED(keyType) // the column's affinity converts the bound value as it converts stored ones
+    std::weak_ptr<cSqliteDriver> self = weak_from_this();
+    return PrepareSqliteLookup(
+        [self] {
+            const auto driver = self.lock();
+            if (!driver)
+                RaiseJetError(JetError::ObjectClosed);
+            return driver->Handle();
+        },
+        table, keyField, resultField);
 }
 
 std::optional<TableSchema> cSqliteDriver::FindTable(const QString& name)

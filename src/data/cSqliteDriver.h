@@ -51,6 +51,11 @@ public:
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;
     std::unique_ptr<cCursor> OpenCursor(const QString& sql) override;
+    // The file's foreign keys; a table SQLite cannot describe has none.
+    QList<RelationSchema> Relations() override;
+    // A prepared statement with the key bound; it fails with 3420 once the file is closed.
+    std::unique_ptr<cRowLookup> PrepareLookup(const QString& table, const QString& keyField, const QString& resultField,
+                                              int keyType) override;
     // A Jet text as the engine runs it here: text compares by the database's locale, and
     // a stored query is read from its own text rather than from its view.
     QString Translate(const QString& jetSql);

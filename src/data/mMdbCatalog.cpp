@@ -1,6 +1,7 @@
 #include "mMdbCatalog.h"
 
 #include "cMdbDriver.h"
+#include "cRuntimeError.h"
 #include "mConvert.h"
 #include "mJetErrors.h"
 #include "mMdbFrames.h"
@@ -201,6 +202,66 @@ std::optional<QMap<qint32, QList<MdbQueryRow>>> ReadMdbQueryRows(cMdbReader& rea
         rows[StoredInteger(values[objectId], 1)] << row;
     });
     return rows;
+}
+
+QList<RelationSchema> ReadMdbRelations(cMdbReader& reader)
+{
+    const cMdbReader::Object* table = reader.FindTable(QStringLiteral("MSysRelationships"));
+    if (!table)
+        return {};
+    const QHash<QString, int> column = ColumnsByName(*table);
+    const int name = column.value(QStringLiteral("szrelationship"), -1), count = column.value(QStringLiteral("ccolumn"), -1),
+              at = column.value(QStringLiteral("icolumn"), -1), child = column.value(QStringLiteral("szobject"), -1),
+              field = column.value(QStringLiteral("szcolumn"), -1),
+              parent = column.value(QStringLiteral("szreferencedobject"), -1),
+              referred = column.value(QStringLiteral("szreferencedcolumn"), -1);
+    if (name < 0 || at < 0 || child < 0 || field < 0 || parent < 0 || referred < 0)
+        return {};
+    struct Pair {
+        QString Field, Referred;
+    };
+    struct Stored {
+        QString Child, Parent;
+        qint32 Count = 0;
+        QMap<qint32, Pair> Pairs;
+        bool Valid = true;
+    };
+    QList<QString> order;
+    QHash<QString, Stored> stored;
+    try {
+        reader.ReadRows(*table, [&](const QList<QByteArray>& values, const QList<bool>& nulls) {
+            const QString relation = StoredText(values, nulls, name);
+            if (!stored.contains(relation))
+                order << relation;
+            Stored& r = stored[relation];
+            const QString childName = StoredText(values, nulls, child), parentName = StoredText(values, nulls, parent);
+            const qint32 index = nulls[at] ? -1 : StoredInteger(values[at], 4);
+            const Pair pair{StoredText(values, nulls, field), StoredText(values, nulls, referred)};
+            // Rows of one name that disagree on their tables, or repeat a place, make no relation.
+            if ((!r.Child.isEmpty() && (r.Child != childName || r.Parent != parentName)) || index < 0
+                || r.Pairs.contains(index) || pair.Field.isEmpty() || pair.Referred.isEmpty())
+                r.Valid = false;
+            r.Child = childName;
+            r.Parent = parentName;
+            r.Count = count >= 0 && !nulls[count] ? StoredInteger(values[count], 4) : -1;
+            r.Pairs.insert(index, pair);
+        });
+    } catch (const cRuntimeError&) {
+        return {};
+    }
+    QList<RelationSchema> relations;
+    for (const QString& relation : std::as_const(order)) {
+        const Stored& r = stored[relation];
+        if (!r.Valid || r.Child.isEmpty() || r.Parent.isEmpty() || (r.Count >= 0 && r.Count != r.Pairs.size()))
+            continue;
+        RelationSchema schema{r.Child, {}, r.Parent, {}, relation};
+        for (const Pair& pair : r.Pairs) {
+            schema.Fields << pair.Field;
+            schema.ReferredFields << pair.Referred;
+        }
+        relations << schema;
+    }
+    return relations;
 }
 
 QString MdbStandIn(const MdbCatalog& catalog, const cMdbReader::Object& table, int column)

@@ -1,7 +1,7 @@
 #pragma once
 
 // What a genuine Access file holds, from the reader's catalogue and the file's own system
-// tables (MSysObjects, MSysComplexColumns, MSysQueries): the tables' schemas and the stored
+// tables (MSysObjects, MSysComplexColumns, MSysQueries, MSysRelationships): the tables' schemas and the stored
 // queries' names and rows. No SQL is built or run here.
 
 #include "cDatabaseDriver.h"
@@ -24,6 +24,10 @@ struct MdbCatalog {
 MdbCatalog ReadMdbCatalog(cMdbReader& reader);
 // The rows of MSysQueries by the Id of their query; nothing when the file keeps none.
 std::optional<QMap<qint32, QList<MdbQueryRow>>> ReadMdbQueryRows(cMdbReader& reader);
+
+// The relations MSysRelationships keeps, each relation's fields in their order; none when
+// the file keeps no such table or its rows cannot be read.
+QList<RelationSchema> ReadMdbRelations(cMdbReader& reader);
 
 // The engine's type for one of libmdb's.
 int JetTypeOfMdb(int mdbType);
