@@ -5,6 +5,7 @@
 #include <memory>
 
 class cActions;
+class cRelationTexts;
 class cSetting;
 class Database;
 class Recordset;
@@ -12,6 +13,8 @@ class Recordset;
 struct cBrowserState {
     std::shared_ptr<Database> Db;
     std::shared_ptr<Recordset> Rs;
+    // The texts of referred rows, read through the open database; forgotten after any change.
+    std::shared_ptr<cRelationTexts> Relations;
     std::unique_ptr<cSetting> Setting;
     std::unique_ptr<cActions> Actions;
 };

@@ -1,5 +1,7 @@
 #include "cDesignCommands.h"
 
+#include "cRelationTexts.h"
+
 #include "cBrowserState.h"
 
 #include "Database.h"
@@ -39,6 +41,8 @@ void cDesignCommands::Structure()
     if (m_state.Db)
         m_state.Db->Close();
     m_state.Db.reset();
+    m_state.Relations.reset();
+    list->SetRelations(nullptr);
     frmRecordModify editor(&m_window);
     editor.PrepareSetting(&setting);
     ExecModal(editor);

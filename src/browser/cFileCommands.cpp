@@ -1,5 +1,7 @@
 #include "cFileCommands.h"
 
+#include "cRelationTexts.h"
+
 #include "cBrowserState.h"
 
 #include "Database.h"
@@ -85,6 +87,8 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
     setting->setSelectedTable(selectedTable);
     setting->setQuery(query);
     m_state.Db = std::move(database);
+    m_state.Relations = std::make_shared<cRelationTexts>(m_state.Db->SharedDriver());
+    m_window.list->SetRelations(m_state.Relations);
     m_state.Rs = opened;
 
     BuildColumns();

@@ -11,6 +11,7 @@
 #include "mKeys.h"
 #include "mPrepareForm.h"
 #include "mStringTable.h"
+#include "mScreenReader.h"
 #include "modCommon.h"
 #include "sMain.h"
 
@@ -114,6 +115,10 @@ void cFormView::ShowSelected()
             Text[i]->setText(value);
             Text[i]->setCursorPosition(0);
         }
+        // The referred row's text, which a screen reader reads after the box's own.
+        if (const QString related = empty ? QString() : list->RelatedText(row, i - 1);
+            Text[i]->accessibleDescription() != related)
+            Text[i]->setAccessibleDescription(related);
     }
     if (m_window.IsFormView())
         Layout();
@@ -166,16 +171,28 @@ void cFormView::BoxFocused(int column)
     BrailleRole(kRoleText);
 }
 
+namespace {
+
+// A value and, where it refers to another table's row, that row's text.
+QString WithRelated(const QString& value, const QLineEdit* box)
+{
+    const QString related = box->accessibleDescription();
+    return related.isEmpty() ? value : value + QStringLiteral(", ") + related;
+}
+
+} // namespace
+
 void cFormView::SayBox(int column) const
 {
     const QLineEdit* box = m_window.Text[column];
-    VoiceFocus(box->accessibleName(), box->text(), WindowHandle(box), WindowHandle(&m_window), 0, true, true, 0);
+    VoiceFocus(box->accessibleName(), WithRelated(box->text(), box), WindowHandle(box), WindowHandle(&m_window), 0,
+               true, true, 0);
 }
 
 QString cFormView::SpokenValue(int column) const
 {
-    const QString value = m_window.Text[column]->text();
-    return value.isEmpty() ? LoadString(504) : value;
+    const QLineEdit* box = m_window.Text[column];
+    return box->text().isEmpty() ? LoadString(504) : WithRelated(box->text(), box);
 }
 
 void cFormView::BoxLeft(int)
@@ -196,6 +213,9 @@ void cFormView::SelectRow(qint64 row, int column)
     // the new text itself, but an empty one is no text to it.
     if (m_window.Text[column]->text().isEmpty())
         VoiceOutput(2, 0, SpokenValue(column));
+    else if (const QString related = m_window.Text[column]->accessibleDescription();
+             ScreenReaderReads() && !related.isEmpty())
+        VoiceOutput(1, 0, related); // after the screen reader's new value: a text change carries no description
     else
         VoiceEcho(2, 0, SpokenValue(column));
 }

@@ -5,6 +5,7 @@
 #include "Recordset.h"
 #include "cFormView.h"
 #include "cRecordList.h"
+#include "cRelationTexts.h"
 #include "cRuntimeError.h"
 #include "fApplication.h"
 #include "fRecord.h"
@@ -80,6 +81,9 @@ void cRecordCommands::OpenRecordForm(qint64 row)
     ExecModal(form);
     if (form.Result() != fRecord::ResultOk)
         return;
+    // A written row may be one that others refer to.
+    if (m_state.Relations)
+        m_state.Relations->Clear();
     // The written record: a new one joins the end of the grid (or its sorted place), an
     // edited one is shown as it now is, where it stands. No other row is read again.
     const qint64 position = row < 0 ? m_state.Rs->AbsolutePosition() : form.Postiton();
@@ -120,6 +124,8 @@ void cRecordCommands::Delete()
         ShowOkMessage(FormatErrorMessage(CaptureError()));
     }
     // The rows of what went; the rest stay in their order.
+    if (m_state.Relations)
+        m_state.Relations->Clear();
     list->RemoveRecordRows(deleted);
     const qint64 at = RowAfterDeletion(rows.front(), list->RowCount());
     if (at >= 0) {

@@ -2,6 +2,9 @@
 
 #include "cRecordListAccessible.h"
 #include "cRecordListModel.h"
+#include "Field.h"
+#include "Recordset.h"
+#include "cRelationTexts.h"
 #include "mCellReading.h"
 #include "mKeys.h"
 #include "mLongWork.h"
@@ -72,6 +75,7 @@ struct cRecordList::Impl {
     int ColumnAtPress = -1;
     bool CellReading = false; // Left and Right move a current column, which is said alone
     bool ToRecordEnds = false; // Ctrl+Home or Ctrl+End, handed on as a plain key
+    std::shared_ptr<cRelationTexts> Relations;
     bool UserMoves = false; // within the grid's own key or mouse press
     qint64 ReaderRow = -1; // the row whose cell a screen reader was last told has the focus
     bool ReaderHeard = false; // it read that whole row, as the row now stands
@@ -223,10 +227,32 @@ QString cRecordList::RecordReading(qint64 row) const
     const QStringList texts = d->Model->RowTexts(row);
     QStringList pairs;
     for (int column = 0; column < texts.size() && column < ColumnCount(); ++column) {
-        const QString& value = texts.at(column);
-        pairs << HeaderText(column) + QStringLiteral(": ") + (value.isEmpty() ? LoadString(10830) : value);
+        QString said = HeaderText(column) + QStringLiteral(": ") + CellValueSpoken(texts.at(column));
+        if (const QString related = RelatedText(row, column); !related.isEmpty())
+            said += QStringLiteral(", ") + related;
+        pairs << said;
     }
     return pairs.join(QStringLiteral(", "));
+}
+
+void cRecordList::SetRelations(std::shared_ptr<cRelationTexts> relations)
+{
+    d->Relations = std::move(relations);
+}
+
+QString cRecordList::RelatedText(qint64 row, int column) const
+{
+    const std::shared_ptr<Recordset>& records = d->Model->RecordsetOf();
+    if (!d->Relations || !records || row < 0 || column < 0 || column >= ColumnCount())
+        return QString();
+    const auto fields = records->Fields();
+    const int field = ColumnField(column);
+    if (!fields || field < 0 || field >= fields->Count())
+        return QString();
+    const FieldSchema& schema = fields->Item(field)->Schema();
+    if (schema.SourceTable.isEmpty() || !d->Relations->Refers(schema.SourceTable, schema.SourceField))
+        return QString();
+    return d->Relations->TextOf(schema.SourceTable, schema.SourceField, d->Model->Value(row, column));
 }
 
 qint64 cRecordList::PutRecordRow(qint64 position, bool select)
@@ -723,7 +749,10 @@ void cRecordList::SayCell(qint64 row, int column, bool withHeader, bool withRowN
     if (row < 0 || column < 0 || column >= ColumnCount())
         return;
     const QString header = HeaderText(column);
-    const QString value = CellText(row, column);
+    // A value that refers to another table's row is told with that row's text.
+    QString value = CellText(row, column);
+    if (const QString related = RelatedText(row, column); !related.isEmpty())
+        value += QStringLiteral(", ") + related;
     QString said = withHeader ? CellSpoken(header, value, gCellHeaderFirst != 0) : CellValueSpoken(value);
     if (withRowNumber)
         said += QStringLiteral(", ") + FillPlaceholders(LoadString(10887), {QString::number(row + 1)});

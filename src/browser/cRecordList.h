@@ -11,6 +11,7 @@
 #include <vector>
 
 class Recordset;
+class cRelationTexts;
 
 // The main window's grid ("list"): one row per record of the recordset, one column per
 // shown field. Rows are read from the recordset when they are needed, so a source of a
@@ -44,8 +45,13 @@ public:
     QString CellText(qint64 row, int column) const;
     // ", " and each column's text.
     QString RowText(qint64 row) const;
-    // The row as "caption: value" pairs of the shown columns, an empty value said as such.
+    // The row as "caption: value" pairs of the shown columns, an empty value said as such,
+    // a value that refers to another table's row followed by that row's text.
     QString RecordReading(qint64 row) const;
+    // Where the texts of referred rows come from (none: nothing is looked up).
+    void SetRelations(std::shared_ptr<cRelationTexts> relations);
+    // The text of the row a cell's value refers to; empty where it refers to none.
+    QString RelatedText(qint64 row, int column) const;
     // The current row said as a move in the grid says it. Beside a screen reader the
     // current cell is offered to it anew instead, so that it reads the row again.
     void SayCurrentRow(int mode);

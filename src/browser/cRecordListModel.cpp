@@ -583,6 +583,11 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
     return at;
 }
 
+QVariant cRecordListModel::Value(qint64 row, int column) const
+{
+    return column >= 0 && column < Columns() ? ValueAtRow(row, ColumnAt(column).Field) : QVariant();
+}
+
 QVariant cRecordListModel::ValueAtRow(qint64 row, int field) const
 {
     const qint64 position = PositionOfRow(row);

@@ -56,6 +56,8 @@ public:
     qint64 PositionOfRow(qint64 row) const;
     qint64 RowOfPosition(qint64 position) const;
     QString Text(qint64 row, int column) const;
+    // The stored value behind a cell, read from the recordset (Null when it cannot be read).
+    QVariant Value(qint64 row, int column) const;
     QStringList RowTexts(qint64 row) const;
 
     // The texts of the record at which the recordset stands, for the row of position:

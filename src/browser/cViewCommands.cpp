@@ -18,6 +18,7 @@
 #include "mLongWork.h"
 #include "mMenuText.h"
 #include "mWhereAmI.h"
+#include "cRelationTexts.h"
 #include "mActionRun.h"
 #include "QueryDef.h"
 #include "TableDef.h"
@@ -267,6 +268,9 @@ QString cViewCommands::FieldInWords(int column) const
          ColumnActions(m_state.Actions.get(), caption, cRecordList::ColumnTagPart(list->ColumnTag(column - 1), 0)))
         actions << action->Caption();
     FieldSchema field = m_state.Rs->Fields()->Item(list->ColumnField(column - 1))->Schema();
+    const QString referred = m_state.Relations && !field.SourceTable.isEmpty()
+                                 ? m_state.Relations->ReferredTable(field.SourceTable, field.SourceField)
+                                 : QString();
     // A record source knows less of a field than its table: what it must hold is the table's.
     if (m_state.Db && !field.SourceTable.isEmpty()) {
         try {
@@ -280,7 +284,7 @@ QString cViewCommands::FieldInWords(int column) const
             CaptureError(); // the source's own schema is said then
         }
     }
-    return FieldWords(caption, field, actions);
+    return FieldWords(caption, field, referred, actions);
 }
 
 QString cViewCommands::StoredQueryName(const QString& query) const

@@ -55,7 +55,8 @@ QString TypeWords(int dataType)
     return words.isEmpty() ? LoadString(kTypeWordsBase) : words;
 }
 
-QString FieldWords(const QString& caption, const FieldSchema& field, const QStringList& actions)
+QString FieldWords(const QString& caption, const FieldSchema& field, const QString& referredTable,
+                   const QStringList& actions)
 {
     QStringList parts{TypeWords(field.Type)};
     const bool text = JetType::IsText(field.Type) || field.Type == JetType::Char;
@@ -64,6 +65,8 @@ QString FieldWords(const QString& caption, const FieldSchema& field, const QStri
     parts << LoadString(field.Required ? 10847 : 10848);
     if (text)
         parts << LoadString(field.AllowZeroLength ? 10849 : 10850);
+    if (!referredTable.isEmpty())
+        parts << FillPlaceholders(LoadString(10853), {referredTable});
     parts << (actions.isEmpty() ? LoadString(10852)
                                 : FillPlaceholders(LoadString(10851), {actions.join(QStringLiteral(", "))}));
     return FillPlaceholders(LoadString(10845), {caption, parts.join(QStringLiteral(", "))}) + u'.';

@@ -13,9 +13,10 @@ QString FilterConditionWords(const QString& caption, int dataType, const QString
 QString FilterWords(const QStringList& captions, const QList<int>& types, const QStringList& typed);
 // A data type as it is said, in Czech.
 QString TypeWords(int dataType);
-// A field as the form view's "where am I" says it: caption, type, size, what it must hold
-// and the actions bound to it.
-QString FieldWords(const QString& caption, const FieldSchema& field, const QStringList& actions);
+// A field as the form view's "where am I" says it: caption, type, size, what it must hold,
+// the table it refers to (empty: none) and the actions bound to it.
+QString FieldWords(const QString& caption, const FieldSchema& field, const QString& referredTable,
+                   const QStringList& actions);
 // The record source: a table, a stored query by its name (storedName, when one holds the
 // query) or a query over the chosen table.
 QString SourceWords(const QString& query, const QString& table, const QString& storedName);

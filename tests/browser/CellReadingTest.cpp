@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QScopeGuard>
+#include <QLineEdit>
 #include <QTest>
 
 namespace {
@@ -111,4 +112,45 @@ TEST_F(CellReadingTest, CtrlLetGoBeforeEndStillSaysTheMove)
     QTest::keyRelease(grid, Qt::Key_End);
     EXPECT_EQ(Spoken(), QStringList(QStringLiteral("2 0 , Adam, Brno, ")));
     EXPECT_EQ(m_window->list->SelectedRow(), 2);
+}
+
+namespace {
+
+const char* const kRegionsScript = R"(
+PRAGMA foreign_keys = ON;
+CREATE TABLE "Kraje" ("Id" INTEGER PRIMARY KEY, "Název" VARCHAR(40));
+INSERT INTO "Kraje" VALUES (1, 'Jihomoravský'), (2, 'Pardubický');
+CREATE TABLE "Obce" ("Obec" VARCHAR(30), "Kraj" INTEGER REFERENCES "Kraje"("Id") ON DELETE CASCADE);
+INSERT INTO "Obce" VALUES ('Brno', 1), ('Chrudim', 2), ('Nikde', NULL);
+)";
+
+} // namespace
+
+// A value that refers to another table's row is told with that row's first text: in the
+// whole record, in reading by cells, in the form view and in where am I.
+TEST_F(ApplicationTest, AReferredRowIsToldByItsTextWhereverTheValueIsRead)
+{
+    const auto reset = qScopeGuard([] { gCellReading = 0; });
+    const QString file = MakeDatabase(QStringLiteral("obce.db"), QString::fromUtf8(kRegionsScript));
+    WhenModal([](QDialog* chooser) { ChooseTable(chooser, QStringLiteral("Obce")); });
+    ASSERT_TRUE(Open(file));
+    m_window->list->setFocus();
+    const auto said = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        Clear();
+        Press(key, modifiers);
+        QApplication::processEvents();
+        return Spoken().join(u'|');
+    };
+    EXPECT_EQ(said(Qt::Key_R, Qt::ControlModifier), QStringLiteral("2 0 Obec: Brno, Kraj: 1, Jihomoravský"));
+    said(Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(said(Qt::Key_Right), QStringLiteral("2 0 1, Jihomoravský, Kraj"));
+    EXPECT_EQ(said(Qt::Key_Down), QStringLiteral("2 0 2, Pardubický"));
+    EXPECT_EQ(said(Qt::Key_Down), QStringLiteral("2 0 prázdné")) << "no row referred";
+    EXPECT_TRUE(said(Qt::Key_I, Qt::ControlModifier).contains(QStringLiteral("Pole Kraj: dlouhé celé číslo, nepovinné, "
+                                                                               "odkazuje na tabulku Kraje, bez akcí.")));
+    Press(Qt::Key_Up);
+    Press(Qt::Key_F12);
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(m_window->Text[2]->accessibleDescription(), QStringLiteral("Pardubický"));
+    EXPECT_TRUE(said(Qt::Key_PageUp).endsWith(QStringLiteral("1, Jihomoravský")));
 }
