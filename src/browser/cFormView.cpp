@@ -210,11 +210,13 @@ void cFormView::SelectRow(qint64 row, int column)
     m_window.ItemClick(list->SelectedRow());
     m_window.Text[column]->setFocus();
     // The record changed under the caret: say the field's new value. A screen reader reads
-    // the new text itself, but an empty one is no text to it.
-    if (m_window.Text[column]->text().isEmpty())
+    // the new text itself, but an empty one is no text to it, and Orca passes over a new
+    // text of one character (its caret stays where it was).
+    const QString text = m_window.Text[column]->text();
+    const QString related = m_window.Text[column]->accessibleDescription();
+    if (text.isEmpty() || (ScreenReaderReads() && text.size() == 1))
         VoiceOutput(2, 0, SpokenValue(column));
-    else if (const QString related = m_window.Text[column]->accessibleDescription();
-             ScreenReaderReads() && !related.isEmpty())
+    else if (ScreenReaderReads() && !related.isEmpty())
         VoiceOutput(1, 0, related); // after the screen reader's new value: a text change carries no description
     else
         VoiceEcho(2, 0, SpokenValue(column));

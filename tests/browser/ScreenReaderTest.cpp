@@ -322,3 +322,16 @@ TEST_F(ScreenReaderTest, TheSameRowAfterAChangeIsSaidByTheProgram)
     EXPECT_TRUE(GridFocus().isEmpty());
     EXPECT_NE(QAccessible::accessibleInterface(stoodOn), nullptr) << "the reader's cell was deleted under it";
 }
+
+// Orca passes over a box's new text of one character after Page Down: that one is said.
+TEST_F(ScreenReaderTest, AOneCharacterValueAfterPageDownIsSaidByTheProgram)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("cisla.mdb"),
+                                  QStringLiteral("CREATE TABLE T (Jméno VARCHAR(9), Číslo INTEGER);"
+                                                 "INSERT INTO T VALUES ('Ema', 1), ('Ota', 22), ('Iva', 3);"))));
+    m_window->list->setFocus();
+    Press(Qt::Key_F12);
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(Heard(Qt::Key_PageDown), QStringList()) << "22 is the reader's";
+    EXPECT_EQ(Heard(Qt::Key_PageDown), QStringList(QStringLiteral("2 0 3")));
+}
