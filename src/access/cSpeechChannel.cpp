@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using Clock = cChannelLink::Clock;
@@ -29,6 +31,13 @@ constexpr size_t kMaxQueued = 64;
 // A server that stops sending events must not leave "still speaking" set for ever.
 constexpr auto kSilentServerLimit = std::chrono::seconds(120);
 
+// How the voice sounds; a field left empty was not chosen.
+struct VoiceSettings {
+    std::optional<int> rate, pitch, volume, punctuation;
+    std::optional<QByteArray> voice;
+    bool Any() const { return rate || pitch || volume || punctuation || voice; }
+};
+
 } // namespace
 
 struct cSpeechChannel::State : cChannelLink {
@@ -37,6 +46,16 @@ struct cSpeechChannel::State : cChannelLink {
     std::atomic<int> outstanding{0};
     std::atomic<Clock::rep> lastActivity{0};
     SPDConnection* connection = nullptr;
+    // Everything chosen this run, sent again to every new connection; and what is still
+    // to be sent to this one.
+    VoiceSettings wanted;
+    VoiceSettings pending;
+    // The connection speaks with a voice chosen by name rather than the daemon's default.
+    bool namedVoice = false;
+    bool listRequested = false;
+    unsigned listsFinished = 0;
+    QList<cSynthVoice> voices;
+    std::condition_variable listed;
 
     void Touch() { lastActivity = Clock::now().time_since_epoch().count(); }
     void Finished()
@@ -154,11 +173,75 @@ bool Send(SPDConnection* connection, const Command& command)
     return spd_say(connection, SPD_MESSAGE, command.text.constData()) > 0;
 }
 
+SPDPunctuation PunctuationOf(int level)
+{
+    switch (level) {
+    case 1: return SPD_PUNCT_SOME;
+    case 2: return SPD_PUNCT_ALL;
+    default: return SPD_PUNCT_NONE;
+    }
+}
+
+// Sends what is pending, with the lock released. A refused setting is no sign of a dead
+// daemon (an unknown voice is refused too); the next message finds that out.
+void ApplySettings(cSpeechChannel::State& state, std::unique_lock<std::mutex>& lock)
+{
+    VoiceSettings settings = std::exchange(state.pending, VoiceSettings{});
+    if (settings.voice && settings.voice->isEmpty() && state.namedVoice) {
+        // The daemon cannot be told to forget a chosen voice; a new connection starts
+        // with its default one.
+        Disconnect(state, lock);
+        lock.unlock();
+        SPDConnection* opened = OpenConnection();
+        lock.lock();
+        state.connection = opened;
+        state.SetConnected(opened != nullptr);
+        state.namedVoice = false;
+        if (!opened)
+            return;
+        settings = state.wanted;
+    }
+    SPDConnection* connection = state.connection;
+    const bool named = settings.voice && !settings.voice->isEmpty();
+    lock.unlock();
+    if (settings.rate)
+        spd_set_voice_rate(connection, *settings.rate);
+    if (settings.pitch)
+        spd_set_voice_pitch(connection, *settings.pitch);
+    if (settings.volume)
+        spd_set_volume(connection, *settings.volume);
+    if (named)
+        spd_set_synthesis_voice(connection, settings.voice->constData());
+    if (settings.punctuation)
+        spd_set_punctuation(connection, PunctuationOf(*settings.punctuation));
+    lock.lock();
+    if (named)
+        state.namedVoice = true;
+}
+
+QList<cSynthVoice> VoicesOf(SPDConnection* connection)
+{
+    QList<cSynthVoice> result;
+    SPDVoice** voices = spd_list_synthesis_voices(connection);
+    if (!voices)
+        return result;
+    for (SPDVoice** voice = voices; *voice; ++voice) {
+        if ((*voice)->name)
+            result.append({QString::fromUtf8((*voice)->name), QString::fromUtf8((*voice)->language),
+                           QString::fromUtf8((*voice)->variant)});
+    }
+    free_spd_voices(voices);
+    return result;
+}
+
 void Run(std::shared_ptr<cSpeechChannel::State> state)
 {
     std::unique_lock lock(state->mutex);
     for (;;) {
-        state->wake.wait(lock, [&] { return state->quit || state->connectRequested || !state->queue.empty(); });
+        state->wake.wait(lock, [&] {
+            return state->quit || state->connectRequested || !state->queue.empty() || state->pending.Any()
+                   || state->listRequested;
+        });
         if (state->quit)
             break;
         if (state->TakeAttempt()) {
@@ -167,6 +250,29 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
             lock.lock();
             state->connection = opened;
             state->AttemptFinished(opened != nullptr);
+            if (opened) {
+                state->pending = state->wanted;
+                state->namedVoice = false;
+            }
+        }
+        if (state->pending.Any()) {
+            if (state->connected)
+                ApplySettings(*state, lock);
+            else
+                state->pending = VoiceSettings{}; // kept in wanted for the next connection
+        }
+        if (state->listRequested) {
+            state->listRequested = false;
+            QList<cSynthVoice> voices;
+            if (state->connected) {
+                SPDConnection* connection = state->connection;
+                lock.unlock();
+                voices = VoicesOf(connection);
+                lock.lock();
+            }
+            state->voices = std::move(voices);
+            ++state->listsFinished;
+            state->listed.notify_all();
         }
         if (state->queue.empty())
             continue;
@@ -264,4 +370,57 @@ bool cSpeechChannel::IsConnected() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->connected;
+}
+
+namespace {
+
+template <typename Choose>
+void Want(cSpeechChannel::State& state, Choose choose)
+{
+    std::lock_guard lock(state.mutex);
+    choose(state.wanted);
+    choose(state.pending);
+    state.wake.notify_all();
+}
+
+} // namespace
+
+void cSpeechChannel::SetRate(int rate)
+{
+    Want(*m_state, [rate](VoiceSettings& settings) { settings.rate = rate; });
+}
+
+void cSpeechChannel::SetPitch(int pitch)
+{
+    Want(*m_state, [pitch](VoiceSettings& settings) { settings.pitch = pitch; });
+}
+
+void cSpeechChannel::SetVolume(int volume)
+{
+    Want(*m_state, [volume](VoiceSettings& settings) { settings.volume = volume; });
+}
+
+void cSpeechChannel::SetVoice(const QString& name)
+{
+    const QByteArray voice = name.toUtf8();
+    Want(*m_state, [&voice](VoiceSettings& settings) { settings.voice = voice; });
+}
+
+void cSpeechChannel::SetPunctuation(int level)
+{
+    Want(*m_state, [level](VoiceSettings& settings) { settings.punctuation = level; });
+}
+
+QList<cSynthVoice> cSpeechChannel::ListVoices(int timeoutMs)
+{
+    std::unique_lock lock(m_state->mutex);
+    if (!m_state->connected && m_state->attemptsFinished > 0 && Clock::now() < m_state->nextRetry)
+        return {}; // no daemon a moment ago: nobody to ask before the next attempt
+    const unsigned before = m_state->listsFinished;
+    m_state->listRequested = true;
+    m_state->wake.notify_all();
+    if (!m_state->listed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return m_state->listsFinished != before; }))
+        return {};
+    return m_state->voices;
 }
