@@ -44,7 +44,8 @@ public:
     virtual void SetVolume(qint32) {}
     virtual void SetVoice(const QString&) {}
     virtual void SetPunctuation(qint32) {}
-    // The voices on offer, waiting at most timeoutMs; empty when none can be had in time.
+    // The voices on offer, waiting at most timeoutMs; empty when none can be had in time
+    // (a long list may still be coming: asking again later finds it).
     virtual QList<cSynthVoice> ListVoices(int) { return {}; }
 };
 

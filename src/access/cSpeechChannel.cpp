@@ -52,8 +52,11 @@ struct cSpeechChannel::State : cChannelLink {
     VoiceSettings pending;
     // The connection speaks with a voice chosen by name rather than the daemon's default.
     bool namedVoice = false;
-    bool listRequested = false;
-    unsigned listsFinished = 0;
+    // The voice list comes over a connection of its own: the daemon may take seconds to
+    // list thousands of voices, and speech must not wait behind that.
+    bool listing = false;
+    bool voicesKnown = false;
+    Clock::time_point listStarted{};
     QList<cSynthVoice> voices;
     std::condition_variable listed;
 
@@ -117,7 +120,7 @@ void Disconnect(cSpeechChannel::State& state, std::unique_lock<std::mutex>& lock
     }
 }
 
-SPDConnection* OpenConnection()
+SPDConnection* OpenConnection(bool speaking = true)
 {
     // Start the user's daemon on demand, but never one other than the address chosen.
     const bool autospawn = qEnvironmentVariableIsEmpty("SPEECHD_ADDRESS");
@@ -138,8 +141,8 @@ SPDConnection* OpenConnection()
         spd_open2("quarnel", "main", nullptr, SPD_MODE_THREADED, address, autospawn ? 1 : 0, &error);
     SPDConnectionAddress__free(address);
     std::free(error);
-    if (!connection)
-        return nullptr;
+    if (!connection || !speaking)
+        return connection;
     connection->callback_begin = OnEvent;
     connection->callback_end = OnEvent;
     connection->callback_cancel = OnEvent;
@@ -239,8 +242,7 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
     std::unique_lock lock(state->mutex);
     for (;;) {
         state->wake.wait(lock, [&] {
-            return state->quit || state->connectRequested || !state->queue.empty() || state->pending.Any()
-                   || state->listRequested;
+            return state->quit || state->connectRequested || !state->queue.empty() || state->pending.Any();
         });
         if (state->quit)
             break;
@@ -260,19 +262,6 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
                 ApplySettings(*state, lock);
             else
                 state->pending = VoiceSettings{}; // kept in wanted for the next connection
-        }
-        if (state->listRequested) {
-            state->listRequested = false;
-            QList<cSynthVoice> voices;
-            if (state->connected) {
-                SPDConnection* connection = state->connection;
-                lock.unlock();
-                voices = VoicesOf(connection);
-                lock.lock();
-            }
-            state->voices = std::move(voices);
-            ++state->listsFinished;
-            state->listed.notify_all();
         }
         if (state->queue.empty())
             continue;
@@ -413,14 +402,26 @@ void cSpeechChannel::SetPunctuation(int level)
 
 QList<cSynthVoice> cSpeechChannel::ListVoices(int timeoutMs)
 {
+    // A list that failed is asked for again, but not on every call of someone waiting for it.
+    constexpr auto kListRetryPause = std::chrono::seconds(5);
     std::unique_lock lock(m_state->mutex);
-    if (!m_state->connected && m_state->attemptsFinished > 0 && Clock::now() < m_state->nextRetry)
-        return {}; // no daemon a moment ago: nobody to ask before the next attempt
-    const unsigned before = m_state->listsFinished;
-    m_state->listRequested = true;
-    m_state->wake.notify_all();
-    if (!m_state->listed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [&] { return m_state->listsFinished != before; }))
-        return {};
+    if (!m_state->voicesKnown && !m_state->listing
+        && (m_state->listStarted == Clock::time_point{} || Clock::now() - m_state->listStarted >= kListRetryPause)) {
+        m_state->listing = true;
+        m_state->listStarted = Clock::now();
+        std::thread([state = m_state] {
+            QList<cSynthVoice> voices;
+            if (SPDConnection* connection = OpenConnection(false)) {
+                voices = VoicesOf(connection);
+                spd_close(connection);
+            }
+            std::lock_guard done(state->mutex);
+            state->voices = std::move(voices);
+            state->voicesKnown = !state->voices.isEmpty();
+            state->listing = false;
+            state->listed.notify_all();
+        }).detach();
+    }
+    m_state->listed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !m_state->listing; });
     return m_state->voices;
 }

@@ -37,7 +37,8 @@ public:
     void SetVolume(int volume);
     void SetVoice(const QString& name);
     void SetPunctuation(int level);
-    // The daemon's synthesis voices, waiting at most timeoutMs; empty without a daemon.
+    // The daemon's synthesis voices, waiting at most timeoutMs; empty without a daemon or
+    // while they are still coming (ask again later: the list keeps coming meanwhile).
     QList<cSynthVoice> ListVoices(int timeoutMs);
 
     struct State;
