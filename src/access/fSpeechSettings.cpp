@@ -7,12 +7,14 @@
 #include "modDialogs.h"
 #include "sMain.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -20,7 +22,10 @@
 namespace {
 
 // How long the dialog may wait for the daemon's voices; a hung daemon costs no more.
-constexpr int kVoiceListWaitMs = 1000;
+constexpr int kVoiceListWaitMs = 500;
+// Then it looks again now and then while the dialog is open, for half a minute.
+constexpr int kVoicePollMs = 300;
+constexpr int kVoicePolls = 100;
 // Page Up and Page Down move this many entries.
 constexpr int kPageStep = 5;
 
@@ -73,15 +78,6 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     FillLevels(cboRate, settings.Rate);
     FillLevels(cboPitch, settings.Pitch);
     FillLevels(cboVolume, settings.Volume);
-    cboVoice->addItem(LoadString(10908), QString());
-    QList<cSynthVoice> offered = OrderVoices(voices);
-    const bool storedOffered = std::any_of(offered.begin(), offered.end(),
-                                           [&](const cSynthVoice& voice) { return voice.Name == settings.Voice; });
-    if (!settings.Voice.isEmpty() && !storedOffered)
-        offered.append({settings.Voice, QString(), QString()}); // the stored voice stays choosable
-    for (const cSynthVoice& voice : offered)
-        cboVoice->addItem(VoiceEntryText(voice), voice.Name);
-    SelectData(cboVoice, settings.Voice);
     for (int level = cSpeechSettings::PunctuationNone; level <= cSpeechSettings::PunctuationAll; ++level)
         cboPunctuation->addItem(LoadString(10910 + level), level);
     SelectData(cboPunctuation, settings.Punctuation);
@@ -89,6 +85,7 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     cboHeader->addItem(LoadString(10914), true);
     cboHeader->setCurrentIndex(settings.HeaderFirst ? 1 : 0);
     m_filling = false;
+    OfferVoices(voices);
 
     auto* grid = new QGridLayout;
     int row = 0;
@@ -106,6 +103,8 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     layout->addLayout(buttons);
 
     for (QComboBox* box : Boxes()) {
+        // The popup list is a control of its own to a screen reader, even while hidden.
+        box->view()->setAccessibleName(box->accessibleName());
         box->installEventFilter(this);
         connect(box, &QComboBox::currentIndexChanged, this, [this, box] { Changed(box); });
     }
@@ -119,6 +118,23 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
 }
 
 fSpeechSettings::~fSpeechSettings() = default;
+
+void fSpeechSettings::OfferVoices(const QList<cSynthVoice>& voices)
+{
+    m_filling = true;
+    cboVoice->clear();
+    cboVoice->addItem(LoadString(10908), QString());
+    QList<cSynthVoice> offered = OrderVoices(voices);
+    const QString chosen = m_current.Voice;
+    const bool chosenOffered = std::any_of(offered.begin(), offered.end(),
+                                           [&](const cSynthVoice& voice) { return voice.Name == chosen; });
+    if (!chosen.isEmpty() && !chosenOffered)
+        offered.append({chosen, QString(), QString()}); // the stored voice stays choosable
+    for (const cSynthVoice& voice : offered)
+        cboVoice->addItem(VoiceEntryText(voice), voice.Name);
+    SelectData(cboVoice, chosen);
+    m_filling = false;
+}
 
 QList<QComboBox*> fSpeechSettings::Boxes() const
 {
@@ -255,6 +271,19 @@ int ShowSpeechSettings(QWidget* parent)
 {
     const QList<cSynthVoice> voices = gVoice ? gVoice->ListVoices(kVoiceListWaitMs) : QList<cSynthVoice>();
     fSpeechSettings form(StoredSpeechSettings(), voices, parent);
+    // A daemon with thousands of voices lists them for seconds; the dialog is not held up.
+    QTimer poll;
+    int polls = 0;
+    if (gVoice && voices.isEmpty()) {
+        QObject::connect(&poll, &QTimer::timeout, &form, [&] {
+            const QList<cSynthVoice> arrived = gVoice ? gVoice->ListVoices(0) : QList<cSynthVoice>();
+            if (!arrived.isEmpty())
+                form.OfferVoices(arrived);
+            if (!arrived.isEmpty() || ++polls >= kVoicePolls)
+                poll.stop();
+        });
+        poll.start(kVoicePollMs);
+    }
     ExecModal(form);
     return form.Result();
 }

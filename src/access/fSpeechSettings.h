@@ -24,6 +24,8 @@ public:
     fSpeechSettings(const cSpeechSettings& settings, const QList<cSynthVoice>& voices, QWidget* parent = nullptr);
     ~fSpeechSettings() override;
 
+    // The voice list afresh (it may arrive after the dialog opened); the choice stays.
+    void OfferVoices(const QList<cSynthVoice>& voices);
     int Result() const { return m_result; }
     cSpeechSettings Chosen() const { return m_current; }
 

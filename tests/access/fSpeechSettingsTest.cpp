@@ -6,6 +6,7 @@
 #include "mSpeechSettings.h"
 #include "modCommon.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QComboBox>
 
@@ -143,7 +144,10 @@ TEST_F(SpeechSettingsTest, EveryListSaysItsNameAndValueAndTheVoicesComeCzechFirs
         focus = form->focusWidget()->objectName();
         for (int i = 0; i < form->cboVoice->count(); ++i)
             voices << form->cboVoice->itemText(i);
-        for (QWidget* control : ControlsOf(form))
+        QList<QWidget*> controls = ControlsOf(form);
+        for (QComboBox* box : form->findChildren<QComboBox*>())
+            controls << box->view(); // a screen reader finds the hidden popup list too
+        for (QWidget* control : controls)
             if (control->focusPolicy() != Qt::NoFocus
                 && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
                 unnamed << control->objectName();
@@ -226,4 +230,22 @@ TEST_F(SpeechSettingsTest, OkStoresEverythingTheHeaderOrderToo)
     EXPECT_TRUE(HeaderBeforeValue());
     // The header order is no speech setting.
     EXPECT_EQ(Sent(), (QStringList{QStringLiteral("rate -100"), QStringLiteral("volume 50")}));
+}
+
+TEST_F(SpeechSettingsTest, VoicesArrivingLateJoinTheListAndTheChoiceStays)
+{
+    cSpeechSettings stored;
+    stored.Voice = QStringLiteral("Petr");
+    fSpeechSettings form(stored, {});
+    QStringList before;
+    for (int i = 0; i < form.cboVoice->count(); ++i)
+        before << form.cboVoice->itemText(i);
+    // Without a list the stored voice is still offered, so OK does not lose it.
+    EXPECT_EQ(before, (QStringList{QStringLiteral("Výchozí"), QStringLiteral("Petr")}));
+    form.OfferVoices(kVoices);
+    EXPECT_EQ(form.cboVoice->count(), 6);
+    EXPECT_EQ(form.cboVoice->currentText(), QStringLiteral("Petr (cs)"));
+    EXPECT_EQ(form.Chosen(), stored);
+    EXPECT_EQ(Sent(), QStringList());
+    EXPECT_EQ(Spoken(), QStringList());
 }
