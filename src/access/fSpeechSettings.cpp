@@ -68,6 +68,9 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     cboVolume = NewList(this, "cboVolume");
     lblVolume = NewCaption(this, "lblVolume", LoadString(10904), cboVolume);
     cboVoice = NewList(this, "cboVoice");
+    // A daemon may offer thousands of voices: the box is not sized to the longest.
+    cboVoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboVoice->setMinimumContentsLength(24);
     lblVoice = NewCaption(this, "lblVoice", LoadString(10905), cboVoice);
     cboPunctuation = NewList(this, "cboPunctuation");
     lblPunctuation = NewCaption(this, "lblPunctuation", LoadString(10906), cboPunctuation);
