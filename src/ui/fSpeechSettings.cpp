@@ -1,5 +1,6 @@
 #include "fSpeechSettings.h"
 
+#include "mFitToScreen.h"
 #include "mPrepareForm.h"
 #include "mSpeechSettings.h"
 #include "mStringTable.h"
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -60,22 +62,26 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     setWindowTitle(LoadString(10901));
     setModal(true);
 
+    // At a large font on a small screen the page scrolls instead of cutting controls off.
+    QScrollArea* scroll = NewScrollArea(this);
+    QWidget* page = scroll->widget();
+
     // Created in the order the Tab key visits them.
-    cboRate = NewList(this, "cboRate");
-    lblRate = NewCaption(this, "lblRate", LoadString(10902), cboRate);
-    cboPitch = NewList(this, "cboPitch");
-    lblPitch = NewCaption(this, "lblPitch", LoadString(10903), cboPitch);
-    cboVolume = NewList(this, "cboVolume");
-    lblVolume = NewCaption(this, "lblVolume", LoadString(10904), cboVolume);
-    cboVoice = NewList(this, "cboVoice");
+    cboRate = NewList(page, "cboRate");
+    lblRate = NewCaption(page, "lblRate", LoadString(10902), cboRate);
+    cboPitch = NewList(page, "cboPitch");
+    lblPitch = NewCaption(page, "lblPitch", LoadString(10903), cboPitch);
+    cboVolume = NewList(page, "cboVolume");
+    lblVolume = NewCaption(page, "lblVolume", LoadString(10904), cboVolume);
+    cboVoice = NewList(page, "cboVoice");
     // A daemon may offer thousands of voices: the box is not sized to the longest.
     cboVoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboVoice->setMinimumContentsLength(24);
-    lblVoice = NewCaption(this, "lblVoice", LoadString(10905), cboVoice);
-    cboPunctuation = NewList(this, "cboPunctuation");
-    lblPunctuation = NewCaption(this, "lblPunctuation", LoadString(10906), cboPunctuation);
-    cboHeader = NewList(this, "cboHeader");
-    lblHeader = NewCaption(this, "lblHeader", LoadString(10907), cboHeader);
+    lblVoice = NewCaption(page, "lblVoice", LoadString(10905), cboVoice);
+    cboPunctuation = NewList(page, "cboPunctuation");
+    lblPunctuation = NewCaption(page, "lblPunctuation", LoadString(10906), cboPunctuation);
+    cboHeader = NewList(page, "cboHeader");
+    lblHeader = NewCaption(page, "lblHeader", LoadString(10907), cboHeader);
 
     m_filling = true;
     FillLevels(cboRate, settings.Rate);
@@ -90,7 +96,7 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     m_filling = false;
     OfferVoices(voices);
 
-    auto* grid = new QGridLayout;
+    auto* grid = new QGridLayout(page);
     int row = 0;
     for (auto [label, box] : {std::pair{lblRate, cboRate}, {lblPitch, cboPitch}, {lblVolume, cboVolume},
                               {lblVoice, cboVoice}, {lblPunctuation, cboPunctuation}, {lblHeader, cboHeader}}) {
@@ -100,9 +106,9 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     }
     grid->setColumnStretch(1, 1);
     QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
+    grid->setRowStretch(row, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addStretch();
+    layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
 
     for (QComboBox* box : Boxes()) {
@@ -118,6 +124,7 @@ fSpeechSettings::fSpeechSettings(const cSpeechSettings& settings, const QList<cS
     // Before the preferences are read both colours are 0: the form keeps the style's.
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
+    FitToScreen(this, scroll);
 }
 
 fSpeechSettings::~fSpeechSettings() = default;
