@@ -1,8 +1,18 @@
 #pragma once
 // The voice server's face and the factory of its backends; callers see only this, never a backend.
+#include <QList>
 #include <QString>
 
 #include <memory>
+
+// A synthesis voice the speech server offers: its name, its language code ("cs", "en-gb")
+// and its variant.
+struct cSynthVoice {
+    QString Name;
+    QString Language;
+    QString Variant;
+    bool operator==(const cSynthVoice&) const = default;
+};
 
 // The voice server: speaks, drives the Braille line and announces focus. The member
 // names, argument orders and numbers are those every caller of the program relies on.
@@ -27,6 +37,18 @@ public:
     virtual bool IsBraille() = 0;
     // Cells of the Braille line; 0 where it is not known.
     virtual qint32 BrailleCells() { return 0; }
+
+    // How the voice sounds, on speech-dispatcher's scales (-100 to 100); a backend that
+    // cannot change it ignores it. An empty voice name is the server's default voice;
+    // punctuation 0 none, 1 some, 2 all. They return at once and hold for the run.
+    virtual void SetRate(qint32) {}
+    virtual void SetPitch(qint32) {}
+    virtual void SetVolume(qint32) {}
+    virtual void SetVoice(const QString&) {}
+    virtual void SetPunctuation(qint32) {}
+    // The voices on offer, waiting at most timeoutMs; empty when none can be had in time
+    // (a long list may still be coming: asking again later finds it).
+    virtual QList<cSynthVoice> ListVoices(int) { return {}; }
 };
 
 // Creates the server registered under the ProgID ("VelorinVoice.Voice"); the environment

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using Clock = cChannelLink::Clock;
@@ -29,6 +31,13 @@ constexpr size_t kMaxQueued = 64;
 // A server that stops sending events must not leave "still speaking" set for ever.
 constexpr auto kSilentServerLimit = std::chrono::seconds(120);
 
+// How the voice sounds; a field left empty was not chosen.
+struct VoiceSettings {
+    std::optional<int> rate, pitch, volume, punctuation;
+    std::optional<QByteArray> voice;
+    bool Any() const { return rate || pitch || volume || punctuation || voice; }
+};
+
 } // namespace
 
 struct cSpeechChannel::State : cChannelLink {
@@ -37,6 +46,19 @@ struct cSpeechChannel::State : cChannelLink {
     std::atomic<int> outstanding{0};
     std::atomic<Clock::rep> lastActivity{0};
     SPDConnection* connection = nullptr;
+    // Everything chosen this run, sent again to every new connection; and what is still
+    // to be sent to this one.
+    VoiceSettings wanted;
+    VoiceSettings pending;
+    // The connection speaks with a voice chosen by name rather than the daemon's default.
+    bool namedVoice = false;
+    // The voice list comes over a connection of its own: the daemon may take seconds to
+    // list thousands of voices, and speech must not wait behind that.
+    bool listing = false;
+    bool voicesKnown = false;
+    Clock::time_point listStarted{};
+    QList<cSynthVoice> voices;
+    std::condition_variable listed;
 
     void Touch() { lastActivity = Clock::now().time_since_epoch().count(); }
     void Finished()
@@ -98,7 +120,7 @@ void Disconnect(cSpeechChannel::State& state, std::unique_lock<std::mutex>& lock
     }
 }
 
-SPDConnection* OpenConnection()
+SPDConnection* OpenConnection(bool speaking = true)
 {
     // Start the user's daemon on demand, but never one other than the address chosen.
     const bool autospawn = qEnvironmentVariableIsEmpty("SPEECHD_ADDRESS");
@@ -119,8 +141,8 @@ SPDConnection* OpenConnection()
         spd_open2("quarnel", "main", nullptr, SPD_MODE_THREADED, address, autospawn ? 1 : 0, &error);
     SPDConnectionAddress__free(address);
     std::free(error);
-    if (!connection)
-        return nullptr;
+    if (!connection || !speaking)
+        return connection;
     connection->callback_begin = OnEvent;
     connection->callback_end = OnEvent;
     connection->callback_cancel = OnEvent;
@@ -154,11 +176,74 @@ bool Send(SPDConnection* connection, const Command& command)
     return spd_say(connection, SPD_MESSAGE, command.text.constData()) > 0;
 }
 
+SPDPunctuation PunctuationOf(int level)
+{
+    switch (level) {
+    case 1: return SPD_PUNCT_SOME;
+    case 2: return SPD_PUNCT_ALL;
+    default: return SPD_PUNCT_NONE;
+    }
+}
+
+// Sends what is pending, with the lock released. A refused setting is no sign of a dead
+// daemon (an unknown voice is refused too); the next message finds that out.
+void ApplySettings(cSpeechChannel::State& state, std::unique_lock<std::mutex>& lock)
+{
+    VoiceSettings settings = std::exchange(state.pending, VoiceSettings{});
+    if (settings.voice && settings.voice->isEmpty() && state.namedVoice) {
+        // The daemon cannot be told to forget a chosen voice; a new connection starts
+        // with its default one.
+        Disconnect(state, lock);
+        lock.unlock();
+        SPDConnection* opened = OpenConnection();
+        lock.lock();
+        state.connection = opened;
+        state.SetConnected(opened != nullptr);
+        state.namedVoice = false;
+        if (!opened)
+            return;
+        settings = state.wanted;
+    }
+    SPDConnection* connection = state.connection;
+    const bool named = settings.voice && !settings.voice->isEmpty();
+    lock.unlock();
+    if (settings.rate)
+        spd_set_voice_rate(connection, *settings.rate);
+    if (settings.pitch)
+        spd_set_voice_pitch(connection, *settings.pitch);
+    if (settings.volume)
+        spd_set_volume(connection, *settings.volume);
+    if (named)
+        spd_set_synthesis_voice(connection, settings.voice->constData());
+    if (settings.punctuation)
+        spd_set_punctuation(connection, PunctuationOf(*settings.punctuation));
+    lock.lock();
+    if (named)
+        state.namedVoice = true;
+}
+
+QList<cSynthVoice> VoicesOf(SPDConnection* connection)
+{
+    QList<cSynthVoice> result;
+    SPDVoice** voices = spd_list_synthesis_voices(connection);
+    if (!voices)
+        return result;
+    for (SPDVoice** voice = voices; *voice; ++voice) {
+        if ((*voice)->name)
+            result.append({QString::fromUtf8((*voice)->name), QString::fromUtf8((*voice)->language),
+                           QString::fromUtf8((*voice)->variant)});
+    }
+    free_spd_voices(voices);
+    return result;
+}
+
 void Run(std::shared_ptr<cSpeechChannel::State> state)
 {
     std::unique_lock lock(state->mutex);
     for (;;) {
-        state->wake.wait(lock, [&] { return state->quit || state->connectRequested || !state->queue.empty(); });
+        state->wake.wait(lock, [&] {
+            return state->quit || state->connectRequested || !state->queue.empty() || state->pending.Any();
+        });
         if (state->quit)
             break;
         if (state->TakeAttempt()) {
@@ -167,6 +252,16 @@ void Run(std::shared_ptr<cSpeechChannel::State> state)
             lock.lock();
             state->connection = opened;
             state->AttemptFinished(opened != nullptr);
+            if (opened) {
+                state->pending = state->wanted;
+                state->namedVoice = false;
+            }
+        }
+        if (state->pending.Any()) {
+            if (state->connected)
+                ApplySettings(*state, lock);
+            else
+                state->pending = VoiceSettings{}; // kept in wanted for the next connection
         }
         if (state->queue.empty())
             continue;
@@ -264,4 +359,69 @@ bool cSpeechChannel::IsConnected() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->connected;
+}
+
+namespace {
+
+template <typename Choose>
+void Want(cSpeechChannel::State& state, Choose choose)
+{
+    std::lock_guard lock(state.mutex);
+    choose(state.wanted);
+    choose(state.pending);
+    state.wake.notify_all();
+}
+
+} // namespace
+
+void cSpeechChannel::SetRate(int rate)
+{
+    Want(*m_state, [rate](VoiceSettings& settings) { settings.rate = rate; });
+}
+
+void cSpeechChannel::SetPitch(int pitch)
+{
+    Want(*m_state, [pitch](VoiceSettings& settings) { settings.pitch = pitch; });
+}
+
+void cSpeechChannel::SetVolume(int volume)
+{
+    Want(*m_state, [volume](VoiceSettings& settings) { settings.volume = volume; });
+}
+
+void cSpeechChannel::SetVoice(const QString& name)
+{
+    const QByteArray voice = name.toUtf8();
+    Want(*m_state, [&voice](VoiceSettings& settings) { settings.voice = voice; });
+}
+
+void cSpeechChannel::SetPunctuation(int level)
+{
+    Want(*m_state, [level](VoiceSettings& settings) { settings.punctuation = level; });
+}
+
+QList<cSynthVoice> cSpeechChannel::ListVoices(int timeoutMs)
+{
+    // A list that failed is asked for again, but not on every call of someone waiting for it.
+    constexpr auto kListRetryPause = std::chrono::seconds(5);
+    std::unique_lock lock(m_state->mutex);
+    if (!m_state->voicesKnown && !m_state->listing
+        && (m_state->listStarted == Clock::time_point{} || Clock::now() - m_state->listStarted >= kListRetryPause)) {
+        m_state->listing = true;
+        m_state->listStarted = Clock::now();
+        std::thread([state = m_state] {
+            QList<cSynthVoice> voices;
+            if (SPDConnection* connection = OpenConnection(false)) {
+                voices = VoicesOf(connection);
+                spd_close(connection);
+            }
+            std::lock_guard done(state->mutex);
+            state->voices = std::move(voices);
+            state->voicesKnown = !state->voices.isEmpty();
+            state->listing = false;
+            state->listed.notify_all();
+        }).detach();
+    }
+    m_state->listed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !m_state->listing; });
+    return m_state->voices;
 }

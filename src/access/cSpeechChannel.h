@@ -1,5 +1,8 @@
 #pragma once
 // Speech through speech-dispatcher on a worker thread; nothing here may block the window's thread.
+#include "VoiceServer.h"
+
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -25,6 +28,18 @@ public:
     // outcome. True when the daemon is reachable.
     bool Connect(int timeoutMs);
     bool IsConnected() const;
+
+    // How the voice sounds (speech-dispatcher's -100 to 100; an empty voice name is the
+    // daemon's default; punctuation 0 none, 1 some, 2 all). Sent before any message
+    // queued after them, and again on every new connection.
+    void SetRate(int rate);
+    void SetPitch(int pitch);
+    void SetVolume(int volume);
+    void SetVoice(const QString& name);
+    void SetPunctuation(int level);
+    // The daemon's synthesis voices, waiting at most timeoutMs; empty without a daemon or
+    // while they are still coming (ask again later: the list keeps coming meanwhile).
+    QList<cSynthVoice> ListVoices(int timeoutMs);
 
     struct State;
 

@@ -24,6 +24,12 @@ public:
     void Release(qint32 mainWindow) override;
     bool IsBraille() override;
     qint32 BrailleCells() override;
+    void SetRate(qint32 rate) override { m_speech.SetRate(rate); }
+    void SetPitch(qint32 pitch) override { m_speech.SetPitch(pitch); }
+    void SetVolume(qint32 volume) override { m_speech.SetVolume(volume); }
+    void SetVoice(const QString& name) override { m_speech.SetVoice(name); }
+    void SetPunctuation(qint32 level) override { m_speech.SetPunctuation(level); }
+    QList<cSynthVoice> ListVoices(int timeoutMs) override { return m_speech.ListVoices(timeoutMs); }
 
     // Sound icons of the boundary signals (speech-dispatcher's sound-icons names).
     static QString SignalIcon(qint32 parameter);

@@ -108,3 +108,34 @@ bool cVoiceLog::IsBraille()
     Write(QStringLiteral("IsBraille"), {});
     return true;
 }
+
+void cVoiceLog::SetRate(qint32 rate)
+{
+    Write(QStringLiteral("Settings"), {QStringLiteral("rate"), Number(rate)});
+}
+
+void cVoiceLog::SetPitch(qint32 pitch)
+{
+    Write(QStringLiteral("Settings"), {QStringLiteral("pitch"), Number(pitch)});
+}
+
+void cVoiceLog::SetVolume(qint32 volume)
+{
+    Write(QStringLiteral("Settings"), {QStringLiteral("volume"), Number(volume)});
+}
+
+void cVoiceLog::SetVoice(const QString& name)
+{
+    Write(QStringLiteral("Settings"), {QStringLiteral("voice"), name});
+}
+
+void cVoiceLog::SetPunctuation(qint32 level)
+{
+    Write(QStringLiteral("Settings"), {QStringLiteral("punctuation"), Number(level)});
+}
+
+QList<cSynthVoice> cVoiceLog::ListVoices(int timeoutMs)
+{
+    Write(QStringLiteral("ListVoices"), {Number(timeoutMs)});
+    return {}; // as a server without a daemon: only the default voice is offered
+}

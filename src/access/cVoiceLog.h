@@ -24,6 +24,13 @@ public:
     void AddRef(qint32 mainWindow) override;
     void Release(qint32 mainWindow) override;
     bool IsBraille() override;
+    // Logged as "Settings", the setting's name and its value; the voice list is empty.
+    void SetRate(qint32 rate) override;
+    void SetPitch(qint32 pitch) override;
+    void SetVolume(qint32 volume) override;
+    void SetVoice(const QString& name) override;
+    void SetPunctuation(qint32 level) override;
+    QList<cSynthVoice> ListVoices(int timeoutMs) override;
 
     // The argument as it appears in a line: backslash, tab, CR and LF escaped.
     static QString Escape(const QString& text);

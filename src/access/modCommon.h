@@ -26,6 +26,7 @@ enum : qint32 {
     RecordAdd = 2622,
     RecordFilter = 2623,
     RecordEdit = 2624,
+    SpeechSettings = 2625,
     MessageBox12 = 2603,
     MessageBox3 = 2604,
     FileSave = 2604,

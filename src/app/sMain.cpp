@@ -165,8 +165,6 @@ void SaveOwnSpeech()
 void SaveCellReading()
 {
     Save(kProgramKey, QStringLiteral("CellReading"), gCellReading);
-    Save(kProgramKey, QStringLiteral("CellRowNumber"), gCellRowNumber);
-    Save(kProgramKey, QStringLiteral("CellHeaderFirst"), gCellHeaderFirst);
 }
 
 QString TakeSelectedFile()

@@ -17,11 +17,13 @@
 #include "fAbout.h"
 #include "frmAbout.h"
 #include "frmFonts.h"
+#include "fSpeechSettings.h"
 #include "mErrorMessage.h"
 #include "mLongWork.h"
 #include "mMenuText.h"
 #include "mOwnSpeechMenu.h"
 #include "mPrepareForm.h"
+#include "mSpeechSettings.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -123,6 +125,7 @@ fApplication::fApplication(QWidget* parent) : QMainWindow(parent)
     resize(1000, 700);
     CreateVoice(); // without a server the program runs silent
     ConnectVoice(true);
+    ApplyStoredSpeechSettings();
 }
 
 fApplication::~fApplication()
@@ -252,6 +255,7 @@ void fApplication::CreateMenus()
     mnuViewCellReading->setCheckable(true);
     mnuViewOwnSpeech = NewOwnSpeechMenu(this);
     mnuView->addMenu(mnuViewOwnSpeech);
+    OnCommand(NewAction(mnuView, "mnuViewSpeech", LoadString(10900)), [this] { ShowSpeechSettings(this); });
     bar->addMenu(mnuView);
 
     mnuHelp = NewMenu(this, "mnuHelp", QString());

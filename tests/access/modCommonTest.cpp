@@ -6,6 +6,7 @@
 #include "sMain.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -239,6 +240,13 @@ TEST_F(SpeechdAbsentTest, MissingDaemonsAreReportedAndNothingIsLeftSpeaking)
     for (int i = 0; i < 200; ++i)
         VoiceOutput(2, 0, QStringLiteral("nikdo neposlouchá"));
     EXPECT_EQ(VoiceOutput(3, 0, QString()), 0) << "nothing was queued for a daemon that is not there";
+    // Settings wait for a daemon; the voice list is empty at once, not after its time limit.
+    gVoice->SetRate(50);
+    gVoice->SetVoice(QStringLiteral("nikdo"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(gVoice->ListVoices(20000).isEmpty());
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 TEST_F(SpeechdAbsentTest, HungDaemonNeverFreezesTheProgram)
@@ -262,6 +270,12 @@ TEST_F(SpeechdAbsentTest, HungDaemonNeverFreezesTheProgram)
     // With the worker stuck on the daemon, speaking, stopping and closing still come back.
     VoiceOutput(2, 0, QStringLiteral("ticho"));
     VoiceOutput(4, 0, QString());
+    gVoice->SetPitch(-30);
+    gVoice->SetPunctuation(2);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(gVoice->ListVoices(300).isEmpty());
+    EXPECT_LT(clock.elapsed(), 3000) << "the voice list waited past its limit";
     DestroyVoice();
     ::close(listener); // lets the worker still waiting on it finish
 }

@@ -242,17 +242,23 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
         Press(key, modifiers);
         EXPECT_FALSE(title.isEmpty()) << QKeySequence(key | modifiers).toString().toStdString();
     }
-    // The choice of fields, near the View menu's end (speech and reading follow it).
-    WhenModal([&](QDialog* dialog) {
-        check(dialog);
-        PressInDialog(dialog, Qt::Key_Escape);
-    });
-    m_window->list->setFocus();
-    Press(Qt::Key_Z, Qt::AltModifier);
-    ASSERT_NE(OpenMenu(), nullptr);
-    for (int i = 0; i < 6 && OpenMenu()->activeAction() != m_window->mnuRecOrder; ++i)
-        PressInMenu(Qt::Key_Up);
-    ASSERT_EQ(OpenMenu()->activeAction(), m_window->mnuRecOrder);
-    PressInMenu(Qt::Key_Return);
+    // From the View menu's end: the speech dialog, then the choice of fields (reading by
+    // cells and the own speech submenu stand between them).
+    for (const QString& item : {QStringLiteral("mnuViewSpeech"), QStringLiteral("mnuRecOrder")}) {
+        QString title;
+        WhenModal([&](QDialog* dialog) {
+            title = dialog->windowTitle();
+            check(dialog);
+            PressInDialog(dialog, Qt::Key_Escape);
+        });
+        m_window->list->setFocus();
+        Press(Qt::Key_Z, Qt::AltModifier);
+        ASSERT_NE(OpenMenu(), nullptr);
+        for (int i = 0; i < 6 && OpenMenu()->activeAction()->objectName() != item; ++i)
+            PressInMenu(Qt::Key_Up);
+        ASSERT_EQ(OpenMenu()->activeAction()->objectName(), item);
+        PressInMenu(Qt::Key_Return);
+        EXPECT_FALSE(title.isEmpty()) << item.toStdString();
+    }
     EXPECT_EQ(clipped, QStringList());
 }

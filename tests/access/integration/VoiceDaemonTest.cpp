@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -140,4 +141,26 @@ TEST_F(VoiceDaemonTest, ConnectingAgainFindsServicesThatWereAway)
     EXPECT_TRUE(gBrailleOn);
     VoiceOutput(2, 0, QStringLiteral("Zase slyším"));
     EXPECT_TRUE(WaitFor([&] { return FileHas(m_speechLog, QStringLiteral("<speak>Zase slyším")); }));
+}
+
+TEST_F(VoiceDaemonTest, TheVoicesAreListedAndASettingReachesTheServerBeforeTheNextText)
+{
+    ASSERT_TRUE(CreateVoice());
+    EXPECT_EQ(Connect(), QString());
+    // espeak-ng lists thousands of voices and takes seconds for it.
+    const QList<cSynthVoice> voices = gVoice->ListVoices(20000);
+    EXPECT_TRUE(std::any_of(voices.begin(), voices.end(),
+                            [](const cSynthVoice& voice) { return voice.Language.startsWith(QLatin1String("cs")); }))
+        << voices.size() << " voices, none Czech";
+
+    gVoice->SetRate(40);
+    gVoice->SetPunctuation(2);
+    VoiceOutput(2, 0, QStringLiteral("Rychleji, s tečkou."));
+    EXPECT_TRUE(WaitFor([&] { return FileHas(m_speechLog, QStringLiteral("<speak>Rychleji")); }));
+    QFile log(m_speechLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    const qsizetype rate = text.lastIndexOf(QStringLiteral("RATE 40"), -1, Qt::CaseInsensitive);
+    EXPECT_GE(rate, 0) << "the rate never reached the server";
+    EXPECT_LT(rate, text.lastIndexOf(QStringLiteral("<speak>Rychleji")));
 }
