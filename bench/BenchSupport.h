@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <unistd.h>
+#include <vector>
 
 // Timing and memory helpers shared by the benchmarks that print their own ratios.
 namespace bench {
@@ -28,6 +29,15 @@ double Best(int runs, Run run)
         best = std::min(best, Seconds(start));
     }
     return best;
+}
+
+// The value below which share of the values lie (0.5: the median, 0.99: p99).
+inline double Percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(double(values.size()) * share))];
 }
 
 inline double ResidentMegabytes()

@@ -38,6 +38,7 @@ namespace {
 
 using bench::Best;
 using bench::Clock;
+using bench::Percentile;
 using bench::ResidentMegabytes;
 using bench::Seconds;
 
@@ -134,8 +135,7 @@ std::pair<double, double> DownKeys(cRecordList& list, cCountingVoice& voice, int
         times.push_back(std::chrono::duration<double, std::milli>(voice.Arrived - start).count());
         QApplication::processEvents(); // the repaint between keys, outside the measure
     }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 99 / 100)]};
+    return {Percentile(times, 0.5), Percentile(times, 0.99)};
 }
 
 // SQLite's own sort of the column by its bytes (no collation), reading every row: the

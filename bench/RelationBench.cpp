@@ -28,6 +28,7 @@ namespace {
 
 using bench::Best;
 using bench::Clock;
+using bench::Percentile;
 using bench::Seconds;
 
 constexpr qint64 kPeople = 100000;
@@ -108,14 +109,6 @@ qint64 Walk(const QString& path, int referring, bool withTexts)
     if (withTexts && texts.Lookups() == 0)
         std::printf("  no text was looked up\n");
     return sum;
-}
-
-double Percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(double(values.size()) * share))];
 }
 
 } // namespace
