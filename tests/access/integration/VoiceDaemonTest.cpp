@@ -147,11 +147,15 @@ TEST_F(VoiceDaemonTest, TheVoicesAreListedAndASettingReachesTheServerBeforeTheNe
 {
     ASSERT_TRUE(CreateVoice());
     EXPECT_EQ(Connect(), QString());
-    // espeak-ng lists thousands of voices and takes seconds for it.
+#if !defined(__SANITIZE_ADDRESS__)
+    // espeak-ng lists thousands of voices and takes seconds for it: libspeechd joins the
+    // reply's lines one by one, which the sanitizer's checks of every string call slow past
+    // any wait a test may make.
     const QList<cSynthVoice> voices = gVoice->ListVoices(20000);
     EXPECT_TRUE(std::any_of(voices.begin(), voices.end(),
                             [](const cSynthVoice& voice) { return voice.Language.startsWith(QLatin1String("cs")); }))
         << voices.size() << " voices, none Czech";
+#endif
 
     gVoice->SetRate(40);
     gVoice->SetPunctuation(2);
