@@ -7,7 +7,8 @@
 # free X display, another Orca of this user, Orca not starting, or another run holding
 # the lock for longer than the wait.  Runs never overlap: they take LOCK (flock) first.
 # Usage: orca-test.sh QUARNEL DATABASE RUN_DIR
-#        orca-test.sh --check RUN_DIR     judge an existing run only (no Orca)
+#        orca-test.sh --check RUN_DIR [KEYS]  judge an existing run only (no Orca), by
+#                                     the keys it was made with (default: basic.keys)
 # Environment: ORCA_TEST_LOCK  the lock file (default /tmp/orca.lock, the same one that
 #                              runs by hand take)
 #              ORCA_TEST_LOCK_WAIT  how long to wait for it (default 120 s)
@@ -21,8 +22,8 @@ SYNTH_MS=${ORCA_TEST_SYNTH_MS:-5}
 LOCK_WAIT=${ORCA_TEST_LOCK_WAIT:-120}
 
 if [ "${1:-}" = "--check" ]; then
-    [ $# -eq 2 ] || { echo "usage: $0 --check RUN_DIR" >&2; exit 2; }
-    exec /usr/bin/python3 "$HERE/check.py" "$2" "$KEYS"
+    [ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 --check RUN_DIR [KEYS]" >&2; exit 2; }
+    exec /usr/bin/python3 "$HERE/check.py" "$2" "${3:-$KEYS}"
 fi
 [ $# -eq 3 ] || { echo "usage: $0 QUARNEL DATABASE RUN_DIR" >&2; exit 2; }
 QUARNEL=$1 DB=$2 OUT=$3

@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-KEYS = os.path.join(HERE, "keys", "basic.keys")
+KEYS = os.path.join(HERE, "fixtures", "basic.keys")  # the keys the fixtures were recorded with
 FIXTURES = os.path.join(HERE, "fixtures")
 
 
@@ -162,9 +162,9 @@ class Skips(unittest.TestCase):
         self.assertIn("SKIPPED: orca is not installed", p.stdout)
 
     def test_check_mode_judges_a_recorded_run(self):
-        p = self.driver(self.lock, None, "--check", os.path.join(FIXTURES, "mended"))
+        p = self.driver(self.lock, None, "--check", os.path.join(FIXTURES, "mended"), KEYS)
         self.assertEqual(p.returncode, 0, p.stdout + p.stderr)
-        p = self.driver(self.lock, None, "--check", os.path.join(FIXTURES, "today"))
+        p = self.driver(self.lock, None, "--check", os.path.join(FIXTURES, "today"), KEYS)
         self.assertEqual(p.returncode, 1, p.stdout + p.stderr)
         self.assertIn("no Orca: step 7 (F12)", p.stdout)
 
