@@ -26,47 +26,50 @@ std::map<std::string, std::string> Contents(const QString& path)
     sqlite3* raw = nullptr;
     sqlite3_open(path.toUtf8().constData(), &raw);
     std::map<std::string, std::string> contents;
-    QStringList tables;
-    sqlite3_stmt* list = nullptr;
-    sqlite3_prepare_v2(raw, "SELECT type, name, sql, type = 'table' AND sql NOT LIKE '%WITHOUT ROWID%' AND name NOT LIKE 'sqlite%' "
-                            "FROM sqlite_schema WHERE tbl_name NOT LIKE 'QSys%'", -1, &list, nullptr);
-    while (sqlite3_step(list) == SQLITE_ROW) {
-        const auto text = [&](int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, i))); };
+    QList<QPair<QString, QString>> tables; // the name, and how its rows are selected
+    sqlite3_stmt* read = nullptr;
+    auto text = [&](int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(read, i))); };
+    sqlite3_prepare_v2(raw, "SELECT type, name, sql, sql NOT LIKE '%WITHOUT ROWID%' AND name NOT LIKE 'sqlite%' "
+                            "FROM sqlite_schema WHERE tbl_name NOT LIKE 'QSys%'", -1, &read, nullptr);
+    while (sqlite3_step(read) == SQLITE_ROW) {
         contents[(text(0) + u' ' + text(1)).toStdString()] = text(2).toStdString();
         if (text(0) == QLatin1String("table"))
-            tables << (sqlite3_column_int(list, 3) ? QStringLiteral("_rowid_, ") : QString()) + u'\t' + text(1);
+            tables.append({text(1), QStringLiteral("SELECT %1* FROM %2")
+                                        .arg(sqlite3_column_int(read, 3) ? QStringLiteral("_rowid_, ") : QString(),
+                                             QuoteName(text(1)))});
     }
-    sqlite3_finalize(list);
-    for (const QString& table : tables) {
-        const QStringList parts = table.split(u'\t');
-        sqlite3_stmt* read = nullptr;
-        sqlite3_prepare_v2(raw, QStringLiteral("SELECT %1* FROM %2").arg(parts[0], QuoteName(parts[1])).toUtf8().constData(),
-                           -1, &read, nullptr);
+    sqlite3_finalize(read);
+    for (const auto& [table, select] : tables) {
+        sqlite3_prepare_v2(raw, select.toUtf8().constData(), -1, &read, nullptr);
         QStringList rows;
         while (sqlite3_step(read) == SQLITE_ROW) {
-            QString row;
+            rows << QString();
             for (int i = 0; i < sqlite3_column_count(read); ++i)
-                row += QString::number(sqlite3_column_type(read, i)) + u':'
-                       + QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(read, i))) + u'|';
-            rows << row;
+                rows.last() += QString::number(sqlite3_column_type(read, i)) + u':' + text(i) + u'|';
         }
         sqlite3_finalize(read);
         rows.sort();
-        contents["rows " + parts[1].toStdString()] = rows.join(u'\n').toStdString();
+        contents["rows " + table.toStdString()] = rows.join(u'\n').toStdString();
     }
     sqlite3_close(raw);
     return contents;
 }
 
-// What the sqlite3 tool says of the file's integrity and relations.
+// What the sqlite3 tool says of the file's integrity and relations; SQLite's own answer
+// where the tool is not installed.
 QString ToolCheck(const QString& path)
 {
+    const QStringList checks{QStringLiteral("PRAGMA integrity_check"), QStringLiteral("PRAGMA foreign_key_check")};
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    if (tool.isEmpty())
-        return QStringLiteral("ok\n");
+    if (tool.isEmpty()) {
+        sqlite3* raw = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &raw);
+        const QString answer = PlainRows(raw, checks[0]) + u'\n' + PlainRows(raw, checks[1]);
+        sqlite3_close(raw);
+        return answer;
+    }
     QProcess process;
-    process.start(tool, {QStringLiteral("-readonly"), path, QStringLiteral("PRAGMA integrity_check"),
-                         QStringLiteral("PRAGMA foreign_key_check")});
+    process.start(tool, QStringList{QStringLiteral("-readonly"), path} + checks);
     process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
 }
