@@ -1,7 +1,9 @@
 // Structure changes on a table of 100,000 records, each against the time SQLite itself
 // needs to copy that table (a new table of the same definition, INSERT … SELECT, commit),
-// both timed in this run on the same file.
-//   StructureBench [rows]   (default 100,000)
+// both timed in this run on the same file. A change that leaves the table where it was
+// (its definition rewritten, no row copied) is to take at most 1.5 times the copy, any
+// other at most 3 times.
+//   StructureBench [rows]   (default 100,000; 1000000 for the large mode)
 #include "BenchSupport.h"
 
 #include "DBEngine.h"
@@ -93,6 +95,7 @@ int main(int argc, char** argv)
         const char* Name;
         std::function<void()> Forth;
         std::function<void()> Back;
+        bool RowsRewritten = true;
     };
     auto alter = [&](const char* field, auto edit) {
         auto f = FieldOf(*db, QString::fromUtf8(field));
@@ -115,33 +118,50 @@ int main(int argc, char** argv)
              auto table = db->TableDefs()->Item(QStringLiteral("Velka"));
              table->Fields()->Append(table->CreateField(QStringLiteral("Podil"), JetType::Double));
          }},
-        {"rename (in place)", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setName(QStringLiteral("Obec")); },
-         [&] { FieldOf(*db, QStringLiteral("Obec"))->setName(QStringLiteral("Mesto")); }},
+        {"rename", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setName(QStringLiteral("Obec")); },
+         [&] { FieldOf(*db, QStringLiteral("Obec"))->setName(QStringLiteral("Mesto")); }, false},
         {"move", [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(0); },
          [&] { FieldOf(*db, QStringLiteral("Poznamka"))->setOrdinalPosition(7); }},
-        {"required (in place)", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(true); },
-         [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(false); }},
+        {"required on, off", [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(true); },
+         [&] { FieldOf(*db, QStringLiteral("Mesto"))->setRequired(false); }, false},
         {"zero length forbidden", [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(false); },
-         [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(true); }},
-        {"size 50 -> 100 -> 50 (in place)", [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 100; }); },
-         [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 50; }); }},
+         [&] { FieldOf(*db, QStringLiteral("Jmeno"))->setAllowZeroLength(true); }, false},
+        {"default none -> 7 -> none", [&] { alter("Pocet", [](FieldSchema& f) { f.DefaultValue = QStringLiteral("7"); }); },
+         [&] { alter("Pocet", [](FieldSchema& f) { f.DefaultValue.clear(); }); }, false},
+        {"type Long -> Integer -> Long", [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Integer; }); },
+         [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Long; }); }, false},
+        {"size 50 -> 100 -> 50", [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 100; }); },
+         [&] { alter("Jmeno", [](FieldSchema& f) { f.Size = 50; }); }, false},
         {"type Long -> Double -> Long", [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Double; }); },
          [&] { alter("Pocet", [](FieldSchema& f) { f.Type = JetType::Long; }); }},
     };
-    double worst = 0, worstCpu = 0;
+    // Where the table's rows lie: a table copied lies elsewhere, so a change of its
+    // definition alone that moved it is reported.
+    auto rootPage = [&] {
+        cSqliteStatement read(baseline->Handle(), QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Velka'"));
+        return read.Step() ? read.Int(0) : -1;
+    };
+    double worst[2] = {0, 0}, worstCpu[2] = {0, 0};
     for (const Change& change : changes) {
         Spent copy, forth, back;
+        bool stayed = true;
         for (int run = 0; run < 5; ++run) {
             copy.KeepBest(copyTable());
+            const qint64 root = rootPage();
             forth.KeepBest(Measure(change.Forth));
+            stayed = stayed && rootPage() == root;
             back.KeepBest(Measure(change.Back));
+            stayed = stayed && rootPage() == root;
         }
-        worst = std::max({worst, forth.Wall / copy.Wall, back.Wall / copy.Wall});
-        worstCpu = std::max({worstCpu, forth.Cpu / copy.Cpu, back.Cpu / copy.Cpu});
-        std::printf("%-32s %.3f s (%.2fx, cpu %.2fx), back %.3f s (%.2fx, cpu %.2fx); SQLite's copy of %lld rows %.3f s\n",
-                    change.Name, forth.Wall, forth.Wall / copy.Wall, forth.Cpu / copy.Cpu, back.Wall,
+        const int kind = change.RowsRewritten ? 1 : 0;
+        worst[kind] = std::max({worst[kind], forth.Wall / copy.Wall, back.Wall / copy.Wall});
+        worstCpu[kind] = std::max({worstCpu[kind], forth.Cpu / copy.Cpu, back.Cpu / copy.Cpu});
+        const char* how = change.RowsRewritten ? "rows" : stayed ? "text" : "COPIED";
+        std::printf("%-30s %-6s %.3f s (%.2fx, cpu %.2fx), back %.3f s (%.2fx, cpu %.2fx); SQLite's copy of %lld rows %.3f s\n",
+                    change.Name, how, forth.Wall, forth.Wall / copy.Wall, forth.Cpu / copy.Cpu, back.Wall,
                     back.Wall / copy.Wall, back.Cpu / copy.Cpu, rows, copy.Wall);
     }
-    std::printf("worst ratio %.2fx, of processor time %.2fx (goal <= 3x)\n", worst, worstCpu);
+    std::printf("worst of the definition alone %.2fx, of processor time %.2fx (goal <= 1.5x)\n", worst[0], worstCpu[0]);
+    std::printf("worst of the rest             %.2fx, of processor time %.2fx (goal <= 3x)\n", worst[1], worstCpu[1]);
     return 0;
 }

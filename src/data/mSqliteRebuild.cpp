@@ -8,6 +8,7 @@
 #include "mNames.h"
 #include "mSqliteIdentity.h"
 #include "mSqliteQueries.h"
+#include "mSqliteRedefine.h"
 #include "mStringTable.h"
 
 #include <QRegularExpression>
@@ -209,6 +210,23 @@ void cStructureProgress::Copied()
         m_control->SetDone(m_total);
 }
 
+void cStructureProgress::Checking()
+{
+    if (!m_control)
+        return;
+    if (m_control->StopRequested())
+        RaiseJetError(JetError::Cancelled);
+    m_control->SetTotal(-1);
+}
+
+void cStructureProgress::Checked()
+{
+    if (!m_control)
+        return;
+    m_control->SetTotal(1);
+    m_control->SetDone(1);
+}
+
 int cStructureProgress::OnProgress(void* context)
 {
     auto* self = static_cast<cStructureProgress*>(context);
@@ -342,9 +360,9 @@ void ChangeSqliteColumn(sqlite3* db, const SqliteColumnChange& change, cStructur
             definition->Constraints.append({Kind::Default, QLatin1String("DEFAULT ") + change.Default});
     }
     // A new type of the same affinity leaves every stored value as it is: values it could
-    // not take are found before a single row is copied.
+    // not take are found before a single row is copied, and the rows may need no copy.
     const QString lossy = change.Retyped ? ConversionLoss(changed) : QString();
-    const bool valuesKept = !moved && !change.DefaultChanged && !text.Strict
+    const bool valuesKept = !moved && !text.Strict
                             && (!change.Retyped || (AffinityOf(oldType) == AffinityOf(definition->Type)
                                                     && !IsKeyColumn(db, change.Table, changed.Name)));
     text.Columns[change.Index] = definition->Definition();
@@ -352,6 +370,8 @@ void ChangeSqliteColumn(sqlite3* db, const SqliteColumnChange& change, cStructur
         text.Columns.move(change.Index, change.Position);
     if (valuesKept && !lossy.isEmpty())
         RefuseRowsWhere(db, change.Table, lossy, JetError::Conversion, changed.Name);
+    if (!moved && RedefineSqliteTable(db, change.Table, text, progress))
+        return;
     RebuildSqliteTable(db, change.Table, text, QString(), lossy, progress);
 }
 

@@ -33,6 +33,10 @@ public:
     // looked at once it is gone, finished or not.
     void Watch(sqlite3_stmt* copy) { m_copy = copy; }
     void Copied();
+    // A rewrite of the definition checks the rows rather than copying them, in steps
+    // that cannot be counted beforehand.
+    void Checking();
+    void Checked();
 
 private:
     static int OnProgress(void* context);

@@ -485,7 +485,7 @@ TEST_F(TableRebuild, EveryChangeKeepsEveryRowAndValue)
 
 // A longer text, a rule the rows keep or a type of the same storage changes only the
 // table's definition; a connection that read the old one sees the new one, a refusal
-// leaves both as they were, and a file whose definitions may not be written is rebuilt.
+// leaves both as they were, and a connection in defensive mode is left in it.
 TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
 {
     path = PathOf(QStringLiteral("misto.sqlite"));
@@ -544,6 +544,9 @@ TEST_F(TableRebuild, RulesAndSizesChangeTheDefinitionInPlace)
     a.Required = true;
     EXPECT_EQ(alter("a", a), 0);
     EXPECT_TRUE(fieldOf("a").Required);
+    int defensive = 0;
+    sqlite3_db_config(driver->Handle(), SQLITE_DBCONFIG_DEFENSIVE, -1, &defensive);
+    EXPECT_EQ(defensive, 1);
     FieldSchema c = fieldOf("c");
     c.Type = JetType::Long;
     EXPECT_EQ(alter("c", c), JetError::Conversion) << "'čtyři' is no number";
