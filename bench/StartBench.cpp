@@ -3,11 +3,11 @@
 //       against the sqlite3 tool's export of that table to a file, both whole processes,
 //       best of five each;
 //   (2) from Ctrl+digit in the main window to the new order announced, with Down pressed
-//       every 50 ms meanwhile, against SQLite's binary ORDER BY of the same column reading
+//       every 50 ms meanwhile and without keys, against SQLite's binary ORDER BY of the same column reading
 //       every row's key and text (the grid needs every row in its new place).
 // Run it under the display it is to measure, e.g. xvfb-run -a -s "-screen 0 1280x1024x24";
 // without one the program and the window use the offscreen platform.
-// Usage: StartBench [rows]   (default 1000000)
+// Usage: StartBench [rows] [start|sort]   (default 1000000 rows, both parts)
 #include "BenchSupport.h"
 #include "cSqliteDriver.h"
 #include "fApplication.h"
@@ -109,8 +109,8 @@ double BinaryOrderBy(const QString& database, const QString& column)
 }
 
 // Ctrl+digit pressed in the window until its command has said the new order, with Down
-// pressed meanwhile; the voice log must hold the order's announcement afterwards.
-double SortWithKeys(fApplication& window, int digit, const QString& log, int* downs)
+// pressed meanwhile or not; the voice log must hold the order's announcement afterwards.
+double SortByKey(fApplication& window, int digit, const QString& log, bool withKeys, int* downs)
 {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
     QTimer keys;
@@ -122,7 +122,8 @@ double SortWithKeys(fApplication& window, int digit, const QString& log, int* do
         QCoreApplication::postEvent(now, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
     });
     QFile::resize(log, 0);
-    keys.start(50);
+    if (withKeys)
+        keys.start(50);
     const auto start = Clock::now();
     QTest::keyClick(target, Qt::Key(Qt::Key_0 + digit), Qt::ControlModifier);
     const double seconds = Seconds(start);
@@ -151,6 +152,8 @@ int main(int argc, char** argv)
     const QString large = dir.filePath(QStringLiteral("large.db"));
     GenerateLargeDatabase(large, rows);
 
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (only != QLatin1String("sort")) {
     // (1) the first run brings the program, its libraries and the file into the page cache
     FirstSpokenRow(large, dir, 0);
     double first = 1e300;
@@ -166,6 +169,9 @@ int main(int argc, char** argv)
                 "(ratio %.3f)\n",
                 static_cast<long long>(rows), first, tool ? "the sqlite3 tool's" : "the library's (no sqlite3 tool)",
                 exported, first / exported);
+    }
+    if (only == QLatin1String("start"))
+        return 0;
 
     // (2)
     fApplication window;
@@ -175,17 +181,21 @@ int main(int argc, char** argv)
     QTest::qWait(500);
     for (const auto& [digit, name] : {std::pair{2, QStringLiteral("Jmeno")}, std::pair{3, QStringLiteral("Mesto")}}) {
         const double sql = bench::Best(3, [&] { BinaryOrderBy(large, name); });
-        double grid = 1e300;
+        double withKeys = 1e300;
+        double quiet = 1e300;
         int downs = 0;
+        int none = 0;
         for (int run = 0; run < 3; ++run) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier); // back to the source's order
-            const double seconds = SortWithKeys(window, digit, windowLog, &downs);
-            if (seconds > 0)
-                grid = std::min(grid, seconds);
+            for (const bool keys : {true, false}) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier); // the source's order
+                const double seconds = SortByKey(window, digit, windowLog, keys, keys ? &downs : &none);
+                if (seconds > 0)
+                    (keys ? withKeys : quiet) = std::min(keys ? withKeys : quiet, seconds);
+            }
         }
         std::printf("(2) Ctrl+%d (%s) to the order announced, Down every 50 ms meanwhile (%d in the last run): "
-                    "%.3f s; binary ORDER BY %.3f s (ratio %.2f)\n",
-                    digit, qPrintable(name), downs, grid, sql, grid / sql);
+                    "%.3f s, without keys %.3f s; binary ORDER BY %.3f s (ratio %.2f with keys, %.2f without)\n",
+                    digit, qPrintable(name), downs, withKeys, quiet, sql, withKeys / sql, quiet / sql);
     }
     window.close();
     return 0;

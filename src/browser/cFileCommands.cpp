@@ -116,8 +116,13 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
 
 cFileCommands::Choice cFileCommands::ChooseTable(Database& database, const QString& file, QString& selectedTable)
 {
+    const QStringList tables = ChoosableTables(database);
+    if (tables.size() == 1) { // nothing to choose: no box is built
+        selectedTable = tables.constFirst();
+        return Choice::Chosen;
+    }
     frmTable chooser(&m_window);
-    for (const QString& name : ChoosableTables(database))
+    for (const QString& name : tables)
         chooser.AddTable(name);
     if (chooser.TableCount() == 0) {
         m_window.mnuFileProperties->setEnabled(true);
@@ -134,15 +139,10 @@ cFileCommands::Choice cFileCommands::ChooseTable(Database& database, const QStri
         ShowOkMessage(FillPlaceholders(LoadString(10590), {file}));
         return Choice::Cancelled;
     }
-    if (chooser.TableCount() == 1) {
-        chooser.List1->setCurrentRow(0);
-        selectedTable = chooser.List1->item(0)->text();
-    } else {
-        ExecModal(chooser);
-        if (chooser.Result() != frmTable::ResultOk)
-            return Choice::Cancelled;
-        selectedTable = chooser.ChosenTable();
-    }
+    ExecModal(chooser);
+    if (chooser.Result() != frmTable::ResultOk)
+        return Choice::Cancelled;
+    selectedTable = chooser.ChosenTable();
     return Choice::Chosen;
 }
 
