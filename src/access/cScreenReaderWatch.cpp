@@ -113,8 +113,15 @@ void cScreenReaderWatch::Start(int intervalMs, int firstWaitMs)
     if (m_thread.joinable())
         return;
     m_thread = std::thread([this, intervalMs] { Run(intervalMs); });
+    WaitForFirstLook(firstWaitMs);
+}
+
+void cScreenReaderWatch::WaitForFirstLook(int waitMs)
+{
+    if (!m_thread.joinable() || waitMs <= 0)
+        return;
     std::unique_lock lock(m_mutex);
-    m_wake.wait_for(lock, std::chrono::milliseconds(firstWaitMs), [this] { return m_firstDone; });
+    m_wake.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return m_firstDone; });
 }
 
 void cScreenReaderWatch::Run(int intervalMs)

@@ -20,6 +20,9 @@ public:
     ~cScreenReaderWatch() override;
 
     void Start(int intervalMs = 3000, int firstWaitMs = 1000);
+    // Started with no wait, the first look is waited for here, once other start-up work
+    // has run beside it.
+    void WaitForFirstLook(int waitMs = 1000);
 
     // The fixed answer of QUARNEL_SCREEN_READER, if it gives one.
     static std::optional<bool> FixedAnswer();

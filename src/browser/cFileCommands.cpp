@@ -23,6 +23,7 @@
 #include "mErrorMessage.h"
 #include "mExport.h"
 #include "mLongWork.h"
+#include "mStartupSource.h"
 #include "mStringTable.h"
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -49,9 +50,13 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
     QString query = keepQuery ? current.Query() : QString();
     QString selectedTable = current.SelectedTable();
 
-    std::shared_ptr<Database> database;
+    StartupSource early;
+    if (!TakeStartupSource(file, current.DatabaseType(), early))
+        return false; // stopped by the user, who heard so
+    std::shared_ptr<Database> database = early.Db;
     try {
-        database = DBEngine::Instance().OpenDatabase(file, false, false, current.DatabaseType());
+        if (!database)
+            database = DBEngine::Instance().OpenDatabase(file, false, false, current.DatabaseType());
     } catch (const cRuntimeError&) {
         const QString message = FormatErrorMessage(CaptureError(), LoadString(10501));
         ShowOkMessage(QString(message).replace(QLatin1String("%5"), file).replace(QLatin1String("%6"), file));
@@ -72,7 +77,7 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
 
     std::shared_ptr<Recordset> opened;
     try {
-        opened = cViewCommands::OpenSource(database, query);
+        opened = early.Rs && early.Sql == query ? early.Rs : cViewCommands::OpenSource(database, query);
     } catch (const cRuntimeError&) {
         const QString message = FormatErrorMessage(CaptureError(), LoadString(10503));
         ShowOkMessage(QString(message).replace(QLatin1String("%5"), file));
@@ -111,8 +116,13 @@ bool cFileCommands::ApplySetting(const QString& fileName, bool keepQuery)
 
 cFileCommands::Choice cFileCommands::ChooseTable(Database& database, const QString& file, QString& selectedTable)
 {
+    const QStringList tables = ChoosableTables(database);
+    if (tables.size() == 1) { // nothing to choose: no box is built
+        selectedTable = tables.constFirst();
+        return Choice::Chosen;
+    }
     frmTable chooser(&m_window);
-    for (const QString& name : ChoosableTables(database))
+    for (const QString& name : tables)
         chooser.AddTable(name);
     if (chooser.TableCount() == 0) {
         m_window.mnuFileProperties->setEnabled(true);
@@ -129,15 +139,10 @@ cFileCommands::Choice cFileCommands::ChooseTable(Database& database, const QStri
         ShowOkMessage(FillPlaceholders(LoadString(10590), {file}));
         return Choice::Cancelled;
     }
-    if (chooser.TableCount() == 1) {
-        chooser.List1->setCurrentRow(0);
-        selectedTable = chooser.List1->item(0)->text();
-    } else {
-        ExecModal(chooser);
-        if (chooser.Result() != frmTable::ResultOk)
-            return Choice::Cancelled;
-        selectedTable = chooser.ChosenTable();
-    }
+    ExecModal(chooser);
+    if (chooser.Result() != frmTable::ResultOk)
+        return Choice::Cancelled;
+    selectedTable = chooser.ChosenTable();
     return Choice::Chosen;
 }
 

@@ -4,6 +4,8 @@
 #include "fApplication.h"
 #include "fFileOpen.h"
 #include "mLongWork.h"
+#include "mStartupSource.h"
+#include "cSetting.h"
 
 #include "modCommon.h"
 #include "modDialogs.h"
@@ -115,10 +117,16 @@ int sMain(const QString& commandLine)
 {
     // Dialogs may close while the main window is hidden; only the main window ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The largest part of the wait for the first row, the count of the records, runs while
+    // the window is built.
+    if (!commandLine.isEmpty())
+        BeginStartupSource(FindStartupDatabase(commandLine), cSetting().DatabaseType());
     InstallFileDialogs();
-    // Before the first word: with a screen reader running the program leaves the focus to it.
-    (new cScreenReaderWatch(qApp))->Start();
+    auto* watch = new cScreenReaderWatch(qApp);
+    watch->Start(3000, 0);
     auto* window = new fApplication;
+    // Before the first word: with a screen reader running the program leaves the focus to it.
+    watch->WaitForFirstLook();
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(window, &QObject::destroyed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     CloseOnTerminationSignal(window);
