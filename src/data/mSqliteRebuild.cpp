@@ -18,7 +18,21 @@
 
 namespace {
 
-const QString kRebuildTable = QStringLiteral("QSysRebuild");
+const QString kRebuildBase = QStringLiteral("QSysRebuild");
+
+// The new table's name while the rows are copied: never one the file already holds, so a
+// user's own table of that name is never dropped or filled.
+QString FreeScratchName(sqlite3* db)
+{
+    cSqliteStatement find(db, QStringLiteral("SELECT 1 FROM sqlite_schema WHERE name = ? COLLATE NOCASE"));
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? kRebuildBase : kRebuildBase + QString::number(n);
+        find.Reset();
+        find.Bind(1, name);
+        if (!find.Step())
+            return name;
+    }
+}
 
 // Rows of the table, and of the tables that refer to it, whose relations do not hold;
 // −1 when they cannot be checked (a relation to a key that is not unique).
@@ -143,11 +157,11 @@ QString CopiedColumns(sqlite3* db, const QString& table, const SqliteTableText& 
     return ((identity.isEmpty() ? QStringList() : QStringList{identity}) + targets).join(QLatin1String(", "));
 }
 
-void CopyRows(sqlite3* db, const QString& table, const QString& copied, cStructureProgress& progress)
+void CopyRows(sqlite3* db, const QString& table, const QString& scratch, const QString& copied, cStructureProgress& progress)
 {
     progress.Copying(QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
     cSqliteStatement copy(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
-                                  .arg(QuoteName(kRebuildTable), copied, QuoteName(table)));
+                                  .arg(QuoteName(scratch), copied, QuoteName(table)));
     progress.Watch(copy.get());
     try {
         copy.Run();
@@ -311,16 +325,16 @@ void RebuildSqliteTable(sqlite3* db, const QString& table, const SqliteTableText
 
     ExecSql(db, QStringLiteral("PRAGMA legacy_alter_table = ON"));
     try {
-        ExecSql(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(QuoteName(kRebuildTable)));
-        ExecSql(db, text.Create(QuoteName(kRebuildTable)));
-        CopyRows(db, table, copied, progress);
+        const QString scratch = FreeScratchName(db);
+        ExecSql(db, text.Create(QuoteName(scratch)));
+        CopyRows(db, table, scratch, copied, progress);
         if (!lossy.isEmpty()) {
-            cSqliteStatement find(db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QuoteName(kRebuildTable), lossy));
+            cSqliteStatement find(db, QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QuoteName(scratch), lossy));
             if (find.Step())
                 RaiseJetError(JetError::Conversion);
         }
         DropQuickly(db, table);
-        ExecSql(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(kRebuildTable), QuoteName(table)));
+        ExecSql(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(QuoteName(scratch), QuoteName(table)));
         for (const QString& sql : dependents)
             ExecSql(db, sql);
         if (sequence)

@@ -199,9 +199,11 @@ TEST_F(TableRebuild, TablesWithoutRowidAndStrictTablesStayWhatTheyAre)
         CREATE TABLE w (k TEXT PRIMARY KEY, v INTEGER, n TEXT) WITHOUT ROWID;
         CREATE TABLE s (a INTEGER, b TEXT, c ANY) STRICT;
         INSERT INTO w VALUES ('x', 1, 'jedna'), ('y', 2, NULL);
-        INSERT INTO s VALUES (1, 'b', x'00ff'), (NULL, NULL, 2.5);)");
+        INSERT INTO s VALUES (1, 'b', x'00ff'), (NULL, NULL, 2.5);
+        CREATE TABLE qsysrebuild (mine TEXT); INSERT INTO qsysrebuild VALUES ('kept');)");
     db = DBEngine::Instance().OpenDatabase(path);
     FieldOf("w", "n")->setOrdinalPosition(0);
+    EXPECT_EQ(Sql("SELECT mine FROM qsysrebuild"), "kept") << "a user's table named like the copy's is not the copy";
     FieldOf("s", "c")->setOrdinalPosition(0);
     EXPECT_EQ(Sql("SELECT n, k, v FROM w ORDER BY k"), "jedna|x|1\n|y|2");
     EXPECT_EQ(Sql("SELECT typeof(c), hex(c), a, b FROM s ORDER BY rowid"), "blob|00FF|1|b\nreal|322E35||");
