@@ -6,7 +6,9 @@
 #include "mJetErrors.h"
 #include "mJetSql.h"
 #include "mJetSqlTokens.h"
+#include "mConvert.h"
 #include "mNames.h"
+#include "mSqliteTypes.h"
 
 #include <QHash>
 #include <QList>
@@ -151,11 +153,17 @@ void SetSqliteFieldIndexing(sqlite3* db, const QString& tableName, const QString
             return;
         RaiseJetError(JetError::InvalidOperation);
     }
-    cSqliteStatement column(db, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE"));
-    column.Bind(1, table);
-    column.Bind(2, field);
-    if (!column.Step())
-        RaiseJetError(JetError::ItemNotFound, {field});
+    bool text = false;
+    {
+        // Finished before DROP INDEX, which a statement still reading would lock out.
+        cSqliteStatement column(db, QStringLiteral("SELECT type FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE"));
+        column.Bind(1, table);
+        column.Bind(2, field);
+        if (!column.Step())
+            RaiseJetError(JetError::ItemNotFound, {field});
+        qint32 size = 0;
+        text = JetType::IsText(JetTypeOfSqliteDeclared(column.Text(0), size));
+    }
     const bool unique = wanted == FieldIndexing::Unique;
     const QList<OwnIndex> indexes = IndexesOf(db, table, field);
     bool kept = false;
@@ -173,14 +181,23 @@ void SetSqliteFieldIndexing(sqlite3* db, const QString& tableName, const QString
     if (control && control->StopRequested())
         RaiseJetError(JetError::Cancelled);
     if (wanted != FieldIndexing::None && !kept) {
-        cSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
-        const qint64 rows = count.Step() ? count.Int(0) : 0;
-        count = cSqliteStatement();
+        // The highest row identity stands for the rows at the cost of one look: counting
+        // them would read the table once more. A table without one is counted.
+        qint64 rows = 0;
+        try {
+            cSqliteStatement highest(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(QuoteName(table)));
+            rows = highest.Step() ? highest.Int(0) : 0;
+        } catch (const cRuntimeError&) {
+            cSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
+            rows = count.Step() ? count.Int(0) : 0;
+        }
         cSqliteStatement create(db, QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
                                         .arg(unique ? QStringLiteral("UNIQUE ") : QString(),
                                              QuoteName(FreeIndexName(db, table, field)), QuoteName(table),
-                                             QuoteName(field)));
-        cIndexProgress progress(db, control, create.get(), rows);
+                                             // Jet's texts are one value in any case, whatever
+                                             // the column's collation; a filter's LIKE uses it.
+                                             QuoteName(field) + (text ? QLatin1String(" COLLATE NOCASE") : QLatin1String(""))));
+        cIndexProgress progress(db, control, create.get(), std::max<qint64>(rows, 1));
         create.Run();
     }
     for (const OwnIndex& index : going)

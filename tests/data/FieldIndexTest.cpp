@@ -62,7 +62,7 @@ protected:
 TEST_F(FieldIndex, TheStateIsReadWhoeverMadeTheIndexAndChangesAsAsked)
 {
     Open(QStringLiteral(
-        "CREATE TABLE [Lidé \"a\" ]]%] (Id INTEGER PRIMARY KEY, Jméno TEXT(50) COLLATE NOCASE, Obec TEXT(50) "
+        "CREATE TABLE \"Lidé \"\"a\"\" ]%\" (Id INTEGER PRIMARY KEY, Jméno TEXT(50) COLLATE NOCASE, Obec TEXT(50) "
         "COLLATE NOCASE, Kód TEXT(10) COLLATE NOCASE UNIQUE, Věk INTEGER);"
         "CREATE INDEX \"cizí ]% \"\"x\" ON \"Lidé \"\"a\"\" ]%\" (Obec);"
         "CREATE INDEX dvě ON \"Lidé \"\"a\"\" ]%\" (Jméno, Obec);"
