@@ -4,6 +4,7 @@
 #include "TableDef.h"
 #include "cWorkControl.h"
 #include "mConvert.h"
+#include "mJetErrors.h"
 
 Field::Field(FieldSchema schema, qint32 ordinal) : m_schema(std::move(schema)), m_ordinal(ordinal) {}
 
@@ -113,4 +114,18 @@ void Field::setValue(const QVariant& value)
     if (!recordset)
         RaiseJetError(JetError::ObjectClosed, {}, QStringLiteral("DAO.Field"));
     recordset->SetFieldValue(m_index, value);
+}
+
+FieldIndexing Field::Indexing() const
+{
+    if (!m_table || !m_table->Appended)
+        return FieldIndexing::Unknown;
+    return m_table->Driver->FieldIndex(m_table->Table, m_schema.Name);
+}
+
+void Field::setIndexing(FieldIndexing wanted, cWorkControl* control)
+{
+    if (!m_table || !m_table->Appended)
+        RaiseJetError(JetError::InvalidOperation);
+    m_table->Driver->SetFieldIndex(m_table->Table, m_schema.Name, wanted, control);
 }

@@ -38,6 +38,11 @@ public:
     // rather than once for each; control: see cDatabaseDriver.
     void Alter(const FieldSchema& changed, qint32 position = -1, cWorkControl* control = nullptr);
 
+    // The field's own index on its table, read from the database each time; Unknown for a
+    // field of no table. setIndexing makes or drops it (see cDatabaseDriver::SetFieldIndex).
+    FieldIndexing Indexing() const;
+    void setIndexing(FieldIndexing wanted, cWorkControl* control = nullptr);
+
     QVariant Value() const;
     void setValue(const QVariant& value);
 

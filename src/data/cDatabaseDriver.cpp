@@ -2,10 +2,13 @@
 
 #include "cCurrency.h"
 #include "cWorkControl.h"
+#include "mJetErrors.h"
+#include "mNames.h"
 #include "mFilter.h"
 #include "mJetSql.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QHash>
 
 QString DistinctKey(const QVariant& value)
@@ -91,4 +94,33 @@ bool cCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
         values.OfPosition[size_t(position)] = found.value();
     }
     return !control.StopRequested();
+}
+
+FieldIndexing cDatabaseDriver::FieldIndex(const QString& table, const QString& field)
+{
+    FieldIndexing found = FieldIndexing::None;
+    for (const TableSchema& schema : Tables()) {
+        if (!SameName(schema.Name, table))
+            continue;
+        for (const IndexSchema& index : schema.Indexes) {
+            if (index.Fields.size() != 1 || !SameName(index.Fields.front(), field))
+                continue;
+            const FieldIndexing kind = index.Primary  ? FieldIndexing::PrimaryKey
+                                       : index.Unique ? FieldIndexing::Unique
+                                                      : FieldIndexing::Duplicates;
+            found = std::max(found, kind);
+        }
+        return found;
+    }
+    RaiseJetError(JetError::ItemNotFound, {table});
+}
+
+void cDatabaseDriver::SetFieldIndex(const QString& table, const QString& field, FieldIndexing wanted,
+                                    cWorkControl* control)
+{
+    (void)table;
+    (void)field;
+    (void)wanted;
+    (void)control;
+    RaiseJetError(JetError::ReadOnly);
 }

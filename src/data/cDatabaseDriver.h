@@ -32,6 +32,9 @@ struct IndexSchema {
     bool Unique = false;
 };
 
+// How a field is indexed by an index of that field alone. Unknown: the backend does not tell.
+enum class FieldIndexing { Unknown, None, Duplicates, Unique, PrimaryKey };
+
 struct TableSchema {
     QString Name;
     qint32 Attributes = 0;
@@ -175,6 +178,15 @@ public:
     // (0-based, −1 to keep it); every row, index and key is kept.
     virtual void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
                             cWorkControl* control = nullptr) = 0;
+
+    // By default from the indexes Tables() tells; a primary key of the field alone wins.
+    virtual FieldIndexing FieldIndex(const QString& table, const QString& field);
+    // Makes or drops the field's own index so that it is as wanted (None, Duplicates or
+    // Unique); the primary key stays. Rows that a unique index would refuse refuse the
+    // change (3022) before anything changes; control: see AddField. By default the
+    // backend is read-only here (3027).
+    virtual void SetFieldIndex(const QString& table, const QString& field, FieldIndexing wanted,
+                               cWorkControl* control = nullptr);
 
     virtual void CreateQuery(const QuerySchema& query) = 0;
     virtual void DropQuery(const QString& name) = 0;

@@ -39,6 +39,8 @@ public:
     void Interrupt() override;
 
     QList<TableSchema> Tables() override;
+    // A server's indexes are not read: the field's state is not told, nor changed.
+    FieldIndexing FieldIndex(const QString&, const QString&) override { return FieldIndexing::Unknown; }
     QList<QuerySchema> Queries() override;
     void CreateTable(const TableSchema& table) override;
     void DropTable(const QString& name) override;

@@ -7,6 +7,7 @@
 #include "mJetSql.h"
 #include "mNames.h"
 #include "mSqliteQueries.h"
+#include "mSqliteIndexes.h"
 #include "mSqliteRebuild.h"
 #include "mSqliteRelations.h"
 #include "mSqliteSchema.h"
@@ -311,7 +312,22 @@ QString cSqliteDriver::Translate(const QString& jetSql)
         budget -= sql.size();
         return budget >= 0 && AnalyseSelect(sql).IsSelect ? sql : QString();
     };
-    return TranslateJetSql(jetSql, target);
+    const QString sql = TranslateJetSql(jetSql, target);
+    // A filter's LIKE on an indexed text field gets a condition the index answers.
+    const QString assisted = JetWithIndexTerms(m_db, jetSql, sql);
+    budget = 1 << 20;
+    return assisted.isEmpty() ? sql : TranslateJetSql(assisted, target);
+}
+
+FieldIndexing cSqliteDriver::FieldIndex(const QString& table, const QString& field)
+{
+    return SqliteFieldIndexing(Handle(), table, field);
+}
+
+void cSqliteDriver::SetFieldIndex(const QString& table, const QString& field, FieldIndexing wanted, cWorkControl* control)
+{
+    RequireWritable();
+    InTransaction([&] { SetSqliteFieldIndexing(m_db, table, field, wanted, control); });
 }
 
 bool cSqliteDriver::HasMetadata() const

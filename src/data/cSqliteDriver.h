@@ -47,6 +47,11 @@ public:
     void DropField(const QString& table, const QString& field, cWorkControl* control = nullptr) override;
     void AlterField(const QString& table, const QString& field, const FieldSchema& changed, int position,
                     cWorkControl* control = nullptr) override;
+    // An index of the field alone, whoever made it; a LIKE of a filter uses one where it
+    // can answer exactly (see JetWithIndexTerms).
+    FieldIndexing FieldIndex(const QString& table, const QString& field) override;
+    void SetFieldIndex(const QString& table, const QString& field, FieldIndexing wanted,
+                       cWorkControl* control = nullptr) override;
     void CreateQuery(const QuerySchema& query) override;
     void DropQuery(const QString& name) override;
     void AlterQuery(const QString& name, const QuerySchema& changed) override;

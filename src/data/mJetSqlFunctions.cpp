@@ -404,7 +404,8 @@ bool MatchesItem(const Pattern& p, const PatternItem& item, char32_t c)
 {
     switch (item.kind) {
     case PatternItem::Char:
-        return Fold(c) == item.ch;
+        // Folding is idempotent: a character already as the pattern holds it needs none.
+        return c == item.ch || Fold(c) == item.ch;
     case PatternItem::AnyChar:
         return true;
     case PatternItem::Digit:
@@ -440,7 +441,7 @@ bool Matches(const Pattern& p, const unsigned char* s, int size)
             continue;
         }
         int next = vi;
-        const char32_t c = Decode(s, size, next);
+        const char32_t c = s[vi] < 0x80 ? char32_t(s[next++]) : Decode(s, size, next);
         if (pi < n && MatchesItem(p, p.items[pi], c)) {
             ++pi;
             vi = next;

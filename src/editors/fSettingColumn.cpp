@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -44,6 +45,11 @@ T* Named(T* control, const char* name)
     control->setObjectName(QLatin1String(name));
     return control;
 }
+
+// The entries of the list "Indexováno", in this order; the fourth only for a state not known.
+constexpr int kIndexTexts = 10920;
+constexpr std::array<FieldIndexing, 4> kIndexEntries{FieldIndexing::None, FieldIndexing::Duplicates,
+                                                     FieldIndexing::Unique, FieldIndexing::Unknown};
 
 // "Auto" (or nothing), a whole number of twips, or a number and "%".
 bool IsWidth(const QString& text)
@@ -80,6 +86,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     lblOrder = NewCaption(this, "lblOrder", QStringLiteral("P&ořadí:"), cmbOrder);
     cmbAction = Named(new QComboBox(this), "cmbAction");
     lblAction = NewCaption(this, "lblAction", QStringLiteral("&Akce sloupce:"), cmbAction);
+    cmbIndexed = Named(new QComboBox(this), "cmbIndexed");
+    lblIndexed = NewCaption(this, "lblIndexed", LoadString(kIndexTexts + 4), cmbIndexed);
     fraWidth = Named(new QGroupBox(QStringLiteral("Šířka sloupce"), this), "fraWidth");
     chkWidthAuto = NewCheck(fraWidth, "chkWidthAuto", QStringLiteral("Šířka a&utomaticky"));
     txtWidth = Named(new QLineEdit(fraWidth), "txtWidth");
@@ -105,6 +113,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     grid->addWidget(cmbOrder, row++, 1);
     grid->addWidget(lblAction, row, 0);
     grid->addWidget(cmbAction, row++, 1);
+    grid->addWidget(lblIndexed, row, 0);
+    grid->addWidget(cmbIndexed, row++, 1);
     grid->addWidget(fraWidth, row++, 0, 1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
@@ -113,14 +123,16 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     // The drop-down lists are named too, for a screen reader that walks into them.
     cmbOrder->view()->setAccessibleName(cmbOrder->accessibleName());
     cmbAction->view()->setAccessibleName(cmbAction->accessibleName());
+    cmbIndexed->view()->setAccessibleName(cmbIndexed->accessibleName());
     m_nameWrapper = CreateStandardTextBox(txtName, 0);
     m_lenWrapper = CreateStandardTextBox(txtLen, 0);
     m_widthWrapper = CreateStandardTextBox(txtWidth, 0);
     m_orderWrapper = CreateStandardComboBox(cmbOrder, 0);
     m_actionWrapper = CreateStandardComboBox(cmbAction, 0);
+    m_indexWrapper = CreateStandardComboBox(cmbIndexed, 0);
     for (QWidget* control : std::initializer_list<QWidget*>{txtName, txtLen, lstDataType, Check1[0], Check1[1],
-                                                            cmbOrder, cmbAction, chkWidthAuto, txtWidth, cmdOK,
-                                                            cmdCancel})
+                                                            cmbOrder, cmbAction, cmbIndexed, chkWidthAuto, txtWidth,
+                                                            cmdOK, cmdCancel})
         control->installEventFilter(this);
 
     connect(lstDataType, &QListWidget::currentRowChanged, this, [this](int entry) {
@@ -133,6 +145,22 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
                 VoiceEcho(2, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
         });
     }
+    connect(cmbIndexed, &QComboBox::currentIndexChanged, this, [this](int entry) {
+        // A state the file keeps or the backend does not tell stays as shown, and says why.
+        if (!m_indexLocked.isEmpty()) {
+            const int shown = int(std::find(kIndexEntries.begin(), kIndexEntries.end(),
+                                            m_indexing == FieldIndexing::PrimaryKey ? FieldIndexing::Unique : m_indexing)
+                                  - kIndexEntries.begin());
+            if (entry != shown) {
+                const QSignalBlocker quiet(cmbIndexed);
+                cmbIndexed->setCurrentIndex(shown);
+                VoiceOutput(2, 0, m_indexLocked);
+            }
+            return;
+        }
+        if (m_focus.Announced() == cmbIndexed)
+            VoiceEcho(2, 0, cmbIndexed->currentText());
+    });
     for (QCheckBox* box : {Check1[0], Check1[1], chkWidthAuto}) {
         connect(box, &QCheckBox::toggled, this, [this, box] {
             if (m_focus.Announced() == box)
@@ -160,7 +188,8 @@ void fSettingColumn::PrepareNew()
     PopulateCmbType();
     lstDataType->setCurrentRow(0);
     // A new field takes its flags from its type, and its column has no settings yet.
-    for (QWidget* unused : std::initializer_list<QWidget*>{Check1[0], Check1[1], lblAction, cmbAction, fraWidth})
+    for (QWidget* unused :
+         std::initializer_list<QWidget*>{Check1[0], Check1[1], lblAction, cmbAction, lblIndexed, cmbIndexed, fraWidth})
         unused->hide();
 }
 
@@ -199,6 +228,28 @@ void fSettingColumn::PrepareEdit(cSetting* setting, const Field& field, const cC
     txtLen->setReadOnly(true);
     lstDataType->setEnabled(false);
     ShowWidth(column.Width());
+}
+
+void fSettingColumn::ShowIndexing(FieldIndexing state, const QString& lockedBecause)
+{
+    m_indexing = state;
+    m_indexLocked = lockedBecause;
+    const QSignalBlocker quiet(cmbIndexed);
+    cmbIndexed->clear();
+    for (int i = 0; i < 3; ++i)
+        cmbIndexed->addItem(LoadString(kIndexTexts + i));
+    if (state == FieldIndexing::Unknown)
+        cmbIndexed->addItem(LoadString(kIndexTexts + 3));
+    const FieldIndexing shown = state == FieldIndexing::PrimaryKey ? FieldIndexing::Unique : state;
+    cmbIndexed->setCurrentIndex(int(std::find(kIndexEntries.begin(), kIndexEntries.end(), shown) - kIndexEntries.begin()));
+}
+
+FieldIndexing fSettingColumn::Indexing() const
+{
+    const int entry = cmbIndexed->currentIndex();
+    if (!m_indexLocked.isEmpty() || entry < 0 || entry >= 3)
+        return m_indexing;
+    return kIndexEntries[size_t(entry)];
 }
 
 void fSettingColumn::PopulateCmbType()

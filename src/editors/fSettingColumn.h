@@ -1,6 +1,7 @@
 #pragma once
 // The dialog of one field and its column's settings; the caller applies the answer, it changes no table.
 #include "cColumnDefinition.h"
+#include "cDatabaseDriver.h"
 #include "cFocusAnnouncer.h"
 
 #include <QDialog>
@@ -36,6 +37,11 @@ public:
     // An existing field with its column: its type and length are shown, not changed.
     void PrepareEdit(cSetting* setting, const Field& field, const cColumnDefinition& column);
     void PopulateCmbType();
+    // The field's own index as the list "Indexováno" shows it; with lockedBecause it is
+    // only shown, and a key that would change it says that sentence instead.
+    void ShowIndexing(FieldIndexing state, const QString& lockedBecause = QString());
+    // The chosen entry: None, Duplicates or Unique, or the state shown when it is locked.
+    FieldIndexing Indexing() const;
     // The type of the chosen entry; 0 with none chosen.
     int GetDataType() const;
     // The held definition with the caption, action and width the user chose.
@@ -57,6 +63,8 @@ public:
     QComboBox* cmbOrder = nullptr;
     QLabel* lblAction = nullptr;
     QComboBox* cmbAction = nullptr;
+    QLabel* lblIndexed = nullptr;
+    QComboBox* cmbIndexed = nullptr;
     QGroupBox* fraWidth = nullptr;
     QCheckBox* chkWidthAuto = nullptr;
     QLabel* lblWidth = nullptr;
@@ -83,6 +91,9 @@ private:
     std::unique_ptr<cStandardTextBox> m_widthWrapper;
     std::unique_ptr<cStandardComboBox> m_orderWrapper;
     std::unique_ptr<cStandardComboBox> m_actionWrapper;
+    std::unique_ptr<cStandardComboBox> m_indexWrapper;
+    FieldIndexing m_indexing = FieldIndexing::Unknown;
+    QString m_indexLocked;
     cFocusAnnouncer m_focus{this};
     int m_result = ResultCancel;
 };

@@ -318,13 +318,13 @@ bool frmRecordModify::RefuseReadOnly() const
     return true;
 }
 
-bool frmRecordModify::Change(const std::function<void(cWorkControl&)>& work)
+bool frmRecordModify::Change(const std::function<void(cWorkControl&)>& work, int waiting, int done)
 {
     const std::shared_ptr<Database> database = m_database;
     try {
         // Escape a moment before the end cannot undo a change already made.
         return RunLongWork(
-            LoadString(10660), LoadString(10661),
+            LoadString(waiting), LoadString(done),
             [&](cWorkControl& control) {
                 work(control);
                 control.Commit();
@@ -491,8 +491,12 @@ void frmRecordModify::cmdRemove_Click()
 
 void frmRecordModify::cmdProps_Click()
 {
-    if (RefuseReadOnly())
+    // A read-only file's field is shown too, with its own index: what cannot change there
+    // is refused when it is changed.
+    if (!m_database) {
+        VoiceOutput(2, 0, LoadString(10595));
         return;
+    }
     const auto table = Table();
     const auto field = ChosenField();
     if (!table || !field || !m_column) {
@@ -503,10 +507,32 @@ void frmRecordModify::cmdProps_Click()
     fSettingColumn dialog(this);
     dialog.setWindowTitle(FillPlaceholders(LoadString(10673), {field->Name()}));
     dialog.PrepareEdit(m_setting, *field, *m_column);
+    FieldIndexing indexing = FieldIndexing::Unknown;
+    try {
+        indexing = field->Indexing();
+    } catch (const cRuntimeError&) {
+        // not told: the list says it is not known
+    }
+    QString locked;
+    if (indexing == FieldIndexing::Unknown)
+        locked = LoadString(10927);
+    else if (m_readOnly)
+        locked = LoadString(10926) + (m_accessFile ? u' ' + LoadString(10629) : QString());
+    else if (indexing == FieldIndexing::PrimaryKey)
+        locked = LoadString(10925);
+    dialog.ShowIndexing(indexing, locked);
     FillOrder(dialog.cmbOrder, int(table->Fields()->Count()), position);
     ExecModal(dialog);
     if (dialog.Result() != fSettingColumn::ResultOk)
         return;
+    // The index first: refused (3022) or stopped, nothing else changes either.
+    const FieldIndexing wanted = dialog.Indexing();
+    const bool reindexed = wanted != indexing;
+    if (reindexed && !Change([&](cWorkControl& control) { field->setIndexing(wanted, &control); }, 10928, 10929)) {
+        m_focus.Forget();
+        lstField->setFocus();
+        return;
+    }
 
     // One change of the table: the field is as asked or as it was.
     FieldSchema changed = field->Schema();
@@ -518,6 +544,8 @@ void frmRecordModify::cmdProps_Click()
     const bool same = changed.Name == field->Name() && changed.Required == field->Required()
                       && changed.AllowZeroLength == field->AllowZeroLength() && moveTo == position;
     const QString oldName = field->Name();
+    if (!same && RefuseReadOnly())
+        return;
     const bool altered = same || Change([&](cWorkControl& control) { field->Alter(changed, moveTo == position ? -1 : moveTo, &control); });
     try {
         // A field that moved is at its new place only in the table as read again.
@@ -536,8 +564,12 @@ void frmRecordModify::cmdProps_Click()
         TellFailure();
     }
     FillFields(altered ? changed.Name : oldName);
-    if (altered)
-        VoiceOutput(1, 0, FillPlaceholders(LoadString(10679), {changed.Name}));
+    QString said = altered ? FillPlaceholders(LoadString(10679), {changed.Name}) : QString();
+    if (reindexed)
+        said += (said.isEmpty() ? QString() : QStringLiteral(" "))
+                + FillPlaceholders(LoadString(10930), {changed.Name, dialog.cmbIndexed->currentText()});
+    if (altered && !said.isEmpty())
+        VoiceOutput(1, 0, said);
     m_focus.Forget();
     lstField->setFocus();
 }

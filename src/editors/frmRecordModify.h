@@ -72,7 +72,7 @@ private:
     std::shared_ptr<Field> ChosenField() const;
     // Runs one change of the database as long work; true when it is made, false when it
     // failed (told) or was stopped before it was made (said).
-    bool Change(const std::function<void(cWorkControl&)>& work);
+    bool Change(const std::function<void(cWorkControl&)>& work, int waiting = 10660, int done = 10661);
     bool RefuseReadOnly() const;
     // A table with one field asked for in the field dialog; true when it exists now.
     bool CreateTable(const QString& name, bool askField);

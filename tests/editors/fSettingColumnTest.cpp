@@ -103,6 +103,7 @@ TEST_F(FieldDialogTest, KeysSetTheNameWidthAndActionAndEachControlIsNamedAndSpok
             PressInDialog(dialog, Qt::Key_Tab);
         Clear();
         PressInDialog(dialog, Qt::Key_Up); // Mapa2 -> Mapa1
+        PressInDialog(dialog, Qt::Key_Tab); // the index list, left as it is
         PressInDialog(dialog, Qt::Key_Tab);
         PressInDialog(dialog, Qt::Key_Space); // Auto off: the box opens
         PressInDialog(dialog, Qt::Key_Tab);

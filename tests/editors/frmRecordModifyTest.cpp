@@ -14,6 +14,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -39,6 +40,16 @@ protected:
     cSetting m_setting;
     QStringList m_tables;
 };
+
+// The indexes made by CREATE INDEX that the file holds.
+int PlainCount(sqlite3* raw)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(raw, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL", -1, &statement, nullptr);
+    const int count = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
+    sqlite3_finalize(statement);
+    return count;
+}
 
 QStringList Entries(const QListWidget* list)
 {
@@ -114,7 +125,8 @@ TEST_F(StructureEditorTest, TheListsTakeTheKeysInOrderSpeakTheirEntriesAndColumn
 
 TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAnyDialog)
 {
-    QStringList tables, messages;
+    QStringList tables, messages, heard;
+    QString field, indexed;
     const auto refused = [&messages](QDialog* box) {
         messages << qobject_cast<cMessageBoxForm*>(box)->Message();
         PressInDialog(box, Qt::Key_Return);
@@ -130,14 +142,30 @@ TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAny
             WhenModal(refused);
             PressInDialog(form, key); // in the field list
         }
-        WhenModal(refused);
+        // The field's dialog shows its index as the file has it, and keeps it.
+        field = form->lstField->currentItem()->text();
+        WhenModal([&](QDialog* dialog) {
+            while (dialog->focusWidget()->objectName() != QLatin1String("cmbIndexed"))
+                PressInDialog(dialog, Qt::Key_Tab);
+            Clear();
+            PressInDialog(dialog, Qt::Key_Up);
+            PressInDialog(dialog, Qt::Key_Home);
+            heard = Spoken();
+            indexed = qobject_cast<QComboBox*>(dialog->focusWidget())->currentText();
+            PressInDialog(dialog, Qt::Key_Escape);
+        });
         PressInDialog(form, Qt::Key_Return, Qt::AltModifier);
         PressInDialog(form, Qt::Key_Escape);
     });
+    EXPECT_EQ(field, QStringLiteral("OrderID"));
+    EXPECT_EQ(indexed, QStringLiteral("Ano (duplicity povoleny)")) << "its own index beside the key of two fields";
+    const QString why = QStringLiteral("2 0 Databáze je jen pro čtení, index pole v ní nelze změnit. "
+                                       "Upravitelnou kopii vytvoří příkaz Uložit jako.");
+    EXPECT_EQ(heard, (QStringList{why, why}));
     EXPECT_TRUE(tables.contains(QStringLiteral("Order Details")));
     EXPECT_TRUE(tables.contains(QStringLiteral("Umsätze")));
     EXPECT_FALSE(tables.join(u' ').contains(QStringLiteral("MSys")));
-    ASSERT_EQ(messages.size(), 5);
+    ASSERT_EQ(messages.size(), 4);
     for (const QString& message : messages) {
         EXPECT_TRUE(message.contains(QStringLiteral("3027"))) << message.toStdString();
         EXPECT_TRUE(message.contains(QStringLiteral("Upravitelnou kopii vytvoří příkaz Uložit jako."))) << message.toStdString();
@@ -238,4 +266,49 @@ TEST_F(StructureEditorTest, ATableAnotherRefersToIsNotDeletedAndTheReasonIsHeard
     const auto db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Obce WHERE Kraj = 1"))->FieldValue(0).toLongLong(), 2);
     EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT COUNT(*) FROM Kraje"))->FieldValue(0).toLongLong(), 1);
+}
+
+TEST_F(StructureEditorTest, EscapeStopsAnIndexBeingMadeAndTheFileHasNone)
+{
+    const QString path = m_dir.filePath(QStringLiteral("indexy.mdb"));
+    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT);"
+                                                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                                  "WHERE i < 1000000) INSERT INTO Lidé SELECT 'Jméno ' || i, 'Brno' FROM n;"));
+    QStringList spoken, messages;
+    Run(path, [&](frmRecordModify* form) {
+        PressInDialog(form, Qt::Key_Tab);
+        WhenModal([&](QDialog* dialog) {
+            while (dialog->focusWidget()->objectName() != QLatin1String("cmbIndexed"))
+                PressInDialog(dialog, Qt::Key_Tab);
+            PressInDialog(dialog, Qt::Key_Down);
+            Clear();
+            auto* watch = new QTimer(form);
+            QObject::connect(watch, &QTimer::timeout, form, [watch] {
+                if (LongWorkRunning()) {
+                    watch->stop();
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                }
+            });
+            watch->start(5);
+            WhenModal(
+                [&messages](QDialog* box) {
+                    if (auto* message = qobject_cast<cMessageBoxForm*>(box)) {
+                        messages << message->Message();
+                        PressInDialog(box, Qt::Key_Return);
+                    }
+                },
+                5000, true);
+            PressInDialog(dialog, Qt::Key_Return);
+        });
+        PressInDialog(form, Qt::Key_Return, Qt::AltModifier);
+        spoken = Spoken();
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Přerušeno."))) << spoken.join(u'|').toStdString();
+    EXPECT_TRUE(spoken.filter(QStringLiteral("Index pole")).isEmpty()) << spoken.join(u'|').toStdString();
+    EXPECT_EQ(messages, QStringList{});
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    EXPECT_EQ(PlainCount(raw), 0);
+    sqlite3_close(raw);
 }
