@@ -92,3 +92,19 @@ bool cCursor::ReadColumn(int field, ColumnValues& values, cWorkControl& control)
     }
     return !control.StopRequested();
 }
+
+QStringList cDatabaseDriver::TableNames()
+{
+    QStringList names;
+    for (const TableSchema& table : Tables())
+        names << table.Name;
+    return names;
+}
+
+QStringList cDatabaseDriver::QueryNames()
+{
+    QStringList names;
+    for (const QuerySchema& query : Queries())
+        names << query.Name;
+    return names;
+}
