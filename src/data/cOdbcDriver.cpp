@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
@@ -22,8 +23,7 @@ const QString kEngine = QStringLiteral("DAO.DBEngine");
 constexpr int kConnectFailed = 3151;
 std::atomic<int> gLoginTimeout{5};
 std::atomic<int> gQueryTimeout{60};
-// psqlODBC's own connection attributes: reading through a server-side cursor, and how
-// many rows each round trip brings.
+// psqlODBC's own attributes: reading through a server cursor, and the rows a trip brings.
 constexpr SQLINTEGER kPgUseDeclareFetch = 65539;
 constexpr SQLINTEGER kPgFetch = 65541;
 constexpr SQLLEN kPiece = 1000;
@@ -213,8 +213,7 @@ void cOdbcDriver::Connect(const QString& connectText)
         // psqlODBC reads the whole result at once and SQLRowCount gives its size (-1 when a
         // data source fetches in pieces, and then the keys are counted).
         m_dialect.CountsResults = true;
-        // Its own attributes let a query be read in pieces (a server-side cursor) while
-        // the rest keeps the one the connect text chose; only where the text left it off.
+        // A query may be read in pieces (a server cursor), unless the connect text chose so.
         SQLINTEGER inPieces = -1;
         m_readsInPieces = OdbcOk(SQLGetConnectAttr(m_dbc, kPgUseDeclareFetch, &inPieces, 0, nullptr)) && inPieces == 0
                           && OdbcOk(SQLSetConnectAttr(m_dbc, kPgFetch, reinterpret_cast<SQLPOINTER>(kPiece), 0));
@@ -268,26 +267,18 @@ SQLHDBC cOdbcDriver::Handle() const
 
 bool cOdbcDriver::ExecuteInPieces(cOdbcStatement& statement, const QString& sql) const
 {
-    if (!m_readsInPieces) {
-        statement.ExecDirect(sql);
-        return false;
-    }
     // The driver decides when a statement runs; the connection goes back at once.
     const auto set = [this](SQLLEN value) {
-        return OdbcOk(SQLSetConnectAttr(Handle(), kPgUseDeclareFetch, reinterpret_cast<SQLPOINTER>(value), 0));
+        return m_readsInPieces
+               && OdbcOk(SQLSetConnectAttr(m_dbc, kPgUseDeclareFetch, reinterpret_cast<SQLPOINTER>(value), 0));
     };
-    if (!set(1)) {
-        statement.ExecDirect(sql);
-        return false;
-    }
-    try {
-        statement.ExecDirect(sql);
-    } catch (...) {
-        set(0);
-        throw;
-    }
-    set(0);
-    return true;
+    const bool inPieces = set(1);
+    const auto restore = qScopeGuard([&] {
+        if (inPieces)
+            set(0);
+    });
+    statement.ExecDirect(sql);
+    return inPieces;
 }
 
 cOdbcStatement cOdbcDriver::NewStatement() const
