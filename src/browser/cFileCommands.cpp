@@ -285,15 +285,17 @@ void cFileCommands::Export()
         formats << cRecordList::ColumnTagPart(list->ColumnTag(column), 2).trimmed();
     }
     const qint64 rows = list->RowCount();
-    source.Positions.reserve(size_t(rows));
-    for (qint64 row = 0; row < rows; ++row)
-        source.Positions.push_back(list->RowPosition(row));
     source.Formats = formats; // the grid's own texts, written straight from the stored values
     const std::shared_ptr<Recordset> records = m_state.Rs;
     bool written = false;
     RunLongWork(
         LoadString(10625), QString(),
         [&](cWorkControl& control) {
+            // The rows' order is read here, off the window's thread: it is one entry a row,
+            // and the grid does not change while the work runs.
+            source.Positions.reserve(size_t(rows));
+            for (qint64 row = 0; row < rows; ++row)
+                source.Positions.push_back(list->RowPosition(row));
             written = ExportRecords(path, *records, source, control);
             if (written)
                 control.Commit();

@@ -62,13 +62,22 @@ std::shared_ptr<QueryDef> Database::CreateQueryDef(const QString& name, const QS
     return query;
 }
 
+bool Database::NamesObject(const QString& name)
+{
+    // Definitions already read answer; otherwise the names alone do, without reading every
+    // table's fields (a server's catalogue may hold hundreds).
+    const auto among = [&](const QStringList& names) { return names.contains(name, Qt::CaseInsensitive); };
+    if (m_tableDefs ? m_tableDefs->IndexOf(name) >= 0 : among(Driver().TableNames()))
+        return true;
+    return m_queryDefs ? m_queryDefs->IndexOf(name) >= 0 : among(Driver().QueryNames());
+}
+
 std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
 {
     Driver();
     // The name of a table or stored query alone opens all of its records.
     const QString name = sql.trimmed();
-    const bool named = !name.isEmpty() && !name.contains(u'[') && !name.contains(u'"')
-                       && (TableDefs()->IndexOf(name) >= 0 || QueryDefs()->IndexOf(name) >= 0);
+    const bool named = !name.isEmpty() && !name.contains(u'[') && !name.contains(u'"') && NamesObject(name);
     const QString source = named ? QStringLiteral("SELECT * FROM ") + JetBracketName(name) : sql;
     CheckRecordSource(source);
     return Recordset::Open(m_driver, source);

@@ -37,6 +37,8 @@ public:
 
 private:
     cDatabaseDriver& Driver() const;
+    // A table or stored query is named so.
+    bool NamesObject(const QString& name);
 
     std::shared_ptr<cDatabaseDriver> m_driver;
     std::shared_ptr<class TableDefs> m_tableDefs;

@@ -124,3 +124,19 @@ void cDatabaseDriver::SetFieldIndex(const QString& table, const QString& field, 
     (void)control;
     RaiseJetError(JetError::ReadOnly);
 }
+
+QStringList cDatabaseDriver::TableNames()
+{
+    QStringList names;
+    for (const TableSchema& table : Tables())
+        names << table.Name;
+    return names;
+}
+
+QStringList cDatabaseDriver::QueryNames()
+{
+    QStringList names;
+    for (const QuerySchema& query : Queries())
+        names << query.Name;
+    return names;
+}

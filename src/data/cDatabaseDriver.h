@@ -164,6 +164,9 @@ public:
     // Every table in definition order, system tables with their attribute bits.
     virtual QList<TableSchema> Tables() = 0;
     virtual QList<QuerySchema> Queries() = 0;
+    // Their names alone, where a backend can list them without reading each definition.
+    virtual QStringList TableNames();
+    virtual QStringList QueryNames();
     // Stored queries may be actions (append, update, …); where they are views they are not.
     virtual bool KeepsActionQueries() const { return false; }
 

@@ -75,7 +75,12 @@ void cOdbcCursor::Open()
         m_updatable = true;
     }
     m_forward = m_driver->NewStatement();
-    m_forward.ExecDirect(forwardSql);
+    m_inPieces = false;
+    // Only a keyed source reads in pieces: its keys can tell whether the end came early.
+    if (m_updatable)
+        m_inPieces = m_driver->ExecuteInPieces(m_forward, forwardSql);
+    else
+        m_forward.ExecDirect(forwardSql);
     if (m_forward.ColumnCount() == 0)
         RaiseJetError(JetError::InvalidOperation, {}, kSource);
     DescribeFields(m_forward, m_updatable ? int(m_keyColumns.size()) + 1 : 1);
@@ -152,6 +157,12 @@ bool cOdbcCursor::FetchForward(qint64 position, QVariantList& row)
     if (!m_forward.Fetch()) {
         m_forward.CloseCursor();
         m_forwardNext = -1;
+        // A result read in pieces ends early when the server drops its cursor (a failed
+        // statement on the connection rolls back the transaction that held it).
+        if (m_inPieces && !m_complete) {
+            CompleteKeys();
+            return position < qint64(m_keys.size()) && FetchByKey(position, row);
+        }
         m_complete = m_complete || !m_updatable || position >= qint64(m_keys.size());
         return false;
     }
@@ -220,8 +231,20 @@ qint64 cOdbcCursor::Count()
         // Where the driver knows the size of the result it already holds, the keys are not
         // read a second time from the source just to count them: on a large table that is a
         // second pass over every row, on a filter a second search.
+        if (!m_complete && m_inPieces && m_resultRows < 0) {
+            // The rows come in pieces: the server counts them, and the keys are read only
+            // when a record beyond those read is asked for.
+            try {
+                cOdbcStatement count = m_driver->NewStatement();
+                count.ExecDirect(QStringLiteral("SELECT count(*) FROM (%1) AS q").arg(m_sql));
+                if (count.Fetch())
+                    m_resultRows = count.Get(1, OdbcColumn{SQL_BIGINT, 19, 0, JetType::BigInt}).toLongLong();
+            } catch (const cRuntimeError&) {
+                m_resultRows = -1;
+            }
+        }
         if (!m_complete && m_driver->Dialect().CountsResults) {
-            if (m_resultRows < 0 && m_forwardNext >= 0) {
+            if (m_resultRows < 0 && m_forwardNext >= 0 && !m_inPieces) {
                 try {
                     m_resultRows = m_forward.RowCount();
                 } catch (const cRuntimeError&) {

@@ -55,6 +55,7 @@ private:
     std::vector<QVariantList> m_keys; // updatable: the key of each position
     bool m_complete = false;
     qint64 m_resultRows = -1; // the driver's count of the query's rows, while the keys are not all read
+    bool m_inPieces = false;  // the query's rows come from the server as they are read
     QHash<QString, qint64> m_positions; // key to position, built on demand
     std::vector<QVariantList> m_rows;   // read-only: the records read so far
 

@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
@@ -22,6 +23,10 @@ const QString kEngine = QStringLiteral("DAO.DBEngine");
 constexpr int kConnectFailed = 3151;
 std::atomic<int> gLoginTimeout{5};
 std::atomic<int> gQueryTimeout{60};
+// psqlODBC's own attributes: reading through a server cursor, and the rows a trip brings.
+constexpr SQLINTEGER kPgUseDeclareFetch = 65539;
+constexpr SQLINTEGER kPgFetch = 65541;
+constexpr SQLLEN kPiece = 1000;
 
 // The connect text without its password, fit to be shown and spoken.
 QString WithoutPassword(const QString& connect)
@@ -208,6 +213,10 @@ void cOdbcDriver::Connect(const QString& connectText)
         // psqlODBC reads the whole result at once and SQLRowCount gives its size (-1 when a
         // data source fetches in pieces, and then the keys are counted).
         m_dialect.CountsResults = true;
+        // A query may be read in pieces (a server cursor), unless the connect text chose so.
+        SQLINTEGER inPieces = -1;
+        m_readsInPieces = OdbcOk(SQLGetConnectAttr(m_dbc, kPgUseDeclareFetch, &inPieces, 0, nullptr)) && inPieces == 0
+                          && OdbcOk(SQLSetConnectAttr(m_dbc, kPgFetch, reinterpret_cast<SQLPOINTER>(kPiece), 0));
         // Any query may switch standard_conforming_strings (set_config), so what the server
         // said at connection is no guide: E'…' reads a backslash alike under either setting.
         m_dialect.EscapeStrings = true;
@@ -254,6 +263,22 @@ SQLHDBC cOdbcDriver::Handle() const
     if (m_dbc == SQL_NULL_HDBC)
         RaiseJetError(JetError::ObjectClosed);
     return m_dbc;
+}
+
+bool cOdbcDriver::ExecuteInPieces(cOdbcStatement& statement, const QString& sql) const
+{
+    // The driver decides when a statement runs; the connection goes back at once.
+    const auto set = [this](SQLLEN value) {
+        return m_readsInPieces
+               && OdbcOk(SQLSetConnectAttr(m_dbc, kPgUseDeclareFetch, reinterpret_cast<SQLPOINTER>(value), 0));
+    };
+    const bool inPieces = set(1);
+    const auto restore = qScopeGuard([&] {
+        if (inPieces)
+            set(0);
+    });
+    statement.ExecDirect(sql);
+    return inPieces;
 }
 
 cOdbcStatement cOdbcDriver::NewStatement() const
@@ -529,13 +554,10 @@ std::unique_ptr<cRowLookup> cOdbcDriver::PrepareLookup(const QString& table, con
                                             found->Columns.value(result));
 }
 
-QList<QuerySchema> cOdbcDriver::Queries()
+QList<cOdbcDriver::View> cOdbcDriver::ListViews()
 {
     cOdbcStatement list = NewStatement();
     ListCatalogue(list, QStringLiteral("VIEW"));
-    struct View {
-        QString Owner, Name, Shown;
-    };
     QList<View> views;
     while (list.Fetch()) {
         View view;
@@ -547,7 +569,29 @@ QList<QuerySchema> cOdbcDriver::Queries()
             continue;
         views << view;
     }
-    list = cOdbcStatement();
+    return views;
+}
+
+QStringList cOdbcDriver::QueryNames()
+{
+    QStringList names;
+    for (const View& view : ListViews())
+        names << view.Shown;
+    return names;
+}
+
+QStringList cOdbcDriver::TableNames()
+{
+    ListTables();
+    QStringList names;
+    for (const Listed& listed : std::as_const(m_listed))
+        names << listed.Shown;
+    return names;
+}
+
+QList<QuerySchema> cOdbcDriver::Queries()
+{
+    const QList<View> views = ListViews();
     const bool postgres = m_dbms.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     const bool sqlite = m_dbms.startsWith(QLatin1String("SQLite"), Qt::CaseInsensitive);
     QList<QuerySchema> queries;

@@ -42,6 +42,8 @@ public:
     // A server's indexes are not read: the field's state is not told, nor changed.
     FieldIndexing FieldIndex(const QString&, const QString&) override { return FieldIndexing::Unknown; }
     QList<QuerySchema> Queries() override;
+    QStringList TableNames() override;
+    QStringList QueryNames() override;
     void CreateTable(const TableSchema& table) override;
     void DropTable(const QString& name) override;
     void AddField(const QString& table, const FieldSchema& field, int position, cWorkControl* control) override;
@@ -61,6 +63,10 @@ public:
     // The open connection; 3420 once closed.
     SQLHDBC Handle() const;
     cOdbcStatement NewStatement() const;
+    // Runs a query whose rows are read one after another: where the driver would otherwise
+    // read the whole result before the first row (psqlODBC), it is read in pieces. True
+    // when it was, and the driver then cannot tell the result's size.
+    bool ExecuteInPieces(cOdbcStatement& statement, const QString& sql) const;
     const OdbcDialect& Dialect() const { return m_dialect; }
     QString DbmsName() const { return m_dbms; }
     // A table by the name the engine shows ("name" or "schema.name"), with its key.
@@ -84,6 +90,11 @@ private:
     QString ColumnDefinition(const FieldSchema& field);
     void ExecuteStructureChange(const QString& sql);
     QStringList ReadKey(const OdbcTable& table);
+    struct View {
+        QString Owner, Name, Shown;
+    };
+    // The user's views, without their definitions.
+    QList<View> ListViews();
 
     QString m_name;
     bool m_readOnly = false;
@@ -99,6 +110,7 @@ private:
     };
     QList<Listed> m_listed; // tables in catalogue order, read once per Tables()
     bool m_listedValid = false;
+    bool m_readsInPieces = false; // ExecuteInPieces switches the driver's own reading
 };
 
 // The engine's backend for "ODBC;" connect texts, as DBEngine::RegisterOdbcBackend takes it.
