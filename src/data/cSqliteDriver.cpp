@@ -8,6 +8,7 @@
 #include "mNames.h"
 #include "mSqliteQueries.h"
 #include "mSqliteIndexes.h"
+#include "mSqliteMapping.h"
 #include "mSqliteRebuild.h"
 #include "mSqliteRelations.h"
 #include "mSqliteSchema.h"
@@ -38,8 +39,7 @@ bool IsSystemName(const QString& name)
            || SameName(name, kSqliteQueriesTable) || SameName(name, kDatabaseTable);
 }
 
-// Names follow the engine's rules: not empty, no leading blank, none of . ! [ ] ` and
-// no control characters.
+// Names follow the engine's rules: not empty, no leading blank, none of . ! [ ] ` and no control characters.
 void CheckName(const QString& name)
 {
     static const QRegularExpression forbidden(QStringLiteral("[.!\\[\\]`\\x00-\\x1F]"));
@@ -143,8 +143,7 @@ bool cSqliteDriver::HasSignature(const QByteArray& head)
 
 std::shared_ptr<cSqliteDriver> cSqliteDriver::Open(const QString& path, bool readOnly)
 {
-    // A file or folder we may not write to is opened for reading: changes then fail
-    // with the read-only error rather than at the first write.
+    // A file or folder we may not write to is opened for reading: changes fail as read-only, not at a write.
     const QFileInfo info(path);
     const bool writable = !readOnly && ::access(QFile::encodeName(path).constData(), W_OK) == 0
                           && ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) == 0;
@@ -255,9 +254,9 @@ void cSqliteDriver::Prepare()
     sqlite3_busy_timeout(m_db, 2000);
     // Jumps about a large record source read pages at random: keep more of them at hand.
     ExecSql(m_db, QStringLiteral("PRAGMA cache_size = -16384"));
-    // Reading through a mapping of the file spares copying every page into the cache: a
-    // count or a column of a million records takes half the time.
-    ExecSql(m_db, QStringLiteral("PRAGMA mmap_size = 1073741824"));
+    // A mapping spares copying every page: a count or a column reads in half the time.
+    if (MayMapDatabaseFile(m_path))
+        ExecSql(m_db, QStringLiteral("PRAGMA mmap_size = 1073741824"));
     ExecSql(m_db, QStringLiteral("PRAGMA foreign_keys = ON"));
     // A [name] that names nothing must fail (3061), not quietly become a text constant.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -293,8 +292,7 @@ QString cSqliteDriver::Translate(const QString& jetSql)
     }
     JetSqliteTarget target;
     target.Collation = QString::fromLatin1(kJetLocaleCollation);
-    // Queries that name each other several times over would grow without bound: past
-    // these limits the views answer.
+    // Queries that name each other several times over would grow without bound: past these limits the views answer.
     int depth = 0;
     qsizetype budget = 1 << 20;
     target.StoredQuery = [&](const QString& name) {
@@ -313,8 +311,7 @@ QString cSqliteDriver::Translate(const QString& jetSql)
         return budget >= 0 && AnalyseSelect(sql).IsSelect ? sql : QString();
     };
     const QString sql = TranslateJetSql(jetSql, target);
-    // A filter's LIKE on an indexed text field gets a condition the index answers.
-    const QString assisted = JetWithIndexTerms(m_db, jetSql, sql);
+    const QString assisted = JetWithIndexTerms(m_db, jetSql, sql); // a LIKE the field's index can answer
     budget = 1 << 20;
     return assisted.isEmpty() ? sql : TranslateJetSql(assisted, target);
 }

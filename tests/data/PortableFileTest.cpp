@@ -4,8 +4,10 @@
 #include "TableDef.h"
 #include "cWorkControl.h"
 #include "mDatabaseCopy.h"
+#include "mSqliteMapping.h"
 
 #include <QCollator>
+#include <QStorageInfo>
 
 namespace {
 
@@ -198,4 +200,16 @@ TEST_F(PortableFile, AnOldFileOpensAndIsMendedWhenItsStructureChanges)
                     .startsWith(QLatin1String("error: UNIQUE constraint failed")));
     sqlite3_close(raw);
     EXPECT_EQ(FailuresElsewhere(path).toStdString(), "");
+}
+
+// A mapped file that goes away under the program kills it: only fixed local disks and
+// memory are mapped; anything the kernel does not tell as such is read as before.
+TEST(SqliteMapping, OnlyFilesThatCannotVanishAreMapped)
+{
+    EXPECT_FALSE(MayMapDatabaseFile(QStringLiteral("/proc/self/status")));
+    EXPECT_FALSE(MayMapDatabaseFile(QStringLiteral("/sys/kernel/nothing.sqlite")));
+    EXPECT_FALSE(MayMapDatabaseFile(QStringLiteral("/no/such/folder/x.sqlite")));
+    if (QStorageInfo(QStringLiteral("/dev/shm")).fileSystemType() == "tmpfs") {
+        EXPECT_TRUE(MayMapDatabaseFile(QStringLiteral("/dev/shm/x.sqlite")));
+    }
 }
