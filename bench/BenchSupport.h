@@ -1,7 +1,13 @@
 #pragma once
 
+#include "cSqliteDriver.h"
+
 #include <QFile>
 #include <QList>
+#include <QProcess>
+#include <QThread>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +53,51 @@ inline double ResidentMegabytes()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+// Waits for the started program's first row in its voice log (said at once or queued
+// behind what was said before it), then ends the program: seconds since start, -1 if never.
+inline double UntilFirstRowSpoken(QProcess& quarnel, const QString& log, Clock::time_point start)
+{
+    double seconds = -1;
+    while (Seconds(start) < 60) {
+        QFile file(log);
+        const QByteArray said = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (said.contains("Voice\t2\t0\t, 1, ") || said.contains("Voice\t1\t0\t, 1, ")) {
+            seconds = Seconds(start);
+            break;
+        }
+        QThread::usleep(500);
+    }
+    quarnel.terminate();
+    quarnel.waitForFinished(10000);
+    return seconds;
+}
+
+// SQLite's own sort of a column of Velka by its bytes (no collation), reading every row:
+// the least a sort of the whole column can cost.
+inline double BinaryOrderBy(const QString& path, const QString& column)
+{
+    auto driver = cSqliteDriver::Open(path, true);
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT Id, %1 FROM Velka ORDER BY %1 COLLATE BINARY").arg(column).toUtf8();
+    sqlite3_prepare_v2(driver->Handle(), sql.constData(), -1, &statement, nullptr);
+    const auto start = Clock::now();
+    qint64 sum = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        sum += sqlite3_column_int64(statement, 0) + sqlite3_column_bytes16(statement, 1);
+    const double seconds = Seconds(start);
+    sqlite3_finalize(statement);
+    return sum ? seconds : -1;
+}
+
+// Starts or stops the tests' private PostgreSQL server (the tests' own CMake script).
+inline bool RunPostgresFixture(const QString& script, const QString& action, const QString& folder)
+{
+    QProcess cmake;
+    cmake.start(QStringLiteral("cmake"), {QStringLiteral("-DACTION=") + action, QStringLiteral("-DFOLDER=") + folder,
+                                          QStringLiteral("-P"), script});
+    return cmake.waitForFinished(180000) && cmake.exitCode() == 0;
 }
 
 } // namespace bench

@@ -138,22 +138,6 @@ std::pair<double, double> DownKeys(cRecordList& list, cCountingVoice& voice, int
     return {Percentile(times, 0.5), Percentile(times, 0.99)};
 }
 
-// SQLite's own sort of the column by its bytes (no collation), reading every row: the
-// least a sort of the whole column can cost.
-double OrderBy(const QString& path, const QString& column)
-{
-    auto driver = cSqliteDriver::Open(path, true);
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray sql = QStringLiteral("SELECT Id, %1 FROM Velka ORDER BY %1 COLLATE BINARY").arg(column).toUtf8();
-    sqlite3_prepare_v2(driver->Handle(), sql.constData(), -1, &statement, nullptr);
-    const auto start = Clock::now();
-    qint64 sum = 0;
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        sum += sqlite3_column_int64(statement, 0) + sqlite3_column_bytes16(statement, 1);
-    const double seconds = Seconds(start);
-    sqlite3_finalize(statement);
-    return sum ? seconds : -1;
-}
 
 } // namespace
 
@@ -221,7 +205,7 @@ int main(int argc, char** argv)
     // (3)
     for (const int column : {1, 2, 5}) {
         const QString name = kColumns[column];
-        const double sql = Best(2, [&] { OrderBy(large, name); });
+        const double sql = Best(2, [&] { bench::BinaryOrderBy(large, name); });
         // The sort alone: the grid goes back to the recordset's order between runs, untimed.
         const auto sortOnce = [&] {
             largeGrid.List->Unsort();

@@ -57,17 +57,9 @@ double Answered(Clock::time_point* pressed)
     return seconds;
 }
 
-QString PostgresFixture()
-{
-    return QStringLiteral(QUARNEL_SOURCE "/tests/data/postgres-fixture.cmake");
-}
-
 bool RunFixture(const QString& action, const QString& folder)
 {
-    QProcess cmake;
-    cmake.start(QStringLiteral("cmake"), {QStringLiteral("-DACTION=") + action, QStringLiteral("-DFOLDER=") + folder,
-                                          QStringLiteral("-P"), PostgresFixture()});
-    return cmake.waitForFinished(180000) && cmake.exitCode() == 0;
+    return bench::RunPostgresFixture(QStringLiteral(QUARNEL_SOURCE "/tests/data/postgres-fixture.cmake"), action, folder);
 }
 
 QString PsqlOdbcDriver()
@@ -142,20 +134,7 @@ double FirstSpokenRow(const QString& program, const QString& database, const QSt
     quarnel.setProcessEnvironment(environment);
     const auto start = Clock::now();
     quarnel.start(program, {database});
-    double seconds = -1;
-    while (Seconds(start) < 60) {
-        QFile file(log);
-        // The first row, said at once or queued behind what was said before it.
-        const QByteArray said = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        if (said.contains("Voice\t2\t0\t, 1, ") || said.contains("Voice\t1\t0\t, 1, ")) {
-            seconds = Seconds(start);
-            break;
-        }
-        QThread::usleep(500);
-    }
-    quarnel.terminate();
-    quarnel.waitForFinished(10000);
-    return seconds;
+    return bench::UntilFirstRowSpoken(quarnel, log, start);
 }
 
 double SqliteExport(const QString& database)

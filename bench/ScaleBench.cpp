@@ -489,17 +489,9 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
     return figures;
 }
 
-QString PostgresFixture()
-{
-    return QStringLiteral(QUARNEL_SOURCE "/tests/data/postgres-fixture.cmake");
-}
-
 bool RunFixture(const QString& action, const QString& folder)
 {
-    QProcess cmake;
-    cmake.start(QStringLiteral("cmake"), {QStringLiteral("-DACTION=") + action, QStringLiteral("-DFOLDER=") + folder,
-                                          QStringLiteral("-P"), PostgresFixture()});
-    return cmake.waitForFinished(180000) && cmake.exitCode() == 0;
+    return bench::RunPostgresFixture(QStringLiteral(QUARNEL_SOURCE "/tests/data/postgres-fixture.cmake"), action, folder);
 }
 
 bool Psql(const QString& folder, const QStringList& arguments, int timeout = 600000)

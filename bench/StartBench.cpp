@@ -49,20 +49,7 @@ double FirstSpokenRow(const QString& database, const QTemporaryDir& dir, int run
     quarnel.setStandardErrorFile(QProcess::nullDevice());
     const auto start = Clock::now();
     quarnel.start(QStringLiteral(QUARNEL_BINARY), {database});
-    double seconds = -1;
-    while (Seconds(start) < 60) {
-        QFile file(log);
-        // The first row, said at once or queued behind what was said before it.
-        const QByteArray said = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        if (said.contains("Voice\t2\t0\t, 1, ") || said.contains("Voice\t1\t0\t, 1, ")) {
-            seconds = Seconds(start);
-            break;
-        }
-        QThread::usleep(500);
-    }
-    quarnel.terminate();
-    quarnel.waitForFinished(10000);
-    return seconds;
+    return bench::UntilFirstRowSpoken(quarnel, log, start);
 }
 
 // The sqlite3 tool writing the whole table to a file; without the tool, the same through
@@ -93,20 +80,6 @@ double ExportWithTheTool(const QString& database, const QString& target, bool* t
     return Seconds(start);
 }
 
-double BinaryOrderBy(const QString& database, const QString& column)
-{
-    auto driver = cSqliteDriver::Open(database, true);
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray sql = QStringLiteral("SELECT Id, %1 FROM Velka ORDER BY %1 COLLATE BINARY").arg(column).toUtf8();
-    sqlite3_prepare_v2(driver->Handle(), sql.constData(), -1, &statement, nullptr);
-    const auto start = Clock::now();
-    qint64 sum = 0;
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        sum += sqlite3_column_int64(statement, 0) + sqlite3_column_bytes16(statement, 1);
-    const double seconds = Seconds(start);
-    sqlite3_finalize(statement);
-    return sum ? seconds : -1;
-}
 
 // Ctrl+digit pressed in the window until its command has said the new order, with Down
 // pressed meanwhile or not; the voice log must hold the order's announcement afterwards.
@@ -180,7 +153,7 @@ int main(int argc, char** argv)
     window.activateWindow();
     QTest::qWait(500);
     for (const auto& [digit, name] : {std::pair{2, QStringLiteral("Jmeno")}, std::pair{3, QStringLiteral("Mesto")}}) {
-        const double sql = bench::Best(3, [&] { BinaryOrderBy(large, name); });
+        const double sql = bench::Best(3, [&] { bench::BinaryOrderBy(large, name); });
         double withKeys = 1e300;
         double quiet = 1e300;
         int downs = 0;
