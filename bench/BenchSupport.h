@@ -100,4 +100,18 @@ inline bool RunPostgresFixture(const QString& script, const QString& action, con
     return cmake.waitForFinished(180000) && cmake.exitCode() == 0;
 }
 
+// What the process holds of its own, without the pages of files it maps: a mapped
+// database's pages are the system's file cache, given back whenever memory is short.
+inline double AnonymousMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
 } // namespace bench

@@ -47,7 +47,7 @@ namespace {
 using bench::Best;
 using bench::Clock;
 using bench::Percentile;
-using bench::ResidentMegabytes;
+using bench::AnonymousMegabytes;
 using bench::Seconds;
 
 // Notes when a row's text arrives, as the speech server would hear it.
@@ -301,11 +301,11 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
     {
         Opened warm = OpenWindow(small, all);
         malloc_trim(0);
-        const double before = ResidentMegabytes();
+        const double before = AnonymousMegabytes();
         warm.Window->ApplySetting(path, true);
         warm.Window->list->SayCurrentRow(2);
         QApplication::processEvents();
-        held = ResidentMegabytes() - before;
+        held = AnonymousMegabytes() - before;
     }
     malloc_trim(0);
 
@@ -481,7 +481,7 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
 
     for (const Figure& f : figures)
         Print(rows, f);
-    std::printf("  memory of the open window %.1f MB (RSS growth): %.3f of the file (%.1f MB), %.3f of the values "
+    std::printf("  memory of the open window %.1f MB (growth of its own memory, mapped file pages left out): %.3f of the file (%.1f MB), %.3f of the values "
                 "(%.1f MB)\n",
                 held, held / fileMb, fileMb, held / valueMb, valueMb);
     QFile::remove(path);
