@@ -24,6 +24,11 @@ namespace {
 
 int gMaterialisedCount = 0;
 
+// A table at least this large is read by two connections at once.
+constexpr qint64 kSharedScanRows = 200000;
+// Room reserved for row identities before reading them, at most (64 MB).
+constexpr quint64 kReservedKeys = quint64(1) << 23;
+
 const char* const kIdentityNames[] = {"rowid", "_rowid_", "oid"};
 
 // The columns of a copy of a query, c0, c1 …, named so that no column of the query can
@@ -66,6 +71,7 @@ void cSqliteCursor::Open()
 
     m_updatable = false;
     m_narrowed = false;
+    m_wholeTable = false;
     m_identity.clear();
     m_readOnlyReason.clear();
     const JetSelectShape shape = AnalyseSelect(m_sql);
@@ -91,9 +97,20 @@ void cSqliteCursor::Open()
             m_identity = identity;
             m_qualifier = QuoteName(shape.Alias.isEmpty() ? table->Name : shape.Alias);
             const QString selectList = m_sql.mid(shape.SelectListStart, shape.FromStart - shape.SelectListStart).trimmed();
-            const QString from = m_sql.mid(shape.FromStart);
+            QString from = m_sql.mid(shape.FromStart);
+            const JetSelectClauses clauses = AnalyseJetClauses(m_jetSql);
+            const QString key = m_qualifier + u'.' + m_identity;
+            // A whole table in no order of the user's is read in the order of its row
+            // identity: the engine would read bare identities from its smallest index, and an
+            // index the user makes would reorder the rows.
+            m_wholeTable = clauses.Narrowable && clauses.ConditionStart < 0 && clauses.ConditionEnd >= clauses.StatementEnd;
+            if (m_wholeTable) {
+                while (!from.isEmpty() && (from.back().isSpace() || from.back() == u';'))
+                    from.chop(1);
+                m_tableFrom = from;
+                from += QLatin1String(" ORDER BY ") + key;
+            }
             try {
-                const QString key = m_qualifier + u'.' + m_identity;
                 m_forwardSql = QStringLiteral("SELECT %1, %2 %3").arg(key, selectList, from);
                 m_forward = cSqliteStatement(db, m_forwardSql);
                 m_pointSql = QStringLiteral("SELECT %1 FROM %2%3 WHERE %4 = ?1")
@@ -103,10 +120,11 @@ void cSqliteCursor::Open()
                 m_point = cSqliteStatement(db, m_pointSql);
                 m_keysSql = QStringLiteral("SELECT %1 %2").arg(key, from);
                 m_updatable = true;
-                m_narrowed = AnalyseJetClauses(m_jetSql).ConditionStart >= 0;
+                m_narrowed = clauses.ConditionStart >= 0;
             } catch (const cRuntimeError&) {
                 // A table without a row identity is read as any other query.
                 m_point = cSqliteStatement();
+                m_wholeTable = false;
             }
         }
     }
@@ -267,15 +285,100 @@ void cSqliteCursor::CompleteKeys()
 {
     if (m_complete)
         return;
-    cSqliteStatement keys(m_driver->Handle(), m_keysSql);
     std::vector<qint64> all;
-    all.reserve(m_keys.size());
-    while (keys.Step())
-        all.push_back(keys.Int(0));
+    if (!m_wholeTable || !ReadWholeTableKeys(all)) {
+        cSqliteStatement keys(m_driver->Handle(), m_keysSql);
+        all.clear();
+        all.reserve(m_keys.size());
+        while (keys.Step())
+            all.push_back(keys.Int(0));
+    }
     m_keys = std::move(all);
     m_keysAscend = std::is_sorted(m_keys.begin(), m_keys.end());
     m_positions.clear();
     m_complete = true;
+}
+
+bool cSqliteCursor::ReadWholeTableKeys(std::vector<qint64>& keys)
+{
+    sqlite3* db = m_driver->Handle();
+    // The least and the greatest identity each come straight from the table's tree; together
+    // in one statement the engine would read every row.
+    const QString key = m_qualifier + u'.' + m_identity;
+    const auto edge = [&](const char* which) {
+        cSqliteStatement statement(db, QStringLiteral("SELECT %1(%2) %3").arg(QLatin1String(which), key, m_tableFrom));
+        return statement.Step() && sqlite3_column_type(statement.get(), 0) == SQLITE_INTEGER
+                   ? std::optional<qint64>(statement.Int(0))
+                   : std::nullopt;
+    };
+    const std::optional<qint64> least = edge("min");
+    const std::optional<qint64> greatest = edge("max");
+    if (!least || !greatest)
+        return false; // empty, or identities that are not whole numbers
+    // Identities are mostly dense: the room they span, within reason, is what the list needs.
+    const quint64 gap = quint64(*greatest) - quint64(*least);
+    keys.reserve(size_t(std::min<quint64>(gap, kReservedKeys - 1) + 1));
+    const QString range = QStringLiteral("SELECT %1 %2 WHERE %1 >= ?1 AND %1 <= ?2 ORDER BY %1").arg(key, m_tableFrom);
+    const auto readRange = [&range](sqlite3* connection, qint64 from, qint64 to, std::vector<qint64>& into,
+                                    const std::atomic<bool>& abandon) {
+        cSqliteStatement statement(connection, range);
+        statement.Bind(1, from);
+        statement.Bind(2, to);
+        qint64 read = 0;
+        while (statement.Step()) {
+            if ((++read & 4095) == 0 && abandon)
+                return;
+            into.push_back(statement.Int(0));
+        }
+    };
+    std::atomic<bool> abandon{false};
+    // A large table in a file is read in two halves at once, the upper on a connection of
+    // its own; not inside a transaction, whose changes the other connection would not see.
+    std::shared_ptr<cSqliteDriver> second;
+    if (gap >= quint64(kSharedScanRows) && !m_driver->Name().isEmpty() && sqlite3_get_autocommit(db)) {
+        try {
+            second = cSqliteDriver::Open(m_driver->Name(), true);
+        } catch (const cRuntimeError&) {
+            // read in one pass below
+        }
+    }
+    if (!second) {
+        readRange(db, *least, *greatest, keys, abandon);
+        return true;
+    }
+    const qint64 middle = qint64(quint64(*least) + gap / 2);
+    std::vector<qint64> upper;
+    upper.reserve(size_t(std::min<quint64>(gap / 2, kReservedKeys - 1) + 1));
+    std::exception_ptr upperFailure;
+    // Escape reaches both connections.
+    struct Companion {
+        cSqliteDriver& Driver;
+        Companion(cSqliteDriver& driver, sqlite3* other) : Driver(driver) { Driver.SetCompanion(other); }
+        ~Companion() { Driver.SetCompanion(nullptr); }
+    } companion(*m_driver, second->Handle());
+    std::thread reader([&] {
+        try {
+            readRange(second->Handle(), middle + 1, *greatest, upper, abandon);
+        } catch (...) {
+            upperFailure = std::current_exception();
+        }
+    });
+    try {
+        readRange(db, *least, middle, keys, abandon);
+    } catch (...) {
+        abandon = true; // stopped or failed: the other half gives up too
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (upperFailure) {
+        if (sqlite3_errcode(second->Handle()) == SQLITE_INTERRUPT)
+            std::rethrow_exception(upperFailure);
+        upper.clear(); // the other connection could not read: this one reads its half
+        readRange(db, middle + 1, *greatest, upper, abandon);
+    }
+    keys.insert(keys.end(), upper.begin(), upper.end());
+    return true;
 }
 
 void cSqliteCursor::Materialise()
@@ -456,9 +559,6 @@ void cSqliteCursor::Requery()
 }
 
 namespace {
-
-// Records of a large table are read on two connections at once, each half by its keys.
-constexpr qint64 kSharedScanRows = 200000;
 
 // Reads the keyed scan for positions from … to − 1, which must come in the keys' order;
 // false when one did not (or when stopped).

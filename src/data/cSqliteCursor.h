@@ -48,6 +48,9 @@ private:
     bool FetchForward(qint64 position, QVariantList& row);
     bool FetchByKey(qint64 position, QVariantList& row);
     void CompleteKeys();
+    // The keys of a whole table in identity order, read by ranges; false when they are no
+    // whole numbers (keys then untouched).
+    bool ReadWholeTableKeys(std::vector<qint64>& keys);
     void Materialise();
     void DropMaterialised();
     void PrepareForChange();
@@ -66,9 +69,11 @@ private:
     QList<FieldSchema> m_fields;
     bool m_updatable = false; // keyed by the table's row identity
     bool m_narrowed = false;  // a top-level WHERE: reading in order may pass over most of the table
+    bool m_wholeTable = false; // every record of one table in identity order
     QString m_table;
     QString m_qualifier;
     QString m_keysSql;
+    QString m_tableFrom; // a whole table's FROM clause, without the order
     QString m_pointSql; // one record of the table by its row identity
     QString m_identity; // the row identity's name, quoted, in the table
     QString m_readOnlyReason; // why a table's records cannot be changed, when it is the table's own doing

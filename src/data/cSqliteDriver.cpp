@@ -229,12 +229,6 @@ void cSqliteDriver::Close()
     }
 }
 
-void cSqliteDriver::Interrupt()
-{
-    if (sqlite3* db = m_db)
-        sqlite3_interrupt(db);
-}
-
 sqlite3* cSqliteDriver::Handle() const
 {
     if (!m_db)

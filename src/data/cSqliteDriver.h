@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 // The engine's own database files: SQLite 3. What the engine needs and SQLite lacks
@@ -34,7 +35,20 @@ public:
     QString Name() const override { return m_path; }
     bool ReadOnly() const override { return m_readOnly; }
     void Close() override;
-    void Interrupt() override;
+    void Interrupt() override
+    {
+        std::lock_guard lock(m_interruptLock);
+        if (sqlite3* db = m_db)
+            sqlite3_interrupt(db);
+        if (m_companion)
+            sqlite3_interrupt(m_companion);
+    }
+    // A connection reading for this one a while (null when none): an interrupt reaches it too.
+    void SetCompanion(sqlite3* companion)
+    {
+        std::lock_guard lock(m_interruptLock);
+        m_companion = companion;
+    }
 
     QList<TableSchema> Tables() override;
     QList<QuerySchema> Queries() override;
@@ -97,4 +111,6 @@ private:
     QCollator m_collator;
     std::atomic<qint64> m_catalogueDeadline{0}; // steady milliseconds; 0 while none runs
     std::atomic<bool> m_catalogueTooLong{false};
+    std::mutex m_interruptLock; // Interrupt comes from another thread
+    sqlite3* m_companion = nullptr;
 };
