@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -451,8 +452,16 @@ void cRecordList::AutoSizeColumn(int column, bool useHeader)
     const qint64 shown = std::max<qint64>(viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) + 2, 1);
     const std::vector<qint64> sample = d->Model->SampleRows(kFitSampleRows, firstShown, shown);
     d->Model->Prefetch(sample);
-    for (const qint64 row : sample)
-        width = std::max(width, metrics.horizontalAdvance(CellText(row, column)) + margin);
+    // Columns repeat their values (towns, yes/no): each text is measured once.
+    QSet<QString> measured;
+    measured.reserve(qsizetype(sample.size()));
+    for (const qint64 row : sample) {
+        QString text = CellText(row, column);
+        if (!measured.contains(text)) {
+            width = std::max(width, metrics.horizontalAdvance(text) + margin);
+            measured.insert(std::move(text));
+        }
+    }
     if (useHeader)
         width = std::max(width, header()->sectionSizeHint(column));
     setColumnWidth(column, std::max(width, 8));

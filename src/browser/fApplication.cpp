@@ -515,9 +515,10 @@ void fApplication::mnuViewAsGrid_Click()
     list->setFocus();
 }
 
-void fApplication::LayoutWindow()
+void fApplication::LayoutWindow(bool resized)
 {
-    if (isMinimized())
+    // A window about to be shown gets its first resize then, and is laid out once.
+    if (isMinimized() || (!resized && !isVisible() && testAttribute(Qt::WA_PendingResizeEvent)))
         return;
     if (IsFormView()) {
         m_form->Layout();
@@ -530,7 +531,7 @@ void fApplication::LayoutWindow()
 void fApplication::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    LayoutWindow();
+    LayoutWindow(true);
 }
 
 bool fApplication::eventFilter(QObject* watched, QEvent* event)

@@ -131,7 +131,8 @@ public:
     cViewCommands& ViewCommands() { return *m_view; }
     cRecordCommands& RecordCommands() { return *m_records; }
     cDesignCommands& DesignCommands() { return *m_design; }
-    void LayoutWindow();
+    // resized: from the window's own resize, which a hidden window gets when shown.
+    void LayoutWindow(bool resized = false);
     void EnableDatabaseMenus(bool enable);
     // The view the preferences name (ViewStyle).
     void ShowStoredView();
