@@ -67,6 +67,8 @@ int main(int argc, char** argv)
     // program started; a screen reader started later would find nothing to read.
     if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"))
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    // The count of a large table takes longer than the toolkit's start: it begins first.
+    OpenNamedDatabaseEarly(argc, argv);
     QApplication app(argc, argv);
     UseCNumbersInTheCLibrary();
     QApplication::setApplicationName(QStringLiteral("Quarnel"));

@@ -19,6 +19,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstring>
 #include <memory>
 
 #include <csignal>
@@ -99,6 +100,15 @@ void CatchTerminationSignals()
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+void OpenNamedDatabaseEarly(int argc, char** argv)
+{
+    // A bare name is looked up in the program's folder, known once the application exists;
+    // an option is the toolkit's.
+    if (argc != 2 || argv[1][0] == '-' || !std::strchr(argv[1], '/'))
+        return;
+    BeginStartupSource(FindStartupDatabase(QString::fromLocal8Bit(argv[1])), cSetting().DatabaseType());
 }
 
 QString FindStartupDatabase(const QString& commandLine)

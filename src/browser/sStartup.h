@@ -18,6 +18,10 @@ void CloseWhenDialogsAreDone(fApplication* window);
 // has closed, with the process's exit code.
 int sMain(const QString& commandLine);
 
+// Starts opening the database a path names as the only argument, on a worker, before the
+// toolkit starts (sMain takes it over). Call before the application object exists.
+void OpenNamedDatabaseEarly(int argc, char** argv);
+
 // The file the command-line text names: with a separator the text itself; a bare name is
 // looked up in the program's folder, then in the current one.
 QString FindStartupDatabase(const QString& commandLine);
