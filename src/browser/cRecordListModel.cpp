@@ -124,9 +124,10 @@ void cRecordListModel::Fill()
     // Filled rows stand in recordset order, base i at position i; a sort still on is made
     // anew, and a stopped one leaves them unsorted.
     std::vector<qint32> rows;
+    std::vector<qint32> inverse;
     SortKind kind = SortKind::Text;
-    const bool sorted = m_sorted
-                        && OrderRows(m_sortColumn, m_order, count, [](qint64 base) { return base; }, rows, &kind);
+    const bool sorted = m_sorted && OrderRows(m_sortColumn, m_order, count, [](qint64 base) { return base; }, rows,
+                                              inverse, &kind);
     beginResetModel();
     ForgetRows();
     m_identityCount = count;
@@ -134,7 +135,7 @@ void cRecordListModel::Fill()
     m_sortedByValue = kind != SortKind::Text;
     if (sorted) {
         m_rowToBase = std::move(rows);
-        RebuildInverse();
+        m_baseToRow = std::move(inverse);
     }
     endResetModel();
 }
@@ -602,11 +603,16 @@ QVariant cRecordListModel::ValueAtRow(qint64 row, int field) const
     }
 }
 
+void cRecordListModel::Invert(const std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow)
+{
+    baseToRow.assign(rowToBase.size(), 0);
+    for (size_t row = 0; row < rowToBase.size(); ++row)
+        baseToRow[size_t(rowToBase[row])] = qint32(row);
+}
+
 void cRecordListModel::RebuildInverse()
 {
-    m_baseToRow.assign(m_rowToBase.size(), 0);
-    for (size_t row = 0; row < m_rowToBase.size(); ++row)
-        m_baseToRow[size_t(m_rowToBase[row])] = qint32(row);
+    Invert(m_rowToBase, m_baseToRow);
 }
 
 bool cRecordListModel::Sort(int column, Qt::SortOrder order)
@@ -615,14 +621,10 @@ bool cRecordListModel::Sort(int column, Qt::SortOrder order)
         return false;
     // The order is made aside: a sort that is stopped or fails leaves the rows as they were.
     std::vector<qint32> rows;
+    std::vector<qint32> inverse;
     SortKind kind = SortKind::Text;
-    const bool ordered =
-        OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind);
-    // The keys and values of a large column were many small blocks: they go back to the
-    // system now rather than staying with the program.
-    if (BaseCount() > 100000)
-        malloc_trim(0);
-    if (!ordered)
+    if (!OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, inverse,
+                   &kind))
         return false;
     Reorder([&] {
         m_sorted = true;
@@ -630,7 +632,7 @@ bool cRecordListModel::Sort(int column, Qt::SortOrder order)
         m_order = order;
         m_sortedByValue = kind != SortKind::Text;
         m_rowToBase = std::move(rows);
-        RebuildInverse();
+        m_baseToRow = std::move(inverse);
     });
     return true;
 }
@@ -668,7 +670,7 @@ void cRecordListModel::Reorder(const std::function<void()>& change)
 
 bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
                                  const std::function<qint64(qint64)>& positionOfBase, std::vector<qint32>& rowToBase,
-                                 SortKind* kind) const
+                                 std::vector<qint32>& baseToRow, SortKind* kind) const
 {
     const std::shared_ptr<Recordset> recordset = m_recordset;
     try {
@@ -676,9 +678,17 @@ bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
             LoadString(10602), LoadString(10603),
             [&](cWorkControl& control) {
                 const Column& shown = m_columns[size_t(column)];
-                if (!ComputeRowOrder(recordset.get(), shown.Field, shown.Format, order, count, positionOfBase,
-                                     rowToBase, kind, control))
+                const bool ordered = ComputeRowOrder(recordset.get(), shown.Field, shown.Format, order, count,
+                                                     positionOfBase, rowToBase, kind, control);
+                // Work that grows with the rows stays here, off the window's thread.
+                if (ordered)
+                    Invert(rowToBase, baseToRow);
+                else
                     rowToBase.clear();
+                // The keys and values of a large column were many small blocks: they go back
+                // to the system now rather than staying with the program.
+                if (count > 100000)
+                    malloc_trim(0);
             },
             [recordset] {
                 if (recordset)

@@ -120,10 +120,10 @@ private:
     // their kept texts, and with onlyColumn ≥ 0 only that column's text is read.
     template <typename Visit>
     void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
-    // The grid rows' bases in the order of column (ComputeRowOrder) as long work: said,
-    // stoppable, a read failure told; made without touching the rows.
+    // The grid rows' bases in the order of column (ComputeRowOrder), and each base's row, as
+    // long work: said, stoppable, a read failure told; made without touching the rows.
     bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
-                   std::vector<qint32>& rowToBase, SortKind* kind) const;
+                   std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow, SortKind* kind) const;
     QVariant ValueAtRow(qint64 row, int field) const;
     // The first character of every position's text in column, for type-ahead; false when
     // stopped.
@@ -132,6 +132,7 @@ private:
     // Runs a change of the rows' order, keeping persistent indexes on their records.
     void Reorder(const std::function<void()>& change);
     void RebuildInverse();
+    static void Invert(const std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow);
     // The texts of a record that could not be read, after telling of the failure.
     const QStringList& Unreadable() const;
 
