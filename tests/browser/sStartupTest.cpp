@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 #include "sStartup.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <csignal>
 #include <cstring>
@@ -87,4 +89,43 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndTakesAnyOtherArgumentAsTheD
     }
     // A file of that name is the database when it is reached by a path.
     EXPECT_EQ(FindStartupDatabase(QStringLiteral("./--help")), QStringLiteral("./--help"));
+}
+
+// The database a path names is opened while the program starts, its only table shown in the
+// order of its records' identities (not of an index another program gave it), and the first
+// of them spoken.
+TEST(Program, SpeaksTheFirstRecordOfTheTableItsPathNames)
+{
+    ScopedRegistry registry;
+    const QString path = registry.Folder() + QStringLiteral("/Adresář s mezerou.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE Lidé (Id INTEGER PRIMARY KEY, Jméno TEXT);"
+                           "CREATE INDEX podle_jména ON Lidé (Jméno);"
+                           "INSERT INTO Lidé VALUES (900000, 'Adam'), (7, 'Žofie'), (450000, 'Eva');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const QString log = registry.Folder() + QStringLiteral("/voice.log");
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), registry.Path());
+    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QUARNEL_BINARY), {path});
+    ASSERT_TRUE(program.waitForStarted());
+    QString spoken;
+    QElapsedTimer waited;
+    waited.start();
+    while (!spoken.contains(QStringLiteral("Voice\t")) && waited.elapsed() < 20000) {
+        QThread::msleep(50);
+        QFile file(log);
+        if (file.open(QIODevice::ReadOnly))
+            spoken = QString::fromUtf8(file.readAll());
+    }
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_TRUE(spoken.contains(QStringLiteral("Voice\t1\t0\t, 7, Žofie"))) << spoken.toStdString();
 }
