@@ -315,9 +315,11 @@ bool cSqliteCursor::ReadWholeTableKeys(std::vector<qint64>& keys)
     const std::optional<qint64> greatest = edge("max");
     if (!least || !greatest)
         return false; // empty, or identities that are not whole numbers
-    // Identities are mostly dense: the room they span, within reason, is what the list needs.
+    // Identities are mostly dense: the room they span, within reason, is what the list needs,
+    // with room to add records without moving the whole list.
     const quint64 gap = quint64(*greatest) - quint64(*least);
-    keys.reserve(size_t(std::min<quint64>(gap, kReservedKeys - 1) + 1));
+    const auto room = [](quint64 span) { return size_t(std::min(span + span / 8, kReservedKeys)); };
+    keys.reserve(room(std::min(gap, kReservedKeys) + 1));
     const QString range = QStringLiteral("SELECT %1 %2 WHERE %1 >= ?1 AND %1 <= ?2 ORDER BY %1").arg(key, m_tableFrom);
     const auto readRange = [&range](sqlite3* connection, qint64 from, qint64 to, std::vector<qint64>& into,
                                     const std::atomic<bool>& abandon) {
@@ -348,7 +350,7 @@ bool cSqliteCursor::ReadWholeTableKeys(std::vector<qint64>& keys)
     }
     const qint64 middle = qint64(quint64(*least) + gap / 2);
     std::vector<qint64> upper;
-    upper.reserve(size_t(std::min<quint64>(gap / 2, kReservedKeys - 1) + 1));
+    upper.reserve(room(std::min(gap / 2, kReservedKeys) + 1));
     std::exception_ptr upperFailure;
     // Escape reaches both connections.
     struct Companion {
