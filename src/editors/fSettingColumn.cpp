@@ -2,6 +2,7 @@
 
 #include "Field.h"
 #include "cSetting.h"
+#include "mFitToScreen.h"
 #include "mJetErrors.h"
 #include "mPrepareForm.h"
 #include "mStandardComboBox.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -96,8 +98,10 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     cmdOK->setText(LoadString(1));
     cmdOK->setAccessibleName(LoadString(1).remove(u'&'));
 
+    // A check box as wide as its text: a scrolling page brings a wider one to sight by its
+    // middle, the box and the text's start cut off.
     auto* width = new QGridLayout(fraWidth);
-    width->addWidget(chkWidthAuto, 0, 0, 1, 2);
+    width->addWidget(chkWidthAuto, 0, 0, 1, 2, Qt::AlignLeft);
     width->addWidget(lblWidth, 1, 0);
     width->addWidget(txtWidth, 1, 1);
     auto* grid = new QGridLayout;
@@ -107,8 +111,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
         grid->addWidget(label, row, 0);
         grid->addWidget(control, row++, 1);
     }
-    grid->addWidget(Check1[0], row++, 1);
-    grid->addWidget(Check1[1], row++, 1);
+    grid->addWidget(Check1[0], row++, 1, Qt::AlignLeft);
+    grid->addWidget(Check1[1], row++, 1, Qt::AlignLeft);
     grid->addWidget(lblOrder, row, 0);
     grid->addWidget(cmbOrder, row++, 1);
     grid->addWidget(lblAction, row, 0);
@@ -116,7 +120,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     grid->addWidget(lblIndexed, row, 0);
     grid->addWidget(cmbIndexed, row++, 1);
     grid->addWidget(fraWidth, row++, 0, 1, 2);
-    auto* layout = new QVBoxLayout(this);
+    m_page = NewScrollingPage(this);
+    auto* layout = new QVBoxLayout(m_page->widget());
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
 
@@ -175,7 +180,6 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
     ShowWidth(QString());
-    resize(800, 600);
 }
 
 fSettingColumn::~fSettingColumn() = default;
@@ -337,6 +341,9 @@ void fSettingColumn::showEvent(QShowEvent* event)
     m_focus.Forget();
     txtName->setFocus();
     txtName->selectAll();
+    // Sized here, not when built: the lists are filled and the unused controls hidden
+    // only after that, and the dialog is placed on its parent after this.
+    FitToScreen(this, m_page, 800, 600);
     QDialog::showEvent(event);
 }
 
