@@ -305,6 +305,7 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
     QString field;
     QStringList reached;
     WhenModal([&](QDialog* editor) {
+        check(editor);
         WhenModal([&](QDialog* dialog) {
             field = dialog->windowTitle();
             check(dialog);
