@@ -66,6 +66,13 @@ bool IsWidth(const QString& text)
     return ok && value >= 0;
 }
 
+// A drop-down list's value, or "žádná". Said beside a screen reader too: the toolkit gives
+// it no value of such a list to read, neither when the list is reached nor when it changes.
+void SayValue(qint32 mode, const QComboBox* combo)
+{
+    VoiceOutput(mode, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+}
+
 } // namespace
 
 fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
@@ -147,7 +154,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     for (QComboBox* combo : {cmbOrder, cmbAction}) {
         connect(combo, &QComboBox::currentIndexChanged, this, [this, combo] {
             if (m_focus.Announced() == combo)
-                VoiceEcho(2, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                SayValue(2, combo);
         });
     }
     connect(cmbIndexed, &QComboBox::currentIndexChanged, this, [this](int entry) {
@@ -164,7 +171,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
             return;
         }
         if (m_focus.Announced() == cmbIndexed)
-            VoiceEcho(2, 0, cmbIndexed->currentText());
+            SayValue(2, cmbIndexed);
     });
     for (QCheckBox* box : {Check1[0], Check1[1], chkWidthAuto}) {
         connect(box, &QCheckBox::toggled, this, [this, box] {
@@ -356,7 +363,7 @@ bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::FocusIn && !before && m_focus.Announced() == control) {
             // The name alone does not tell a list box's value.
             if (auto* combo = qobject_cast<QComboBox*>(control))
-                VoiceEcho(1, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                SayValue(1, combo);
             if (control == txtWidth)
                 txtWidth->selectAll();
         }
