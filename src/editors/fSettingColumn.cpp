@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -356,6 +357,17 @@ void fSettingColumn::showEvent(QShowEvent* event)
 
 bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
 {
+    // A locked index list says why at every key that moves in it, at its ends too, where
+    // it would only signal the end.
+    if (watched == cmbIndexed && event->type() == QEvent::KeyPress && !m_indexLocked.isEmpty()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Home
+                || key->key() == Qt::Key_End || key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown)) {
+            VoiceOutput(2, 0, m_indexLocked);
+            return true;
+        }
+    }
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
         const bool before = m_focus.Announced() == control;

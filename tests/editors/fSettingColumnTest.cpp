@@ -161,6 +161,28 @@ TEST_F(FieldDialogTest, BesideAScreenReaderTheListsStillSayTheirValues)
     EXPECT_EQ(focused, 0) << "the names are the reader's";
 }
 
+TEST_F(FieldDialogTest, ALockedIndexSaysWhyAtEveryKeyThatWouldMoveItsListEvenAtAnEnd)
+{
+    const QString why = QStringLiteral("Primární klíč je indexován vždy bez duplicit, zde ho nelze změnit.");
+    fSettingColumn form;
+    form.PrepareEdit(&m_setting, MakeField(JetType::Long), cColumnDefinition());
+    form.ShowIndexing(FieldIndexing::PrimaryKey, why);
+    QStringList spoken;
+    WhenModal([&](QDialog* dialog) {
+        while (dialog->focusWidget() != form.cmbIndexed)
+            PressInDialog(dialog, Qt::Key_Tab);
+        Clear();
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home})
+            PressInDialog(dialog, key);
+        spoken = Spoken();
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), fSettingColumn::ResultOk);
+    EXPECT_EQ(spoken, QStringList(4, QStringLiteral("2 0 ") + why));
+    EXPECT_EQ(form.cmbIndexed->currentText(), QStringLiteral("Ano (bez duplicit)"));
+    EXPECT_EQ(form.Indexing(), FieldIndexing::PrimaryKey);
+}
+
 TEST_F(FieldDialogTest, TheNameDialogTakesOnlyANameAndSaysWhyEnterWaits)
 {
     frmNewField form;
