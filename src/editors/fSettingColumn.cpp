@@ -2,6 +2,7 @@
 
 #include "Field.h"
 #include "cSetting.h"
+#include "mFitToScreen.h"
 #include "mJetErrors.h"
 #include "mPrepareForm.h"
 #include "mStandardComboBox.h"
@@ -17,11 +18,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -64,6 +67,13 @@ bool IsWidth(const QString& text)
     return ok && value >= 0;
 }
 
+// A drop-down list's value, or "žádná". Said beside a screen reader too: the toolkit gives
+// it no value of such a list to read, neither when the list is reached nor when it changes.
+void SayValue(qint32 mode, const QComboBox* combo)
+{
+    VoiceOutput(mode, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+}
+
 } // namespace
 
 fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
@@ -96,8 +106,10 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     cmdOK->setText(LoadString(1));
     cmdOK->setAccessibleName(LoadString(1).remove(u'&'));
 
+    // A check box as wide as its text: a scrolling page brings a wider one to sight by its
+    // middle, the box and the text's start cut off.
     auto* width = new QGridLayout(fraWidth);
-    width->addWidget(chkWidthAuto, 0, 0, 1, 2);
+    width->addWidget(chkWidthAuto, 0, 0, 1, 2, Qt::AlignLeft);
     width->addWidget(lblWidth, 1, 0);
     width->addWidget(txtWidth, 1, 1);
     auto* grid = new QGridLayout;
@@ -107,8 +119,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
         grid->addWidget(label, row, 0);
         grid->addWidget(control, row++, 1);
     }
-    grid->addWidget(Check1[0], row++, 1);
-    grid->addWidget(Check1[1], row++, 1);
+    grid->addWidget(Check1[0], row++, 1, Qt::AlignLeft);
+    grid->addWidget(Check1[1], row++, 1, Qt::AlignLeft);
     grid->addWidget(lblOrder, row, 0);
     grid->addWidget(cmbOrder, row++, 1);
     grid->addWidget(lblAction, row, 0);
@@ -116,7 +128,8 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     grid->addWidget(lblIndexed, row, 0);
     grid->addWidget(cmbIndexed, row++, 1);
     grid->addWidget(fraWidth, row++, 0, 1, 2);
-    auto* layout = new QVBoxLayout(this);
+    m_page = NewScrollingPage(this);
+    auto* layout = new QVBoxLayout(m_page->widget());
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
 
@@ -142,7 +155,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     for (QComboBox* combo : {cmbOrder, cmbAction}) {
         connect(combo, &QComboBox::currentIndexChanged, this, [this, combo] {
             if (m_focus.Announced() == combo)
-                VoiceEcho(2, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                SayValue(2, combo);
         });
     }
     connect(cmbIndexed, &QComboBox::currentIndexChanged, this, [this](int entry) {
@@ -159,7 +172,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
             return;
         }
         if (m_focus.Announced() == cmbIndexed)
-            VoiceEcho(2, 0, cmbIndexed->currentText());
+            SayValue(2, cmbIndexed);
     });
     for (QCheckBox* box : {Check1[0], Check1[1], chkWidthAuto}) {
         connect(box, &QCheckBox::toggled, this, [this, box] {
@@ -175,7 +188,6 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
     ShowWidth(QString());
-    resize(800, 600);
 }
 
 fSettingColumn::~fSettingColumn() = default;
@@ -337,11 +349,25 @@ void fSettingColumn::showEvent(QShowEvent* event)
     m_focus.Forget();
     txtName->setFocus();
     txtName->selectAll();
+    // Sized here, not when built: the lists are filled and the unused controls hidden
+    // only after that, and the dialog is placed on its parent after this.
+    FitToScreen(this, m_page, 800, 600);
     QDialog::showEvent(event);
 }
 
 bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
 {
+    // A locked index list says why at every key that moves in it, at its ends too, where
+    // it would only signal the end.
+    if (watched == cmbIndexed && event->type() == QEvent::KeyPress && !m_indexLocked.isEmpty()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Home
+                || key->key() == Qt::Key_End || key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown)) {
+            VoiceOutput(2, 0, m_indexLocked);
+            return true;
+        }
+    }
     auto* control = qobject_cast<QWidget*>(watched);
     if (control && control->window() == this) {
         const bool before = m_focus.Announced() == control;
@@ -349,7 +375,7 @@ bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::FocusIn && !before && m_focus.Announced() == control) {
             // The name alone does not tell a list box's value.
             if (auto* combo = qobject_cast<QComboBox*>(control))
-                VoiceEcho(1, 0, combo->currentText().isEmpty() ? LoadString(10683) : combo->currentText());
+                SayValue(1, combo);
             if (control == txtWidth)
                 txtWidth->selectAll();
         }

@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 
 // One field of a table with the display settings of its column. The caller reads the
 // controls once the dialog has closed with OK.
@@ -84,6 +85,8 @@ private:
     void chkWidthAuto_Click();
     void ShowWidth(const QString& width);
 
+    // The controls scroll in it where a large font makes them taller than the screen.
+    QScrollArea* m_page = nullptr;
     cSetting* m_setting = nullptr;
     cColumnDefinition m_column;
     std::unique_ptr<cStandardTextBox> m_nameWrapper;

@@ -9,6 +9,7 @@
 #include "frmNewField.h"
 #include "mDatabaseCopy.h"
 #include "mErrorMessage.h"
+#include "mFitToScreen.h"
 #include "mJetErrors.h"
 #include "mKeys.h"
 #include "mLongWork.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -134,7 +136,8 @@ frmRecordModify::frmRecordModify(QWidget* parent) : QDialog(parent)
     auto* columns = new QHBoxLayout;
     columns->addLayout(tables, 1);
     columns->addLayout(fields, 1);
-    auto* layout = new QVBoxLayout(this);
+    QScrollArea* scroll = NewScrollingPage(this);
+    auto* layout = new QVBoxLayout(scroll->widget());
     layout->addLayout(columns, 1);
     layout->addLayout(buttons);
 
@@ -158,7 +161,7 @@ frmRecordModify::frmRecordModify(QWidget* parent) : QDialog(parent)
     ApplyFontToForm(this, gFont);
     if (gForeColor != gBackColor && gForeColorForm != gBackColorForm)
         ApplyColoursToForm(this, gForeColorForm, gBackColorForm, gForeColor, gBackColor);
-    resize(1000, 650);
+    FitToScreen(this, scroll, 1000, 650);
 }
 
 frmRecordModify::~frmRecordModify()

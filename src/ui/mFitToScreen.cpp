@@ -1,5 +1,6 @@
 #include "mFitToScreen.h"
 
+#include <QAbstractItemView>
 #include <QDialog>
 #include <QLayout>
 #include <QScreen>
@@ -34,6 +35,17 @@ QScrollArea* NewScrollingPage(QDialog* dialog)
 void FitToScreen(QDialog* dialog, QScrollArea* page, int width, int height)
 {
     dialog->ensurePolished();
+    // A page taller than the screen is given only its least height, and a list's least
+    // height is less than one entry at a large font: the current entry would show cut.
+    for (QAbstractItemView* list : page->findChildren<QAbstractItemView*>()) {
+        const int entry = list->window() == dialog ? list->sizeHintForRow(0) : -1;
+        if (entry <= 0)
+            continue;
+        const int bar = list->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff
+                            ? 0
+                            : dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        list->setMinimumHeight(std::max(list->minimumHeight(), entry + 2 * list->frameWidth() + bar));
+    }
     QSize wanted = dialog->sizeHint();
     if (QWidget* content = page->widget()) {
         // The dialog's own hint counts the page at the scroll area's small hint.

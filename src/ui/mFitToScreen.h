@@ -13,4 +13,5 @@ QScrollArea* NewScrollingPage(QDialog* dialog);
 // Sizes a dialog whose controls sit in a scrolling page to show the whole page, but never
 // larger than the screen it is on; there the page scrolls.
 // A width or height above 0 is the least the dialog is given (texts that wrap ask for little).
+// Every list of the page that has entries by then keeps room for one.
 void FitToScreen(QDialog* dialog, QScrollArea* page, int width = 0, int height = 0);

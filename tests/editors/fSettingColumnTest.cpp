@@ -8,6 +8,7 @@
 #include "fSettingColumn.h"
 #include "frmNewField.h"
 #include "mConvert.h"
+#include "mScreenReader.h"
 #include "modCommon.h"
 
 #include <QAccessible>
@@ -125,6 +126,61 @@ TEST_F(FieldDialogTest, KeysSetTheNameWidthAndActionAndEachControlIsNamedAndSpok
     EXPECT_EQ(chosen.Width(), QStringLiteral("1500"));
     EXPECT_EQ(chosen.Visible(), QStringLiteral("Show")) << "the rest of the definition is kept";
     EXPECT_EQ(WindowCodeOf(&form), fSettingColumn::kWindowCode);
+}
+
+TEST_F(FieldDialogTest, BesideAScreenReaderTheListsStillSayTheirValues)
+{
+    // The reader names each control and reads boxes and check boxes, but the toolkit gives
+    // it no value of a drop-down list.
+    const OwnSpeech choice = OwnSpeechChoice();
+    const bool running = ScreenReaderRunning();
+    SetOwnSpeechChoice(OwnSpeech::Automatic);
+    SetScreenReaderRunning(true);
+    cColumnDefinition column;
+    column.setAction(QStringLiteral("Mapa2"));
+    fSettingColumn form;
+    form.PrepareEdit(&m_setting, MakeField(JetType::Text), column);
+    form.ShowIndexing(FieldIndexing::None);
+    form.cmbOrder->addItems({QStringLiteral("1"), QStringLiteral("2")});
+    QStringList spoken;
+    qsizetype focused = -1;
+    WhenModal([&](QDialog* dialog) {
+        Clear();
+        while (dialog->focusWidget() != form.cmbIndexed)
+            PressInDialog(dialog, Qt::Key_Tab);
+        PressInDialog(dialog, Qt::Key_Down);
+        spoken = Spoken();
+        focused = Calls(QStringLiteral("FocusVoice")).size();
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    form.exec();
+    SetOwnSpeechChoice(choice);
+    SetScreenReaderRunning(running);
+    EXPECT_EQ(spoken, (QStringList{QStringLiteral("1 0 1"), QStringLiteral("1 0 Mapa2"), QStringLiteral("1 0 Ne"),
+                                   QStringLiteral("2 0 Ano (duplicity povoleny)")}));
+    EXPECT_EQ(focused, 0) << "the names are the reader's";
+}
+
+TEST_F(FieldDialogTest, ALockedIndexSaysWhyAtEveryKeyThatWouldMoveItsListEvenAtAnEnd)
+{
+    const QString why = QStringLiteral("Primární klíč je indexován vždy bez duplicit, zde ho nelze změnit.");
+    fSettingColumn form;
+    form.PrepareEdit(&m_setting, MakeField(JetType::Long), cColumnDefinition());
+    form.ShowIndexing(FieldIndexing::PrimaryKey, why);
+    QStringList spoken;
+    WhenModal([&](QDialog* dialog) {
+        while (dialog->focusWidget() != form.cmbIndexed)
+            PressInDialog(dialog, Qt::Key_Tab);
+        Clear();
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home})
+            PressInDialog(dialog, key);
+        spoken = Spoken();
+        PressInDialog(dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), fSettingColumn::ResultOk);
+    EXPECT_EQ(spoken, QStringList(4, QStringLiteral("2 0 ") + why));
+    EXPECT_EQ(form.cmbIndexed->currentText(), QStringLiteral("Ano (bez duplicit)"));
+    EXPECT_EQ(form.Indexing(), FieldIndexing::PrimaryKey);
 }
 
 TEST_F(FieldDialogTest, TheNameDialogTakesOnlyANameAndSaysWhyEnterWaits)

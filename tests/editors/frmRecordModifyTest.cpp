@@ -36,10 +36,60 @@ protected:
         return result;
     }
 
+    // A file whose table Lidé has a million rows: work on it outlasts the moment quick work
+    // is given, so Escape can stop it.
+    QString MillionRows(const QString& name) const
+    {
+        const QString path = m_dir.filePath(name);
+        CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT);"
+                                                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                                      "WHERE i < 1000000) INSERT INTO Lidé SELECT 'Jméno ' || i, 'Brno' FROM n;"));
+        return path;
+    }
+
+    // In the field list, key (with modifiers) opens the field dialog, set fills it and Enter
+    // closes it; Escape comes as soon as the work Enter starts runs. A box the work might
+    // bring is answered and its message kept. Returns what was said from Enter on.
+    QStringList EscapeTheWork(frmRecordModify* form, Qt::Key key, Qt::KeyboardModifiers modifiers,
+                              const std::function<void(QDialog*)>& set)
+    {
+        PressInDialog(form, Qt::Key_Tab);
+        WhenModal([&](QDialog* dialog) {
+            set(dialog);
+            Clear();
+            auto* watch = new QTimer(form);
+            QObject::connect(watch, &QTimer::timeout, form, [watch] {
+                if (LongWorkRunning()) {
+                    watch->stop();
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                }
+            });
+            watch->start(5);
+            WhenModal(
+                [this](QDialog* box) {
+                    if (auto* message = qobject_cast<cMessageBoxForm*>(box)) {
+                        m_messages << message->Message();
+                        PressInDialog(box, Qt::Key_Return);
+                    }
+                },
+                5000, true);
+            PressInDialog(dialog, Qt::Key_Return);
+        });
+        PressInDialog(form, key, modifiers);
+        return Spoken();
+    }
+
     ScopedRegistry m_registry;
     cSetting m_setting;
     QStringList m_tables;
+    QStringList m_messages;
 };
+
+void TabTo(QDialog* dialog, const char* name)
+{
+    while (dialog->focusWidget()->objectName() != QLatin1String(name))
+        PressInDialog(dialog, Qt::Key_Tab);
+}
 
 // The indexes made by CREATE INDEX that the file holds.
 int PlainCount(sqlite3* raw)
@@ -145,8 +195,7 @@ TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAny
         // The field's dialog shows its index as the file has it, and keeps it.
         field = form->lstField->currentItem()->text();
         WhenModal([&](QDialog* dialog) {
-            while (dialog->focusWidget()->objectName() != QLatin1String("cmbIndexed"))
-                PressInDialog(dialog, Qt::Key_Tab);
+            TabTo(dialog, "cmbIndexed");
             Clear();
             PressInDialog(dialog, Qt::Key_Up);
             PressInDialog(dialog, Qt::Key_Home);
@@ -174,48 +223,21 @@ TEST_F(StructureEditorTest, AnAccessFileIsListedAndEveryChangeIsRefusedBeforeAny
 
 TEST_F(StructureEditorTest, EscapeStopsAFieldBeingPutFirstAndTheTableStaysAsItWas)
 {
-    // A field in front rebuilds the table: on a million rows far longer than the moment
-    // quick work is given.
-    const QString path = m_dir.filePath(QStringLiteral("velka.mdb"));
-    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT);"
-                                                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                                                  "WHERE i < 1000000) INSERT INTO Lidé SELECT 'Jméno ' || i, 'Brno' FROM n;"));
-    QStringList fields, spoken, messages;
+    // A field in front rebuilds the table.
+    const QString path = MillionRows(QStringLiteral("velka.mdb"));
+    QStringList fields, spoken;
     Run(path, [&](frmRecordModify* form) {
-        PressInDialog(form, Qt::Key_Tab);
-        WhenModal([&](QDialog* dialog) {
+        spoken = EscapeTheWork(form, Qt::Key_Insert, Qt::NoModifier, [](QDialog* dialog) {
             TypeInDialog(dialog, QStringLiteral("Věk"));
-            while (dialog->focusWidget()->objectName() != QLatin1String("cmbOrder"))
-                PressInDialog(dialog, Qt::Key_Tab);
+            TabTo(dialog, "cmbOrder");
             PressInDialog(dialog, Qt::Key_Home);
-            Clear();
-            // Escape once the change runs; a box it might bring is kept and answered.
-            auto* watch = new QTimer(form);
-            QObject::connect(watch, &QTimer::timeout, form, [watch] {
-                if (LongWorkRunning()) {
-                    watch->stop();
-                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-                }
-            });
-            watch->start(5);
-            WhenModal(
-                [&messages](QDialog* box) {
-                    if (auto* message = qobject_cast<cMessageBoxForm*>(box)) {
-                        messages << message->Message();
-                        PressInDialog(box, Qt::Key_Return);
-                    }
-                },
-                5000, true);
-            PressInDialog(dialog, Qt::Key_Return);
         });
-        PressInDialog(form, Qt::Key_Insert);
-        spoken = Spoken();
         fields = Entries(form->lstField);
         PressInDialog(form, Qt::Key_Escape);
     });
     EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Přerušeno."))) << spoken.join(u'|').toStdString();
     EXPECT_TRUE(spoken.filter(QStringLiteral("Pole Věk")).isEmpty()) << "no field was added";
-    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(m_messages, QStringList{});
     EXPECT_EQ(fields, (QStringList{QStringLiteral("Jméno"), QStringLiteral("Obec")}));
     const auto db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(db->TableDefs()->Item(QStringLiteral("Lidé"))->Fields()->Count(), 2);
@@ -270,43 +292,18 @@ TEST_F(StructureEditorTest, ATableAnotherRefersToIsNotDeletedAndTheReasonIsHeard
 
 TEST_F(StructureEditorTest, EscapeStopsAnIndexBeingMadeAndTheFileHasNone)
 {
-    const QString path = m_dir.filePath(QStringLiteral("indexy.mdb"));
-    CreateDatabaseFromScript(path, QStringLiteral("CREATE TABLE Lidé (Jméno TEXT, Obec TEXT);"
-                                                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                                                  "WHERE i < 1000000) INSERT INTO Lidé SELECT 'Jméno ' || i, 'Brno' FROM n;"));
-    QStringList spoken, messages;
+    const QString path = MillionRows(QStringLiteral("indexy.mdb"));
+    QStringList spoken;
     Run(path, [&](frmRecordModify* form) {
-        PressInDialog(form, Qt::Key_Tab);
-        WhenModal([&](QDialog* dialog) {
-            while (dialog->focusWidget()->objectName() != QLatin1String("cmbIndexed"))
-                PressInDialog(dialog, Qt::Key_Tab);
+        spoken = EscapeTheWork(form, Qt::Key_Return, Qt::AltModifier, [](QDialog* dialog) {
+            TabTo(dialog, "cmbIndexed");
             PressInDialog(dialog, Qt::Key_Down);
-            Clear();
-            auto* watch = new QTimer(form);
-            QObject::connect(watch, &QTimer::timeout, form, [watch] {
-                if (LongWorkRunning()) {
-                    watch->stop();
-                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-                }
-            });
-            watch->start(5);
-            WhenModal(
-                [&messages](QDialog* box) {
-                    if (auto* message = qobject_cast<cMessageBoxForm*>(box)) {
-                        messages << message->Message();
-                        PressInDialog(box, Qt::Key_Return);
-                    }
-                },
-                5000, true);
-            PressInDialog(dialog, Qt::Key_Return);
         });
-        PressInDialog(form, Qt::Key_Return, Qt::AltModifier);
-        spoken = Spoken();
         PressInDialog(form, Qt::Key_Escape);
     });
     EXPECT_TRUE(spoken.contains(QStringLiteral("2 0 Přerušeno."))) << spoken.join(u'|').toStdString();
     EXPECT_TRUE(spoken.filter(QStringLiteral("Index pole")).isEmpty()) << spoken.join(u'|').toStdString();
-    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(m_messages, QStringList{});
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
     EXPECT_EQ(PlainCount(raw), 0);

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QScrollArea>
 #include <QStringList>
 #include <QWidget>
 
 // The labels and buttons of a shown window whose text does not fit them, or that lie
-// (partly) outside the window where nothing scrolls them into sight.
+// (partly) outside the window where nothing scrolls them into sight, and the lists too low
+// to show their current entry whole.
 inline QStringList ClippedControls(QWidget* window)
 {
     const auto insideScrollArea = [window](const QWidget* control) {
@@ -29,6 +31,10 @@ inline QStringList ClippedControls(QWidget* window)
             if (!fits)
                 clipped << name + QStringLiteral(" (text)");
         }
+        const auto* view = qobject_cast<QAbstractItemView*>(control);
+        if (view && view->currentIndex().isValid()
+            && view->visualRect(view->currentIndex()).height() > view->viewport()->height())
+            clipped << name + QStringLiteral(" (entry)");
         const auto* button = qobject_cast<QAbstractButton*>(control);
         if (button && !button->text().isEmpty()) {
             const QFontMetrics metrics(button->font());
