@@ -379,6 +379,8 @@ bool cSqliteCursor::ReadWholeTableKeys(std::vector<qint64>& keys)
         upper.clear(); // the other connection could not read: this one reads its half
         readRange(db, middle + 1, *greatest, upper, abandon);
     }
+    if (keys.capacity() < keys.size() + upper.size()) // past the room reserved: some kept for additions
+        keys.reserve((keys.size() + upper.size()) * 9 / 8);
     keys.insert(keys.end(), upper.begin(), upper.end());
     return true;
 }
