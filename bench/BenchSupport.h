@@ -1,10 +1,13 @@
 #pragma once
 
 #include "cSqliteDriver.h"
+#include "mConvert.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QList>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <sqlite3.h>
@@ -72,6 +75,44 @@ inline double UntilFirstRowSpoken(QProcess& quarnel, const QString& log, Clock::
     quarnel.terminate();
     quarnel.waitForFinished(10000);
     return seconds;
+}
+
+// Starts the program on database with a voice log and preferences of its own, offscreen
+// when asked or when there is no display, and waits for its first row (UntilFirstRowSpoken).
+inline double FirstSpokenRow(const QString& program, const QString& database, const QString& log, bool offscreen)
+{
+    QFile::remove(log);
+    QProcess quarnel;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
+    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), log + QStringLiteral(".reg")); // a user of its own
+    if (offscreen || !environment.contains(QStringLiteral("DISPLAY")))
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    quarnel.setProcessEnvironment(environment);
+    quarnel.setStandardOutputFile(QProcess::nullDevice());
+    quarnel.setStandardErrorFile(QProcess::nullDevice());
+    const auto start = Clock::now();
+    quarnel.start(program, {database});
+    return UntilFirstRowSpoken(quarnel, log, start);
+}
+
+// Preferences and a voice log of the benchmark's own in dir, for the windows it opens: the
+// user's stay untouched, and with a voice no window stops to say speech is missing. Call
+// before the application object; returns the log's path.
+inline QString UseOwnPreferences(const QTemporaryDir& dir)
+{
+    const QString log = dir.filePath(QStringLiteral("window.log"));
+    qputenv("QUARNEL_REGISTRY", dir.filePath(QStringLiteral("HKCU.reg")).toUtf8());
+    qputenv("QUARNEL_VOICE", ("log:" + log).toUtf8());
+    return log;
+}
+
+// Numbers as the program reads them and texts compared as a Czech user's; call after the
+// application object, which sets the locale of the C library.
+inline void UseCzechLocale()
+{
+    UseCNumbersInTheCLibrary();
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
 }
 
 // SQLite's own sort of a column of Velka by its bytes (no collation), reading every row:

@@ -13,6 +13,7 @@
 #include "mConvert.h"
 #include "mFilter.h"
 #include "BenchSupport.h"
+#include "QuietVoice.h"
 #include "DBEngine.h"
 #include "Recordset.h"
 #include "cRecordList.h"
@@ -43,7 +44,7 @@ using bench::ResidentMegabytes;
 using bench::Seconds;
 
 // Notes when a row's text arrives, as the speech server would hear it.
-class cCountingVoice : public VoiceServer {
+class cCountingVoice : public bench::cQuietVoice {
 public:
     qint32 Voice(qint32 mode, qint32, const QString& text) override
     {
@@ -54,15 +55,6 @@ public:
         }
         return 0;
     }
-    void BrailleWithOffset(const QString&, qint32) override {}
-    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
-    void BrailleText(qint16, const QString&) override {}
-    void AddBrailleRole(qint32) override {}
-    qint32 SupportOK() override { return 1; }
-    void GetVer(qint32& major, qint32& minor) override { major = minor = 0; }
-    void AddRef(qint32) override {}
-    void Release(qint32) override {}
-    bool IsBraille() override { return false; }
 
     qint64 Rows = 0;
     QString LastText;

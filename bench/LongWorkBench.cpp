@@ -122,20 +122,6 @@ double StopAnOpen(const QString& file, const QString& type, const QString& query
     return answer;
 }
 
-// Milliseconds from starting the program until its first row was spoken.
-double FirstSpokenRow(const QString& program, const QString& database, const QString& log)
-{
-    QFile::remove(log);
-    QProcess quarnel;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), log + QStringLiteral(".reg")); // a user of its own
-    quarnel.setProcessEnvironment(environment);
-    const auto start = Clock::now();
-    quarnel.start(program, {database});
-    return bench::UntilFirstRowSpoken(quarnel, log, start);
-}
 
 double SqliteExport(const QString& database)
 {
@@ -155,13 +141,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     QTemporaryDir dir;
-    qputenv("QUARNEL_REGISTRY", dir.filePath(QStringLiteral("HKCU.reg")).toUtf8());
-    // A voice that hears everything and says nothing: without one the window would stop to
-    // tell that speech is missing.
-    qputenv("QUARNEL_VOICE", ("log:" + dir.filePath(QStringLiteral("window.log"))).toUtf8());
+    bench::UseOwnPreferences(dir);
     QApplication app(argc, argv);
-    UseCNumbersInTheCLibrary();
-    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    bench::UseCzechLocale();
 
     const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     const QString large = dir.filePath(QStringLiteral("large.db"));
@@ -217,10 +199,10 @@ int main(int argc, char** argv)
     // (2)
     const QString program = QStringLiteral(QUARNEL_BINARY);
     const QString log = dir.filePath(QStringLiteral("voice.log"));
-    FirstSpokenRow(program, large, log); // the file and the program in the page cache
+    bench::FirstSpokenRow(program, large, log, true); // the file and the program in the page cache
     double first = 1e300;
     for (int i = 0; i < 3; ++i)
-        first = std::min(first, FirstSpokenRow(program, large, log));
+        first = std::min(first, bench::FirstSpokenRow(program, large, log, true));
     const double exported = SqliteExport(large);
     std::printf("(2) start to the first spoken row of %lld rows %.3f s; the sqlite3 tool's export of the table "
                 "%.3f s (ratio %.3f)\n",

@@ -11,6 +11,7 @@
 // Usage: ScaleBench [rows [baseRows]]        (default 10000000 and 1000000)
 //        ScaleBench odbc [rows]               (default 1000000)
 #include "BenchSupport.h"
+#include "QuietVoice.h"
 #include "DBEngine.h"
 #include "Recordset.h"
 #include "cRecordList.h"
@@ -51,7 +52,7 @@ using bench::AnonymousMegabytes;
 using bench::Seconds;
 
 // Notes when a row's text arrives, as the speech server would hear it.
-class cCountingVoice : public VoiceServer {
+class cCountingVoice : public bench::cQuietVoice {
 public:
     qint32 Voice(qint32, qint32, const QString&) override
     {
@@ -59,19 +60,6 @@ public:
         Arrived = Clock::now();
         return 0;
     }
-    void BrailleWithOffset(const QString&, qint32) override {}
-    void FocusVoice(const QString&, const QString&, qint32, qint32, qint32, bool, bool, qint32) override {}
-    void BrailleText(qint16, const QString&) override {}
-    void AddBrailleRole(qint32) override {}
-    qint32 SupportOK() override { return 1; }
-    void GetVer(qint32& major, qint32& minor) override
-    {
-        major = 2; // the version the window checks for
-        minor = 0;
-    }
-    void AddRef(qint32) override {}
-    void Release(qint32) override {}
-    bool IsBraille() override { return false; }
 
     // Kept across voices: each window makes its own at start and drops it at its end.
     static inline qint64 Said = 0;
@@ -437,19 +425,10 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
         auto records = window.Window->CurrentRecordset();
         gHeart->Begin();
         const auto began = Clock::now();
-        ExportSource source;
-        QStringList formats;
-        for (int column = 0; column < list->ColumnCount(); ++column) {
-            source.Fields.push_back(list->ColumnField(column));
-            formats << cRecordList::ColumnTagPart(list->ColumnTag(column), 2).trimmed();
-        }
-        const qint64 shown = list->RowCount();
-        source.Formats = formats;
+        ExportSource source = list->ExportColumns();
         bool written = false;
         RunLongWork(QStringLiteral("export"), QString(), [&](cWorkControl& control) {
-            source.Positions.reserve(size_t(shown));
-            for (qint64 row = 0; row < shown; ++row)
-                source.Positions.push_back(list->RowPosition(row));
+            source.Positions = list->RowPositions();
             written = ExportRecords(ours, *records, source, control);
         });
         figures.push_back({QStringLiteral("export of every row"), Seconds(began), library, gHeart->End()});
@@ -593,15 +572,13 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir dir;
-    qputenv("QUARNEL_REGISTRY", dir.filePath(QStringLiteral("HKCU.reg")).toUtf8());
+    bench::UseOwnPreferences(dir);
     QApplication app(argc, argv);
-    UseCNumbersInTheCLibrary();
-    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    bench::UseCzechLocale();
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.value(0) == QLatin1String("odbc"))
         return MeasureOdbc(dir.path(), arguments.size() > 1 ? arguments[1].toLongLong() : 1000000);
 
-    qputenv("QUARNEL_VOICE", ("log:" + dir.filePath(QStringLiteral("voice.log"))).toUtf8());
     cHeartbeat heart;
     gHeart = &heart;
     SaveRegSetting(kProgramKey, QStringLiteral("Application"), QStringLiteral("Type"), QStringLiteral(";"));

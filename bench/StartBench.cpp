@@ -38,18 +38,7 @@ using bench::Seconds;
 double FirstSpokenRow(const QString& database, const QTemporaryDir& dir, int run)
 {
     const QString log = dir.filePath(QStringLiteral("voice%1.log").arg(run));
-    QProcess quarnel;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
-    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), log + QStringLiteral(".reg")); // a user of its own
-    if (!environment.contains(QStringLiteral("DISPLAY")))
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    quarnel.setProcessEnvironment(environment);
-    quarnel.setStandardOutputFile(QProcess::nullDevice());
-    quarnel.setStandardErrorFile(QProcess::nullDevice());
-    const auto start = Clock::now();
-    quarnel.start(QStringLiteral(QUARNEL_BINARY), {database});
-    return bench::UntilFirstRowSpoken(quarnel, log, start);
+    return bench::FirstSpokenRow(QStringLiteral(QUARNEL_BINARY), database, log, false);
 }
 
 // The sqlite3 tool writing the whole table to a file; without the tool, the same through
@@ -112,14 +101,11 @@ int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     QTemporaryDir dir;
-    qputenv("QUARNEL_REGISTRY", dir.filePath(QStringLiteral("HKCU.reg")).toUtf8());
-    const QString windowLog = dir.filePath(QStringLiteral("window.log"));
-    qputenv("QUARNEL_VOICE", ("log:" + windowLog).toUtf8());
+    const QString windowLog = bench::UseOwnPreferences(dir);
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    UseCNumbersInTheCLibrary();
-    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+    bench::UseCzechLocale();
 
     const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     const QString large = dir.filePath(QStringLiteral("large.db"));

@@ -278,24 +278,14 @@ void cFileCommands::Export()
     // The grid's rows in its order, read straight from the recordset on the worker: the
     // texts are the grid's own formatting of the same values.
     const cRecordList* list = m_window.list;
-    ExportSource source;
-    QStringList formats;
-    for (int column = 0; column < list->ColumnCount(); ++column) {
-        source.Fields.push_back(list->ColumnField(column));
-        formats << cRecordList::ColumnTagPart(list->ColumnTag(column), 2).trimmed();
-    }
+    ExportSource source = list->ExportColumns();
     const qint64 rows = list->RowCount();
-    source.Formats = formats; // the grid's own texts, written straight from the stored values
     const std::shared_ptr<Recordset> records = m_state.Rs;
     bool written = false;
     RunLongWork(
         LoadString(10625), QString(),
         [&](cWorkControl& control) {
-            // The rows' order is read here, off the window's thread: it is one entry a row,
-            // and the grid does not change while the work runs.
-            source.Positions.reserve(size_t(rows));
-            for (qint64 row = 0; row < rows; ++row)
-                source.Positions.push_back(list->RowPosition(row));
+            source.Positions = list->RowPositions();
             written = ExportRecords(path, *records, source, control);
             if (written)
                 control.Commit();

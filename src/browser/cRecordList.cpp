@@ -6,6 +6,7 @@
 #include "Recordset.h"
 #include "cRelationTexts.h"
 #include "mCellReading.h"
+#include "mExport.h"
 #include "mKeys.h"
 #include "mLongWork.h"
 #include "mPrepareForm.h"
@@ -189,6 +190,24 @@ void cRecordList::ClearRows()
 qint64 cRecordList::RowCount() const
 {
     return d->Model->Rows();
+}
+
+std::vector<qint64> cRecordList::RowPositions() const
+{
+    std::vector<qint64> positions(static_cast<size_t>(RowCount()));
+    for (size_t row = 0; row < positions.size(); ++row)
+        positions[row] = RowPosition(qint64(row));
+    return positions;
+}
+
+ExportSource cRecordList::ExportColumns() const
+{
+    ExportSource source;
+    for (int column = 0; column < ColumnCount(); ++column) {
+        source.Fields.push_back(ColumnField(column));
+        source.Formats << ColumnTagPart(ColumnTag(column), 2).trimmed();
+    }
+    return source;
 }
 
 QString cRecordList::RowKey(qint64 row) const

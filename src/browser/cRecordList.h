@@ -11,6 +11,7 @@
 #include <vector>
 
 class Recordset;
+struct ExportSource;
 class cRelationTexts;
 
 // The main window's grid ("list"): one row per record of the recordset, one column per
@@ -31,6 +32,8 @@ public:
     QString HeaderText(int column) const;
     QString ColumnTag(int column) const;
     int ColumnField(int column) const;
+    // The grid as an export writes it: each column's field and the format of its texts.
+    ExportSource ExportColumns() const;
 
     // Rows. SetRecordset keeps the recordset for later reads without filling; FillList
     // rebuilds the rows from it (none without a recordset) and selects nothing.
@@ -38,6 +41,9 @@ public:
     void FillList();
     void ClearRows();
     qint64 RowCount() const;
+    // Every row's recordset position in the grid's order; one entry a row, so callers read it
+    // on a worker while the grid stays as it is.
+    std::vector<qint64> RowPositions() const;
     QString RowKey(qint64 row) const;
     qint64 RowPosition(qint64 row) const;
     // The row showing the record at position, or −1.
