@@ -3,11 +3,12 @@
 #include "cRuntimeError.h"
 #include "cSqliteStatement.h"
 #include "cWorkControl.h"
+#include "mConvert.h"
 #include "mJetErrors.h"
 #include "mJetSql.h"
 #include "mJetSqlTokens.h"
-#include "mConvert.h"
 #include "mNames.h"
+#include "mSqliteIdentity.h"
 #include "mSqliteTypes.h"
 
 #include <QHash>
@@ -183,14 +184,11 @@ void SetSqliteFieldIndexing(sqlite3* db, const QString& tableName, const QString
     if (wanted != FieldIndexing::None && !kept) {
         // The highest row identity stands for the rows at the cost of one look: counting
         // them would read the table once more. A table without one is counted.
-        qint64 rows = 0;
-        try {
-            cSqliteStatement highest(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(QuoteName(table)));
-            rows = highest.Step() ? highest.Int(0) : 0;
-        } catch (const cRuntimeError&) {
-            cSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table)));
-            rows = count.Step() ? count.Int(0) : 0;
-        }
+        const QString identity = SqliteRowIdentity(db, table);
+        cSqliteStatement size(db, identity.isEmpty() ? QStringLiteral("SELECT count(*) FROM %1").arg(QuoteName(table))
+                                                     : QStringLiteral("SELECT max(%1) FROM %2").arg(identity, QuoteName(table)));
+        const qint64 rows = size.Step() ? size.Int(0) : 0;
+        size = cSqliteStatement();
         cSqliteStatement create(db, QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
                                         .arg(unique ? QStringLiteral("UNIQUE ") : QString(),
                                              QuoteName(FreeIndexName(db, table, field)), QuoteName(table),

@@ -116,6 +116,23 @@ TEST_F(FieldIndex, TheStateIsReadWhoeverMadeTheIndexAndChangesAsAsked)
     EXPECT_EQ(StateOf(table, QStringLiteral("Kód")), FieldIndexing::Unique);
 }
 
+// A table whose identity hides behind a column of its name, or that has none, is indexed
+// like any other.
+TEST_F(FieldIndex, TablesWithoutTheUsualIdentityAreIndexedToo)
+{
+    Open(QStringLiteral("CREATE TABLE Stín (rowid TEXT, Obec TEXT(50));"
+                        "INSERT INTO Stín VALUES ('x', 'Brno'), (NULL, 'Zlín');"
+                        "CREATE TABLE Bez (Kód TEXT(10) PRIMARY KEY, Obec TEXT(50)) WITHOUT ROWID;"
+                        "INSERT INTO Bez VALUES ('a', 'Brno'), ('b', 'brno');"));
+    for (const QString& table : {QStringLiteral("Stín"), QStringLiteral("Bez")}) {
+        SCOPED_TRACE(table.toStdString());
+        FieldOf(table, QStringLiteral("Obec"))->setIndexing(FieldIndexing::Duplicates);
+        EXPECT_EQ(StateOf(table, QStringLiteral("Obec")), FieldIndexing::Duplicates);
+    }
+    EXPECT_EQ(ErrorOf([&] { FieldOf(QStringLiteral("Bez"), QStringLiteral("Obec"))->setIndexing(FieldIndexing::Unique); }),
+              JetError::DuplicateKey);
+}
+
 TEST_F(FieldIndex, AStopWhileTheIndexIsMadeLeavesTheFileAsItWas)
 {
     const QString file = PathOf(QStringLiteral("velka.db"));
