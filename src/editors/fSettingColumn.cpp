@@ -54,6 +54,13 @@ constexpr int kIndexTexts = 10920;
 constexpr std::array<FieldIndexing, 4> kIndexEntries{FieldIndexing::None, FieldIndexing::Duplicates,
                                                      FieldIndexing::Unique, FieldIndexing::Unknown};
 
+// The entry that shows a state: a primary key is an index without duplicates.
+int IndexEntryOf(FieldIndexing state)
+{
+    const FieldIndexing shown = state == FieldIndexing::PrimaryKey ? FieldIndexing::Unique : state;
+    return int(std::find(kIndexEntries.begin(), kIndexEntries.end(), shown) - kIndexEntries.begin());
+}
+
 // "Auto" (or nothing), a whole number of twips, or a number and "%".
 bool IsWidth(const QString& text)
 {
@@ -161,9 +168,7 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
     connect(cmbIndexed, &QComboBox::currentIndexChanged, this, [this](int entry) {
         // A state the file keeps or the backend does not tell stays as shown, and says why.
         if (!m_indexLocked.isEmpty()) {
-            const int shown = int(std::find(kIndexEntries.begin(), kIndexEntries.end(),
-                                            m_indexing == FieldIndexing::PrimaryKey ? FieldIndexing::Unique : m_indexing)
-                                  - kIndexEntries.begin());
+            const int shown = IndexEntryOf(m_indexing);
             if (entry != shown) {
                 const QSignalBlocker quiet(cmbIndexed);
                 cmbIndexed->setCurrentIndex(shown);
@@ -252,8 +257,7 @@ void fSettingColumn::ShowIndexing(FieldIndexing state, const QString& lockedBeca
         cmbIndexed->addItem(LoadString(kIndexTexts + i));
     if (state == FieldIndexing::Unknown)
         cmbIndexed->addItem(LoadString(kIndexTexts + 3));
-    const FieldIndexing shown = state == FieldIndexing::PrimaryKey ? FieldIndexing::Unique : state;
-    cmbIndexed->setCurrentIndex(int(std::find(kIndexEntries.begin(), kIndexEntries.end(), shown) - kIndexEntries.begin()));
+    cmbIndexed->setCurrentIndex(IndexEntryOf(state));
 }
 
 FieldIndexing fSettingColumn::Indexing() const
