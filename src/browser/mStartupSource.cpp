@@ -8,6 +8,10 @@
 #include "mStringTable.h"
 
 #include <QFileInfo>
+#include <QThread>
+
+#include <clocale>
+#include <locale.h>
 
 #include <mutex>
 #include <thread>
@@ -25,8 +29,39 @@ struct Early {
 
 std::unique_ptr<Early> gEarly;
 
+// The toolkit, being built meanwhile, sets the process's locale and the program then sets
+// its numbers back to C: the worker keeps the final locale of its own from the start, so
+// no number is read or written with the decimal comma of the moment between.
+class cThreadLocale {
+public:
+    cThreadLocale()
+    {
+        // Without the user's locale installed the process stays in C, and so does the worker.
+        m_own = ::newlocale(LC_ALL_MASK, "", nullptr);
+        if (!m_own)
+            m_own = ::newlocale(LC_ALL_MASK, "C", nullptr);
+        if (m_own)
+            m_own = ::newlocale(LC_NUMERIC_MASK, "C", m_own);
+        if (m_own)
+            ::uselocale(m_own);
+    }
+    ~cThreadLocale()
+    {
+        if (!m_own)
+            return;
+        ::uselocale(LC_GLOBAL_LOCALE);
+        ::freelocale(m_own);
+    }
+    cThreadLocale(const cThreadLocale&) = delete;
+    cThreadLocale& operator=(const cThreadLocale&) = delete;
+
+private:
+    locale_t m_own = nullptr;
+};
+
 void OpenEarly(Early& early)
 {
+    const cThreadLocale locale;
     try {
         auto database = DBEngine::Instance().OpenDatabase(early.File, false, false, early.Type);
         {
@@ -56,6 +91,10 @@ void BeginStartupSource(const QString& file, const QString& type)
 {
     if (gEarly || !QFileInfo(file).isFile())
         return;
+    // The toolkit takes the first thread that asks for its own as the program's main one:
+    // asked here first, it is this one, never the worker (whose event loop would otherwise
+    // be the application's, and the window would never be served).
+    QThread::currentThread();
     gEarly = std::make_unique<Early>();
     gEarly->File = QFileInfo(file).absoluteFilePath();
     gEarly->Type = type;
