@@ -6,7 +6,6 @@
 #include "mNames.h"
 #include "mStringTable.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -249,10 +248,12 @@ QString cMdbReader::HelperPath()
     if (!configured.isEmpty())
         return configured;
     const QString name = QStringLiteral("quarnel-mdb-reader");
-    // Looked up once: Qt fills its cache of the program's path without a lock, and
-    // files are opened from worker threads too.
-    static const QString programFolder =
-        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    // The kernel's link, not the toolkit's: a file named on the command line is opened
+    // while the application object is still being built, and the answer is kept for good.
+    static const QString programFolder = [] {
+        const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+        return program.isEmpty() ? QString() : QFileInfo(program).path();
+    }();
     if (!programFolder.isEmpty()) {
         const QString beside = programFolder + u'/' + name;
         if (QFileInfo(beside).isExecutable())

@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "sStartup.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -91,6 +93,37 @@ TEST(Program, AnswersHelpAndVersionWithoutADisplayAndTakesAnyOtherArgumentAsTheD
     EXPECT_EQ(FindStartupDatabase(QStringLiteral("./--help")), QStringLiteral("./--help"));
 }
 
+namespace {
+// Starts PROGRAM on the database at PATH and returns its voice log once it has spoken.
+QString FirstWords(const ScopedRegistry& registry, const QString& program, const QString& path)
+{
+    const QString log = registry.Folder() + QStringLiteral("/voice.log");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), registry.Path());
+    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
+    environment.remove(QStringLiteral("QUARNEL_MDB_READER"));
+    process.setProcessEnvironment(environment);
+    process.start(program, {path});
+    if (!process.waitForStarted())
+        return QStringLiteral("(not started)");
+    QString spoken;
+    QElapsedTimer waited;
+    waited.start();
+    while (!spoken.contains(QStringLiteral("Voice\t")) && waited.elapsed() < 20000) {
+        QThread::msleep(50);
+        QFile file(log);
+        if (file.open(QIODevice::ReadOnly))
+            spoken = QString::fromUtf8(file.readAll());
+    }
+    process.terminate();
+    if (!process.waitForFinished(30000))
+        return QStringLiteral("(did not end)");
+    return spoken;
+}
+} // namespace
+
 // The database a path names is opened while the program starts, its only table shown in the
 // order of its records' identities (not of an index another program gave it), and the first
 // of them spoken.
@@ -107,25 +140,30 @@ TEST(Program, SpeaksTheFirstRecordOfTheTableItsPathNames)
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
-    const QString log = registry.Folder() + QStringLiteral("/voice.log");
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("QUARNEL_REGISTRY"), registry.Path());
-    environment.insert(QStringLiteral("QUARNEL_VOICE"), QStringLiteral("log:") + log);
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(QUARNEL_BINARY), {path});
-    ASSERT_TRUE(program.waitForStarted());
-    QString spoken;
-    QElapsedTimer waited;
-    waited.start();
-    while (!spoken.contains(QStringLiteral("Voice\t")) && waited.elapsed() < 20000) {
-        QThread::msleep(50);
-        QFile file(log);
-        if (file.open(QIODevice::ReadOnly))
-            spoken = QString::fromUtf8(file.readAll());
-    }
-    program.terminate();
-    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString spoken = FirstWords(registry, QStringLiteral(QUARNEL_BINARY), path);
     EXPECT_TRUE(spoken.contains(QStringLiteral("Voice\t1\t0\t, 7, Žofie"))) << spoken.toStdString();
+}
+
+// Installed, the program finds the Access reader beside itself (not where it was built)
+// also when the file is opened before the toolkit has started.
+TEST(Program, AnInstalledProgramOpensTheAccessFileItsPathNames)
+{
+    ScopedRegistry registry;
+    const QString folder = registry.Folder() + QStringLiteral("/bin");
+    const QString program = folder + QStringLiteral("/quarnel");
+    const QString marker = registry.Folder() + QStringLiteral("/reader-started");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUARNEL_BINARY), program));
+    QFile reader(folder + QStringLiteral("/quarnel-mdb-reader"));
+    ASSERT_TRUE(reader.open(QIODevice::WriteOnly));
+    reader.write("#!/bin/sh\n: > '" + marker.toUtf8() + "'\nexec '" +
+                 (QFileInfo(QStringLiteral(QUARNEL_BINARY)).path() + QStringLiteral("/quarnel-mdb-reader")).toUtf8() +
+                 "' \"$@\"\n");
+    reader.close();
+    reader.setPermissions(reader.permissions() | QFileDevice::ExeOwner);
+    const QString path = registry.Folder() + QStringLiteral("/Unicode á.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUARNEL_TESTDATA "/testUnicodeCompV2003.mdb"), path));
+    const QString spoken = FirstWords(registry, program, path);
+    EXPECT_TRUE(QFile::exists(marker)) << "the reader beside the program was not used";
+    EXPECT_TRUE(spoken.contains(QStringLiteral("Voice\t1\t0\t, 1, only ascii chars"))) << spoken.toStdString();
 }
