@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     // program started; a screen reader started later would find nothing to read.
     if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"))
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    SettleTheProcessLocale();
     // The count of a large table takes longer than the toolkit's start: it begins first.
     OpenNamedDatabaseEarly(argc, argv);
     QApplication app(argc, argv);

@@ -2,6 +2,8 @@
 
 #include <clocale>
 
+#include <unicode/uloc.h>
+
 #include "cRuntimeError.h"
 #include "mDateReading.h"
 #include "mNumberReading.h"
@@ -231,4 +233,12 @@ QVariant TextToValue(const QString& text, int dataType)
 void UseCNumbersInTheCLibrary()
 {
     std::setlocale(LC_NUMERIC, "C");
+}
+
+void SettleTheProcessLocale()
+{
+    std::setlocale(LC_ALL, "");
+    UseCNumbersInTheCLibrary();
+    // The collation library takes its default from the C library once, on first use.
+    uloc_getDefault();
 }
