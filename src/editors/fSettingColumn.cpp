@@ -156,6 +156,15 @@ fSettingColumn::fSettingColumn(QWidget* parent) : QDialog(parent)
         control->installEventFilter(this);
 
     connect(lstDataType, &QListWidget::currentRowChanged, this, [this](int entry) {
+        // A letter or a click would choose another type, which is not changed here.
+        if (!m_typeLocked.isEmpty()) {
+            if (entry != m_typeRow) {
+                const QSignalBlocker quiet(lstDataType);
+                lstDataType->setCurrentRow(m_typeRow);
+                VoiceOutput(2, 0, m_typeLocked);
+            }
+            return;
+        }
         if (entry >= 0 && m_focus.Announced() == lstDataType)
             VoiceEcho(2, 0, lstDataType->item(entry)->text());
     });
@@ -241,9 +250,11 @@ void fSettingColumn::PrepareEdit(cSetting* setting, const Field& field, const cC
         if (TypeOfText(lstDataType->item(i)->text()) == field.Type())
             lstDataType->setCurrentRow(i);
     }
-    // The type and the length are shown; changing them is not offered here.
+    // The type and the length are shown, and reached by Tab so that they are heard;
+    // changing them is not offered here.
     txtLen->setReadOnly(true);
-    lstDataType->setEnabled(false);
+    m_typeRow = lstDataType->currentRow();
+    m_typeLocked = LoadString(10931);
     ShowWidth(column.Width());
 }
 
@@ -361,14 +372,15 @@ void fSettingColumn::showEvent(QShowEvent* event)
 
 bool fSettingColumn::eventFilter(QObject* watched, QEvent* event)
 {
-    // A locked index list says why at every key that moves in it, at its ends too, where
-    // it would only signal the end.
-    if (watched == cmbIndexed && event->type() == QEvent::KeyPress && !m_indexLocked.isEmpty()) {
+    // A locked list says why at every key that moves in it, at its ends too, where it
+    // would only signal the end.
+    const QString locked = watched == cmbIndexed ? m_indexLocked : watched == lstDataType ? m_typeLocked : QString();
+    if (event->type() == QEvent::KeyPress && !locked.isEmpty()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
             && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Home
                 || key->key() == Qt::Key_End || key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown)) {
-            VoiceOutput(2, 0, m_indexLocked);
+            VoiceOutput(2, 0, locked);
             return true;
         }
     }

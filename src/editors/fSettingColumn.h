@@ -97,6 +97,9 @@ private:
     std::unique_ptr<cStandardComboBox> m_indexWrapper;
     FieldIndexing m_indexing = FieldIndexing::Unknown;
     QString m_indexLocked;
+    // Why an existing field's type list stays as it is; empty for a new field.
+    QString m_typeLocked;
+    int m_typeRow = -1;
     cFocusAnnouncer m_focus{this};
     int m_result = ResultCancel;
 };

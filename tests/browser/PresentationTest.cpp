@@ -321,8 +321,10 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
     ASSERT_NE(OpenMenu(), nullptr);
     PressInMenu(Qt::Key_N);
     EXPECT_EQ(field, QStringLiteral("Vlastnosti - Jméno"));
-    // The type is shown, not chosen, and the width box waits for Auto to be unchecked.
-    EXPECT_EQ(reached, (QStringList{QStringLiteral("txtName"), QStringLiteral("txtLen"), QStringLiteral("Check1_0"),
+    // The type is reached and heard, not chosen, and the width box waits for Auto to be
+    // unchecked.
+    EXPECT_EQ(reached, (QStringList{QStringLiteral("txtName"), QStringLiteral("txtLen"), QStringLiteral("lstDataType"),
+                                    QStringLiteral("Check1_0"),
                                     QStringLiteral("Check1_1"), QStringLiteral("cmbOrder"), QStringLiteral("cmbAction"),
                                     QStringLiteral("cmbIndexed"), QStringLiteral("chkWidthAuto"),
                                     QStringLiteral("cmdOK"), QStringLiteral("cmdCancel")}));

@@ -161,14 +161,27 @@ TEST_F(FieldDialogTest, BesideAScreenReaderTheListsStillSayTheirValues)
     EXPECT_EQ(focused, 0) << "the names are the reader's";
 }
 
-TEST_F(FieldDialogTest, ALockedIndexSaysWhyAtEveryKeyThatWouldMoveItsListEvenAtAnEnd)
+// The type of an existing field and a primary key's index are heard but not changed: every
+// key that would move their lists says why, at the lists' ends too.
+TEST_F(FieldDialogTest, ALockedListSaysWhyAtEveryKeyThatWouldMoveItEvenAtAnEnd)
 {
     const QString why = QStringLiteral("Primární klíč je indexován vždy bez duplicit, zde ho nelze změnit.");
+    const QString type = QStringLiteral("2 0 Datový typ existujícího pole zde nelze změnit.");
     fSettingColumn form;
     form.PrepareEdit(&m_setting, MakeField(JetType::Long), cColumnDefinition());
     form.ShowIndexing(FieldIndexing::PrimaryKey, why);
-    QStringList spoken;
+    QStringList onType, typeKeys, spoken;
     WhenModal([&](QDialog* dialog) {
+        Clear();
+        for (int tab = 0; tab < 12 && dialog->focusWidget() != form.lstDataType; ++tab)
+            PressInDialog(dialog, Qt::Key_Tab);
+        for (const QStringList& call : Calls(QStringLiteral("FocusVoice")))
+            onType << call.mid(1).join(u'|');
+        Clear();
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Home})
+            PressInDialog(dialog, key);
+        TypeInDialog(dialog, QStringLiteral("t")); // the first letter of Text
+        typeKeys = Spoken();
         while (dialog->focusWidget() != form.cmbIndexed)
             PressInDialog(dialog, Qt::Key_Tab);
         Clear();
@@ -178,7 +191,12 @@ TEST_F(FieldDialogTest, ALockedIndexSaysWhyAtEveryKeyThatWouldMoveItsListEvenAtA
         PressInDialog(dialog, Qt::Key_Return);
     });
     EXPECT_EQ(form.exec(), fSettingColumn::ResultOk);
+    ASSERT_FALSE(onType.isEmpty());
+    EXPECT_TRUE(onType.last().contains(QStringLiteral("Datový typ")) && onType.last().contains(QStringLiteral("Long")))
+        << onType.join(u'|').toStdString();
+    EXPECT_EQ(typeKeys, QStringList(4, type)) << typeKeys.join(u'|').toStdString();
     EXPECT_EQ(spoken, QStringList(4, QStringLiteral("2 0 ") + why));
+    EXPECT_EQ(form.GetDataType(), int(JetType::Long));
     EXPECT_EQ(form.cmbIndexed->currentText(), QStringLiteral("Ano (bez duplicit)"));
     EXPECT_EQ(form.Indexing(), FieldIndexing::PrimaryKey);
 }
