@@ -150,13 +150,14 @@ fFileOpen::fFileOpen(QWidget* parent)
     connect(cbFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0)
             return;
+        // Said beside a screen reader too, which hears no value of such a list.
         if (!m_quiet)
-            VoiceEcho(2, 0, cbFilter->currentText());
+            VoiceOutput(2, 0, cbFilter->currentText());
         m_model->SetMask(cbFilter->currentText());
     });
     connect(cbSearch, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_quiet && index >= 0)
-            VoiceEcho(2, 0, cbSearch->currentText());
+            VoiceOutput(2, 0, cbSearch->currentText());
     });
     connect(Picture2, &QPushButton::clicked, this, &fFileOpen::GoUp);
     connect(Command1, &QPushButton::clicked, this, &fFileOpen::Command1_Click);
@@ -341,6 +342,8 @@ void fFileOpen::AnnounceFocus(QWidget* control)
     const bool isText = control == Text1;
     const QString value = isText ? Text1->text() : static_cast<QComboBox*>(control)->currentText();
     VoiceFocus(control->accessibleName(), value, WindowHandle(control), WindowHandle(this), 0, true, true, 0);
+    if (!isText)
+        VoiceFocusedListValue(value);
     BrailleRole(isText ? kRoleText : kRoleComboBox);
     TellFolderOnce(false);
 }

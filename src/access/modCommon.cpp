@@ -133,6 +133,12 @@ void VoiceFocus(const QString& caption, const QString& value, qint32 controlWind
         Ignoring([&] { gVoice->FocusVoice(caption, value, controlWindow, formWindow, role, flagA, flagB, extra); });
 }
 
+void VoiceFocusedListValue(const QString& value)
+{
+    if (ScreenReaderReads())
+        VoiceOutput(1, 0, value);
+}
+
 qint32 BrailleCells()
 {
     qint32 cells = 0;

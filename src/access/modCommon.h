@@ -75,6 +75,10 @@ qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice = 
 // What a control says as it gets the focus; a screen reader reading the focus says it instead.
 void VoiceFocus(const QString& caption, const QString& value, qint32 controlWindow, qint32 formWindow, qint32 role,
                 bool flagA, bool flagB, qint32 extra);
+// A drop-down list's value as it gets the focus, said beside a screen reader (queued after
+// the reader's name of it): the toolkit gives a reader no value of such a list. Without one,
+// VoiceFocus has said it.
+void VoiceFocusedListValue(const QString& value);
 // Cells of our Braille line; 0 while it is not ours or its width is not known.
 qint32 BrailleCells();
 void BrailleOutput(qint16 cursorColumn, const QString& lineText);

@@ -179,12 +179,14 @@ void fSpeechSettings::Changed(QComboBox* box)
         m_current.RowNumber = chosen.toBool();
     // Heard at once, and in the voice just chosen.
     ApplySpeechSettings(gVoice.get(), m_current, &before);
-    VoiceEcho(2, 0, box->currentText());
+    // Said beside a screen reader too, which hears no value of such a list.
+    VoiceOutput(2, 0, box->currentText());
 }
 
 void fSpeechSettings::Announce(QComboBox* box)
 {
     VoiceFocus(box->accessibleName(), box->currentText(), WindowHandle(box), WindowHandle(this), 0, true, true, 0);
+    VoiceFocusedListValue(box->currentText());
     BrailleRole(kRoleComboBox);
 }
 

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "fSpeechSettings.h"
+#include "mScreenReader.h"
 #include "sMain.h"
 #include "mPrepareForm.h"
 #include "mSpeechSettings.h"
@@ -205,6 +206,30 @@ TEST_F(SpeechSettingsTest, AChangeIsSentBeforeItsValueIsSaidAndStornoSendsBackAn
                          QStringLiteral("Settings voice "), QStringLiteral("Settings punctuation 0"),
                      }));
     EXPECT_FALSE(SpeechSettingsStored());
+}
+
+// A screen reader names each list and reads the rest, but the toolkit gives it no value of a
+// drop-down list: the dialog says the values itself, the names it leaves to the reader.
+TEST_F(SpeechSettingsTest, BesideAScreenReaderTheListsStillSayTheirValues)
+{
+    const OwnSpeech choice = OwnSpeechChoice();
+    const bool running = ScreenReaderRunning();
+    SetOwnSpeechChoice(OwnSpeech::Automatic);
+    SetScreenReaderRunning(true);
+    QStringList spoken;
+    qsizetype focused = -1;
+    Run(cSpeechSettings(), [&](fSpeechSettings* form) {
+        Clear();
+        PressInDialog(form, Qt::Key_Tab); // Výška hlasu
+        PressInDialog(form, Qt::Key_Down);
+        spoken = Spoken();
+        focused = Calls(QStringLiteral("FocusVoice")).size();
+        PressInDialog(form, Qt::Key_Escape);
+    });
+    SetOwnSpeechChoice(choice);
+    SetScreenReaderRunning(running);
+    EXPECT_EQ(spoken, (QStringList{QStringLiteral("1 0 0"), QStringLiteral("2 0 10")}));
+    EXPECT_EQ(focused, 0) << "the names are the reader's";
 }
 
 TEST_F(SpeechSettingsTest, OkStoresEverythingTheHeaderOrderToo)
