@@ -7,9 +7,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
 
 cMenuVoice::cMenuVoice(QMenuBar* bar) : QObject(bar), m_bar(bar)
 {
@@ -38,6 +42,7 @@ QString cMenuVoice::ItemText(const QAction* item)
 
 void cMenuVoice::Watch(QMenu* menu)
 {
+    menu->installEventFilter(this);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { m_opened = menu; });
     connect(menu, &QMenu::hovered, this, [this, menu](QAction* item) { Hovered(menu, item); });
     connect(menu, &QMenu::aboutToHide, this, &cMenuVoice::SayLater);
@@ -89,4 +94,32 @@ void cMenuVoice::SayWhereTheKeysAre()
     // The bar's item only while the keys are on the bar: after a command it lets go.
     if (QAction* item = m_bar->activeAction(); item && m_bar->hasFocus())
         Say(item, WithoutAccessKey(item->text()));
+}
+
+bool cMenuVoice::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (!menu || event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    const bool first = key->key() == Qt::Key_Home || key->key() == Qt::Key_PageUp;
+    if (!first && key->key() != Qt::Key_End && key->key() != Qt::Key_PageDown)
+        return false;
+    // The items the arrows reach: unavailable ones too where the style lets them be current.
+    const bool disabledToo = menu->style()->styleHint(QStyle::SH_Menu_AllowActiveAndDisabled, nullptr, menu) != 0;
+    QList<QAction*> items = menu->actions();
+    if (!first)
+        std::reverse(items.begin(), items.end());
+    for (QAction* item : std::as_const(items)) {
+        if (item->isSeparator() || !item->isVisible() || (!item->isEnabled() && !disabledToo))
+            continue;
+        if (item == menu->activeAction())
+            VoiceOutput(5, first ? 7 : 8, QString());
+        else
+            menu->setActiveAction(item); // said as it is hovered
+        return true;
+    }
+    return false;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// What the menus say as the keys move through them; it listens to the menus and changes none.
+// What the menus say as the keys move through them, and the keys that reach a menu's ends.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,6 +18,11 @@ public:
 
     // An item as it is said: caption, checked, unavailable, submenu, then its keys.
     static QString ItemText(const QAction* item);
+
+protected:
+    // Home and End (and the page keys) go to a menu's first and last item; at that item they
+    // signal the end. The toolkit moves by them only in a menu that scrolls.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Watch(QMenu* menu);

@@ -203,6 +203,16 @@ TEST_F(ApplicationTest, TheMenusSayWhereTheKeysAre)
     EXPECT_EQ(onBar(Qt::Key_Left), QStringList(QStringLiteral("2 0 Záznam")));
     EXPECT_EQ(onBar(Qt::Key_Escape), QStringList(row)) << "back in the grid";
 
+    // Home and End reach the menu's ends, and there they signal the end.
+    Press(Qt::Key_Z, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    EXPECT_EQ(inMenu(Qt::Key_End), QStringList(QStringLiteral("2 0 Řeč…")));
+    EXPECT_EQ(inMenu(Qt::Key_End), QStringList(QStringLiteral("5 8 ")));
+    EXPECT_EQ(inMenu(Qt::Key_PageUp), QStringList(QStringLiteral("2 0 Písmo")));
+    EXPECT_EQ(inMenu(Qt::Key_Home), QStringList(QStringLiteral("5 7 ")));
+    inMenu(Qt::Key_Escape);
+    onBar(Qt::Key_Escape);
+
     // A command chosen in a menu speaks for itself; nothing of the menu follows it.
     Press(Qt::Key_Z, Qt::AltModifier);
     ASSERT_NE(OpenMenu(), nullptr);
