@@ -75,9 +75,15 @@ bool cStandardComboBox::eventFilter(QObject* watched, QEvent* event)
         // At an end of the list the item does not change and the form says nothing: the
         // end is signalled, as in every list.
         if (event->type() == QEvent::KeyPress && ShiftOf(key) == 0 && m_control->count() > 0) {
-            if (keyCode == Key::Up && m_control->currentIndex() <= 0)
+            // In a drop-down list the page keys, Home and End move too; in a box they edit.
+            const bool list = IsDropDownList();
+            const bool towardsFirst =
+                keyCode == Key::Up || (list && (keyCode == Key::Home || keyCode == Key::PageUp));
+            const bool towardsLast =
+                keyCode == Key::Down || (list && (keyCode == Key::End || keyCode == Key::PageDown));
+            if (towardsFirst && m_control->currentIndex() <= 0)
                 VoiceOutput(5, 7, QString());
-            else if (keyCode == Key::Down && m_control->currentIndex() >= m_control->count() - 1)
+            else if (towardsLast && m_control->currentIndex() >= m_control->count() - 1)
                 VoiceOutput(5, 8, QString());
         }
         // Up, Down and the page keys move through the list; the form speaks the item.
