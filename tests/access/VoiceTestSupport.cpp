@@ -23,6 +23,18 @@ void VoiceLogTest::TearDown()
     qputenv("QUARNEL_VOICE", "none");
 }
 
+ScopedScreenReader::ScopedScreenReader() : m_choice(OwnSpeechChoice()), m_running(ScreenReaderRunning())
+{
+    SetOwnSpeechChoice(OwnSpeech::Automatic);
+    SetScreenReaderRunning(true);
+}
+
+ScopedScreenReader::~ScopedScreenReader()
+{
+    SetOwnSpeechChoice(m_choice);
+    SetScreenReaderRunning(m_running);
+}
+
 QList<QStringList> VoiceLogTest::Calls() const
 {
     QFile file(m_path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VoiceServer.h"
+#include "mScreenReader.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -38,6 +39,20 @@ protected:
 
     QTemporaryDir m_dir;
     QString m_path;
+};
+
+// While it lives, a screen reader reads the focus (the own speech left to choose itself):
+// the program leaves names and what the reader says to it.
+class ScopedScreenReader {
+public:
+    ScopedScreenReader();
+    ~ScopedScreenReader();
+    ScopedScreenReader(const ScopedScreenReader&) = delete;
+    ScopedScreenReader& operator=(const ScopedScreenReader&) = delete;
+
+private:
+    OwnSpeech m_choice;
+    bool m_running;
 };
 
 // Runs answer on the modal dialog as soon as one is up (polling from the event loop),

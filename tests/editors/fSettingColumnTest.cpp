@@ -8,7 +8,6 @@
 #include "fSettingColumn.h"
 #include "frmNewField.h"
 #include "mConvert.h"
-#include "mScreenReader.h"
 #include "modCommon.h"
 
 #include <QAccessible>
@@ -132,10 +131,7 @@ TEST_F(FieldDialogTest, BesideAScreenReaderTheListsStillSayTheirValues)
 {
     // The reader names each control and reads boxes and check boxes, but the toolkit gives
     // it no value of a drop-down list.
-    const OwnSpeech choice = OwnSpeechChoice();
-    const bool running = ScreenReaderRunning();
-    SetOwnSpeechChoice(OwnSpeech::Automatic);
-    SetScreenReaderRunning(true);
+    const ScopedScreenReader reader;
     cColumnDefinition column;
     column.setAction(QStringLiteral("Mapa2"));
     fSettingColumn form;
@@ -154,8 +150,6 @@ TEST_F(FieldDialogTest, BesideAScreenReaderTheListsStillSayTheirValues)
         PressInDialog(dialog, Qt::Key_Escape);
     });
     form.exec();
-    SetOwnSpeechChoice(choice);
-    SetScreenReaderRunning(running);
     EXPECT_EQ(spoken, (QStringList{QStringLiteral("1 0 1"), QStringLiteral("1 0 Mapa2"), QStringLiteral("1 0 Ne"),
                                    QStringLiteral("2 0 Ano (duplicity povoleny)")}));
     EXPECT_EQ(focused, 0) << "the names are the reader's";

@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 #include "fSpeechSettings.h"
-#include "mScreenReader.h"
 #include "sMain.h"
 #include "mPrepareForm.h"
 #include "mSpeechSettings.h"
@@ -212,10 +211,7 @@ TEST_F(SpeechSettingsTest, AChangeIsSentBeforeItsValueIsSaidAndStornoSendsBackAn
 // drop-down list: the dialog says the values itself, the names it leaves to the reader.
 TEST_F(SpeechSettingsTest, BesideAScreenReaderTheListsStillSayTheirValues)
 {
-    const OwnSpeech choice = OwnSpeechChoice();
-    const bool running = ScreenReaderRunning();
-    SetOwnSpeechChoice(OwnSpeech::Automatic);
-    SetScreenReaderRunning(true);
+    const ScopedScreenReader reader;
     QStringList spoken;
     qsizetype focused = -1;
     Run(cSpeechSettings(), [&](fSpeechSettings* form) {
@@ -226,8 +222,6 @@ TEST_F(SpeechSettingsTest, BesideAScreenReaderTheListsStillSayTheirValues)
         focused = Calls(QStringLiteral("FocusVoice")).size();
         PressInDialog(form, Qt::Key_Escape);
     });
-    SetOwnSpeechChoice(choice);
-    SetScreenReaderRunning(running);
     EXPECT_EQ(spoken, (QStringList{QStringLiteral("1 0 0"), QStringLiteral("2 0 10")}));
     EXPECT_EQ(focused, 0) << "the names are the reader's";
 }
