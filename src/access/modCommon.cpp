@@ -15,6 +15,8 @@ qint32 gVoiceMessage = 0;
 
 namespace {
 
+quint64 gVoiceSerial = 0;
+
 // Calls to the assistive software never interrupt the program.
 template <typename Call>
 void Ignoring(Call&& call)
@@ -107,13 +109,20 @@ qint32 GetMonitorWindow()
     return monitor;
 }
 
+quint64 VoiceSerial()
+{
+    return gVoiceSerial;
+}
+
 qint32 VoiceOutput(qint32 mode, qint32 param, const QString& text, bool noVoice, qint32 offset, bool noBraille)
 {
     if (!gVoice)
         return 0;
     qint32 result = 0;
-    if (!noVoice)
+    if (!noVoice) {
+        ++gVoiceSerial;
         Ignoring([&] { result = gVoice->Voice(mode, param, text); });
+    }
     if (!noBraille && BrailleOurs() && (mode == 1 || mode == 2))
         Ignoring([&] { gVoice->BrailleWithOffset(text, offset); });
     return result;
@@ -129,8 +138,10 @@ qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice, q
 void VoiceFocus(const QString& caption, const QString& value, qint32 controlWindow, qint32 formWindow, qint32 role,
                 bool flagA, bool flagB, qint32 extra)
 {
-    if (gVoice && !ScreenReaderReads())
+    if (gVoice && !ScreenReaderReads()) {
+        ++gVoiceSerial;
         Ignoring([&] { gVoice->FocusVoice(caption, value, controlWindow, formWindow, role, flagA, flagB, extra); });
+    }
 }
 
 void VoiceFocusedListValue(const QString& value)

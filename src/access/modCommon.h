@@ -68,6 +68,9 @@ qint32 GetMonitorWindow();
 
 qint32 VoiceOutput(qint32 mode, qint32 param, const QString& text, bool noVoice = false, qint32 offset = 0,
                    bool noBraille = false);
+// How many pieces the program has said so far: what waits to be said can tell whether
+// something else was said meanwhile.
+quint64 VoiceSerial();
 // Speech that only repeats what has the focus (a list's entry, a box's value, the current
 // record): said as VoiceOutput, unless a screen reader reads the focus itself.
 qint32 VoiceEcho(qint32 mode, qint32 param, const QString& text, bool noVoice = false, qint32 offset = 0,

@@ -664,12 +664,19 @@ void cRecordList::focusInEvent(QFocusEvent* event)
     // A closed menu gives the focus back without the grid having lost it to another control.
     if (event->reason() == Qt::PopupFocusReason)
         return;
-    const qint64 row = SelectedRow();
-    if (row < 0)
-        return;
-    // Back from a dialog the row waits for what the dialog's command said last ("Exportováno
-    // …"), instead of cutting it off.
-    VoiceEcho(event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2, 0, RowText(row));
+    // The menu bar gives the focus back before its command runs: the row waits, left out if the
+    // command spoke or opened a dialog. After a dialog it queues behind its command's words.
+    const qint32 mode = event->reason() == Qt::ActiveWindowFocusReason ? 1 : 2;
+    const auto sayRow = [this, mode, serial = VoiceSerial()] {
+        const qint64 row = SelectedRow();
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (row >= 0 && (!modal || modal == window()) && VoiceSerial() == serial)
+            VoiceEcho(mode, 0, RowText(row));
+    };
+    if (event->reason() == Qt::MenuBarFocusReason)
+        QTimer::singleShot(0, this, sayRow);
+    else
+        sayRow();
 }
 
 void cRecordList::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -220,6 +221,32 @@ TEST_F(ApplicationTest, TheMenusSayWhereTheKeysAre)
     const QStringList chosen = inMenu(Qt::Key_Return);
     EXPECT_EQ(chosen.last(), QStringLiteral("2 0 Všechny záznamy už jsou zobrazeny."));
     EXPECT_TRUE(chosen.filter(QStringLiteral("Zobrazení")).isEmpty()) << chosen.join(u'|').toStdString();
+}
+
+// A menu's command that opens a dialog hands the focus back to the grid on the way (a window
+// manager does it after the dialog showed): the row must not cut off the dialog's title.
+TEST_F(ApplicationTest, TheGridStaysQuietWhenItGetsTheFocusBehindADialog)
+{
+    ASSERT_TRUE(Open(MakeDatabase(QStringLiteral("lide.mdb"), QString::fromUtf8(kPeopleScript))));
+    m_window->list->setFocus();
+    const QString row = m_window->list->RowText(m_window->list->SelectedRow());
+    QStringList behind;
+    WhenModal([&](QDialog* dialog) {
+        Clear();
+        QFocusEvent back(QEvent::FocusIn, Qt::OtherFocusReason);
+        QApplication::sendEvent(m_window->list, &back);
+        behind = Spoken();
+        PressInDialog(dialog, Qt::Key_Escape);
+    });
+    Press(Qt::Key_Z, Qt::AltModifier);
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressInMenu(Qt::Key_Return); // Písmo: the fonts dialog
+    EXPECT_EQ(behind, QStringList());
+    // Back in the grid its row is said again.
+    Clear();
+    QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(m_window->list, &back);
+    EXPECT_EQ(Spoken(), QStringList(QStringLiteral("1 0 ") + row));
 }
 
 TEST_F(ApplicationTest, TheViewMenuShowsEveryCaptionWhole)
