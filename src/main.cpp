@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unicode/uloc.h>
+
 namespace {
 
 // --help and --version alone are questions to the program, answered without a display;
@@ -54,6 +56,17 @@ bool AnswerQuestion(int argc, char** argv)
                     "Environment: QUARNEL_REGISTRY (preferences file), QUARNEL_VOICE (speechd, log:PATH, none).\n"
                     "See man quarnel and the program's help page (Ctrl+F1).\n");
     return true;
+}
+
+// The user's locale, C numbers and the collation library's default locale, all settled
+// before a second thread starts: each of them is read without a lock by other threads, and
+// the toolkit sets the locale again as it starts.
+void SettleTheProcessLocale()
+{
+    std::setlocale(LC_ALL, "");
+    UseCNumbersInTheCLibrary();
+    // The collation library takes its default from the C library once, on first use.
+    uloc_getDefault();
 }
 
 } // namespace

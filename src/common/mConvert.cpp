@@ -2,8 +2,6 @@
 
 #include <clocale>
 
-#include <unicode/uloc.h>
-
 #include "cRuntimeError.h"
 #include "mDateReading.h"
 #include "mNumberReading.h"
@@ -233,12 +231,4 @@ QVariant TextToValue(const QString& text, int dataType)
 void UseCNumbersInTheCLibrary()
 {
     std::setlocale(LC_NUMERIC, "C");
-}
-
-void SettleTheProcessLocale()
-{
-    std::setlocale(LC_ALL, "");
-    UseCNumbersInTheCLibrary();
-    // The collation library takes its default from the C library once, on first use.
-    uloc_getDefault();
 }

@@ -120,7 +120,3 @@ BooleanWords BooleanWordsFor(const QLocale& locale);
 // the server's "10000.50" as 1000050). The program's own texts follow QLocale, which this
 // leaves alone. Called right after the application object is made.
 void UseCNumbersInTheCLibrary();
-// The user's locale, C numbers and the collation library's default locale, all settled
-// before a second thread starts: each of them is read without a lock by other threads and
-// the toolkit sets them again as it starts.
-void SettleTheProcessLocale();
