@@ -21,7 +21,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -118,27 +117,26 @@ frmRecordModify::frmRecordModify(QWidget* parent) : QDialog(parent)
     cmdTableDel = NewButton(this, "cmdTableDel", QStringLiteral("&Smazat tabulku"));
     txtOrder = NewButton(this, "txtOrder", QStringLiteral("Prohodit nastavení sloupců &1 a 2"));
     QHBoxLayout* buttons = MakeOkCancelRow(this, &cmdOK, &cmdCancel);
-    buttons->insertWidget(0, txtOrder);
 
     auto* tables = new QVBoxLayout;
     tables->addWidget(Label1);
     tables->addWidget(lstTable, 1);
     tables->addWidget(cmdTableNew);
     tables->addWidget(cmdTableDel);
-    auto* fields = new QGridLayout;
-    fields->addWidget(Label2, 0, 0, 1, 3);
-    fields->addWidget(lstField, 1, 0, 1, 3);
-    fields->addWidget(chkVisible, 2, 0, 1, 3);
-    fields->addWidget(cmdProps, 3, 0);
-    fields->addWidget(cmdAdd, 3, 1);
-    fields->addWidget(cmdRemove, 3, 2);
-    fields->setRowStretch(1, 1);
+    // One under another, as the table buttons: side by side at a large font they made the
+    // editor wider than the screen.
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(Label2);
+    fields->addWidget(lstField, 1);
+    for (QWidget* control : std::initializer_list<QWidget*>{chkVisible, cmdProps, cmdAdd, cmdRemove})
+        fields->addWidget(control);
     auto* columns = new QHBoxLayout;
     columns->addLayout(tables, 1);
     columns->addLayout(fields, 1);
     QScrollArea* scroll = NewScrollingPage(this);
     auto* layout = new QVBoxLayout(scroll->widget());
     layout->addLayout(columns, 1);
+    layout->addWidget(txtOrder, 0, Qt::AlignLeft);
     layout->addLayout(buttons);
 
     for (QWidget* control : std::initializer_list<QWidget*>{lstTable, lstField, chkVisible, cmdProps, cmdAdd,

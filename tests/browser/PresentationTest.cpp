@@ -341,8 +341,11 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
     // The structure editor from the Database menu, and in it the dialog of a field (Alt+Enter).
     QString field;
     QStringList reached;
+    int editorWidth = -1;
     WhenModal([&](QDialog* editor) {
         check(editor);
+        if (const QScrollArea* page = editor->findChild<QScrollArea*>(); page && page->widget())
+            editorWidth = page->widget()->minimumSizeHint().width();
         WhenModal([&](QDialog* dialog) {
             field = dialog->windowTitle();
             check(dialog);
@@ -358,6 +361,10 @@ TEST_F(ApplicationTest, EveryDialogShowsItsTextsWholeAtALargeFont)
     ASSERT_NE(OpenMenu(), nullptr);
     PressInMenu(Qt::Key_N);
     EXPECT_EQ(field, QStringLiteral("Vlastnosti - Jméno"));
+    // The structure editor's page fits a screen 1280 pixels wide, its scroll bar and frame
+    // beside it: it scrolls down at most, never sideways.
+    EXPECT_GT(editorWidth, 0);
+    EXPECT_LE(editorWidth, 1240);
     // The type is reached and heard, not chosen, and the width box waits for Auto to be
     // unchecked.
     EXPECT_EQ(reached, (QStringList{QStringLiteral("txtName"), QStringLiteral("txtLen"), QStringLiteral("lstDataType"),
