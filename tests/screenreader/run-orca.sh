@@ -392,6 +392,10 @@ if [ -n "$H_KEYS" ]; then
             "!dump") dump "$(printf '%02d' "$STEP")-before"; continue;;
             "!sleep "*) sleep "${linekey#!sleep }"; continue;;
             "!type "*) begin_step "type:${linekey#!type }"; xdotool type --delay 60 "${linekey#!type }";;
+            # A modifier alone is held as a person holds it: pressed and let go within
+            # microseconds, the toolkit's round trip of each key through the screen reader
+            # can miss the press on a busy machine, and the menu bar never opens.
+            alt|ctrl|shift|super) begin_step "$linekey"; xdotool keydown "$linekey"; sleep 0.15; xdotool keyup "$linekey";;
             *) begin_step "$linekey"; xdotool key --delay 40 $linekey;;
         esac
         log "harness: step $STEP: $S_KEY"
