@@ -1,6 +1,8 @@
 #include "cRecordList.h"
 
+#include "cGridSelection.h"
 #include "cRecordListAccessible.h"
+#include "cRecordListImpl.h"
 #include "cRecordListModel.h"
 #include "Field.h"
 #include "Recordset.h"
@@ -69,23 +71,6 @@ public:
 
 } // namespace
 
-struct cRecordList::Impl {
-    cRecordListModel* Model = nullptr;
-    bool QuietRelease = false; // the key's press said what there is to say
-    bool CellOfferPending = false; // the focus came back; the cell's focus is yet to follow
-    qint64 RowAtPress = -1;
-    int ColumnAtPress = -1;
-    bool CellReading = false; // Left and Right move a current column, which is said alone
-    bool ToRecordEnds = false; // Ctrl+Home or Ctrl+End, handed on as a plain key
-    std::shared_ptr<cRelationTexts> Relations;
-    bool UserMoves = false; // within the grid's own key or mouse press
-    qint64 ReaderRow = -1; // the row whose cell a screen reader was last told has the focus
-    bool ReaderHeard = false; // it read that whole row, as the row now stands
-    int PressedKey = 0;        // a release speaks only for a key whose press the grid had
-    QString Search;
-    QElapsedTimer SearchTimer;
-};
-
 cRecordList::cRecordList(QWidget* parent) : QTableView(parent), d(std::make_unique<Impl>())
 {
     cRecordListAccessible::Install();
@@ -94,6 +79,31 @@ cRecordList::cRecordList(QWidget* parent) : QTableView(parent), d(std::make_uniq
     setAccessibleName(QStringLiteral("Záznamy"));
     d->Model = new cRecordListModel(this);
     setModel(d->Model);
+    QItemSelectionModel* toolkits = selectionModel();
+    d->Selection = new cGridSelection(d->Model, [model = d->Model] { return model->Base(); }, this);
+    setSelectionModel(d->Selection);
+    delete toolkits;
+    // Rows moved under a window that stays full: the view was told only that its rows show
+    // other records, so the selection and the current cell are shown it anew.
+    connect(d->Model, &cRecordListModel::RowInserted, this, [this](qint64 row) {
+        d->Selection->RowInserted(row);
+        d->Selection->Sync();
+    });
+    connect(d->Model, &cRecordListModel::RowRemoved, this, [this](qint64 row) {
+        d->Selection->RowRemoved(row);
+        d->Selection->Sync();
+    });
+    d->ListBar = new QScrollBar(Qt::Vertical, this);
+    d->ListBar->setObjectName(QStringLiteral("listBar"));
+    d->ListBar->setAccessibleName(QStringLiteral("Záznamy"));
+    d->ListBar->setFocusPolicy(Qt::NoFocus);
+    d->ListBar->hide();
+    addScrollBarWidget(d->ListBar, Qt::AlignTop);
+    connect(d->ListBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (!d->MovingWindow)
+            ScrollListTo(value);
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { WindowScrolled(); });
     setItemDelegate(new cGridDelegate(this));
     // A table keeps no layout data a row (a tree view does, and lays out every row again
     // when one is added or removed): rows are of one height, found by arithmetic.
@@ -143,6 +153,7 @@ void cRecordList::ClearColumns()
 void cRecordList::AddColumn(const QString& text, const QString& tag, int fieldIndex)
 {
     d->Model->AddColumn(text, tag, fieldIndex);
+    d->Selection->Sync(); // selected rows take in the new column
 }
 
 int cRecordList::ColumnCount() const
@@ -298,64 +309,6 @@ void cRecordList::RemoveRecordRows(const std::vector<qint64>& positions)
     emit ItemClicked(SelectedRow());
 }
 
-qint64 cRecordList::SelectedRow() const
-{
-    const QModelIndex current = currentIndex();
-    if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
-        return current.row();
-    qint64 first = -1;
-    for (const QItemSelectionRange& range : selectionModel()->selection())
-        if (range.isValid() && (first < 0 || range.top() < first))
-            first = range.top();
-    return first;
-}
-
-QList<qint64> cRecordList::SelectedRows() const
-{
-    // Ranges rather than indexes: a selection of a million rows is a handful of ranges.
-    QList<QPair<int, int>> spans;
-    for (const QItemSelectionRange& range : selectionModel()->selection())
-        spans.append({range.top(), range.bottom()});
-    std::sort(spans.begin(), spans.end());
-    QList<qint64> rows;
-    int next = 0;
-    for (const auto& [top, bottom] : spans) {
-        for (int row = std::max(top, next); row <= bottom; ++row)
-            rows.append(row);
-        next = std::max(next, bottom + 1);
-    }
-    return rows;
-}
-
-qint64 cRecordList::CountSelected() const
-{
-    QList<QPair<int, int>> spans;
-    for (const QItemSelectionRange& range : selectionModel()->selection())
-        spans.append({range.top(), range.bottom()});
-    std::sort(spans.begin(), spans.end());
-    qint64 count = 0;
-    int next = 0;
-    for (const auto& [top, bottom] : spans) {
-        const int from = std::max(top, next);
-        if (bottom >= from)
-            count += bottom - from + 1;
-        next = std::max(next, bottom + 1);
-    }
-    return count;
-}
-
-void cRecordList::SelectOnlyRow(qint64 row)
-{
-    if (row < 0 || row >= RowCount()) {
-        selectionModel()->clear();
-        emit ItemClicked(-1);
-        return;
-    }
-    const QModelIndex index = model()->index(int(row), 0);
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    scrollTo(index);
-}
-
 bool cRecordList::SortByColumn(int column)
 {
     if (column < 0 || column >= ColumnCount())
@@ -384,7 +337,7 @@ bool cRecordList::SortBy(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount())
         return false;
-    if (!d->Model->Sort(column, order))
+    if (!KeepSelectionOnRecords([&] { return d->Model->Sort(column, order); }))
         return false; // stopped, or unreadable: as it was, and said so
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
@@ -394,7 +347,10 @@ bool cRecordList::SortBy(int column, Qt::SortOrder order)
 
 void cRecordList::Unsort()
 {
-    d->Model->Unsort();
+    KeepSelectionOnRecords([this] {
+        d->Model->Unsort();
+        return true;
+    });
     header()->setSortIndicatorShown(false);
     SortFinished();
 }
@@ -404,7 +360,7 @@ void cRecordList::SortFinished()
     // The selected row kept its record; the position text follows it to its new place.
     const qint64 row = SelectedRow();
     if (row >= 0)
-        scrollTo(model()->index(int(row), 0));
+        scrollTo(ShowRow(row, std::max(CurrentColumn(), 0)));
     emit ItemClicked(row);
     emit SortChanged();
 }
@@ -467,7 +423,7 @@ void cRecordList::AutoSizeColumn(int column, bool useHeader)
     const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
     int width = 0;
     const QModelIndex top = indexAt(QPoint(0, 0));
-    const qint64 firstShown = top.isValid() ? top.row() : 0;
+    const qint64 firstShown = top.isValid() ? RowOfIndex(top) : 0;
     const qint64 shown = std::max<qint64>(viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) + 2, 1);
     const std::vector<qint64> sample = d->Model->SampleRows(kFitSampleRows, firstShown, shown);
     d->Model->Prefetch(sample);
@@ -520,9 +476,9 @@ void cRecordList::keyboardSearch(const QString& search)
     const bool sameKey = text.size() > 1 && text.count(text.front()) == text.size();
     if (sameKey)
         text = text.left(1);
-    const QModelIndex current = currentIndex();
-    qint64 start = current.isValid() ? current.row() : 0;
-    if (current.isValid() && text.size() == 1)
+    const qint64 current = CurrentRow();
+    qint64 start = std::max<qint64>(current, 0);
+    if (current >= 0 && text.size() == 1)
         ++start;
     const qint64 row = d->Model->FindRow(0, text, start);
     if (row >= 0)
@@ -543,35 +499,6 @@ void cRecordList::changeEvent(QEvent* event)
         FitRowHeight();
 }
 
-QModelIndex cRecordList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
-{
-    // The keys of a list of records: Home and End go to the first and last record, Left and
-    // Right look at the columns beyond the window's edge without leaving the record.
-    const QModelIndex current = currentIndex();
-    const int rows = model()->rowCount();
-    const int column = current.isValid() ? current.column() : 0;
-    switch (action) {
-    case MoveHome:
-    case MoveEnd:
-        if (d->CellReading && current.isValid() && !d->ToRecordEnds)
-            return model()->index(current.row(), action == MoveHome ? 0 : ColumnCount() - 1);
-        if (rows == 0)
-            return QModelIndex();
-        return model()->index(action == MoveHome ? 0 : rows - 1, column);
-    case MoveLeft:
-    case MoveRight:
-        if (d->CellReading && current.isValid()) {
-            const int next = std::clamp(column + (action == MoveLeft ? -1 : 1), 0, ColumnCount() - 1);
-            return model()->index(current.row(), next);
-        }
-        horizontalScrollBar()->triggerAction(action == MoveLeft ? QAbstractSlider::SliderSingleStepSub
-                                                                : QAbstractSlider::SliderSingleStepAdd);
-        return current;
-    default:
-        return QTableView::moveCursor(action, modifiers);
-    }
-}
-
 void cRecordList::keyPressEvent(QKeyEvent* event)
 {
     d->PressedKey = event->key();
@@ -589,24 +516,42 @@ void cRecordList::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    const QModelIndex current = currentIndex();
-    d->ColumnAtPress = current.column();
-    const bool rowEdge = (code == Key::Up && current.row() == 0) || (code == Key::Down && current.row() == RowCount() - 1);
+    // A current row scrolled out of the window comes back into it before a key moves from it.
+    const qint64 current = CurrentRow();
+    if (current >= 0 && !currentIndex().isValid())
+        ShowRow(current, CurrentColumn());
+    d->ColumnAtPress = CurrentColumn();
+    const bool rowEdge = (code == Key::Up && current == 0) || (code == Key::Down && current == RowCount() - 1);
     const bool columnEdge = d->CellReading && shift == 0
-                            && ((code == Key::Left && current.column() == 0)
-                                || (code == Key::Right && current.column() == ColumnCount() - 1));
-    if (current.isValid() && (rowEdge || columnEdge))
+                            && ((code == Key::Left && d->ColumnAtPress == 0)
+                                || (code == Key::Right && d->ColumnAtPress == ColumnCount() - 1));
+    if (current >= 0 && (rowEdge || columnEdge))
         VoiceOutput(5, 8, QString());
     const QScopedValueRollback moving(d->UserMoves, true);
+    // Shift extends the selection from where it began, which may lie beyond the window.
+    if ((shift & ShiftMask::Shift) && !(shift & ShiftMask::Alt)) {
+        const std::pair<int, CursorAction> moves[] = {{Key::Up, MoveUp},         {Key::Down, MoveDown},
+                                                      {Key::PageUp, MovePageUp}, {Key::PageDown, MovePageDown},
+                                                      {Key::Home, MoveHome},     {Key::End, MoveEnd}};
+        for (const auto& [key, action] : moves)
+            if (code == key) {
+                ExtendSelection(action, event->modifiers());
+                event->accept();
+                return;
+            }
+    }
     if ((code == Key::Home || code == Key::End) && shift == ShiftMask::Ctrl) {
         // With Ctrl the view would move the current cell and leave the selection behind.
         const QScopedValueRollback ends(d->ToRecordEnds, true);
         QKeyEvent plain(event->type(), event->key(), Qt::NoModifier, event->text(), event->isAutoRepeat());
         QTableView::keyPressEvent(&plain);
         event->setAccepted(plain.isAccepted());
-        return;
+    } else {
+        QTableView::keyPressEvent(event);
     }
-    QTableView::keyPressEvent(event);
+    // A move without Shift begins the range a later Shift extends.
+    if (CurrentRow() != current)
+        d->Selection->SetAnchor(CurrentRow());
 }
 
 void cRecordList::keyReleaseEvent(QKeyEvent* event)
@@ -636,7 +581,7 @@ void cRecordList::keyReleaseEvent(QKeyEvent* event)
     if (row < 0)
         return;
     if (d->CellReading) {
-        const int column = currentIndex().column();
+        const int column = CurrentColumn();
         const bool rowMoved = row != d->RowAtPress;
         const bool columnMoved = column != d->ColumnAtPress;
         // Up and Down keep the column: its value is news, its header is not.
@@ -686,22 +631,34 @@ void cRecordList::currentChanged(const QModelIndex& current, const QModelIndex& 
     // reader would leave the box for the grid on every Page Down. Only the user's own
     // moves are told as they happen; a command that moves the row (a filter, a deletion)
     // tells it once it is done (SayCurrentRow).
-    if (hasFocus() && d->UserMoves) {
-        d->ReaderHeard = current.row() != d->ReaderRow;
-        d->ReaderRow = current.row();
-        if (current.isValid() && QAccessible::isActive())
-            if (auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this)))
-                table->NoteFocus(current.row(), current.column());
-        QTableView::currentChanged(current, previous);
+    // The toolkit would number the cell by its row in the window: it is told here by its row in
+    // the list, as the grid's table numbers its cells.
+    if (hasFocus() && d->UserMoves && !d->MovingWindow && current.isValid()) {
+        const qint64 row = RowOfIndex(current);
+        d->ReaderHeard = row != d->ReaderRow;
+        d->ReaderRow = row;
+        TellReader(QAccessible::Focus, row, current.column());
     }
-    else
-        QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
+    QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
 }
 
 void cRecordList::mousePressEvent(QMouseEvent* event)
 {
     const QScopedValueRollback moving(d->UserMoves, true);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) && index.isValid()) {
+        // From the range's beginning, which may lie beyond the window.
+        const qint64 anchor = d->Selection->Anchor();
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        d->Selection->SelectRows(std::min(anchor, RowOfIndex(index)), std::max(anchor, RowOfIndex(index)),
+                                 QItemSelectionModel::SelectCurrent);
+        d->Selection->SetAnchor(anchor);
+        event->accept();
+        return;
+    }
     QTableView::mousePressEvent(event);
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        d->Selection->SetAnchor(CurrentRow());
 }
 
 void cRecordList::focusOutEvent(QFocusEvent* event)
@@ -743,28 +700,23 @@ void cRecordList::SayCurrentRow(int mode)
 
 void cRecordList::OfferCurrentCell(bool rowsChanged)
 {
-    const QModelIndex current = currentIndex();
-    if (!QAccessible::isActive() || !hasFocus() || !current.isValid())
+    const qint64 row = CurrentRow();
+    if (!QAccessible::isActive() || !hasFocus() || row < 0)
         return;
     d->CellOfferPending = false; // one offer is enough for one return
-    d->ReaderHeard = current.row() != d->ReaderRow; // in the same row it reads one cell
-    d->ReaderRow = current.row();
-    auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this));
-    if (!table)
-        return;
+    d->ReaderHeard = row != d->ReaderRow; // in the same row it reads one cell
+    d->ReaderRow = row;
     if (rowsChanged)
-        table->ForgetCells();
-    table->NoteFocus(current.row(), current.column());
-    QAccessibleEvent focus(this, QAccessible::Focus);
-    focus.setChild(table->indexOfChild(table->Cell(current.row(), current.column())));
-    QAccessible::updateAccessibility(&focus);
+        if (auto* table = static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(this)))
+            table->ForgetCells();
+    TellReader(QAccessible::Focus, row, CurrentColumn());
 }
 
 void cRecordList::SetCellReading(bool on)
 {
     d->CellReading = on;
-    if (on && currentIndex().isValid())
-        scrollTo(currentIndex());
+    if (on && CurrentRow() >= 0)
+        scrollTo(ShowRow(CurrentRow(), CurrentColumn()));
     viewport()->update();
 }
 
@@ -775,8 +727,7 @@ bool cRecordList::CellReading() const
 
 int cRecordList::CurrentColumn() const
 {
-    const QModelIndex current = currentIndex();
-    return current.isValid() ? current.column() : -1;
+    return CurrentRow() >= 0 ? d->Selection->CurrentColumn() : -1;
 }
 
 void cRecordList::SayCell(qint64 row, int column, bool withHeader, bool withRowNumber, bool moved)

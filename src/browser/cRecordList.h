@@ -3,10 +3,13 @@
 // The main window's grid of records: columns, rows read on demand, sorting, selection and
 // what moving in it says. It reads the recordset; it never writes a record.
 
+#include <QAccessible>
 #include <QString>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QTableView>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -78,8 +81,18 @@ public:
     // Only the records at these positions stay, in this order, the first one selected.
     void KeepRecordRows(const std::vector<qint64>& positions);
 
-    // Selection: the selected row is the current one (−1 with none).
+    // Selection: the selected row is the current one (−1 with none). The view holds a window
+    // of the rows (cRecordListModel); the selection and the current row are the list's.
     qint64 SelectedRow() const;
+    // The current row (−1: none), known while it is outside the view's window.
+    qint64 CurrentRow() const;
+    bool IsRowSelected(qint64 row) const;
+    // Rows first … last under a selection model's command (Select, Deselect, Toggle, Clear).
+    void SelectRows(qint64 first, qint64 last, QItemSelectionModel::SelectionFlags command);
+    void selectAll() override;
+    // The view's index of a row's cell: invalid while the row is outside the window.
+    QModelIndex IndexOfRow(qint64 row, int column) const;
+    qint64 RowOfIndex(const QModelIndex& index) const;
     qint64 CountSelected() const;
     QList<qint64> SelectedRows() const;
     // Makes row the only selected and current row and scrolls it into view.
@@ -137,6 +150,8 @@ protected:
 
     void changeEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void updateGeometries() override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
     void SortFinished();
@@ -146,6 +161,24 @@ private:
     void OfferCellWhenIdle();
     // Rows as high as a line of the grid's font.
     void FitRowHeight();
+    // Moves the window so that row, with room rows on either side, is in it (within the
+    // list); the index of the row's cell.
+    QModelIndex ShowRow(qint64 row, int column, qint64 room = 0);
+    void MoveWindow(qint64 base);
+    // The window holds the page of rows from top on.
+    void ShowPage(qint64 top);
+    int PageRows() const;
+    // The list's scroll bar from the view's, and the view's from the list's.
+    void SyncListBar();
+    void ScrollListTo(qint64 top);
+    void WindowScrolled();
+    // Shift with a move key: the selection runs from the anchor to the row the key moves to.
+    void ExtendSelection(CursorAction action, Qt::KeyboardModifiers modifiers);
+    // A change of the rows' order that keeps the selection, the anchor and the current row
+    // on their records.
+    bool KeepSelectionOnRecords(const std::function<bool()>& change);
+    // Tells a screen reader that a cell has the focus, or that a row was selected.
+    void TellReader(QAccessible::Event event, qint64 row, int column);
 
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -6,7 +6,6 @@
 
 #include <QAccessibleTableCellInterface>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QPointer>
 
 #include <utility>
@@ -40,7 +39,9 @@ public:
             return m_row < 0 ? LoadString(10813) : QString::number(m_row + 1);
         if (m_row < 0)
             return m_list->HeaderText(m_column);
-        return Index().data(Qt::AccessibleTextRole).toString();
+        // Read from the list: the row may lie outside the view's window.
+        const QString text = m_list->CellText(m_row, m_column);
+        return text.isEmpty() ? LoadString(504) : text;
     }
     void setText(QAccessible::Text, const QString&) override {}
 
@@ -54,7 +55,10 @@ public:
                                 header->height());
             return QRect(header->viewport()->mapToGlobal(section.topLeft()), section.size());
         }
-        const QRect cell = m_list->visualRect(Index());
+        const QModelIndex index = Index();
+        if (!index.isValid())
+            return {};
+        const QRect cell = m_list->visualRect(index);
         return QRect(m_list->viewport()->mapToGlobal(cell.topLeft()), cell.size());
     }
 
@@ -73,7 +77,9 @@ public:
             return state;
         }
         const QRect shown = m_list->viewport()->rect();
-        if (!m_list->isVisible() || m_column < 0 || (m_row >= 0 && !shown.intersects(m_list->visualRect(Index()))))
+        const QModelIndex index = Index();
+        if (!m_list->isVisible() || m_column < 0
+            || (m_row >= 0 && (!index.isValid() || !shown.intersects(m_list->visualRect(index)))))
             state.invisible = state.offscreen = true;
         if (m_row < 0 || m_column < 0)
             return state;
@@ -81,7 +87,7 @@ public:
         if (isSelected())
             state.selected = true;
         // Only while the grid itself has the keyboard: hidden behind the form it claims none.
-        if (m_list->hasFocus() && m_list->currentIndex() == Index())
+        if (m_list->hasFocus() && m_list->CurrentRow() == m_row && m_list->CurrentColumn() == m_column)
             state.focused = true;
         return state;
     }
@@ -93,7 +99,7 @@ public:
 
     bool isSelected() const override
     {
-        return m_row >= 0 && m_column >= 0 && isValid() && m_list->selectionModel()->isRowSelected(m_row, {});
+        return m_row >= 0 && m_column >= 0 && isValid() && m_list->IsRowSelected(m_row);
     }
     QList<QAccessibleInterface*> columnHeaderCells() const override
     {
@@ -109,7 +115,7 @@ public:
     QAccessibleInterface* table() const override { return Table(); }
 
 private:
-    QModelIndex Index() const { return m_list->model()->index(m_row, m_column); }
+    QModelIndex Index() const { return m_list->IndexOfRow(m_row, m_column); }
     cRecordListAccessible* Table() const
     {
         return static_cast<cRecordListAccessible*>(QAccessible::queryAccessibleInterface(m_list.data()));
@@ -153,17 +159,16 @@ QAccessible::State cRecordListAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
     // The current cell holds the focus in the grid's name.
-    if (state.focused && List()->currentIndex().isValid())
+    if (state.focused && List()->CurrentRow() >= 0)
         state.focused = false;
     return state;
 }
 
 QAccessibleInterface* cRecordListAccessible::focusChild() const
 {
-    const QModelIndex current = List()->currentIndex();
-    if (!List()->hasFocus() || !current.isValid())
+    if (!List()->hasFocus() || List()->CurrentRow() < 0)
         return nullptr;
-    return Cell(current.row(), current.column());
+    return Cell(int(List()->CurrentRow()), List()->CurrentColumn());
 }
 
 int cRecordListAccessible::columnCount() const
@@ -238,7 +243,7 @@ QAccessibleInterface* cRecordListAccessible::childAt(int x, int y) const
 {
     const QPoint point = List()->viewport()->mapFromGlobal(QPoint(x, y));
     const QModelIndex index = List()->indexAt(point);
-    return index.isValid() ? Cell(index.row(), index.column()) : nullptr;
+    return index.isValid() ? Cell(int(List()->RowOfIndex(index)), index.column()) : nullptr;
 }
 
 QAccessibleInterface* cRecordListAccessible::cellAt(int row, int column) const
@@ -287,7 +292,7 @@ QList<QAccessibleInterface*> cRecordListAccessible::selectedCells() const
 
 bool cRecordListAccessible::isRowSelected(int row) const
 {
-    return List()->selectionModel()->isRowSelected(row, {});
+    return List()->IsRowSelected(row);
 }
 
 bool cRecordListAccessible::selectRow(int row)
@@ -304,7 +309,7 @@ bool cRecordListAccessible::SelectRow(int row, QItemSelectionModel::SelectionFla
 {
     if (row < 0 || row >= rowCount())
         return false;
-    List()->selectionModel()->select(List()->model()->index(row, 0), how | QItemSelectionModel::Rows);
+    List()->SelectRows(row, row, how);
     return true;
 }
 

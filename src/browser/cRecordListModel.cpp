@@ -28,13 +28,42 @@ constexpr int kCacheRows = 4096;
 
 } // namespace
 
+// Rows the view holds at most: its data for them stays small, and a window moves rarely.
+qint64 cRecordListModel::s_windowRows = 100000;
+
 cRecordListModel::cRecordListModel(QObject* parent) : QAbstractTableModel(parent), m_cache(kCacheRows) {}
 
 cRecordListModel::~cRecordListModel() = default;
 
 int cRecordListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(Rows());
+    return parent.isValid() ? 0 : int(std::min(Rows(), s_windowRows));
+}
+
+void cRecordListModel::SetWindowRows(qint64 rows)
+{
+    s_windowRows = std::max<qint64>(rows, 1);
+}
+
+void cRecordListModel::ClampBase()
+{
+    m_base = std::clamp<qint64>(m_base, 0, std::max<qint64>(Rows() - s_windowRows, 0));
+}
+
+void cRecordListModel::SetBase(qint64 base)
+{
+    const qint64 was = m_base;
+    m_base = base;
+    ClampBase();
+    if (m_base != was)
+        ShowRowsChanged();
+}
+
+void cRecordListModel::ShowRowsChanged()
+{
+    // Only the rows on screen are painted again: the cost does not grow with the window.
+    if (rowCount() > 0 && Columns() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, Columns() - 1));
 }
 
 int cRecordListModel::columnCount(const QModelIndex& parent) const
@@ -46,7 +75,7 @@ QVariant cRecordListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
         return {};
-    const QString text = Text(index.row(), index.column());
+    const QString text = Text(m_base + index.row(), index.column());
     // A screen reader must not meet a cell without a name.
     if (role == Qt::AccessibleTextRole && text.isEmpty())
         return LoadString(504);
@@ -64,6 +93,7 @@ QVariant cRecordListModel::headerData(int section, Qt::Orientation orientation, 
 
 void cRecordListModel::ForgetRows()
 {
+    m_base = 0;
     m_identityCount = 0;
     m_explicit = false;
     m_positions.clear();
@@ -276,15 +306,26 @@ void cRecordListModel::RemovePositions(std::vector<qint64> positions)
                 if (*it < qint64(m_initials.size()))
                     m_initials.erase(m_initials.begin() + *it);
     };
-    // One row goes as a removal the view follows; many at once as a new fill.
+    // One row goes as a removal the view follows; many at once as a new fill. Under a
+    // window that stays full the view keeps its rows, which show the records after.
     if (bases.size() == 1) {
-        const int row = int(RowOfBase(bases.front()));
-        beginRemoveRows({}, row, row);
-        change();
-        endRemoveRows();
+        const qint64 row = RowOfBase(bases.front());
+        if (Rows() > s_windowRows) {
+            change();
+            if (row < m_base)
+                --m_base; // the same records stay in view
+            ClampBase();
+            ShowRowsChanged();
+        } else {
+            beginRemoveRows({}, int(row), int(row));
+            change();
+            endRemoveRows();
+        }
+        emit RowRemoved(row);
     } else {
         beginResetModel();
         change();
+        ClampBase();
         endResetModel();
     }
 }
@@ -533,8 +574,8 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
         m_cache.remove(position);
         if (row)
             *row = existing;
-        if (Columns() > 0)
-            emit dataChanged(index(int(existing), 0), index(int(existing), Columns() - 1));
+        if (Columns() > 0 && existing >= m_base && existing - m_base < rowCount())
+            emit dataChanged(index(int(existing - m_base), 0), index(int(existing - m_base), Columns() - 1));
         return -1;
     }
 
@@ -569,7 +610,11 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
         }
         at = low;
     }
-    beginInsertRows({}, int(at), int(at));
+    // Under a window that is full already the view keeps its rows, which show the records
+    // after the new one.
+    const bool windowFull = BaseCount() >= s_windowRows;
+    if (!windowFull)
+        beginInsertRows({}, int(at), int(at));
     const qint64 base = BaseCount();
     AppendBase(position);
     m_kept.insert(position, texts);
@@ -578,7 +623,14 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
         m_rowToBase.insert(m_rowToBase.begin() + at, qint32(base));
         RebuildInverse();
     }
-    endInsertRows();
+    if (windowFull) {
+        if (at < m_base)
+            ++m_base; // the same records stay in view
+        ShowRowsChanged();
+    } else {
+        endInsertRows();
+    }
+    emit RowInserted(at);
     if (row)
         *row = at;
     return at;
@@ -654,15 +706,16 @@ void cRecordListModel::Reorder(const std::function<void()>& change)
     std::vector<qint64> positionsBefore;
     positionsBefore.reserve(size_t(before.size()));
     for (const QModelIndex& index : before)
-        positionsBefore.push_back(PositionOfRow(index.row()));
+        positionsBefore.push_back(PositionOfRow(m_base + index.row()));
 
     change();
 
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        const qint64 row = RowOfPosition(positionsBefore[size_t(i)]);
-        after.append(row < 0 ? QModelIndex() : index(int(row), before[i].column()));
+        const qint64 row = RowOfPosition(positionsBefore[size_t(i)]) - m_base;
+        const bool shown = row >= 0 && row < rowCount();
+        after.append(shown ? index(int(row), before[i].column()) : QModelIndex());
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -22,6 +22,9 @@ class Recordset;
 // row texts are read from the recordset when the view asks for them and kept in a bounded
 // cache. Rows added one by one (PutRow) keep the texts read at that moment. Sorting keeps a
 // permutation of the rows and its inverse, never the sort keys.
+// Rows are the list's rows everywhere but in the toolkit's interface (rowCount, index, data),
+// which shows a window of at most WindowRows() of them from Base() on: the view keeps data
+// for each row it has, and a longer list would make it work on every row at each change.
 class cRecordListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -44,6 +47,14 @@ public:
     void AddColumn(const QString& text, const QString& tag, int fieldIndex);
     const Column& ColumnAt(int column) const { return m_columns[size_t(column)]; }
     int Columns() const { return int(m_columns.size()); }
+
+    // The window: the list row the view's first row shows, moved by SetBase (kept within the
+    // list); a list no longer than WindowRows() is shown whole.
+    qint64 Base() const { return m_base; }
+    void SetBase(qint64 base);
+    bool Windowed() const { return Rows() > s_windowRows; }
+    static qint64 WindowRows() { return s_windowRows; }
+    static void SetWindowRows(qint64 rows);
 
     void SetRecordset(std::shared_ptr<Recordset> recordset);
     const std::shared_ptr<Recordset>& RecordsetOf() const { return m_recordset; }
@@ -91,6 +102,10 @@ public:
     static QString CellTextOf(const QVariant& value, const QString& format);
 
 signals:
+    // A row was inserted at the list row, or removed from it, with every row after it moved
+    // by one; raised after the toolkit's own signals, if any.
+    void RowInserted(qint64 row);
+    void RowRemoved(qint64 row);
     // A record could not be read (its cells show as unreadable). Raised once for each
     // kind of failure until the rows are filled again, so a failing screen is not repeated.
     void ReadFailed(const QString& message) const;
@@ -136,6 +151,14 @@ private:
     // The texts of a record that could not be read, after telling of the failure.
     const QStringList& Unreadable() const;
 
+    // Keeps the window within the list, the view's rows from base on showing the same
+    // records where they can.
+    void ClampBase();
+    // Every row of the window shows another record than before.
+    void ShowRowsChanged();
+
+    static qint64 s_windowRows;
+    qint64 m_base = 0;
     std::vector<Column> m_columns;
     std::shared_ptr<Recordset> m_recordset;
 
