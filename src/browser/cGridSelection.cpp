@@ -119,19 +119,24 @@ cRowRanges cGridSelection::RowsOf(const QItemSelection& selection) const
     return rows;
 }
 
+void cGridSelection::ApplyTo(cRowRanges& selected, const cRowRanges& rows, QItemSelectionModel::SelectionFlags how)
+{
+    for (const cRowRanges::Span& span : rows.Spans()) {
+        if (how & Toggle)
+            selected.Toggle(span.first, span.second);
+        else if (how & Deselect)
+            selected.Remove(span.first, span.second);
+        else if (how & Select)
+            selected.Add(span.first, span.second);
+    }
+}
+
 const cRowRanges& cGridSelection::Effective() const
 {
     if (m_effectiveValid)
         return m_effective;
     m_effective = m_committed;
-    for (const cRowRanges::Span& span : m_extension.Spans()) {
-        if (m_extensionCommand & Toggle)
-            m_effective.Toggle(span.first, span.second);
-        else if (m_extensionCommand & Deselect)
-            m_effective.Remove(span.first, span.second);
-        else if (m_extensionCommand & Select)
-            m_effective.Add(span.first, span.second);
-    }
+    ApplyTo(m_effective, m_extension, m_extensionCommand);
     m_effectiveValid = true;
     return m_effective;
 }
@@ -153,14 +158,7 @@ void cGridSelection::Apply(const cRowRanges& rows, QItemSelectionModel::Selectio
     }
     m_committed = Effective();
     m_extension.Clear();
-    for (const cRowRanges::Span& span : rows.Spans()) {
-        if (how & Toggle)
-            m_committed.Toggle(span.first, span.second);
-        else if (how & Deselect)
-            m_committed.Remove(span.first, span.second);
-        else if (how & Select)
-            m_committed.Add(span.first, span.second);
-    }
+    ApplyTo(m_committed, rows, how);
     m_effectiveValid = false;
 }
 

@@ -78,6 +78,7 @@ public:
 private:
     cRowRanges RowsOf(const QItemSelection& selection) const;
     void Apply(const cRowRanges& rows, QItemSelectionModel::SelectionFlags command);
+    static void ApplyTo(cRowRanges& selected, const cRowRanges& rows, QItemSelectionModel::SelectionFlags how);
     const cRowRanges& Effective() const;
 
     std::function<qint64()> m_base;

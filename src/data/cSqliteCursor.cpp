@@ -293,8 +293,8 @@ void cSqliteCursor::CompleteKeys()
         while (keys.Step())
             all.push_back(keys.Int(0));
     }
-    m_keys = std::move(all);
-    m_keysAscend = std::is_sorted(m_keys.begin(), m_keys.end());
+    m_keysAscend = std::is_sorted(all.begin(), all.end());
+    m_keys = cKeyList(std::move(all));
     m_positions.clear();
     m_complete = true;
 }
@@ -454,8 +454,7 @@ qint64 cSqliteCursor::PositionOfKey(qint64 value)
     // Keys read from a table in its own order ascend: a search finds one at once, and a
     // change of a record never makes a million-entry map to be built again.
     if (m_keysAscend) {
-        const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), value);
-        return found != m_keys.end() && *found == value ? qint64(found - m_keys.begin()) : -1;
+        return m_keys.FindAscending(value);
     }
     if (m_positions.empty()) {
         m_positions.reserve(m_keys.size());
@@ -550,7 +549,7 @@ void cSqliteCursor::Remove(qint64 position)
     remove.Run();
     if (sqlite3_changes(db) == 0)
         RaiseJetError(JetError::RecordDeleted, {}, QStringLiteral("DAO.Recordset"));
-    m_keys.erase(m_keys.begin() + position);
+    m_keys.erase(size_t(position));
     m_positions.clear();
 }
 
@@ -566,7 +565,7 @@ namespace {
 
 // Reads the keyed scan for positions from … to − 1, which must come in the keys' order;
 // false when one did not (or when stopped).
-bool ScanInOrder(cSqliteStatement& scan, const std::vector<qint64>& keys, qint64 from, qint64 to,
+bool ScanInOrder(cSqliteStatement& scan, const cKeyList& keys, qint64 from, qint64 to,
                  cDistinctRaw& distinct, std::vector<qint32>& ofPosition, cWorkControl& control,
                  std::atomic<qint64>& done, const std::atomic<bool>& abandon)
 {
@@ -743,8 +742,8 @@ std::unique_ptr<cBulkReader> cSqliteCursor::OpenBulkReader(const std::vector<int
             RaiseJetError(JetError::ItemNotFound, {QString::number(field)}, QStringLiteral("DAO.Fields"));
     }
     CompleteKeys();
-    return std::make_unique<cSqliteBulkReader>(m_driver, m_forwardSql, int(m_fields.size()), m_pointSql, m_keys,
-                                               m_keysAscend, fields);
+    return std::make_unique<cSqliteBulkReader>(m_driver, m_forwardSql, int(m_fields.size()), m_pointSql,
+                                               m_keys.ToVector(), m_keysAscend, fields);
 }
 
 void cSqliteCursor::Rest()

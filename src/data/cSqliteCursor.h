@@ -3,6 +3,7 @@
 // Record sources over the engine's SQLite files: keyed reading, changes through the row
 // identity, a column read whole. Values are made in mSqliteValues; no Jet text read here.
 
+#include "cKeyList.h"
 #include "cDatabaseDriver.h"
 #include "cSqliteStatement.h"
 
@@ -79,7 +80,7 @@ private:
     QString m_readOnlyReason; // why a table's records cannot be changed, when it is the table's own doing
 
     // Updatable: the row identity of each position, complete once read to the end.
-    std::vector<qint64> m_keys;
+    cKeyList m_keys;
     bool m_complete = false;
     bool m_keysAscend = false; // m_keys is in ascending order (once complete)
     std::unordered_map<qint64, qint64> m_positions; // identity to position, built on demand
