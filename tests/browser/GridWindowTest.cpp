@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -219,9 +220,24 @@ TEST_F(GridWindowTest, AScreenReaderAndTheScrollBarMeetTheWholeList)
     EXPECT_EQ(bar->value(), TopRow());
     bar->setValue(0);
     EXPECT_EQ(TopRow(), 0);
+    for (int turn = 0; turn < 30; ++turn) {
+        const QPointF at(50, 50);
+        QWheelEvent wheel(at, m_list->viewport()->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_list->viewport(), &wheel);
+    }
+    EXPECT_GT(TopRow(), 60) << "the wheel scrolls past the first window";
+    EXPECT_EQ(bar->value(), TopRow());
+    bar->setValue(0);
     Press(Qt::Key_Up);
     EXPECT_EQ(Shown(), QStringLiteral("R0499")) << "a key moves on from the current row out of sight";
     EXPECT_EQ(bar->value(), TopRow());
+
+    // A filter leaving few rows: the view holds them all, and its own bar is the list's.
+    m_list->KeepRecordRows({3, 1, 4});
+    EXPECT_EQ(m_list->model()->rowCount(), 3);
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(Shown(), QStringLiteral("R0004"));
 }
 
 } // namespace
