@@ -103,6 +103,17 @@ private:
 
 cHeartbeat* gHeart = nullptr;
 
+// The last record deleted, its row removed, and the row then selected (−1: the last) said.
+void DeleteLastAsTheWindowDoes(Recordset& rs, cRecordList* list, qint64 select)
+{
+    const qint32 last = rs.RecordCount() - 1;
+    rs.setAbsolutePosition(last);
+    rs.Delete();
+    list->RemoveRecordRows({last});
+    list->SelectOnlyRow(select < 0 ? list->RowCount() - 1 : select);
+    list->SayCurrentRow(2);
+}
+
 struct Figure {
     QString Case;
     double Seconds = 0;
@@ -360,12 +371,7 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
         figures.push_back({QStringLiteral("add one record, sorted"), Seconds(changed), 0, gHeart->End()});
         gHeart->Begin();
         changed = Clock::now();
-        const qint32 added = rs->RecordCount() - 1;
-        rs->setAbsolutePosition(added);
-        rs->Delete();
-        list->RemoveRecordRows({added});
-        list->SelectOnlyRow(0);
-        list->SayCurrentRow(2);
+        DeleteLastAsTheWindowDoes(*rs, list, 0);
         figures.push_back({QStringLiteral("delete one record, sorted"), Seconds(changed), 0, gHeart->End()});
         QTest::keyClick(list, Qt::Key_0, Qt::ControlModifier);
     }
@@ -414,12 +420,7 @@ std::vector<Figure> Measure(const QString& folder, qint64 rows)
 
             gHeart->Begin();
             began = Clock::now();
-            const qint32 last = rs->RecordCount() - 1;
-            rs->setAbsolutePosition(last);
-            rs->Delete();
-            list->RemoveRecordRows({last});
-            list->SelectOnlyRow(list->RowCount() - 1);
-            list->SayCurrentRow(2);
+            DeleteLastAsTheWindowDoes(*rs, list, -1);
             remove = std::min(remove, Seconds(began));
             blockedRemove = std::max(blockedRemove, gHeart->End());
             QApplication::processEvents();

@@ -271,7 +271,17 @@ void cRecordListModel::RemovePositions(std::vector<qint64> positions)
     std::sort(bases.begin(), bases.end());
 
     const auto change = [&] {
-        if (!m_rowToBase.empty()) {
+        if (bases.size() == 1 && !m_rowToBase.empty() && m_baseToRow.size() == m_rowToBase.size()) {
+            // One row: each array once, in its own order, in place; no inverse made anew.
+            const qint32 gone = qint32(bases.front());
+            const qint32 row = m_baseToRow[size_t(gone)];
+            m_rowToBase.erase(m_rowToBase.begin() + row);
+            for (qint32& base : m_rowToBase)
+                base -= qint32(base > gone);
+            m_baseToRow.erase(m_baseToRow.begin() + gone);
+            for (qint32& at : m_baseToRow)
+                at -= qint32(at > row);
+        } else if (!m_rowToBase.empty()) {
             std::vector<qint32> rows;
             rows.reserve(m_rowToBase.size() - bases.size());
             for (const qint32 base : m_rowToBase)
@@ -396,94 +406,6 @@ const QStringList& cRecordListModel::Unreadable() const
     if (m_unreadableRow.size() != Columns())
         m_unreadableRow = QStringList(Columns(), LoadString(506));
     return m_unreadableRow;
-}
-
-namespace {
-
-// The first character of a text as type-ahead compares it: case folded, a whole character.
-char32_t InitialOf(const QString& text)
-{
-    if (text.isEmpty())
-        return 0;
-    const char32_t first = text.size() > 1 && text[0].isHighSurrogate() ? QChar::surrogateToUcs4(text[0], text[1])
-                                                                        : char32_t(text[0].unicode());
-    return QChar::toCaseFolded(first);
-}
-
-} // namespace
-
-bool cRecordListModel::BuildInitials(int column) const
-{
-    const Column& shown = m_columns[size_t(column)];
-    std::vector<char32_t> initials;
-    QSet<char32_t> present;
-    const std::shared_ptr<Recordset> recordset = m_recordset;
-    const bool complete = RunLongWork(
-        LoadString(10606), QString(),
-        [&](cWorkControl& control) {
-            ColumnValues values;
-            if (!recordset->ReadColumn(shown.Field, values, control))
-                return;
-            std::vector<char32_t> ofValue;
-            ofValue.reserve(size_t(values.Distinct.size()) + 1);
-            for (const QVariant& value : std::as_const(values.Distinct))
-                ofValue.push_back(InitialOf(CellTextOf(value, shown.Format)));
-            ofValue.push_back(InitialOf(LoadString(506)));
-            initials.resize(values.OfPosition.size());
-            for (size_t position = 0; position < initials.size(); ++position) {
-                const qint32 entry = values.OfPosition[position];
-                initials[position] = ofValue[entry < 0 ? ofValue.size() - 1 : size_t(entry)];
-            }
-            for (const char32_t initial : ofValue)
-                present.insert(initial);
-        },
-        [recordset] { recordset->Interrupt(); });
-    if (!complete)
-        return false;
-    m_initials = std::move(initials);
-    m_initialsPresent = std::move(present);
-    m_initialsColumn = column;
-    // Rows kept by a change show their own texts.
-    for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
-        if (kept.key() >= 0 && kept.key() < qint64(m_initials.size()))
-            m_initials[size_t(kept.key())] = InitialOf(kept.value().value(column));
-    return true;
-}
-
-void cRecordListModel::ForgetInitials()
-{
-    m_initials.clear();
-    m_initialsPresent.clear();
-    m_initialsColumn = -1;
-}
-
-qint64 cRecordListModel::FindRow(int column, const QString& prefix, qint64 start) const
-{
-    const qint64 rows = Rows();
-    if (column < 0 || column >= Columns() || rows == 0 || prefix.isEmpty() || !m_recordset)
-        return -1;
-    start = std::clamp<qint64>(start, 0, rows);
-    // The first characters of the whole column are read once: a letter that no row starts
-    // with answers at once, and the rest only compare the rows that start with it.
-    try {
-        if (m_initialsColumn != column && !BuildInitials(column))
-            return -1;
-    } catch (const std::exception&) {
-        Unreadable();
-        return -1;
-    }
-    const char32_t initial = InitialOf(prefix);
-    if (!m_initialsPresent.contains(initial))
-        return -1;
-    for (qint64 i = 0; i < rows; ++i) {
-        const qint64 row = (start + i) % rows;
-        const qint64 position = PositionOfRow(row);
-        if (position < 0 || position >= qint64(m_initials.size()) || m_initials[size_t(position)] != initial)
-            continue;
-        if (prefix.size() == 1 || Text(row, column).startsWith(prefix, Qt::CaseInsensitive))
-            return row;
-    }
-    return -1;
 }
 
 bool cRecordListModel::MayRead() const
@@ -621,7 +543,14 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
     m_cache.remove(position);
     if (m_sorted) {
         m_rowToBase.insert(m_rowToBase.begin() + at, qint32(base));
-        RebuildInverse();
+        // The rows from the new one on move down one: one pass in order, no inverse made anew.
+        if (m_baseToRow.size() + 1 == m_rowToBase.size()) {
+            for (qint32& shown : m_baseToRow)
+                shown += qint32(shown >= at);
+            m_baseToRow.push_back(qint32(at));
+        } else {
+            RebuildInverse();
+        }
     }
     if (windowFull) {
         if (at < m_base)

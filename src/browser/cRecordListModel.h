@@ -140,6 +140,8 @@ private:
     bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
                    std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow, SortKind* kind) const;
     QVariant ValueAtRow(qint64 row, int field) const;
+    // The first character of a text as type-ahead compares it: case folded, a whole character.
+    static char32_t InitialOf(const QString& text);
     // The first character of every position's text in column, for type-ahead; false when
     // stopped.
     bool BuildInitials(int column) const;

@@ -185,6 +185,27 @@ TEST_F(GridWindowTest, RecordsAddedDeletedAndSortedKeepTheViewOnTheListsRows)
     EXPECT_EQ(m_list->CellText(rows[0], 0), QStringLiteral("R0012"));
     EXPECT_EQ(m_list->CellText(rows[1], 0), QStringLiteral("R0011"));
     EXPECT_GT(rows[0], 400);
+
+    // A record deleted and one added while sorted: every row keeps its record, in order.
+    m_rs->setAbsolutePosition(5); // R0006
+    m_rs->Delete();
+    m_rs->MoveFirst();
+    m_list->RemoveRecordRows({5});
+    EXPECT_EQ(m_list->CellText(m_list->SelectedRows().constLast(), 0), QStringLiteral("R0011"));
+    m_rs->AddNew();
+    m_rs->SetFieldValue(1, QStringLiteral("R0250x"));
+    m_rs->Update();
+    m_rs->MoveLast();
+    const qint64 added = m_list->PutRecordRow(m_rs->AbsolutePosition(), true);
+    EXPECT_EQ(Shown(), QStringLiteral("R0250x"));
+    EXPECT_EQ(m_list->CellText(added + 1, 0), QStringLiteral("R0250"));
+    QStringList names;
+    for (qint64 row = 0; row < m_list->RowCount(); ++row) {
+        names << m_list->CellText(row, 0);
+        ASSERT_EQ(m_list->RowOfPosition(m_list->RowPosition(row)), row);
+    }
+    EXPECT_TRUE(std::is_sorted(names.rbegin(), names.rend()));
+    EXPECT_FALSE(names.contains(QStringLiteral("R0006")));
 }
 
 TEST_F(GridWindowTest, AScreenReaderAndTheScrollBarMeetTheWholeList)
