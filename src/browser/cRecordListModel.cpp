@@ -98,8 +98,7 @@ void cRecordListModel::ForgetRows()
     m_explicit = false;
     m_positions.clear();
     m_baseOfPosition.clear();
-    m_rowToBase.clear();
-    m_baseToRow.clear();
+    m_sortedRows.Clear();
     m_kept.clear();
     m_cache.clear();
     m_reportedFailures.clear();
@@ -153,20 +152,16 @@ void cRecordListModel::Fill()
     const qint64 count = m_recordset ? m_recordset->RecordCount() : 0;
     // Filled rows stand in recordset order, base i at position i; a sort still on is made
     // anew, and a stopped one leaves them unsorted.
-    std::vector<qint32> rows;
-    std::vector<qint32> inverse;
+    cSortedRows rows;
     SortKind kind = SortKind::Text;
-    const bool sorted = m_sorted && OrderRows(m_sortColumn, m_order, count, [](qint64 base) { return base; }, rows,
-                                              inverse, &kind);
+    const bool sorted = m_sorted && OrderRows(m_sortColumn, m_order, count, [](qint64 base) { return base; }, rows, &kind);
     beginResetModel();
     ForgetRows();
     m_identityCount = count;
     m_sorted = sorted;
     m_sortedByValue = kind != SortKind::Text;
-    if (sorted) {
-        m_rowToBase = std::move(rows);
-        m_baseToRow = std::move(inverse);
-    }
+    if (sorted)
+        m_sortedRows = std::move(rows);
     endResetModel();
 }
 
@@ -184,14 +179,14 @@ qint64 cRecordListModel::BaseOfRow(qint64 row) const
 {
     if (row < 0 || row >= BaseCount())
         return -1;
-    return m_rowToBase.empty() ? row : qint64(m_rowToBase[size_t(row)]);
+    return m_sortedRows.Empty() ? row : m_sortedRows.BaseOfRow(row);
 }
 
 qint64 cRecordListModel::RowOfBase(qint64 base) const
 {
     if (base < 0 || base >= BaseCount())
         return -1;
-    return m_baseToRow.empty() ? base : qint64(m_baseToRow[size_t(base)]);
+    return m_sortedRows.Empty() ? base : m_sortedRows.RowOfBase(base);
 }
 
 qint64 cRecordListModel::PositionOfBase(qint64 base) const
@@ -271,24 +266,15 @@ void cRecordListModel::RemovePositions(std::vector<qint64> positions)
     std::sort(bases.begin(), bases.end());
 
     const auto change = [&] {
-        if (bases.size() == 1 && !m_rowToBase.empty() && m_baseToRow.size() == m_rowToBase.size()) {
-            // One row: each array once, in its own order, in place; no inverse made anew.
-            const qint32 gone = qint32(bases.front());
-            const qint32 row = m_baseToRow[size_t(gone)];
-            m_rowToBase.erase(m_rowToBase.begin() + row);
-            for (qint32& base : m_rowToBase)
-                base -= qint32(base > gone);
-            m_baseToRow.erase(m_baseToRow.begin() + gone);
-            for (qint32& at : m_baseToRow)
-                at -= qint32(at > row);
-        } else if (!m_rowToBase.empty()) {
+        if (bases.size() == 1 && !m_sortedRows.Empty()) {
+            m_sortedRows.RemoveRow(m_sortedRows.RowOfBase(bases.front()));
+        } else if (!m_sortedRows.Empty()) {
             std::vector<qint32> rows;
-            rows.reserve(m_rowToBase.size() - bases.size());
-            for (const qint32 base : m_rowToBase)
+            rows.reserve(size_t(m_sortedRows.Size()) - bases.size());
+            for (const qint32 base : m_sortedRows.RowToBase())
                 if (!std::binary_search(bases.begin(), bases.end(), qint64(base)))
                     rows.push_back(qint32(base - below(bases, base)));
-            m_rowToBase = std::move(rows);
-            RebuildInverse();
+            m_sortedRows.Assign(std::move(rows));
         }
         if (m_explicit) {
             std::vector<qint64> kept;
@@ -440,7 +426,7 @@ const QStringList& cRecordListModel::TextsOfPosition(qint64 position) const
 
     // Unsorted full rows lie in recordset order: read the block around the row in one pass.
     std::vector<qint64> positions;
-    if (!m_explicit && m_rowToBase.empty()) {
+    if (!m_explicit && m_sortedRows.Empty()) {
         const qint64 first = position - position % kReadBlock;
         const qint64 last = std::min(first + kReadBlock, m_identityCount);
         for (qint64 p = first; p < last; ++p)
@@ -503,9 +489,10 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
 
     qint64 at = BaseCount(); // the new row's grid index
     if (m_sorted) {
-        if (qint64(m_rowToBase.size()) != BaseCount()) { // rows since the last sort, in their order
-            m_rowToBase.resize(size_t(BaseCount()));
-            std::iota(m_rowToBase.begin(), m_rowToBase.end(), qint32(0));
+        if (m_sortedRows.Size() != BaseCount()) { // rows since the last sort, in their order
+            std::vector<qint32> rows(static_cast<size_t>(BaseCount()));
+            std::iota(rows.begin(), rows.end(), qint32(0));
+            m_sortedRows.Assign(std::move(rows));
         }
         // In its sorted place, after equal texts (or values), as a sorted list inserts.
         const QString key = texts.value(m_sortColumn);
@@ -537,20 +524,11 @@ qint64 cRecordListModel::PutCurrent(qint64 position, qint64* row)
     const bool windowFull = BaseCount() >= s_windowRows;
     if (!windowFull)
         beginInsertRows({}, int(at), int(at));
-    const qint64 base = BaseCount();
     AppendBase(position);
     m_kept.insert(position, texts);
     m_cache.remove(position);
     if (m_sorted) {
-        m_rowToBase.insert(m_rowToBase.begin() + at, qint32(base));
-        // The rows from the new one on move down one: one pass in order, no inverse made anew.
-        if (m_baseToRow.size() + 1 == m_rowToBase.size()) {
-            for (qint32& shown : m_baseToRow)
-                shown += qint32(shown >= at);
-            m_baseToRow.push_back(qint32(at));
-        } else {
-            RebuildInverse();
-        }
+        m_sortedRows.Insert(at);
     }
     if (windowFull) {
         if (at < m_base)
@@ -584,36 +562,21 @@ QVariant cRecordListModel::ValueAtRow(qint64 row, int field) const
     }
 }
 
-void cRecordListModel::Invert(const std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow)
-{
-    baseToRow.assign(rowToBase.size(), 0);
-    for (size_t row = 0; row < rowToBase.size(); ++row)
-        baseToRow[size_t(rowToBase[row])] = qint32(row);
-}
-
-void cRecordListModel::RebuildInverse()
-{
-    Invert(m_rowToBase, m_baseToRow);
-}
-
 bool cRecordListModel::Sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= Columns())
         return false;
     // The order is made aside: a sort that is stopped or fails leaves the rows as they were.
-    std::vector<qint32> rows;
-    std::vector<qint32> inverse;
+    cSortedRows rows;
     SortKind kind = SortKind::Text;
-    if (!OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, inverse,
-                   &kind))
+    if (!OrderRows(column, order, BaseCount(), [this](qint64 base) { return PositionOfBase(base); }, rows, &kind))
         return false;
     Reorder([&] {
         m_sorted = true;
         m_sortColumn = column;
         m_order = order;
         m_sortedByValue = kind != SortKind::Text;
-        m_rowToBase = std::move(rows);
-        m_baseToRow = std::move(inverse);
+        m_sortedRows = std::move(rows);
     });
     return true;
 }
@@ -622,8 +585,7 @@ void cRecordListModel::Unsort()
 {
     Reorder([&] {
         m_sorted = false;
-        m_rowToBase.clear();
-        m_baseToRow.clear();
+        m_sortedRows.Clear();
     });
 }
 
@@ -651,8 +613,8 @@ void cRecordListModel::Reorder(const std::function<void()>& change)
 }
 
 bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
-                                 const std::function<qint64(qint64)>& positionOfBase, std::vector<qint32>& rowToBase,
-                                 std::vector<qint32>& baseToRow, SortKind* kind) const
+                                 const std::function<qint64(qint64)>& positionOfBase, cSortedRows& rows,
+                                 SortKind* kind) const
 {
     const std::shared_ptr<Recordset> recordset = m_recordset;
     try {
@@ -660,13 +622,11 @@ bool cRecordListModel::OrderRows(int column, Qt::SortOrder order, qint64 count,
             LoadString(10602), LoadString(10603),
             [&](cWorkControl& control) {
                 const Column& shown = m_columns[size_t(column)];
-                const bool ordered = ComputeRowOrder(recordset.get(), shown.Field, shown.Format, order, count,
-                                                     positionOfBase, rowToBase, kind, control);
+                std::vector<qint32> rowToBase;
                 // Work that grows with the rows stays here, off the window's thread.
-                if (ordered)
-                    Invert(rowToBase, baseToRow);
-                else
-                    rowToBase.clear();
+                if (ComputeRowOrder(recordset.get(), shown.Field, shown.Format, order, count, positionOfBase, rowToBase,
+                                    kind, control))
+                    rows.Assign(std::move(rowToBase));
                 // The keys and values of a large column were many small blocks: they go back
                 // to the system now rather than staying with the program.
                 if (count > 100000)

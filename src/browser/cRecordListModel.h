@@ -4,6 +4,7 @@
 // read for the screen, changes of single rows, sorting and type-ahead. The order itself is
 // computed in mRowOrder and the recordset kept in place by cPositionKeeper. No widgets.
 
+#include "cSortedRows.h"
 #include "mRowOrder.h"
 
 #include <QAbstractTableModel>
@@ -21,7 +22,7 @@ class Recordset;
 // The grid's rows over a recordset. A full fill only records how many records there are:
 // row texts are read from the recordset when the view asks for them and kept in a bounded
 // cache. Rows added one by one (PutRow) keep the texts read at that moment. Sorting keeps a
-// permutation of the rows and its inverse, never the sort keys.
+// permutation of the rows (cSortedRows), never the sort keys.
 // Rows are the list's rows everywhere but in the toolkit's interface (rowCount, index, data),
 // which shows a window of at most WindowRows() of them from Base() on: the view keeps data
 // for each row it has, and a longer list would make it work on every row at each change.
@@ -135,10 +136,10 @@ private:
     // their kept texts, and with onlyColumn ≥ 0 only that column's text is read.
     template <typename Visit>
     void Walk(const std::vector<qint64>& positions, int onlyColumn, Visit visit) const;
-    // The grid rows' bases in the order of column (ComputeRowOrder), and each base's row, as
+    // The grid rows' bases in the order of column (ComputeRowOrder), as rows in that order, as
     // long work: said, stoppable, a read failure told; made without touching the rows.
     bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
-                   std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow, SortKind* kind) const;
+                   cSortedRows& rows, SortKind* kind) const;
     QVariant ValueAtRow(qint64 row, int field) const;
     // The first character of a text as type-ahead compares it: case folded, a whole character.
     static char32_t InitialOf(const QString& text);
@@ -148,8 +149,6 @@ private:
     void ForgetInitials();
     // Runs a change of the rows' order, keeping persistent indexes on their records.
     void Reorder(const std::function<void()>& change);
-    void RebuildInverse();
-    static void Invert(const std::vector<qint32>& rowToBase, std::vector<qint32>& baseToRow);
     // The texts of a record that could not be read, after telling of the failure.
     const QStringList& Unreadable() const;
 
@@ -169,8 +168,7 @@ private:
     std::vector<qint64> m_positions;          // while m_explicit
     QHash<qint64, qint64> m_baseOfPosition;   // while m_explicit
 
-    std::vector<qint32> m_rowToBase; // empty: unsorted
-    std::vector<qint32> m_baseToRow;
+    cSortedRows m_sortedRows; // empty: unsorted
 
     QHash<qint64, QStringList> m_kept;
     mutable QCache<qint64, QStringList> m_cache;

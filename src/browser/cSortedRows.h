@@ -1,0 +1,48 @@
+#pragma once
+//
+// The grid's rows in a sorted order, by base row (the rows in the order they were added):
+// which base each row shows and where each base stands. A row added or removed costs the
+// same in a list of ten million as in one of ten thousand. No widgets.
+
+#include <QtGlobal>
+
+#include <vector>
+
+// The rows in blocks, each row a stable id: adding or removing one moves only its block's
+// entries and the blocks' starts. Bases are ids renumbered past removed ones, counted by a
+// Fenwick tree of the live ids.
+class cSortedRows {
+public:
+    // rowToBase: a permutation of 0 … n − 1, the base of each row.
+    void Assign(std::vector<qint32> rowToBase);
+    void Clear();
+    bool Empty() const { return m_size == 0; }
+    qint64 Size() const { return m_size; }
+    qint64 BaseOfRow(qint64 row) const;
+    qint64 RowOfBase(qint64 base) const;
+    // A new base, the next one (Size() before), shown at row.
+    void Insert(qint64 row);
+    // The row goes; every greater base is one less.
+    void RemoveRow(qint64 row);
+    std::vector<qint32> RowToBase() const;
+
+private:
+    qint64 IdOfRow(qint64 row) const;
+    qint64 RowOfId(qint64 id) const;
+    size_t BlockAt(qint64 row) const; // its index in m_order
+    void Split(size_t at);
+    void Renumber(size_t from); // m_orderOf of the blocks from order index on
+    // The Fenwick tree of live ids: live ids before id, the id with base live ids before it.
+    qint64 LiveBefore(qint64 id) const;
+    qint64 LiveAt(qint64 base) const;
+
+    std::vector<std::vector<qint32>> m_blocks; // by block number
+    std::vector<qint32> m_order;               // block numbers in row order
+    std::vector<qint64> m_starts;              // the first row of each, by order index
+    std::vector<qint32> m_orderOf;             // order index by block number
+    std::vector<qint32> m_blockOf;             // by id
+    std::vector<qint32> m_offsetOf;            // by id: its place in its block
+    std::vector<qint32> m_live;                // the Fenwick tree, 1-based
+    qint64 m_size = 0;
+    qint64 m_removed = 0; // ids gone since Assign; none: a base is its id
+};
