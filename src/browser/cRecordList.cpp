@@ -205,10 +205,7 @@ qint64 cRecordList::RowCount() const
 
 std::vector<qint64> cRecordList::RowPositions() const
 {
-    std::vector<qint64> positions(static_cast<size_t>(RowCount()));
-    for (size_t row = 0; row < positions.size(); ++row)
-        positions[row] = RowPosition(qint64(row));
-    return positions;
+    return d->Model->PositionsInOrder();
 }
 
 ExportSource cRecordList::ExportColumns() const

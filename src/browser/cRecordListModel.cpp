@@ -666,6 +666,17 @@ std::vector<qint64> cRecordListModel::SampleRows(qint64 limit, qint64 first, qin
     return sample;
 }
 
+std::vector<qint64> cRecordListModel::PositionsInOrder() const
+{
+    std::vector<qint64> positions;
+    positions.reserve(size_t(Rows()));
+    WalkRows(0, Rows(), [this, &positions](qint64, qint64 base) {
+        positions.push_back(PositionOfBase(base));
+        return true;
+    });
+    return positions;
+}
+
 void cRecordListModel::Prefetch(const std::vector<qint64>& rows) const
 {
     std::vector<qint64> positions;

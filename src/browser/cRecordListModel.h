@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -96,6 +97,8 @@ public:
     // The first row from start on (wrapping) whose text in column begins with prefix, in any
     // letter case; −1 when none does.
     qint64 FindRow(int column, const QString& prefix, qint64 start) const;
+    // Every row's recordset position, in the rows' order.
+    std::vector<qint64> PositionsInOrder() const;
     // Reads the rows' texts into the cache in one pass of the recordset.
     void Prefetch(const std::vector<qint64>& rows) const;
 
@@ -141,6 +144,17 @@ private:
     bool OrderRows(int column, Qt::SortOrder order, qint64 count, const std::function<qint64(qint64)>& positionOfBase,
                    cSortedRows& rows, SortKind* kind) const;
     QVariant ValueAtRow(qint64 row, int field) const;
+    // visit(row, base) for the rows first … last − 1 in order, until it returns false.
+    template <typename Visit>
+    bool WalkRows(qint64 first, qint64 last, Visit visit) const
+    {
+        if (!m_sortedRows.Empty())
+            return m_sortedRows.Walk(first, last, visit);
+        for (qint64 row = std::max<qint64>(first, 0); row < std::min(last, BaseCount()); ++row)
+            if (!visit(row, row))
+                return false;
+        return true;
+    }
     // The first character of a text as type-ahead compares it: case folded, a whole character.
     static char32_t InitialOf(const QString& text);
     // The first character of every position's text in column, for type-ahead; false when

@@ -83,13 +83,18 @@ qint64 cRecordListModel::FindRow(int column, const QString& prefix, qint64 start
     const char32_t initial = InitialOf(prefix);
     if (!m_initialsPresent.contains(initial))
         return -1;
-    for (qint64 i = 0; i < rows; ++i) {
-        const qint64 row = (start + i) % rows;
-        const qint64 position = PositionOfRow(row);
+    qint64 found = -1;
+    const auto test = [&](qint64 row, qint64 base) {
+        const qint64 position = PositionOfBase(base);
         if (position < 0 || position >= qint64(m_initials.size()) || m_initials[size_t(position)] != initial)
-            continue;
-        if (prefix.size() == 1 || Text(row, column).startsWith(prefix, Qt::CaseInsensitive))
-            return row;
-    }
-    return -1;
+            return true;
+        if (prefix.size() > 1 && !Text(row, column).startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+        found = row;
+        return false;
+    };
+    // From the start to the end, then round from the first row: block by block when sorted.
+    if (WalkRows(start, rows, test))
+        WalkRows(0, start, test);
+    return found;
 }

@@ -199,8 +199,9 @@ std::vector<qint32> cSortedRows::RowToBase() const
 {
     std::vector<qint32> bases;
     bases.reserve(size_t(m_size));
-    for (const qint32 number : m_order)
-        for (const qint32 id : m_blocks[size_t(number)])
-            bases.push_back(qint32(m_removed == 0 ? id : LiveBefore(id)));
+    Walk(0, m_size, [&bases](qint64, qint64 base) {
+        bases.push_back(qint32(base));
+        return true;
+    });
     return bases;
 }

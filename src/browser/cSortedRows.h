@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <vector>
 
 // The rows in blocks, each row a stable id: adding or removing one moves only its block's
@@ -25,6 +26,26 @@ public:
     // The row goes; every greater base is one less.
     void RemoveRow(qint64 row);
     std::vector<qint32> RowToBase() const;
+    // visit(row, base) for the rows first … last − 1 in order, block by block, until it
+    // returns false (then false).
+    template <typename Visit>
+    bool Walk(qint64 first, qint64 last, Visit visit) const
+    {
+        last = std::min(last, m_size);
+        if (first < 0 || first >= last)
+            return true;
+        size_t at = BlockAt(first);
+        size_t local = size_t(first - m_starts[at]);
+        for (qint64 row = first; row < last; ++at, local = 0) {
+            const std::vector<qint32>& block = m_blocks[size_t(m_order[at])];
+            for (; local < block.size() && row < last; ++local, ++row) {
+                const qint64 id = block[local];
+                if (!visit(row, m_removed == 0 ? id : LiveBefore(id)))
+                    return false;
+            }
+        }
+        return true;
+    }
 
 private:
     qint64 IdOfRow(qint64 row) const;

@@ -20,6 +20,15 @@ TEST(SortedRows, RowsAddedAndRemovedAnywhereKeepEveryBaseAndRow)
     const auto check = [&](int step) {
         ASSERT_EQ(rows.Size(), qint64(rowToBase.size())) << step;
         ASSERT_EQ(rows.RowToBase(), rowToBase) << step;
+        // A walk from within a block stops where it is told to.
+        const qint64 first = qint64(rowToBase.size() / 3);
+        std::vector<qint32> walked;
+        rows.Walk(first, first + 5000, [&](qint64 row, qint64 base) {
+            EXPECT_EQ(row, first + qint64(walked.size()));
+            walked.push_back(qint32(base));
+            return walked.size() < 3000;
+        });
+        ASSERT_EQ(walked, std::vector<qint32>(rowToBase.begin() + first, rowToBase.begin() + first + 3000)) << step;
         for (size_t row = 0; row < rowToBase.size(); row += 7) {
             ASSERT_EQ(rows.BaseOfRow(qint64(row)), rowToBase[row]) << step;
             ASSERT_EQ(rows.RowOfBase(rowToBase[row]), qint64(row)) << step;
