@@ -7,6 +7,7 @@ namespace {
 
 // Rows a block holds after Assign; one holding twice as many splits.
 constexpr size_t kBlockRows = 2048;
+static_assert(2 * kBlockRows < 65536, "a place in a block is kept in 16 bits");
 
 qint64 LowBit(qint64 i)
 {
@@ -41,7 +42,7 @@ void cSortedRows::Assign(std::vector<qint32> rowToBase)
         std::vector<qint32> block(rowToBase.begin() + std::ptrdiff_t(first), rowToBase.begin() + std::ptrdiff_t(last));
         for (size_t i = 0; i < block.size(); ++i) {
             m_blockOf[size_t(block[i])] = number;
-            m_offsetOf[size_t(block[i])] = qint32(i);
+            m_offsetOf[size_t(block[i])] = quint16(i);
         }
         m_blocks.push_back(std::move(block));
         m_order.push_back(number);
@@ -144,7 +145,7 @@ void cSortedRows::Insert(qint64 row)
     m_blockOf.push_back(m_order[at]);
     m_offsetOf.push_back(0);
     for (size_t i = local; i < block.size(); ++i)
-        m_offsetOf[size_t(block[i])] = qint32(i);
+        m_offsetOf[size_t(block[i])] = quint16(i);
     for (size_t i = at + 1; i < m_starts.size(); ++i)
         ++m_starts[i];
     ++m_size;
@@ -161,7 +162,7 @@ void cSortedRows::Split(size_t at)
     const qint32 added = qint32(m_blocks.size());
     for (size_t i = 0; i < tail.size(); ++i) {
         m_blockOf[size_t(tail[i])] = added;
-        m_offsetOf[size_t(tail[i])] = qint32(i);
+        m_offsetOf[size_t(tail[i])] = quint16(i);
     }
     m_blocks.push_back(std::move(tail));
     m_order.insert(m_order.begin() + std::ptrdiff_t(at) + 1, added);
@@ -181,7 +182,7 @@ void cSortedRows::RemoveRow(qint64 row)
     const qint64 id = block[local];
     block.erase(block.begin() + std::ptrdiff_t(local));
     for (size_t i = local; i < block.size(); ++i)
-        m_offsetOf[size_t(block[i])] = qint32(i);
+        m_offsetOf[size_t(block[i])] = quint16(i);
     for (size_t i = at + 1; i < m_starts.size(); ++i)
         --m_starts[i];
     for (qint64 i = id + 1; i < qint64(m_live.size()); i += LowBit(i))

@@ -62,7 +62,7 @@ private:
     std::vector<qint64> m_starts;              // the first row of each, by order index
     std::vector<qint32> m_orderOf;             // order index by block number
     std::vector<qint32> m_blockOf;             // by id
-    std::vector<qint32> m_offsetOf;            // by id: its place in its block
+    std::vector<quint16> m_offsetOf;           // by id: its place in its block (blocks stay small)
     std::vector<qint32> m_live;                // the Fenwick tree, 1-based
     qint64 m_size = 0;
     qint64 m_removed = 0; // ids gone since Assign; none: a base is its id
