@@ -1,6 +1,7 @@
 #include "cSortedRows.h"
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 
 namespace {
@@ -24,7 +25,8 @@ void cSortedRows::Clear()
     m_orderOf.clear();
     m_blockOf.clear();
     m_offsetOf.clear();
-    m_live.clear();
+    m_liveBits.clear();
+    m_liveWords.clear();
     m_size = 0;
     m_removed = 0;
 }
@@ -34,6 +36,13 @@ void cSortedRows::Assign(std::vector<qint32> rowToBase)
     Clear();
     const size_t count = rowToBase.size();
     m_size = qint64(count);
+    // Room to add rows without copying the lists on the window's thread; made here, which
+    // a sort runs on its worker.
+    const size_t room = count + count / 8 + 1024;
+    m_blockOf.reserve(room);
+    m_offsetOf.reserve(room);
+    m_liveBits.reserve(room / 64 + 1);
+    m_liveWords.reserve(room / 64 + 2);
     m_blockOf.resize(count);
     m_offsetOf.resize(count);
     for (size_t first = 0; first < count; first += kBlockRows) {
@@ -49,10 +58,23 @@ void cSortedRows::Assign(std::vector<qint32> rowToBase)
         m_orderOf.push_back(number);
         m_starts.push_back(qint64(first));
     }
-    // Every id live: each node counts the ids it covers.
-    m_live.resize(count + 1);
-    for (size_t i = 1; i <= count; ++i)
-        m_live[i] = qint32(LowBit(qint64(i)));
+    // Every id live: full words, the last one in part; each node counts the words it covers.
+    const size_t words = (count + 63) / 64;
+    m_liveBits.assign(words, ~quint64(0));
+    if (count % 64 != 0)
+        m_liveBits.back() = (quint64(1) << (count % 64)) - 1;
+    m_liveWords.assign(words + 1, 0);
+    for (size_t i = 1; i <= words; ++i) {
+        m_liveWords[i] += qint32(std::popcount(m_liveBits[i - 1]));
+        if (const size_t parent = i + size_t(LowBit(qint64(i))); parent <= words)
+            m_liveWords[parent] += m_liveWords[i];
+    }
+}
+
+void cSortedRows::AddLive(size_t word, qint64 change)
+{
+    for (size_t i = word + 1; i < m_liveWords.size(); i += size_t(LowBit(qint64(i))))
+        m_liveWords[i] += qint32(change);
 }
 
 size_t cSortedRows::BlockAt(qint64 row) const
@@ -75,27 +97,35 @@ qint64 cSortedRows::RowOfId(qint64 id) const
 
 qint64 cSortedRows::LiveBefore(qint64 id) const
 {
+    const size_t word = size_t(id) / 64;
     qint64 sum = 0;
-    for (qint64 i = id; i > 0; i -= LowBit(i))
-        sum += m_live[size_t(i)];
+    for (size_t i = word; i > 0; i -= size_t(LowBit(qint64(i))))
+        sum += m_liveWords[i];
+    if (const int bit = int(id % 64); bit > 0)
+        sum += std::popcount(m_liveBits[word] & ((quint64(1) << bit) - 1));
     return sum;
 }
 
 qint64 cSortedRows::LiveAt(qint64 base) const
 {
-    const qint64 count = qint64(m_live.size()) - 1;
-    qint64 step = 1;
-    while (step * 2 <= count)
+    // The word holding it: the last one with at most base live ids before it.
+    const size_t words = m_liveWords.size() - 1;
+    size_t step = 1;
+    while (step * 2 <= words)
         step *= 2;
-    qint64 position = 0;
-    qint64 left = base + 1;
+    size_t word = 0;
+    qint64 left = base;
     for (; step > 0; step /= 2) {
-        if (position + step <= count && m_live[size_t(position + step)] < left) {
-            position += step;
-            left -= m_live[size_t(position)];
+        if (word + step <= words && m_liveWords[word + step] <= left) {
+            word += step;
+            left -= m_liveWords[word];
         }
     }
-    return position; // the id after `position` ids holding base live ones
+    // Then the bit: the live ids of the word in order, `left` of them passed over.
+    quint64 bits = m_liveBits[word];
+    for (; left > 0; --left)
+        bits &= bits - 1;
+    return qint64(word) * 64 + std::countr_zero(bits);
 }
 
 qint64 cSortedRows::BaseOfRow(qint64 row) const
@@ -122,10 +152,18 @@ void cSortedRows::Renumber(size_t from)
 void cSortedRows::Insert(qint64 row)
 {
     const qint64 id = qint64(m_blockOf.size());
-    // The new id joins the tree, live: its node covers the ids below it that LowBit spans.
-    const qint64 node = id + 1;
-    m_live.resize(size_t(node) + 1);
-    m_live[size_t(node)] = qint32(1 + LiveBefore(node - 1) - LiveBefore(node - LowBit(node)));
+    const size_t word = size_t(id) / 64;
+    if (word == m_liveBits.size()) {
+        // A new word joins the tree empty: its node covers the words below it that LowBit spans.
+        m_liveBits.push_back(0);
+        const qint64 node = qint64(m_liveBits.size());
+        qint64 covered = 0;
+        for (qint64 i = node - 1; i > node - LowBit(node); i -= LowBit(i))
+            covered += m_liveWords[size_t(i)];
+        m_liveWords.push_back(qint32(covered));
+    }
+    m_liveBits[word] |= quint64(1) << (id % 64);
+    AddLive(word, 1);
     if (m_order.empty()) {
         m_blocks.push_back({qint32(id)});
         m_order.push_back(qint32(m_blocks.size() - 1));
@@ -185,8 +223,8 @@ void cSortedRows::RemoveRow(qint64 row)
         m_offsetOf[size_t(block[i])] = quint16(i);
     for (size_t i = at + 1; i < m_starts.size(); ++i)
         --m_starts[i];
-    for (qint64 i = id + 1; i < qint64(m_live.size()); i += LowBit(i))
-        --m_live[size_t(i)];
+    m_liveBits[size_t(id) / 64] &= ~(quint64(1) << (id % 64));
+    AddLive(size_t(id) / 64, -1);
     ++m_removed;
     --m_size;
     if (block.empty()) {

@@ -11,7 +11,7 @@
 
 // The rows in blocks, each row a stable id: adding or removing one moves only its block's
 // entries and the blocks' starts. Bases are ids renumbered past removed ones, counted by a
-// Fenwick tree of the live ids.
+// bit a live id and a Fenwick tree of the live ids in each 64 of them.
 class cSortedRows {
 public:
     // rowToBase: a permutation of 0 … n − 1, the base of each row.
@@ -53,9 +53,10 @@ private:
     size_t BlockAt(qint64 row) const; // its index in m_order
     void Split(size_t at);
     void Renumber(size_t from); // m_orderOf of the blocks from order index on
-    // The Fenwick tree of live ids: live ids before id, the id with base live ids before it.
+    // Live ids before id; the id with base live ids before it.
     qint64 LiveBefore(qint64 id) const;
     qint64 LiveAt(qint64 base) const;
+    void AddLive(size_t word, qint64 change);
 
     std::vector<std::vector<qint32>> m_blocks; // by block number
     std::vector<qint32> m_order;               // block numbers in row order
@@ -63,7 +64,8 @@ private:
     std::vector<qint32> m_orderOf;             // order index by block number
     std::vector<qint32> m_blockOf;             // by id
     std::vector<quint16> m_offsetOf;           // by id: its place in its block (blocks stay small)
-    std::vector<qint32> m_live;                // the Fenwick tree, 1-based
+    std::vector<quint64> m_liveBits;           // a bit an id
+    std::vector<qint32> m_liveWords;           // the Fenwick tree of the bits' words, 1-based
     qint64 m_size = 0;
     qint64 m_removed = 0; // ids gone since Assign; none: a base is its id
 };
