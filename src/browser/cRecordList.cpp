@@ -645,11 +645,7 @@ void cRecordList::mousePressEvent(QMouseEvent* event)
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) && index.isValid()) {
         // From the range's beginning, which may lie beyond the window.
-        const qint64 anchor = d->Selection->Anchor();
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        d->Selection->SelectRows(std::min(anchor, RowOfIndex(index)), std::max(anchor, RowOfIndex(index)),
-                                 QItemSelectionModel::SelectCurrent);
-        d->Selection->SetAnchor(anchor);
+        ExtendSelectionTo(d->Selection->Anchor(), index);
         event->accept();
         return;
     }

@@ -174,6 +174,8 @@ private:
     void WindowScrolled();
     // Shift with a move key: the selection runs from the anchor to the row the key moves to.
     void ExtendSelection(CursorAction action, Qt::KeyboardModifiers modifiers);
+    // The current cell moved to target, and the range extended from anchor to its row.
+    void ExtendSelectionTo(qint64 anchor, const QModelIndex& target);
     // A change of the rows' order that keeps the selection, the anchor and the current row
     // on their records.
     bool KeepSelectionOnRecords(const std::function<bool()>& change);

@@ -217,11 +217,16 @@ void cRecordList::ExtendSelection(CursorAction action, Qt::KeyboardModifiers mod
     const QModelIndex target = moveCursor(action, Qt::NoModifier);
     if (!target.isValid())
         return;
+    ExtendSelectionTo(anchor, target);
+    scrollTo(target);
+}
+
+void cRecordList::ExtendSelectionTo(qint64 anchor, const QModelIndex& target)
+{
     const qint64 row = RowOfIndex(target);
     selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     d->Selection->SelectRows(std::min(anchor, row), std::max(anchor, row), QItemSelectionModel::SelectCurrent);
     d->Selection->SetAnchor(anchor);
-    scrollTo(target);
 }
 
 bool cRecordList::KeepSelectionOnRecords(const std::function<bool()>& change)
